@@ -1,0 +1,172 @@
+#include "text/charset.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <memory>
+
+namespace oz::text {
+
+namespace {
+
+// One iconv descriptor per conversion call: descriptors carry state and are not thread-safe.
+class IconvHandle {
+public:
+    IconvHandle(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
+    ~IconvHandle() {
+        if (valid()) iconv_close(m_cd);
+    }
+    IconvHandle(const IconvHandle&) = delete;
+    IconvHandle& operator=(const IconvHandle&) = delete;
+
+    bool valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+    iconv_t get() const { return m_cd; }
+
+private:
+    iconv_t m_cd;
+};
+
+enum class OnError { Fail, Replace };
+
+// Bytes to step over at a conversion error in UTF-8 input: a whole character when it is valid
+// (it was merely unencodable), else the one bad byte.
+std::size_t utf8SkipLength(const char* p, std::size_t left) {
+    auto c = static_cast<unsigned char>(*p);
+    std::size_t len = c < 0xC0 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    if (len > left || !isValidUtf8(std::string_view(p, len))) return 1;
+    return len;
+}
+
+std::optional<std::string> convert(std::string_view input, const char* to, const char* from, OnError onError,
+                                   std::string_view replacement, bool sourceIsUtf8) {
+    IconvHandle cd(to, from);
+    if (!cd.valid()) return std::nullopt;
+
+    std::string out;
+    out.reserve(input.size() + input.size() / 2 + 16);
+    char buffer[16384];
+    auto* in = const_cast<char*>(input.data());
+    std::size_t inLeft = input.size();
+
+    while (true) {
+        char* outPtr = buffer;
+        std::size_t outLeft = sizeof(buffer);
+        // A null input flushes shift state at the end.
+        std::size_t rc = inLeft > 0 ? iconv(cd.get(), &in, &inLeft, &outPtr, &outLeft)
+                                    : iconv(cd.get(), nullptr, nullptr, &outPtr, &outLeft);
+        int err = errno;
+        out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+        if (rc != static_cast<std::size_t>(-1)) {
+            if (inLeft == 0) {
+                // Flush once more so stateful encoders finish.
+                outPtr = buffer;
+                outLeft = sizeof(buffer);
+                iconv(cd.get(), nullptr, nullptr, &outPtr, &outLeft);
+                out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+                return out;
+            }
+            continue;
+        }
+        if (err == E2BIG) continue;
+        if (err == EILSEQ || err == EINVAL) {
+            if (onError == OnError::Fail) return std::nullopt;
+            out.append(replacement);
+            std::size_t skip = sourceIsUtf8 ? utf8SkipLength(in, inLeft) : 1;
+            if (skip > inLeft) skip = inLeft;
+            in += skip;
+            inLeft -= skip;
+            iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);  // reset state after the bad sequence
+            if (inLeft == 0) return out;
+            continue;
+        }
+        return onError == OnError::Fail ? std::nullopt : std::optional<std::string>(out);
+    }
+}
+
+}  // namespace
+
+const char* charsetName(Charset charset) {
+    switch (charset) {
+        case Charset::Utf8:
+            return "UTF-8";
+        case Charset::Gbk:
+            return "GB18030";
+        case Charset::Utf16Le:
+            return "UTF-16LE";
+        case Charset::Utf16Be:
+            return "UTF-16BE";
+        case Charset::Big5:
+            return "BIG5";
+        case Charset::Big5Hkscs:
+            return "BIG5-HKSCS";
+    }
+    return "UTF-8";
+}
+
+std::optional<std::string> decode(std::string_view bytes, Charset from) {
+    if (from == Charset::Utf8) {
+        if (!isValidUtf8(bytes)) return std::nullopt;
+        return std::string(bytes);
+    }
+    return convert(bytes, "UTF-8", charsetName(from), OnError::Fail, {}, false);
+}
+
+std::optional<std::string> encode(std::string_view utf8, Charset to) {
+    if (to == Charset::Utf8) {
+        if (!isValidUtf8(utf8)) return std::nullopt;
+        return std::string(utf8);
+    }
+    return convert(utf8, charsetName(to), "UTF-8", OnError::Fail, {}, true);
+}
+
+std::string decodeLossy(std::string_view bytes, Charset from) {
+    return convert(bytes, "UTF-8", charsetName(from), OnError::Replace, "\xEF\xBF\xBD", from == Charset::Utf8)
+        .value_or(std::string());
+}
+
+std::string encodeLossy(std::string_view utf8, Charset to) {
+    if (to == Charset::Utf8) return decodeLossy(utf8, Charset::Utf8);
+    std::string question = "?";
+    if (to == Charset::Utf16Le) question = std::string("?\0", 2);
+    if (to == Charset::Utf16Be) question = std::string("\0?", 2);
+    return convert(utf8, charsetName(to), "UTF-8", OnError::Replace, question, true).value_or(std::string());
+}
+
+bool isValidUtf8(std::string_view bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = p + bytes.size();
+    while (p < end) {
+        unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        std::size_t len;
+        char32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (static_cast<std::size_t>(end - p) < len) return false;
+        for (std::size_t i = 1; i < len; ++i) {
+            if ((p[i] & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+            (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        p += len;
+    }
+    return true;
+}
+
+}  // namespace oz::text

@@ -1,0 +1,42 @@
+#include "config/data_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace oz::config {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(DataFolder, ExplicitBeatsEnvironmentBeatsProgramFolder) {
+    DataFolderChoice choice;
+    choice.executableDir = fs::temp_directory_path();
+    choice.environment = "/env/dir";
+    EXPECT_EQ(chooseDataFolder(choice), fs::path("/env/dir"));
+    choice.explicitDir = "/explicit";
+    EXPECT_EQ(chooseDataFolder(choice), fs::path("/explicit"));
+    choice.explicitDir.reset();
+    choice.environment.reset();
+    EXPECT_EQ(chooseDataFolder(choice), fs::temp_directory_path());
+}
+
+TEST(DataFolder, UnwritableProgramFolderFallsBackToXdgDataHome) {
+    DataFolderChoice choice;
+    choice.executableDir = "/nonexistent/program/folder";
+    choice.home = "/home/op";
+    EXPECT_EQ(chooseDataFolder(choice), fs::path("/home/op/.local/share/Orvane·Zentrel"));
+    choice.xdgDataHome = "/xdg";
+    EXPECT_EQ(chooseDataFolder(choice), fs::path("/xdg/Orvane·Zentrel"));
+}
+
+TEST(DataFolder, CreatedFolderIsPrivate) {
+    fs::path dir = fs::temp_directory_path() / ("oz-data-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed())) / "inner";
+    fs::remove_all(dir.parent_path());
+    ASSERT_EQ(prepareDataFolder(dir), "");
+    EXPECT_EQ(fs::status(dir).permissions() & fs::perms::all, fs::perms::owner_all);
+    fs::remove_all(dir.parent_path());
+}
+
+}  // namespace
+}  // namespace oz::config

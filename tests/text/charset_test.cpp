@@ -1,0 +1,53 @@
+#include "text/charset.h"
+
+#include <gtest/gtest.h>
+
+namespace oz::text {
+namespace {
+
+TEST(Charset, GbkRoundTripKeepsEveryByte) {
+    const std::string utf8 = "站群更新 ABC ┊*┊ 真假";
+    auto gbk = encode(utf8, Charset::Gbk);
+    ASSERT_TRUE(gbk.has_value());
+    EXPECT_EQ(gbk->substr(0, 2), "\xD5\xBE");  // 站
+    EXPECT_EQ(decode(*gbk, Charset::Gbk), utf8);
+}
+
+TEST(Charset, CharactersOutsideGbkSurviveAsGb18030) {
+    const std::string utf8 = "emoji \xF0\x9F\x98\x80";
+    EXPECT_EQ(gbkToUtf8(utf8ToGbk(utf8)), utf8);
+}
+
+TEST(Charset, InvalidInputIsAResultNotACrash) {
+    const std::string broken = "ab\x81";  // a GBK lead byte with nothing after it
+    EXPECT_FALSE(decode(broken, Charset::Gbk).has_value());
+    EXPECT_EQ(decodeLossy(broken, Charset::Gbk), "ab\xEF\xBF\xBD");
+    EXPECT_FALSE(decode("\xC3\x28", Charset::Utf8).has_value());
+    EXPECT_EQ(decodeLossy("a\xFFz", Charset::Utf8), "a\xEF\xBF\xBDz");
+}
+
+TEST(Charset, UnencodableCharacterBecomesQuestionMark) {
+    EXPECT_FALSE(encode("\xF0\x9F\x98\x80", Charset::Big5).has_value());
+    EXPECT_EQ(encodeLossy("a\xF0\x9F\x98\x80z", Charset::Big5), "a?z");
+}
+
+TEST(Charset, Utf16BothOrders) {
+    EXPECT_EQ(decode(std::string("A\0\x2D\x4E", 4), Charset::Utf16Le), "A中");
+    EXPECT_EQ(decode(std::string("\0A\x4E\x2D", 4), Charset::Utf16Be), "A中");
+    EXPECT_EQ(encode("中", Charset::Utf16Be), std::string("\x4E\x2D", 2));
+}
+
+TEST(Charset, Big5AndHkscs) {
+    EXPECT_EQ(decode("\xA4\xA4\xA4\xE5", Charset::Big5), "中文");
+    EXPECT_EQ(decode("\xA4\xA4\xA4\xE5", Charset::Big5Hkscs), "中文");
+}
+
+TEST(Charset, Utf8Validation) {
+    EXPECT_TRUE(isValidUtf8("plain 中文 \xF0\x9F\x98\x80"));
+    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));          // overlong
+    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));      // surrogate
+    EXPECT_FALSE(isValidUtf8("\xE4\xB8"));          // cut short
+}
+
+}  // namespace
+}  // namespace oz::text
