@@ -1,0 +1,203 @@
+#pragma once
+
+// The stand-in back end: a small HTTP server on 127.0.0.1 that answers as the admin back end of a
+// DedeCMS 5.7 site does, so that tests, benchmarks and the demo run without a real site.
+//
+// Include it as "testing/standin_server.h" (oz_standin puts the source root on the include path).
+//
+// URL layout. Every site lives under its own path prefix, so one server holds many sites. For a site
+// with prefix "s1" and back-end folder "dede" the site setting 域名 is "127.0.0.1:PORT/s1" (see
+// siteDomain) and 目录 is "dede":
+//   GET  /s1/dede                        301 to http://HOST/s1/dede/ (absolute Location, no cookie)
+//   GET  /s1/dede/                       302 "login.php?gotopage=%2Fs1%2Fdede%2F"; a request without a
+//                                        known session cookie gets a new one (PHPSESSID and two
+//                                        _csrf_name_ cookies, path "/s1/"); logged in: the admin index
+//   GET  /s1/dede/login.php              the login form
+//   GET  /s1/include/vdimgck.php         a JPEG; opens a session when the request carries none
+//                                        (for 目录 "cms/dede": /s1/cms/include/vdimgck.php)
+//   POST /s1/dede/login.php              userid, pwd: "成功登录，正在转向管理管理主页！" on success;
+//                                        "你的密码错误!", "你的用户名不存在!"; without the session cookie
+//                                        of the requests above: "验证码不正确!" (login refused)
+//   GET  /s1/dede/article_add.php        the add-article form with <select name='typeid' id='typeid'>:
+//                                        a placeholder option of value 0, then the categories in tree
+//                                        order, each name preceded by one "─" per level below the top
+//   POST /s1/dede/article_add.php        channelid=1&dopost=save&typeid=N&...: stores the article and
+//                                        answers the success page whose link
+//                                        <a href='/s1/a/...html' target='_blank'><u>查看文章</u></a>
+//                                        holds the article's path from the host root, and the
+//                                        "stafrm" frames (200px: task_do.php, 40px: tag frames);
+//                                        "请指定文档的栏目！" (typeid missing or 0),
+//                                        "你所选择的栏目与当前模型不相符，请选择白色的选项！" (unknown
+//                                        typeid), "文档为非指定的类型，请检查你发布内容的表单是否合法！"
+//                                        (channelid not 1); without dopost=save: the form
+//   GET  /s1/dede/task_do.php            the stafrm frames: "完成上下篇文档更新任务！完成所有更新任务！"
+//                                        (dopost=makeprenext), "完成所有更新任务！" (other frames)
+//   GET  /s1/dede/makehtml_list_action.php   typeid=0: all categories by id; typeid=N: N and its
+//                                        descendants; pageno=K makes the K-th. A page before the last
+//                                        says "成功创建栏目：ID，继续进行操作！" with a continuation
+//                                        link "如果你的浏览器没反应..." to pageno=K+1; the last (or an
+//                                        empty list) says "完成所有栏目列表更新！" (gotype=mkallct:
+//                                        "完成所有栏目列表更新，现在作最后数据优化！" and on to
+//                                        makehtml_all.php step 10)
+//   GET  /s1/dede/makehtml_rss_action.php    tid=T (default 0): "成功更新/s1/data/rss/ID.xml，继续进行操作！"
+//                                        for the first category with an id above T, linking tid=ID;
+//                                        none left: the bare text "完成所有文件更新！"
+//   POST /s1/dede/makehtml_all.php       action=make: the update-everything chain through
+//                                        makehtml_all.php?step=2,3,4, the mkallct list pages and
+//                                        step=10, which ends with "完成所有文件的更新！"
+//   GET  /s1/dede/makehtml_homepage.php  the home-page form: inputs name/id "templet" and "position"
+//   POST /s1/dede/makehtml_homepage.php  dopost=make: "成功更新主页HTML：..."; saveset=1 keeps the
+//                                        posted templet and position as the form's new values
+//   GET  /s1/dede/makehtml_map.php       dopost=site|rss: "成功更新文件: /s1/data/sitemap.html 浏览..."
+//   GET  /s1/dede/makehtml_xmlpage.php, makehtml_txtpage.php   a form with inputs id "templet",
+//                                        "position"
+//   GET  /s1/dede/sys_cache_up.php, map.php, makehtml_tag_action_index.php, templets_one_edit.php,
+//        makehtml_freelist_action.php, makehtml_sitemap.php   a finished message page
+//   GET  /s1/dede/catalog_edit.php?id=N  the edit form with <input name="typedir" ... id="typedir"
+//                                        value="{cmspath}/a/...">
+//   POST /s1/dede/catalog_add.php        dopost=save&reid=P&typename=...: "成功创建一个分类！"
+//   POST /s1/dede/catalog_del.php        dopost=ok&id=N&delfile=yes|no: "成功删除一个栏目！" (also for
+//                                        an unknown id, as the real back end does)
+//   POST /s1/dede/archives_do.php        dopost=delArchives&qstr=ID`ID...: "成功删除指定的文档！"
+//   GET  /s1/a/...html                   a stored article's page
+// Anything else answers 404. Every back-end page except the folder redirects, login.php and
+// vdimgck.php needs a logged-in session; without one it answers 302 "login.php?gotopage=" + the
+// encoded path and query.
+// Pages of a GBK site are encoded in GBK and declare charset=gb2312 (Content-Type and meta tags);
+// its request values are decoded from GBK percent-encoding. Form values follow PHP's rules
+// ("+" is a space, fields split at "&", the first "=" splits name and value); multipart bodies are
+// read and dropped. The switches neverAnswer, delayMs, serverError and garbageAnswers act before the
+// site sees the request (a request they answer has no effect); the others act inside the pages.
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "text/charset.h"
+
+namespace oz::testing {
+
+struct StandinCategory {
+    int id = 0;
+    std::string name;     // UTF-8
+    int parentId = 0;     // 0: a top-level category
+    std::string typeDir;  // as the back end stores it: "{cmspath}/a/news"; {cmspath} is the site prefix
+};
+
+// Misbehaviour switches of one site. All off by default; change them any time with setFaults.
+struct StandinFaults {
+    bool refuseLogin = false;          // the login answers "你的密码错误!" whatever the password
+    bool omitSuccessText = false;      // actions still take effect (login, article stored, ...), but every
+                                       // answer that would carry a success, progress or end text is a
+                                       // neutral message page without one and without a continuation link
+    int delayMs = 0;                   // every answer of the site waits this long first
+    bool neverAnswer = false;          // requests hang (each holding a worker thread) until stop(), which
+                                       // closes the connection without an answer, or until
+                                       // StandinServerOptions::neverAnswerCapMs, then "503" with no body
+    int dropSessionAfterArticles = 0;  // > 0: a session is forgotten after that many stored articles, so the
+                                       // next page redirects to login.php
+    bool gzipAnswers = false;     // bodies are gzip-compressed (Content-Encoding: gzip), asked for or not
+    bool serverError = false;     // every answer is "500 Internal Server Error"
+    bool garbageAnswers = false;  // every answer is 200 with random bytes instead of the page
+    bool endlessChain = false;    // progress chains (list, RSS, makehtml_all, task_do) never reach their
+                                  // end: every page links to a next one
+};
+
+// One site of the server.
+struct StandinSite {
+    std::string prefix = "s1";      // path prefix without surrounding "/"; may hold "/" ("a/b"); "" = root
+    std::string adminDir = "dede";  // 目录; "cms/dede" puts vdimgck.php under /PREFIX/cms/include/
+    std::string user = "admin";
+    std::string password = "admin";
+    oz::text::Charset charset = oz::text::Charset::Utf8;  // Utf8 or Gbk
+    std::vector<StandinCategory> categories = sampleCategories();
+    std::string homeTemplet = "default/index.htm";
+    std::string homePosition = "../index.html";
+    bool progressFrame = true;  // the success page carries the 200px "stafrm" frame (task_do.php)
+    int tagFrames = 0;          // number of 40px "stafrm" frames (task_do.php?dopost=maketag...)
+    StandinFaults faults;
+
+    // Three categories as on a sample DedeCMS site: 1 新闻中心, 3 国内新闻 (child of 1), 2 技术文章.
+    static std::vector<StandinCategory> sampleCategories();
+};
+
+// One request exactly as it arrived.
+struct RecordedRequest {
+    std::string site;    // prefix of the site it went to; empty when none matched (or the root site)
+    std::string method;  // "GET", "POST"
+    std::string path;    // as sent, still percent-encoded
+    std::string query;   // as sent, without "?"; empty when none
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string body;  // raw bytes
+
+    std::string header(std::string_view name) const;  // first value, name compared ignoring case
+};
+
+// An article stored by a successful POST to article_add.php.
+struct StoredArticle {
+    int id = 0;
+    std::string site;
+    int typeId = 0;
+    std::string url;  // path from the host root, as in the success link: "/s1/a/news/2026/1209/1.html"
+    std::vector<std::pair<std::string, std::string>> fields;  // every body field in order, decoded to UTF-8
+    bool deleted = false;  // removed through archives_do.php or catalog_del
+
+    std::string field(std::string_view name) const;                     // first value; empty when absent
+    std::vector<std::string> fieldValues(std::string_view name) const;  // all values ("flags[]")
+    bool hasField(std::string_view name) const;
+};
+
+struct StandinServerOptions {
+    int threads = 32;                 // worker threads; a keep-alive connection holds one while open
+    int keepAliveTimeoutSeconds = 2;  // an idle keep-alive connection is closed after this
+    int neverAnswerCapMs = 120000;
+    bool recordRequests = true;  // off for long benchmarks
+};
+
+// Usage in a fixture:
+//   StandinServer server;  server.addSite({});  ASSERT_TRUE(server.start());
+//   ... site.domain = server.siteDomain("s1"); ...            server.stop();
+// All members are thread-safe; accessors return copies. stop() also shuts down the connections the
+// server accepted, so idle keep-alive connections of clients still alive do not hold it up; after a
+// restart (on a new port unless one is given) clients simply connect again.
+class StandinServer {
+   public:
+    explicit StandinServer(StandinServerOptions options = {});
+    ~StandinServer();  // stops
+    StandinServer(const StandinServer&) = delete;
+    StandinServer& operator=(const StandinServer&) = delete;
+
+    bool start(int port = 0);  // 0: a free port; false when it cannot bind or already runs. Sites may
+                               // be added before or after start.
+    void stop();               // ends pending (delayed, never-answering) requests too
+    bool isRunning() const;
+    int port() const;  // 0 before start
+
+    std::string hostAndPort() const;                        // "127.0.0.1:PORT"
+    std::string siteDomain(std::string_view prefix) const;  // "127.0.0.1:PORT/s1": the 域名 setting
+    std::string backEndUrl(std::string_view prefix) const;  // "http://127.0.0.1:PORT/s1/dede"
+
+    bool addSite(StandinSite site);  // false when the prefix is taken or the site is malformed
+    bool setFaults(std::string_view prefix, const StandinFaults& faults);
+    StandinFaults faults(std::string_view prefix) const;
+
+    std::vector<StandinCategory> categories(std::string_view prefix) const;       // current, by id
+    std::vector<StoredArticle> articles(std::string_view prefix) const;           // in arrival order
+    std::size_t articleCount(std::string_view prefix) const;                      // not deleted ones
+    int loginCount(std::string_view prefix) const;                                // successful logins
+    std::pair<std::string, std::string> homePage(std::string_view prefix) const;  // templet, position
+
+    std::vector<RecordedRequest> requests() const;                         // all, in arrival order
+    std::vector<RecordedRequest> requests(std::string_view prefix) const;  // one site's
+    std::size_t requestCount() const;
+    void clearRequests();
+
+   private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace oz::testing

@@ -1,0 +1,586 @@
+#include "testing/standin_site.h"
+
+#include <algorithm>
+#include <ctime>
+#include <random>
+
+#include "testing/standin_form.h"
+#include "testing/standin_pages.h"
+
+namespace oz::testing {
+
+namespace {
+
+constexpr const char* kNeutralMessage = "请求已处理，请返回。";
+constexpr const char* kBack = "javascript:history.go(-1);";
+constexpr const char* kDone = "javascript:;";
+constexpr const char* kDedeIdSalt = "1BH21ANI1AGD297L1FF21LN02BGE1DNG";
+
+// The bytes of a tiny JPEG's start: enough for anyone who looks at the verification image.
+constexpr char kImageBytes[] = "\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xFF\xD9";
+
+std::string twoDigits(int value) { return (value < 10 ? "0" : "") + std::to_string(value); }
+
+std::string dateFolder() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return std::to_string(local.tm_year + 1900) + "/" + twoDigits(local.tm_mon + 1) +
+           twoDigits(local.tm_mday);
+}
+
+std::string trimSlashes(std::string text) {
+    while (!text.empty() && text.front() == '/') text.erase(text.begin());
+    while (!text.empty() && text.back() == '/') text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+struct SiteBackEnd::Context {
+    const SiteRequest& request;
+    FormFields fields;  // query then body, as PHP's $_REQUEST sees them
+    FormFields bodyFields;
+    std::vector<std::pair<std::string, std::string>> setCookies;
+    std::string sessionId;  // the known session of the request, or the one opened for it
+};
+
+std::vector<StandinCategory> StandinSite::sampleCategories() {
+    return {{1, "新闻中心", 0, "{cmspath}/a/news"},
+            {2, "技术文章", 0, "{cmspath}/a/jishu"},
+            {3, "国内新闻", 1, "{cmspath}/a/news/guonei"}};
+}
+
+std::string SiteBackEnd::validate(const StandinSite& site) {
+    if (site.charset != oz::text::Charset::Utf8 && site.charset != oz::text::Charset::Gbk) {
+        return "charset must be UTF-8 or GBK";
+    }
+    if (trimSlashes(site.adminDir).empty()) return "the back-end folder is empty";
+    if (site.prefix != trimSlashes(site.prefix)) return "the prefix has surrounding slashes";
+    for (const StandinCategory& category : site.categories) {
+        if (category.id <= 0) return "a category id is not positive";
+        const auto sameId =
+            std::count_if(site.categories.begin(), site.categories.end(),
+                          [&](const StandinCategory& other) { return other.id == category.id; });
+        if (sameId > 1) return "two categories share an id";
+    }
+    return {};
+}
+
+SiteBackEnd::SiteBackEnd(StandinSite site)
+    : m_prefix(site.prefix),
+      m_sitePath(site.prefix.empty() ? std::string() : "/" + site.prefix),
+      m_adminDir(trimSlashes(site.adminDir)),
+      m_installPrefix(m_adminDir.find('/') == std::string::npos
+                          ? std::string()
+                          : m_adminDir.substr(0, m_adminDir.find('/') + 1)),
+      m_user(site.user),
+      m_password(site.password),
+      m_charset(site.charset),
+      m_progressFrame(site.progressFrame),
+      m_tagFrames(site.tagFrames),
+      m_faults(site.faults),
+      m_categories(std::move(site.categories)),
+      m_homeTemplet(std::move(site.homeTemplet)),
+      m_homePosition(std::move(site.homePosition)) {
+    std::sort(m_categories.begin(), m_categories.end(),
+              [](const StandinCategory& a, const StandinCategory& b) { return a.id < b.id; });
+    if (!m_categories.empty()) m_nextCategoryId = m_categories.back().id + 1;
+}
+
+StandinFaults SiteBackEnd::faults() const {
+    std::lock_guard lock(m_mutex);
+    return m_faults;
+}
+
+void SiteBackEnd::setFaults(const StandinFaults& faults) {
+    std::lock_guard lock(m_mutex);
+    m_faults = faults;
+}
+
+std::vector<StandinCategory> SiteBackEnd::categories() const {
+    std::lock_guard lock(m_mutex);
+    return m_categories;
+}
+
+std::vector<StoredArticle> SiteBackEnd::articles() const {
+    std::lock_guard lock(m_mutex);
+    return m_articles;
+}
+
+std::size_t SiteBackEnd::articleCount() const {
+    std::lock_guard lock(m_mutex);
+    return static_cast<std::size_t>(std::count_if(m_articles.begin(), m_articles.end(),
+                                                  [](const StoredArticle& a) { return !a.deleted; }));
+}
+
+int SiteBackEnd::loginCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_loginCount;
+}
+
+std::pair<std::string, std::string> SiteBackEnd::homePage() const {
+    std::lock_guard lock(m_mutex);
+    return {m_homeTemplet, m_homePosition};
+}
+
+SiteAnswer SiteBackEnd::handle(const SiteRequest& request) {
+    Context context{request, {}, {}, {}, {}};
+    context.fields.parse(request.query, m_charset);
+    if (request.method == "POST") {
+        context.bodyFields.parse(request.body, m_charset);
+        context.fields.append(context.bodyFields);
+    }
+    SiteAnswer answer;
+    {
+        std::lock_guard lock(m_mutex);
+        answer = dispatch(context);
+    }
+    for (auto& cookie : context.setCookies) answer.headers.push_back(std::move(cookie));
+    if (answer.isText) {
+        if (m_charset == oz::text::Charset::Gbk) answer.body = oz::text::encodeLossy(answer.body, m_charset);
+        answer.isText = false;
+    }
+    return answer;
+}
+
+std::string SiteBackEnd::charsetLabel() const {
+    return m_charset == oz::text::Charset::Gbk ? "gb2312" : "utf-8";
+}
+
+SiteAnswer SiteBackEnd::page(const std::string& utf8Body) const {
+    SiteAnswer answer;
+    answer.contentType = "text/html; charset=" + charsetLabel();
+    answer.headers = {
+        {"Expires", "Thu, 19 Nov 1981 08:52:00 GMT"}, {"Cache-Control", "private"}, {"Pragma", "no-cache"}};
+    answer.body = utf8Body;
+    return answer;
+}
+
+SiteAnswer SiteBackEnd::message(const std::string& text, const std::string& gotoUrl, int waitMs) const {
+    return page(messagePage(charsetLabel(), text, gotoUrl, waitMs));
+}
+
+SiteAnswer SiteBackEnd::successMessage(const std::string& text, const std::string& gotoUrl,
+                                       int waitMs) const {
+    if (m_faults.omitSuccessText) return message(kNeutralMessage, kDone);
+    return message(text, gotoUrl, waitMs);
+}
+
+std::string SiteBackEnd::newSessionId() {
+    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuv";
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    std::string id;
+    unsigned long long value = random() ^ (++m_sessionCounter * 0x9E3779B97F4A7C15ULL);
+    for (int i = 0; i < 26; ++i) {
+        if (i == 12) value = random();
+        id += kDigits[value & 31];
+        value >>= 5;
+    }
+    return id;
+}
+
+SiteBackEnd::Session* SiteBackEnd::session(Context& context) {
+    if (context.sessionId.empty()) context.sessionId = cookieValue(context.request.cookies, "PHPSESSID");
+    if (context.sessionId.empty()) return nullptr;
+    const auto found = m_sessions.find(context.sessionId);
+    return found == m_sessions.end() ? nullptr : &found->second;
+}
+
+SiteBackEnd::Session& SiteBackEnd::openSession(Context& context) {
+    if (Session* known = session(context)) return *known;
+    context.sessionId = newSessionId();
+    const std::string path = m_sitePath + "/";
+    context.setCookies.emplace_back("Set-Cookie", "PHPSESSID=" + context.sessionId + "; path=" + path);
+    context.setCookies.emplace_back(
+        "Set-Cookie", "_csrf_name_1972fce1=" + newSessionId().substr(0, 24) + "; Max-Age=7200; path=" + path);
+    context.setCookies.emplace_back("Set-Cookie", std::string("_csrf_name_1972fce1") + kDedeIdSalt + "=" +
+                                                      newSessionId().substr(0, 16) +
+                                                      "; Max-Age=7200; path=" + path);
+    return m_sessions[context.sessionId];
+}
+
+SiteAnswer SiteBackEnd::redirectToLogin(Context& context) {
+    openSession(context);
+    SiteAnswer answer = page("");
+    answer.status = 302;
+    answer.contentType = "text/html; charset=utf-8";
+    answer.headers.emplace_back("location", "login.php?gotopage=" + phpUrlEncode(context.request.target));
+    return answer;
+}
+
+std::string SiteBackEnd::expandDir(const std::string& typeDir) const {
+    std::string dir = typeDir;
+    const std::string marker = "{cmspath}";
+    if (dir.starts_with(marker)) dir.replace(0, marker.size(), m_sitePath);
+    return dir;
+}
+
+const StandinCategory* SiteBackEnd::category(int id) const {
+    const auto found = std::find_if(m_categories.begin(), m_categories.end(),
+                                    [id](const StandinCategory& c) { return c.id == id; });
+    return found == m_categories.end() ? nullptr : &*found;
+}
+
+std::vector<std::pair<int, int>> SiteBackEnd::treeOrder() const {
+    std::vector<std::pair<int, int>> order;
+    // Depth-first from the roots; a category whose parent is unknown counts as a root.
+    std::vector<std::pair<int, int>> stack;
+    for (auto it = m_categories.rbegin(); it != m_categories.rend(); ++it) {
+        if (it->parentId == 0 || !category(it->parentId)) stack.emplace_back(it->id, 0);
+    }
+    while (!stack.empty()) {
+        const auto [id, depth] = stack.back();
+        stack.pop_back();
+        order.emplace_back(id, depth);
+        if (depth > 64) continue;  // a parent cycle in hand-made test data
+        for (auto it = m_categories.rbegin(); it != m_categories.rend(); ++it) {
+            if (it->parentId == id && it->id != id) stack.emplace_back(it->id, depth + 1);
+        }
+    }
+    return order;
+}
+
+std::vector<int> SiteBackEnd::subtree(int id) const {
+    std::vector<int> ids;
+    if (!category(id)) return ids;
+    int rootDepth = -1;
+    for (const auto& [entry, depth] : treeOrder()) {
+        if (rootDepth < 0) {
+            if (entry == id) {
+                rootDepth = depth;
+                ids.push_back(entry);
+            }
+        } else if (depth > rootDepth) {
+            ids.push_back(entry);
+        } else {
+            break;
+        }
+    }
+    return ids;
+}
+
+SiteAnswer SiteBackEnd::dispatch(Context& context) {
+    const SiteRequest& request = context.request;
+    const std::string admin = "/" + m_adminDir;
+    if (request.path == admin) {
+        SiteAnswer answer;
+        answer.status = 301;
+        const std::string location = "http://" + request.host + m_sitePath + admin + "/";
+        answer.contentType = "text/html; charset=iso-8859-1";
+        answer.headers.emplace_back("Location", location);
+        answer.body = movedPermanentlyPage(location);
+        return answer;
+    }
+    if (request.path == "/" + m_installPrefix + "include/vdimgck.php") {
+        openSession(context);
+        SiteAnswer answer;
+        answer.contentType = "image/jpeg";
+        answer.headers = {{"Expires", "0"}, {"Cache-Control", "no-cache"}, {"Pragma", "no-cache"}};
+        answer.body.assign(kImageBytes, sizeof kImageBytes - 1);
+        answer.isText = false;
+        return answer;
+    }
+    if (request.path.starts_with(admin + "/")) {
+        std::string name = request.path.substr(admin.size() + 1);
+        if (name.empty()) name = "index.php";
+        return adminPage(context, name);
+    }
+    if (request.method == "GET") {
+        const auto found = m_articleByUrl.find(m_sitePath + request.path);
+        if (found != m_articleByUrl.end() && !m_articles[found->second].deleted) {
+            const StoredArticle& article = m_articles[found->second];
+            SiteAnswer answer =
+                page(articleViewPage(charsetLabel(), article.field("title"), article.field("body")));
+            answer.headers.clear();
+            return answer;
+        }
+    }
+    SiteAnswer answer;
+    answer.status = 404;
+    answer.contentType = "text/html; charset=iso-8859-1";
+    answer.body = "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1></body></html>\n";
+    return answer;
+}
+
+SiteAnswer SiteBackEnd::adminPage(Context& context, const std::string& name) {
+    if (name == "login.php") {
+        if (context.request.method == "POST") return login(context);
+        openSession(context);
+        return page(loginFormPage(charsetLabel(), context.fields.get("gotopage")));
+    }
+    const Session* current = session(context);
+    if (!current || !current->loggedIn) return redirectToLogin(context);
+
+    if (name == "index.php") return page(adminIndexPage(charsetLabel()));
+    if (name == "article_add.php") return articleAdd(context);
+    if (name == "task_do.php") return taskDo(context);
+    if (name == "makehtml_list_action.php") return listAction(context);
+    if (name == "makehtml_rss_action.php") return rssAction(context);
+    if (name == "makehtml_all.php") return makeAll(context);
+    if (name == "makehtml_homepage.php") return homePageAction(context);
+    if (name == "makehtml_map.php") {
+        const std::string file =
+            context.fields.get("dopost") == "rss" ? "/data/rssmap.html" : "/data/sitemap.html";
+        if (m_faults.omitSuccessText) return message(kNeutralMessage, kDone);
+        SiteAnswer answer = page("<a href='" + m_sitePath + file +
+                                 "' target='_blank'>成功更新文件: " + m_sitePath + file + " 浏览...</a>");
+        return answer;
+    }
+    if (name == "makehtml_xmlpage.php") {
+        return page(mapPageForm(charsetLabel(), "XML地图", "default/sitemap_xml.htm", "../sitemap.xml"));
+    }
+    if (name == "makehtml_txtpage.php") {
+        return page(mapPageForm(charsetLabel(), "TXT地图", "default/sitemap_txt.htm", "../sitemap.txt"));
+    }
+    if (name == "sys_cache_up.php" || name == "map.php" || name == "makehtml_tag_action_index.php" ||
+        name == "templets_one_edit.php" || name == "makehtml_freelist_action.php" ||
+        name == "makehtml_sitemap.php") {
+        return successMessage("完成所有更新任务！", kDone);
+    }
+    if (name == "catalog_edit.php") return catalogEdit(context);
+    if (name == "catalog_add.php") return catalogAdd(context);
+    if (name == "catalog_del.php") return catalogDel(context);
+    if (name == "archives_do.php") return archivesDo(context);
+    SiteAnswer answer;
+    answer.status = 404;
+    answer.contentType = "text/html; charset=iso-8859-1";
+    answer.body = "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1></body></html>\n";
+    return answer;
+}
+
+SiteAnswer SiteBackEnd::login(Context& context) {
+    Session* current = session(context);
+    if (!current) {
+        openSession(context);
+        return message("验证码不正确!", "login.php");
+    }
+    if (context.fields.get("userid") != m_user) return message("你的用户名不存在!", "login.php");
+    if (m_faults.refuseLogin || context.fields.get("pwd") != m_password)
+        return message("你的密码错误!", "login.php");
+
+    current->loggedIn = true;
+    current->articles = 0;
+    ++m_loginCount;
+    const std::string path = "; Max-Age=86400; path=" + m_sitePath + "/";
+    context.setCookies.emplace_back("Set-Cookie", "DedeUserID=1" + path);
+    context.setCookies.emplace_back("Set-Cookie",
+                                    std::string("DedeUserID") + kDedeIdSalt + "=a8bff47a47734958" + path);
+    context.setCookies.emplace_back("Set-Cookie",
+                                    "DedeLoginTime=" + std::to_string(std::time(nullptr)) + path);
+    std::string gotoPage = context.fields.get("gotopage");
+    if (gotoPage.empty()) gotoPage = m_sitePath + "/" + m_adminDir + "/index.php";
+    return successMessage("成功登录，正在转向管理管理主页！", gotoPage);
+}
+
+SiteAnswer SiteBackEnd::articleAdd(Context& context) {
+    if (context.request.method != "POST" || context.fields.get("dopost") != "save") {
+        std::vector<CategoryOption> options;
+        for (const auto& [id, depth] : treeOrder()) options.push_back({id, depth, category(id)->name});
+        return page(articleFormPage(charsetLabel(), options));
+    }
+    if (context.fields.get("channelid") != "1") {
+        return message("文档为非指定的类型，请检查你发布内容的表单是否合法！", kBack);
+    }
+    const int typeId = context.fields.getInt("typeid");
+    if (typeId <= 0) return message("请指定文档的栏目！", kBack);
+    const StandinCategory* target = category(typeId);
+    if (!target) return message("你所选择的栏目与当前模型不相符，请选择白色的选项！", kBack);
+
+    StoredArticle article;
+    article.id = m_articles.empty() ? 1 : m_articles.back().id + 1;
+    article.site = m_prefix;
+    article.typeId = typeId;
+    article.fields = context.bodyFields.all();
+    std::string fileName = context.fields.get("filename");
+    if (fileName.empty()) {
+        article.url =
+            expandDir(target->typeDir) + "/" + dateFolder() + "/" + std::to_string(article.id) + ".html";
+    } else {
+        if (fileName.find('.') == std::string::npos) fileName += ".html";
+        article.url = expandDir(target->typeDir) + "/" + trimSlashes(fileName);
+    }
+    m_articleByUrl[article.url] = m_articles.size();
+    m_articles.push_back(article);
+
+    Session* current = session(context);
+    if (current && m_faults.dropSessionAfterArticles > 0 &&
+        ++current->articles >= m_faults.dropSessionAfterArticles) {
+        m_sessions.erase(context.sessionId);
+    }
+    if (m_faults.omitSuccessText) return message(kNeutralMessage, kDone);
+    return page(
+        articleSavedPage(charsetLabel(), {article.id, typeId, article.url, m_progressFrame, m_tagFrames}));
+}
+
+SiteAnswer SiteBackEnd::taskDo(Context& context) {
+    if (m_faults.endlessChain) {
+        const int round = context.fields.getInt("round") + 1;
+        std::string next = "task_do.php?" + context.request.query;
+        const std::size_t roundAt = next.find("&round=");
+        if (roundAt != std::string::npos) next.erase(roundAt);
+        return message("正在更新相关内容，继续进行操作！", next + "&round=" + std::to_string(round), 100);
+    }
+    if (context.fields.get("dopost") == "makeprenext") {
+        return successMessage("<b>完成上下篇文档更新任务！完成所有更新任务！</b>", kDone);
+    }
+    return successMessage("<b>完成所有更新任务！</b>", kDone);
+}
+
+SiteAnswer SiteBackEnd::listAction(Context& context) {
+    const std::string goType = context.fields.get("gotype");
+    const int typeId = context.fields.getInt("typeid");
+    const int pageNo = std::max(0, context.fields.getInt("pageno"));
+    std::vector<int> ids;
+    if (typeId == 0) {
+        for (const StandinCategory& c : m_categories) ids.push_back(c.id);
+    } else {
+        ids = subtree(typeId);
+    }
+    const auto count = static_cast<int>(ids.size());
+    const bool more = m_faults.endlessChain || pageNo + 1 < count;
+    if (more) {
+        const int made = count == 0 ? 0 : ids[static_cast<std::size_t>(pageNo % count)];
+        const std::string next = "makehtml_list_action.php?gotype=" + goType +
+                                 "&uppage=0&maxpagesize=50&typeid=" + std::to_string(typeId) +
+                                 "&pageno=" + std::to_string(pageNo + 1) + "&isremote=0&serviterm=";
+        return successMessage("成功创建栏目：" + std::to_string(made) + "，继续进行操作！", next, 100);
+    }
+    if (goType == "mkallct") {
+        return successMessage("完成所有栏目列表更新，现在作最后数据优化！",
+                              "makehtml_all.php?action=make&step=10");
+    }
+    std::string text = "完成所有栏目列表更新！";
+    if (pageNo < count) {
+        text += "<a href='" + expandDir(category(ids[static_cast<std::size_t>(pageNo)])->typeDir) +
+                "/index.html' target='_blank'>浏览栏目</a>";
+    }
+    return successMessage(text, kDone);
+}
+
+SiteAnswer SiteBackEnd::rssAction(Context& context) {
+    const int tid = context.fields.getInt("tid");
+    const StandinCategory* next = nullptr;
+    for (const StandinCategory& c : m_categories) {
+        if (c.id > tid) {
+            next = &c;
+            break;
+        }
+    }
+    if (!next && m_faults.endlessChain && !m_categories.empty()) next = &m_categories.front();
+    if (!next && !m_faults.endlessChain) {
+        if (m_faults.omitSuccessText) return message(kNeutralMessage, kDone);
+        return page("完成所有文件更新！");
+    }
+    const std::string id = std::to_string(next ? next->id : tid + 1);
+    return successMessage("成功更新" + m_sitePath + "/data/rss/" + id + ".xml，继续进行操作！",
+                          "makehtml_rss_action.php?tid=" + id + "&maxrecord=50&isremote=0&serviterm=", 100);
+}
+
+SiteAnswer SiteBackEnd::makeAll(Context& context) {
+    if (context.fields.get("action") != "make") return message("一键更新网站", kDone);
+    const int step = context.fields.getInt("step");
+    const auto stepUrl = [](int next) {
+        return "makehtml_all.php?action=make&step=" + std::to_string(next) + "&uptype=mkall&mkvalue=0";
+    };
+    switch (step) {
+        case 2:
+            return successMessage("完成文档HTML更新任务，现在开始进行主页更新...", stepUrl(3));
+        case 3:
+            return successMessage("完成更新所有文档，现在开始更新栏目页！", stepUrl(4));
+        case 4:
+            return successMessage("不需要进行初处理，现更新所有栏目！",
+                                  "makehtml_list_action.php?gotype=mkallct");
+        case 10:
+            if (!m_faults.endlessChain) return successMessage("完成所有文件的更新！", kDone);
+            [[fallthrough]];
+        default:
+            return successMessage("完成数据优化，现在开始更新文档！", stepUrl(2));
+    }
+}
+
+SiteAnswer SiteBackEnd::homePageAction(Context& context) {
+    if (context.fields.get("dopost") != "make") {
+        return page(homePageForm(charsetLabel(), m_homeTemplet, m_homePosition));
+    }
+    const std::string position = context.fields.get("position");
+    if (context.fields.get("saveset") == "1") {
+        m_homeTemplet = context.fields.get("templet");
+        m_homePosition = position;
+    }
+    if (m_faults.omitSuccessText) return message(kNeutralMessage, kDone);
+    return page("成功更新主页HTML：/var/www/site" + m_sitePath + "/" + m_adminDir + "/" + position +
+                "<br /><a href='" + position + "' target='_blank'>浏览...</a><br />");
+}
+
+SiteAnswer SiteBackEnd::catalogEdit(Context& context) {
+    const StandinCategory* edited = category(context.fields.getInt("id"));
+    if (!edited) return message("栏目不存在！", kBack);
+    int topId = 0;
+    // Bounded: hand-made test data may hold a parent cycle.
+    const StandinCategory* up = edited;
+    for (int level = 0; up && up->parentId != 0 && level < 64; ++level) {
+        topId = up->parentId;
+        up = category(up->parentId);
+    }
+    return page(catalogEditPage(charsetLabel(), edited->id, topId, edited->name, edited->typeDir));
+}
+
+SiteAnswer SiteBackEnd::catalogAdd(Context& context) {
+    const FormFields& fields = context.fields;
+    if (fields.get("dopost") != "save") return message("增加栏目", kDone);
+    const std::string name = fields.get("typename");
+    if (name.empty()) return message("栏目名称不能为空！", kBack);
+    const int parentId = fields.getInt("reid");
+    if (parentId != 0 && !category(parentId)) return message("父栏目不存在！", kBack);
+
+    StandinCategory added;
+    added.id = m_nextCategoryId++;
+    added.name = name;
+    added.parentId = parentId;
+    std::string nextDir = fields.get("nextdir");
+    if (nextDir.empty()) nextDir = "{cmspath}/a";
+    const std::string typeDir = fields.get("typedir");
+    if (typeDir.empty()) {
+        added.typeDir = nextDir + "/c" + std::to_string(added.id);
+    } else if (fields.get("referpath") == "parent") {
+        added.typeDir = nextDir + "/" + trimSlashes(typeDir);
+    } else {
+        added.typeDir = typeDir;
+    }
+    m_categories.push_back(added);
+    return successMessage("成功创建一个分类！", "catalog_main.php");
+}
+
+SiteAnswer SiteBackEnd::catalogDel(Context& context) {
+    if (context.fields.get("dopost") != "ok") return message("你确定要删除此栏目吗？", kDone);
+    const std::vector<int> removed = subtree(context.fields.getInt("id"));
+    const bool deleteArticles = context.fields.get("delfile") == "yes";
+    for (const int id : removed) {
+        std::erase_if(m_categories, [id](const StandinCategory& c) { return c.id == id; });
+        if (!deleteArticles) continue;
+        for (StoredArticle& article : m_articles) {
+            if (article.typeId == id) article.deleted = true;
+        }
+    }
+    // The real back end answers the same whether or not the category existed.
+    return successMessage("成功删除一个栏目！", "catalog_main.php");
+}
+
+SiteAnswer SiteBackEnd::archivesDo(Context& context) {
+    if (context.fields.get("dopost") != "delArchives") return message("完成操作！", kDone);
+    std::string list = context.fields.get("qstr");
+    if (list.empty()) list = context.fields.get("aid");
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        const std::size_t end = std::min(list.find('`', start), list.size());
+        const int id = leadingInt(std::string_view(list).substr(start, end - start));
+        for (StoredArticle& article : m_articles) {
+            if (article.id == id && id > 0) article.deleted = true;
+        }
+        start = end + 1;
+    }
+    return successMessage("成功删除指定的文档！", "content_list.php");
+}
+
+}  // namespace oz::testing

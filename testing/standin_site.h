@@ -1,0 +1,113 @@
+#pragma once
+
+// One site of the stand-in back end: its account, categories, articles and sessions, and the
+// answers of its back-end pages. Knows nothing of HTTP transport; StandinServer feeds it.
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "testing/standin_server.h"
+
+namespace oz::testing {
+
+struct SiteRequest {
+    std::string method;
+    std::string path;    // decoded, below the site prefix: "/dede/login.php"
+    std::string target;  // path and query from the host root as sent: "/s1/dede/article_add.php?channelid=1"
+    std::string query;   // as sent, without "?"
+    std::string body;
+    std::string cookies;  // the Cookie header
+    std::string host;     // the Host header
+};
+
+struct SiteAnswer {
+    int status = 200;
+    std::string contentType;
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string body;    // bytes in the site's charset (handle's result)
+    bool isText = true;  // inside: body is UTF-8 text still to be encoded in the site's charset
+};
+
+class SiteBackEnd {
+   public:
+    explicit SiteBackEnd(StandinSite site);
+
+    const std::string& prefix() const { return m_prefix; }
+    const std::string& sitePath() const { return m_sitePath; }  // "/s1"; "" for the root site
+    const std::string& adminDir() const { return m_adminDir; }
+
+    SiteAnswer handle(const SiteRequest& request);  // thread-safe
+
+    StandinFaults faults() const;
+    void setFaults(const StandinFaults& faults);
+    std::vector<StandinCategory> categories() const;
+    std::vector<StoredArticle> articles() const;
+    std::size_t articleCount() const;
+    int loginCount() const;
+    std::pair<std::string, std::string> homePage() const;
+
+    // "" when the site is usable, else what is wrong with it.
+    static std::string validate(const StandinSite& site);
+
+   private:
+    struct Session {
+        bool loggedIn = false;
+        int articles = 0;
+    };
+    struct Context;  // one request being answered
+
+    SiteAnswer dispatch(Context& context);
+    SiteAnswer adminPage(Context& context, const std::string& page);
+    SiteAnswer login(Context& context);
+    SiteAnswer articleAdd(Context& context);
+    SiteAnswer listAction(Context& context);
+    SiteAnswer rssAction(Context& context);
+    SiteAnswer makeAll(Context& context);
+    SiteAnswer homePageAction(Context& context);
+    SiteAnswer catalogAdd(Context& context);
+    SiteAnswer catalogDel(Context& context);
+    SiteAnswer catalogEdit(Context& context);
+    SiteAnswer archivesDo(Context& context);
+    SiteAnswer taskDo(Context& context);
+
+    SiteAnswer page(const std::string& utf8Body) const;
+    SiteAnswer message(const std::string& text, const std::string& gotoUrl, int waitMs = 1000) const;
+    SiteAnswer successMessage(const std::string& text, const std::string& gotoUrl, int waitMs = 1000) const;
+    SiteAnswer redirectToLogin(Context& context);
+    Session* session(Context& context);      // the request's known session, or nullptr
+    Session& openSession(Context& context);  // the known session, or a new one with its cookies set
+    std::string charsetLabel() const;
+    std::string expandDir(const std::string& typeDir) const;
+    const StandinCategory* category(int id) const;
+    std::vector<int> subtree(int id) const;              // id and its descendants, tree order
+    std::vector<std::pair<int, int>> treeOrder() const;  // (id, depth)
+    std::string newSessionId();
+
+    const std::string m_prefix;
+    const std::string m_sitePath;
+    const std::string m_adminDir;
+    const std::string m_installPrefix;  // "" or "cms/"
+    const std::string m_user;
+    const std::string m_password;
+    const oz::text::Charset m_charset;
+    const bool m_progressFrame;
+    const int m_tagFrames;
+
+    mutable std::mutex m_mutex;
+    StandinFaults m_faults;
+    std::vector<StandinCategory> m_categories;  // by id
+    int m_nextCategoryId = 1;
+    std::vector<StoredArticle> m_articles;
+    std::unordered_map<std::string, std::size_t> m_articleByUrl;
+    std::unordered_map<std::string, Session> m_sessions;
+    int m_loginCount = 0;
+    std::string m_homeTemplet;
+    std::string m_homePosition;
+    unsigned long long m_sessionCounter = 0;
+};
+
+}  // namespace oz::testing
