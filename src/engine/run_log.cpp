@@ -1,0 +1,139 @@
+#include "engine/run_log.h"
+
+#include <system_error>
+#include <utility>
+
+#include "engine/date_time_text.h"
+#include "text/charset.h"
+
+namespace oz::engine {
+
+namespace {
+
+constexpr const char* kLogFolder = "日志";
+
+std::filesystem::path utf8Path(std::string_view utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+}  // namespace
+
+RunLog::RunLog(std::filesystem::path dataDir, const text::Clock& clock, RunObserver* observer)
+    : m_dataDir(std::move(dataDir)), m_clock(clock), m_observer(observer) {}
+
+RunLog::~RunLog() { close(); }
+
+std::string RunLog::labelFor(std::string_view domain, std::string_view user) {
+    std::string label(domain);
+    label += '(';
+    label += user;
+    label += ')';
+    return label;
+}
+
+std::string RunLog::fileNameFor(const text::DateTime& start) {
+    std::string name = formatDateTime(DateTimeKind::DateAndTime, start);
+    for (char& c : name) {
+        if (c == ':') c = '-';
+    }
+    return name + ".txt";
+}
+
+bool RunLog::open(std::vector<std::string> siteLabels) {
+    std::filesystem::path path;
+    bool opened = false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_file.is_open()) m_file.close();
+        m_siteLabels = std::move(siteLabels);
+        m_entries.clear();
+        m_nextSequence = 0;
+
+        const std::filesystem::path folder = m_dataDir / utf8Path(kLogFolder);
+        std::error_code error;
+        std::filesystem::create_directories(folder, error);
+        path = folder / utf8Path(fileNameFor(m_clock.now()));
+        // Appending keeps the log of an earlier run that started in the same second (a very short
+        // run, or the hour that repeats when the clock is set back) instead of wiping it.
+        m_file.open(path, std::ios::binary | std::ios::app);
+        opened = m_file.is_open();
+        m_filePath = path;
+    }
+    if (m_observer != nullptr) m_observer->logOpened(path);
+    return opened;
+}
+
+void RunLog::logLine(std::string_view text, int siteIndex) {
+    LogEntry entry;
+    {
+        std::lock_guard lock(m_mutex);
+        entry.sequence = m_nextSequence++;
+        entry.time = formatDateTime(DateTimeKind::Time, m_clock.now());
+        entry.siteIndex = siteIndex;
+        entry.siteLabel = labelLocked(siteIndex);
+        entry.text = std::string(text);
+        if (m_file.is_open()) {
+            std::string line;
+            if (text.empty()) {
+                line = kSeparatorLine;
+            } else {
+                line = entry.time + '\t' + entry.siteLabel + '\t' + entry.text;
+            }
+            line = text::utf8ToGbk(line);
+            line += "\r\n";
+            m_file.write(line.data(), static_cast<std::streamsize>(line.size()));
+            // Flushed per line, so the file tells what happened even when the program dies mid-run.
+            m_file.flush();
+        }
+        m_entries.push_back(entry);
+    }
+    if (m_observer != nullptr) m_observer->logLine(entry);
+}
+
+std::string RunLog::writeSummary(const std::vector<SiteResult>& rows, int totalUpdated,
+                                 std::int64_t startTick) {
+    logLine("站群更新结束，当前时间点是：" + formatDateTime(DateTimeKind::DateAndTime, m_clock.now()), 0);
+    logLine("下面是本次更新的站点情况一览表", 0);
+    for (const SiteResult& row : rows) {
+        logLine("实际更新 " + std::to_string(row.actual) + " 篇（设置更新 " + std::to_string(row.planned) +
+                    " 篇，读取文章数 " + std::to_string(row.read) + " 篇）",
+                row.siteIndex);
+    }
+    std::string duration = formatDuration(m_clock.tickMs() - startTick);
+    logLine("总更新了 " + std::to_string(totalUpdated) + " 篇文章，更新耗费 " + duration, 0);
+    close();
+    return duration;
+}
+
+void RunLog::close() {
+    std::lock_guard lock(m_mutex);
+    if (m_file.is_open()) m_file.close();
+}
+
+bool RunLog::isOpen() const {
+    std::lock_guard lock(m_mutex);
+    return m_file.is_open();
+}
+
+std::filesystem::path RunLog::filePath() const {
+    std::lock_guard lock(m_mutex);
+    return m_filePath;
+}
+
+std::vector<LogEntry> RunLog::entries() const {
+    std::lock_guard lock(m_mutex);
+    return m_entries;
+}
+
+std::string RunLog::siteLabel(int siteIndex) const {
+    std::lock_guard lock(m_mutex);
+    return labelLocked(siteIndex);
+}
+
+std::string RunLog::labelLocked(int siteIndex) const {
+    if (siteIndex == 0) return std::string(kGlobalLabel);
+    if (siteIndex < 0 || static_cast<std::size_t>(siteIndex) > m_siteLabels.size()) return {};
+    return m_siteLabels[static_cast<std::size_t>(siteIndex) - 1];
+}
+
+}  // namespace oz::engine

@@ -1,0 +1,21 @@
+#pragma once
+
+namespace oz::engine {
+
+// One row of the end-of-run summary: what one enabled site did in the run.
+struct SiteResult {
+    int siteIndex = 0;  // 1-based position in the site list
+    int actual = 0;     // articles published
+    int planned = 0;    // the count the site was set to publish
+    int read = 0;       // article files found
+
+    // The row of a site from its run state: `limit` is the global count when that option is on,
+    // else the site's own 更新数量; a limit of 0 or less means "all files read".
+    static SiteResult fromRun(int siteIndex, int updatedCount, int limit, int articleCount) {
+        return SiteResult{siteIndex, updatedCount, limit > 0 ? limit : articleCount, articleCount};
+    }
+
+    bool operator==(const SiteResult&) const = default;
+};
+
+}  // namespace oz::engine
