@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "content/gzip.h"
+#include "text/charset.h"
+
+namespace oz::content {
+
+// The `encoding code` of an article file or answer. The setting "文件编码" stores 0..4 (the items of
+// "组合框文件编码"); Big5 and Big5Hkscs only come out of detection.
+enum class EncodingCode : int {
+    Detect = 0,   // "自动识别"
+    Gbk = 1,      // "GBK": the bytes are taken as they are (GB18030)
+    Utf8 = 2,     // "UTF-8"
+    Utf16Le = 3,  // "Unicode"
+    Utf16Be = 4,  // "Unicode BE"
+    Big5 = 5,
+    Big5Hkscs = 6,
+};
+
+// A stored setting value as a code; values outside 0..6 read as Gbk (bytes taken as they are).
+EncodingCode encodingCodeFromInt(int value);
+inline int toInt(EncodingCode code) { return static_cast<int>(code); }
+
+// The charset a code converts from; std::nullopt for Detect.
+std::optional<text::Charset> charsetOf(EncodingCode code);
+
+// Both forms of `loadText` decode to UTF-8. A gzip stream (1F 8B) is inflated first; sources and
+// inflated streams larger than kMaxTextBytes (content/gzip.h) give empty text. A code declared by
+// the setting or a byte-order mark decodes invalid bytes as U+FFFD; a code guessed from a meta tag
+// or from the bytes that the bytes disprove falls back to GBK, as does everything undetected.
+
+struct LoadedText {
+    std::string text;  // UTF-8; empty when the source could not be read
+    EncodingCode detected = EncodingCode::Detect;
+};
+
+// `loadText` of a file, opened read-only. A file that is missing, unreadable, empty or larger than
+// kMaxTextBytes gives empty text.
+LoadedText loadTextFile(const std::filesystem::path& path, EncodingCode setting);
+
+// `loadText` of a byte block (a web answer, or bytes already read).
+LoadedText loadTextBytes(std::string_view bytes, EncodingCode setting);
+
+// The charset named by the first matching <meta> tag in the page's head:
+// Utf8, Big5Hkscs or Big5; Detect when no tag names one of them.
+EncodingCode metaCharset(std::string_view page);
+
+// Whether the bytes are made of ASCII plus well-formed two-, three- and four-byte UTF-8 sequences and
+// hold at least one non-ASCII byte (pure ASCII is not taken as UTF-8).
+bool looksLikeUtf8(std::string_view bytes);
+
+}  // namespace oz::content

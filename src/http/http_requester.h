@@ -1,0 +1,106 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace oz::http {
+
+// Access methods of the main window ("访问方式1", "访问方式2"): two request profiles with their own
+// default headers, time-out rules and cookie handling.
+inline constexpr int kProfile0 = 0;
+inline constexpr int kProfile1 = 1;
+
+// Answer decodings besides the encoding codes (1 GBK, 2 UTF-8, ... of content::EncodingCode).
+inline constexpr int kDecodeTransport = -2;  // by the charset the answer headers name
+inline constexpr int kDecodeNone = -1;       // the body bytes unchanged
+inline constexpr int kDecodeAuto = 0;
+
+inline constexpr std::string_view kDefaultUserAgent =
+    "Mozilla/5.0 (Windows NT 6.1) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/30.0.1599.101 "
+    "Safari/537.36";
+inline constexpr std::string_view kFormContentType = "application/x-www-form-urlencoded";
+
+// Answers (also after gzip) larger than this are cut off and the request fails.
+inline constexpr std::size_t kMaxAnswerBytes = 64u * 1024u * 1024u;
+
+// The parameters of `pageRequest`, in their order. Texts are sent as the bytes they hold (the caller
+// percent-encodes form bodies in the site's charset).
+struct PageRequest {
+    int accessMethod = kProfile0;
+    std::string url;                   // "http://" is put in front when no scheme; "#..." is dropped
+    std::string postText;              // non-empty: POST
+    int answerDecoding = kDecodeAuto;  // in/out: 0 becomes 2 when the answer headers declare UTF-8
+    double timeoutSeconds = 0;
+    std::string proxy;          // "" none, "IE" the user's system proxy, "-1" transport default, host:port
+    bool synchronous = false;   // profile 1: true lifts the overall time limit
+    std::string postBytes;      // body when postText is empty (also makes a POST)
+    std::string referer;        // "" = the request URL
+    std::string cookies;        // in/out: "" = the requester's cookieStore; "-1" = an empty Cookie header
+    bool keepCookies = false;   // profile 1: cookieStore := the answer's Set-Cookie values
+    std::string contentType;    // "" = application/x-www-form-urlencoded
+    std::string userAgent;      // "" = kDefaultUserAgent
+    std::string extraHeaders;   // "Name: value" lines separated by "\r\n"
+    bool fakeClientIp = false;  // add forged client-address lines
+};
+
+struct PageAnswer {
+    std::string text;        // the decoded body (UTF-8); empty when the request failed
+    bool ok = false;         // an answer arrived completely (whatever its status)
+    long status = 0;         // HTTP status of the final answer; 0 when none
+    std::string body;        // the body bytes as received (empty when the request failed)
+    std::string finalUrl;    // after redirects
+    std::string headers;     // header block of the final answer, CR LF lines
+    std::string allHeaders;  // header blocks of every answer on the way (redirects included)
+    std::string error;       // transport failure, "stopped", "answer too large", "timed out"; "" when ok
+};
+
+struct Cookie {
+    std::string domain;
+    std::string path;
+    std::string name;
+    std::string value;
+};
+
+// `HttpRequester`: one per site. Connections are kept alive between its requests; it is used by
+// one thread at a time, and requesters of different sites run in parallel. Profile 1 keeps the
+// cookies answers set in the requester (until `reset`); profile 0 keeps them in one store shared by
+// the process. TLS certificates are verified. A moved-from requester may only be assigned or destroyed.
+class HttpRequester {
+   public:
+    HttpRequester();
+    ~HttpRequester();
+    HttpRequester(HttpRequester&&) noexcept;
+    HttpRequester& operator=(HttpRequester&&) noexcept;
+    HttpRequester(const HttpRequester&) = delete;
+    HttpRequester& operator=(const HttpRequester&) = delete;
+
+    // `pageRequest`: one request. Writes back request.answerDecoding and request.cookies.
+    PageAnswer pageRequest(PageRequest& request);
+
+    // `reset`: forgets the profile-1 cookies and empties cookieStore.
+    void reset();
+
+    // A set flag aborts the running request within about 50 ms, and every later one at once.
+    // Either may be null; the flags must outlive their use here.
+    void setStopFlags(const std::atomic<bool>* runStop, const std::atomic<bool>* siteStop = nullptr);
+
+    void setMaxAnswerBytes(std::size_t maxBytes);
+
+    const std::string& cookieStore() const;
+    // The profile-1 cookies the requester holds.
+    std::vector<Cookie> cookies() const;
+
+    // The process-wide profile-0 cookie store.
+    static std::vector<Cookie> sharedCookies();
+    static void clearSharedCookies();
+
+   private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace oz::http
