@@ -1,0 +1,70 @@
+#include "backend/admin_session.h"
+
+#include "backend/answer_text.h"
+#include "backend/records.h"
+#include "backend/url_encoding.h"
+
+namespace oz::backend {
+
+std::string siteScheme(const config::SiteConfig& site) { return site.https ? "https" : "http"; }
+
+std::string siteHost(const config::SiteConfig& site) {
+    std::string host = site.domain;
+    if (std::size_t scheme = host.find("//"); scheme != std::string::npos) host.erase(0, scheme + 2);
+    if (std::size_t slash = host.find('/'); slash != std::string::npos) host.resize(slash);
+    return host;
+}
+
+std::string backEndBaseUrl(const config::SiteConfig& site) {
+    return siteScheme(site) + "://" + site.domain + "/" + site.adminDir;
+}
+
+std::string installPrefix(const config::SiteConfig& site) {
+    std::size_t slash = site.adminDir.find('/');
+    return slash == std::string::npos ? std::string() : site.adminDir.substr(0, slash + 1);
+}
+
+bool isUtf8Site(const config::SiteConfig& site) { return site.charset == 0; }
+
+int siteAnswerDecoding(const config::SiteConfig& site) { return isUtf8Site(site) ? 2 : 1; }
+
+std::string getPage(AdminSession& session, const BackendContext& context, const std::string& url,
+                    int answerDecoding) {
+    http::PageRequest request;
+    request.accessMethod = context.options().accessMethod();
+    request.url = url;
+    request.answerDecoding = answerDecoding;
+    return session.requester.pageRequest(request).text;
+}
+
+std::string postPage(AdminSession& session, const BackendContext& context, const std::string& url,
+                     const std::string& body, int answerDecoding, double timeoutSeconds) {
+    http::PageRequest request;
+    request.accessMethod = context.options().accessMethod();
+    request.url = url;
+    request.postText = body;
+    request.answerDecoding = answerDecoding;
+    request.timeoutSeconds = timeoutSeconds;
+    return session.requester.pageRequest(request).text;
+}
+
+std::string loginBody(const config::SiteConfig& site) {
+    bool utf8 = isUtf8Site(site);
+    return "userid=" + urlEncode(site.user, utf8) + "&pwd=" + urlEncode(site.password, utf8) +
+           "&gotopage=" + urlEncode("/" + site.adminDir + "/index.php", utf8, true) +
+           "&dopost=login&adminstyle=newdedecms";
+}
+
+bool login(AdminSession& session, const BackendContext& context) {
+    const config::SiteConfig& site = session.site;
+    getPage(session, context, backEndBaseUrl(site));
+    getPage(session, context,
+            siteScheme(site) + "://" + site.domain + "/" + installPrefix(site) + "include/vdimgck.php");
+    std::string answer = postPage(session, context, backEndBaseUrl(site) + "/login.php", loginBody(site),
+                                  siteAnswerDecoding(site));
+    if (decodeAnswerText(answer).find("成功") != std::string::npos) return true;
+    writeLoginFailureRecord(context.dataDir, answer);
+    return false;
+}
+
+}  // namespace oz::backend

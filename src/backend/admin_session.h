@@ -1,0 +1,53 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "backend/backend_context.h"
+#include "config/site_config.h"
+#include "http/http_requester.h"
+
+namespace oz::backend {
+
+// `AdminSession`: a site record with the requester it owns. The requester's cookies are the
+// back-end login; there is no logged-in flag, and a session the server dropped only shows as
+// failing later requests. One session is used by one thread at a time.
+struct AdminSession {
+    const config::SiteConfig& site;
+    http::HttpRequester& requester;
+};
+
+// "http" or "https" by the site's HTTPS setting.
+std::string siteScheme(const config::SiteConfig& site);
+// The host (and port) of 域名: any leading scheme part (through the first "//") and everything from
+// the next "/" on removed.
+std::string siteHost(const config::SiteConfig& site);
+// `backEndBaseUrl`: scheme + "://" + 域名 + "/" + 目录. Every admin page is this + "/" + page.
+std::string backEndBaseUrl(const config::SiteConfig& site);
+// `installPrefix`: 目录 up to and including its first "/"; empty when it holds none.
+std::string installPrefix(const config::SiteConfig& site);
+// The answer decoding of the pages this client reads in the site's charset: UTF-8 (2) for 编码 0,
+// else GBK (1).
+int siteAnswerDecoding(const config::SiteConfig& site);
+bool isUtf8Site(const config::SiteConfig& site);
+
+// One request on the site's requester with the access method the settings name at this moment.
+// The answer text (UTF-8), empty when the request failed.
+std::string getPage(AdminSession& session, const BackendContext& context, const std::string& url,
+                    int answerDecoding = http::kDecodeAuto);
+std::string postPage(AdminSession& session, const BackendContext& context, const std::string& url,
+                     const std::string& body, int answerDecoding = http::kDecodeAuto,
+                     double timeoutSeconds = 0);
+
+// The login form's body: userid, pwd, gotopage ("/" + 目录 + "/index.php") and the fixed fields,
+// percent-encoded in the site's charset. Each value is encoded on its own, so a user name or
+// password holding "&", "=" or "%" reaches the back end as typed.
+std::string loginBody(const config::SiteConfig& site);
+
+// `login`: the three requests of the login exchange (the back-end folder, the verification-code
+// image that opens the server's session, the login form). True when the unescaped answer contains
+// "成功". Otherwise the answer is kept as 登录失败.htm in the data folder (the latest failure of
+// any site; one writer at a time) and the result is false. Logs nothing.
+bool login(AdminSession& session, const BackendContext& context);
+
+}  // namespace oz::backend

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "backend/backend_context.h"
+#include "config/site_config.h"
+#include "content/article_draft.h"
+#include "text/clock.h"
+
+namespace oz::backend {
+
+struct FormEntry {
+    std::string name;
+    std::string value;
+};
+
+// The add-article form has this many entries; the last five are never filled.
+inline constexpr int kArticleFormSize = 50;
+
+// The title colour as "#RRGGBB" from the colour picker's 0x00BBGGRR value; empty for "no colour"
+// (0xFF000000, or any value with its top byte set).
+std::string titleColorText(int color);
+
+// The 50 form entries, in form order, from a draft whose submission fields (flags, description,
+// click) are drawn. Entries
+// with an empty name or value are left out of the body.
+std::vector<FormEntry> articleFormEntries(const content::ArticleDraft& draft, const config::SiteConfig& site,
+                                          const text::DateTime& now, int imageFieldX, int imageFieldY);
+
+// Draws the submission fields into the draft (content::drawSubmissionFields), then the entries
+// with the current time and the drawn button offsets (imageField.x in 30..50, imageField.y in
+// 10..30, drawn through context.random).
+std::vector<FormEntry> buildArticleForm(content::ArticleDraft& draft, const config::SiteConfig& site,
+                                        const BackendContext& context);
+
+// name=value pairs joined with "&", skipping entries with an empty name or value; each value is
+// percent-encoded in the site's charset, names are sent as they are ("flags[]").
+std::string formBody(const std::vector<FormEntry>& entries, bool utf8Site);
+
+}  // namespace oz::backend

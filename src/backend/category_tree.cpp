@@ -1,0 +1,84 @@
+#include "backend/category_tree.h"
+
+#include "backend/html_elements.h"
+#include "content/text_lines.h"
+#include "text/characters.h"
+#include "text/markers.h"
+
+namespace oz::backend {
+namespace {
+
+constexpr std::string_view kDepthMark = "─";  // U+2500, repeated once per level below the top
+constexpr int kCategoryReadAttempts = 3;
+
+}  // namespace
+
+std::string CategoryItem::displayText() const { return name + "[" + std::to_string(id) + "]"; }
+
+std::vector<CategoryItem> parseCategoryTree(std::string_view page, const std::set<int>& checkedIds) {
+    std::vector<CategoryItem> items;
+    std::string select = findElement(page, "select", "id", "typeid");
+    if (select.empty()) return items;
+    for (const std::string& option : childElements(select, "option")) {
+        int id = content::lenientInt(elementAttribute(option, "value"));
+        if (id <= 0) continue;
+        std::string label = elementLeadingText(option);
+        CategoryItem item;
+        item.id = id;
+        std::size_t marks = 0;
+        for (std::size_t at = label.find(kDepthMark); at != std::string::npos;
+             at = label.find(kDepthMark, at + 1)) {
+            ++marks;
+        }
+        item.depth = 1 + static_cast<int>(marks);
+        item.name = text::trimBlanks(text::replaceAll(label, kDepthMark, ""));
+        item.checked = checkedIds.count(id) != 0;
+        if (item.depth > 1) {
+            for (int candidate = static_cast<int>(items.size()) - 1; candidate >= 0;
+                 candidate = items[static_cast<std::size_t>(candidate)].parent) {
+                if (items[static_cast<std::size_t>(candidate)].depth == item.depth - 1) {
+                    item.parent = candidate;
+                    break;
+                }
+            }
+        }
+        if (item.parent >= 0) item.level = items[static_cast<std::size_t>(item.parent)].level + 1;
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+std::vector<CategoryItem> readCategoryTree(AdminSession& session, const BackendContext& context,
+                                           const std::set<int>& checkedIds) {
+    std::string page =
+        getPage(session, context, backEndBaseUrl(session.site) + "/article_add.php?channelid=1",
+                siteAnswerDecoding(session.site));
+    return parseCategoryTree(page, checkedIds);
+}
+
+CategoryListResult readCategoryList(AdminSession& session, const BackendContext& context,
+                                    const std::set<int>& checkedIds,
+                                    const std::function<void(int attempt)>& onRetry) {
+    CategoryListResult result;
+    result.loggedIn = login(session, context);
+    if (!result.loggedIn) return result;
+    for (int attempt = 1; attempt <= kCategoryReadAttempts && !context.aborted(); ++attempt) {
+        result.attempts = attempt;
+        result.items = readCategoryTree(session, context, checkedIds);
+        if (!result.items.empty()) break;
+        if (onRetry) onRetry(attempt);
+    }
+    return result;
+}
+
+std::string checkedCategoryIds(const std::vector<CategoryItem>& items) {
+    std::string ids;
+    for (const CategoryItem& item : items) {
+        if (!item.checked) continue;
+        if (!ids.empty()) ids += ',';
+        ids += std::to_string(item.id);
+    }
+    return ids;
+}
+
+}  // namespace oz::backend

@@ -1,0 +1,215 @@
+#include "backend/html_elements.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <utility>
+
+#include "text/characters.h"
+
+namespace oz::backend {
+namespace {
+
+constexpr std::string_view kSpace = " \t\r\n\f";
+
+bool isNameChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == ':' || c == '_';
+}
+
+bool isVoidElement(std::string_view name) {
+    static constexpr std::array<std::string_view, 14> kVoid = {"area",  "base",   "br",    "col",  "embed",
+                                                               "hr",    "img",    "input", "link", "meta",
+                                                               "param", "source", "track", "wbr"};
+    return std::any_of(kVoid.begin(), kVoid.end(),
+                       [&](std::string_view v) { return text::equalsNoCase(v, name); });
+}
+
+enum class TagKind { Start, End };
+
+struct Tag {
+    TagKind kind = TagKind::Start;
+    std::size_t begin = 0;  // the "<"
+    std::size_t end = 0;    // just after the ">" (or the end of the text)
+    std::string_view name;
+    std::string_view attributes;  // between the name and the ">"
+    bool selfClosing = false;
+};
+
+// Just after the ">" that closes the tag whose name ends at `from`; quoted values may hold ">".
+std::size_t tagEnd(std::string_view html, std::size_t from) {
+    std::size_t i = from;
+    while (i < html.size()) {
+        char c = html[i];
+        if (c == '>') return i + 1;
+        if (c == '"' || c == '\'') {
+            std::size_t close = html.find(c, i + 1);
+            if (close == std::string_view::npos) break;  // unbalanced quote: fall back below
+            i = close + 1;
+            continue;
+        }
+        ++i;
+    }
+    std::size_t gt = html.find('>', from);
+    return gt == std::string_view::npos ? html.size() : gt + 1;
+}
+
+// The next start or end tag at or after `from`, skipping comments and other markup.
+std::optional<Tag> nextTag(std::string_view html, std::size_t from) {
+    std::size_t i = from;
+    while (true) {
+        std::size_t lt = html.find('<', i);
+        if (lt == std::string_view::npos || lt + 1 >= html.size()) return std::nullopt;
+        if (html.compare(lt, 4, "<!--") == 0) {
+            std::size_t close = html.find("-->", lt + 4);
+            if (close == std::string_view::npos) return std::nullopt;
+            i = close + 3;
+            continue;
+        }
+        Tag tag;
+        tag.begin = lt;
+        std::size_t nameStart = lt + 1;
+        if (html[nameStart] == '/') {
+            tag.kind = TagKind::End;
+            ++nameStart;
+        }
+        std::size_t nameEnd = nameStart;
+        while (nameEnd < html.size() && isNameChar(html[nameEnd])) ++nameEnd;
+        if (nameEnd == nameStart) {
+            i = lt + 1;
+            continue;
+        }
+        tag.name = html.substr(nameStart, nameEnd - nameStart);
+        tag.end = tagEnd(html, nameEnd);
+        std::size_t attrEnd = tag.end;
+        if (attrEnd > nameEnd && html[attrEnd - 1] == '>') --attrEnd;
+        tag.attributes = html.substr(nameEnd, attrEnd - nameEnd);
+        std::size_t last = tag.attributes.find_last_not_of(kSpace);
+        tag.selfClosing = last != std::string_view::npos && tag.attributes[last] == '/';
+        return tag;
+    }
+}
+
+std::vector<std::pair<std::string_view, std::string_view>> parseAttributes(std::string_view attrs) {
+    std::vector<std::pair<std::string_view, std::string_view>> result;
+    std::size_t i = 0;
+    while (i < attrs.size()) {
+        while (i < attrs.size() && (kSpace.find(attrs[i]) != std::string_view::npos || attrs[i] == '/')) ++i;
+        std::size_t nameStart = i;
+        while (i < attrs.size() && kSpace.find(attrs[i]) == std::string_view::npos && attrs[i] != '=' &&
+               attrs[i] != '/' && attrs[i] != '>')
+            ++i;
+        if (i == nameStart) {
+            ++i;
+            continue;
+        }
+        std::string_view name = attrs.substr(nameStart, i - nameStart);
+        while (i < attrs.size() && kSpace.find(attrs[i]) != std::string_view::npos) ++i;
+        std::string_view value;
+        if (i < attrs.size() && attrs[i] == '=') {
+            ++i;
+            while (i < attrs.size() && kSpace.find(attrs[i]) != std::string_view::npos) ++i;
+            if (i < attrs.size() && (attrs[i] == '"' || attrs[i] == '\'')) {
+                std::size_t close = attrs.find(attrs[i], i + 1);
+                if (close == std::string_view::npos) close = attrs.size();
+                value = attrs.substr(i + 1, close - i - 1);
+                i = std::min(close + 1, attrs.size());
+            } else {
+                std::size_t valueStart = i;
+                while (i < attrs.size() && kSpace.find(attrs[i]) == std::string_view::npos) ++i;
+                value = attrs.substr(valueStart, i - valueStart);
+            }
+        }
+        result.emplace_back(name, value);
+    }
+    return result;
+}
+
+std::optional<std::string_view> attributeOf(const Tag& tag, std::string_view name) {
+    for (const auto& [attrName, value] : parseAttributes(tag.attributes)) {
+        if (text::equalsNoCase(attrName, name)) return value;
+    }
+    return std::nullopt;
+}
+
+// Just after the end tag that closes the element started by `start`; npos when it has none.
+std::size_t matchingEnd(std::string_view html, const Tag& start) {
+    int depth = 1;
+    std::size_t i = start.end;
+    while (auto tag = nextTag(html, i)) {
+        if (text::equalsNoCase(tag->name, start.name)) {
+            if (tag->kind == TagKind::End) {
+                if (--depth == 0) return tag->end;
+            } else if (!tag->selfClosing) {
+                ++depth;
+            }
+        }
+        i = tag->end;
+    }
+    return std::string_view::npos;
+}
+
+bool isEmptyElement(const Tag& tag) { return tag.selfClosing || isVoidElement(tag.name); }
+
+}  // namespace
+
+std::string findElement(std::string_view html, std::string_view tagName, std::string_view attributeName,
+                        std::string_view attributeValue) {
+    std::size_t i = 0;
+    while (auto tag = nextTag(html, i)) {
+        i = tag->end;
+        if (tag->kind != TagKind::Start || !text::equalsNoCase(tag->name, tagName)) continue;
+        auto value = attributeOf(*tag, attributeName);
+        if (!value || *value != attributeValue) continue;
+        if (isEmptyElement(*tag)) return std::string(html.substr(tag->begin, tag->end - tag->begin));
+        std::size_t end = matchingEnd(html, *tag);
+        if (end == std::string_view::npos) end = html.size();
+        return std::string(html.substr(tag->begin, end - tag->begin));
+    }
+    return {};
+}
+
+std::string elementAttribute(std::string_view element, std::string_view name) {
+    auto tag = nextTag(element, 0);
+    if (!tag || tag->kind != TagKind::Start) return {};
+    auto value = attributeOf(*tag, name);
+    return value ? std::string(*value) : std::string();
+}
+
+std::vector<std::string> childElements(std::string_view element, std::string_view tagName) {
+    std::vector<std::string> children;
+    auto parent = nextTag(element, 0);
+    if (!parent) return children;
+    std::size_t i = parent->end;
+    while (auto tag = nextTag(element, i)) {
+        i = tag->end;
+        if (tag->kind != TagKind::Start || !text::equalsNoCase(tag->name, tagName)) continue;
+        std::size_t end = tag->end;
+        if (!isEmptyElement(*tag)) {
+            end = matchingEnd(element, *tag);
+            if (end == std::string_view::npos) {
+                // No end tag: the element runs to the next one of its name, or to the end.
+                end = element.size();
+                std::size_t j = tag->end;
+                while (auto next = nextTag(element, j)) {
+                    if (next->kind == TagKind::Start && text::equalsNoCase(next->name, tagName)) {
+                        end = next->begin;
+                        break;
+                    }
+                    j = next->end;
+                }
+            }
+        }
+        children.emplace_back(element.substr(tag->begin, end - tag->begin));
+    }
+    return children;
+}
+
+std::string elementLeadingText(std::string_view element) {
+    auto tag = nextTag(element, 0);
+    if (!tag) return {};
+    std::string_view rest = element.substr(tag->end);
+    return std::string(rest.substr(0, rest.find('<')));
+}
+
+}  // namespace oz::backend

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A small reader for the form fields of the back end's own pages. Tag and attribute names are
+// compared ignoring ASCII case; attribute values may be double-quoted, single-quoted or bare and
+// are returned as written (entities are not decoded). Comments are skipped.
+namespace oz::backend {
+
+// `findElement`: the first element named tagName whose attribute attributeName has exactly the
+// value attributeValue: its markup from the start tag through the matching end tag (nested
+// elements of the same name counted), or the start tag alone for an empty element ("input",
+// "<.../>"). Without an end tag it runs to the end of the text. Empty when there is none.
+std::string findElement(std::string_view html, std::string_view tagName, std::string_view attributeName,
+                        std::string_view attributeValue);
+
+// `elementAttribute`: the value of the named attribute of the element's start tag; empty when
+// the attribute is absent.
+std::string elementAttribute(std::string_view element, std::string_view name);
+
+// `childElements`: the elements named tagName inside the element (after its start tag), in
+// document order. An element without an end tag runs to the next one of the same name.
+std::vector<std::string> childElements(std::string_view element, std::string_view tagName);
+
+// The text after the element's start tag up to the next "<" (or the end): an option's visible
+// text.
+std::string elementLeadingText(std::string_view element);
+
+}  // namespace oz::backend

@@ -1,0 +1,35 @@
+#include "backend/progress_pages.h"
+
+#include "text/markers.h"
+
+namespace oz::backend {
+
+std::string continuationLink(const std::string& answer) {
+    return text::textBetween(answer, "<a href='", "'>如果你的浏览器没反应", /*nearestBeforeEnd=*/true);
+}
+
+int followProgressPages(AdminSession& session, const BackendContext& context, std::string url, int siteIndex,
+                        const std::string& label) {
+    const config::SiteConfig& site = session.site;
+    if (!label.empty()) context.logLine(siteIndex, "开始" + label);
+    std::string folderUrl = siteScheme(site) + "://" + site.domain + "/" + site.adminDir + "/";
+    if (url.rfind("http:", 0) == 0 || url.rfind("https:", 0) == 0) {
+        // already absolute
+    } else if (url.rfind("/", 0) == 0) {
+        url = siteScheme(site) + "://" + siteHost(site) + url;  // from the host's root
+    } else {
+        url = folderUrl + url;
+    }
+    int pages = 0;
+    while (pages < context.limits.progressPages && !context.aborted()) {
+        std::string answer = getPage(session, context, url);
+        ++pages;
+        std::string next = continuationLink(answer);
+        if (next.empty()) break;
+        url = folderUrl + next;
+    }
+    if (!label.empty()) context.logLine(siteIndex, "结束" + label);
+    return pages;
+}
+
+}  // namespace oz::backend

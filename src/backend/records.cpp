@@ -1,0 +1,149 @@
+#include "backend/records.h"
+
+#include <fstream>
+#include <system_error>
+
+#include "backend/date_text.h"
+#include "config/data_folder.h"
+#include "text/characters.h"
+#include "text/charset.h"
+#include "text/markers.h"
+
+namespace oz::backend {
+namespace {
+
+// Serialises the writers of 登录失败.htm, which every site's login shares.
+std::mutex& loginRecordMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+bool writeWholeFile(const std::filesystem::path& path, std::string_view bytes) {
+    std::error_code ignored;
+    std::filesystem::create_directories(path.parent_path(), ignored);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out.flush());
+}
+
+}  // namespace
+
+std::string fileNameSafe(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '\\':
+                out += "＼";
+                break;
+            case '/':
+                out += "／";
+                break;
+            case ':':
+                out += "：";
+                break;
+            case '*':
+                out += "＊";
+                break;
+            case '?':
+                out += "？";
+                break;
+            case '|':
+                out += "｜";
+                break;
+            case '<':
+                out += "＜";
+                break;
+            case '>':
+                out += "＞";
+                break;
+            case '"':
+            case '\r':
+            case '\n':
+            case '\t':
+                break;
+            default:
+                out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::string recordFileStem(std::string_view text) {
+    std::string safe = fileNameSafe(text);
+    if (safe.size() <= kMaxRecordStemBytes) return safe;
+    std::size_t end = 0;
+    while (end < safe.size()) {
+        std::size_t next = text::nextChar(safe, end);
+        if (next > kMaxRecordStemBytes) break;
+        end = next;
+    }
+    safe.resize(end);
+    return safe;
+}
+
+std::filesystem::path loginFailureRecordPath(const std::filesystem::path& dataDir) {
+    return dataDir / config::kLoginFailureFile;
+}
+
+void writeLoginFailureRecord(const std::filesystem::path& dataDir, std::string_view answer) {
+    if (dataDir.empty()) return;
+    std::string page = text::replaceEach(answer, "charset=\"UTF-8\"|charset=UTF-8", "charset=\"gbk\"",
+                                         /*caseSensitive=*/false, /*reuseFirst=*/true);
+    std::string bytes = text::utf8ToGbk(page);
+    std::lock_guard lock(loginRecordMutex());
+    writeWholeFile(loginFailureRecordPath(dataDir), bytes);
+}
+
+std::filesystem::path failureRecordPath(const std::filesystem::path& dataDir, std::string_view title) {
+    return dataDir / config::kFailureRecordFolder / (recordFileStem(title) + ".html");
+}
+
+void writeFailureRecord(const std::filesystem::path& dataDir, std::string_view title, std::string_view answer,
+                        bool utf8Site) {
+    if (dataDir.empty()) return;
+    std::filesystem::path path = failureRecordPath(dataDir, title);
+    if (utf8Site) {
+        writeWholeFile(path, answer);
+    } else {
+        writeWholeFile(path, text::utf8ToGbk(answer));
+    }
+}
+
+AddressRecordTable::AddressRecordTable(std::filesystem::path dataDir)
+    : m_folder(dataDir / config::kAddressRecordFolder), m_hasDataDir(!dataDir.empty()) {}
+
+bool AddressRecordTable::append(const config::SiteConfig& site, std::string_view address,
+                                const text::DateTime& now) {
+    if (!m_hasDataDir) return false;
+    std::string line = text::utf8ToGbk(address) + "\r\n";
+    Key key{site.domain, site.user};
+    // Held for the write too: two list entries may name the same site, and lines must not mix.
+    std::lock_guard lock(m_mutex);
+    auto found = m_records.find(key);
+    if (found == m_records.end()) {
+        std::string time = text::replaceAll(dateTimeText(now), ":", "-");
+        std::filesystem::path path =
+            m_folder / (recordFileStem(site.domain + "(" + site.user + ") " + time) + ".txt");
+        m_records.emplace(key, path);
+        return writeWholeFile(path, line);
+    }
+    std::ofstream out(found->second, std::ios::binary | std::ios::app);
+    if (!out) return false;
+    out.write(line.data(), static_cast<std::streamsize>(line.size()));
+    return static_cast<bool>(out.flush());
+}
+
+void AddressRecordTable::closeAll() {
+    std::lock_guard lock(m_mutex);
+    m_records.clear();
+}
+
+std::filesystem::path AddressRecordTable::recordPath(const config::SiteConfig& site) const {
+    std::lock_guard lock(m_mutex);
+    auto found = m_records.find(Key{site.domain, site.user});
+    return found == m_records.end() ? std::filesystem::path() : found->second;
+}
+
+}  // namespace oz::backend

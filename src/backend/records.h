@@ -1,0 +1,69 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "config/site_config.h"
+#include "text/clock.h"
+
+// The files the back-end client keeps in the data folder: the login failure record, the failed
+// answers of article submissions and the article address records of a run. Writing them is best
+// effort: a file that cannot be written is skipped and the work goes on. Without a data folder (an
+// empty path) nothing is written.
+namespace oz::backend {
+
+// A text usable as a file name: \ / : * ? | < > become their full-width forms; double quotes,
+// CR, LF and TAB are removed.
+std::string fileNameSafe(std::string_view text);
+
+// Longest file name stem written, in bytes, so that a long title still gets its record.
+inline constexpr std::size_t kMaxRecordStemBytes = 200;
+
+// fileNameSafe, cut at a character boundary to at most kMaxRecordStemBytes bytes.
+std::string recordFileStem(std::string_view text);
+
+// "登录失败.htm": the login answer with its charset declaration changed to "gbk", written as GBK,
+// replacing the earlier record. One thread at a time writes it (the last writer wins).
+void writeLoginFailureRecord(const std::filesystem::path& dataDir, std::string_view answer);
+std::filesystem::path loginFailureRecordPath(const std::filesystem::path& dataDir);
+
+// "更新失败记录/" + safe title + ".html": a failed submission's answer, as GBK bytes for a GBK site
+// and as UTF-8 for a UTF-8 site (so the page's own charset declaration holds). Replaces an older
+// record of the same title.
+void writeFailureRecord(const std::filesystem::path& dataDir, std::string_view title, std::string_view answer,
+                        bool utf8Site);
+std::filesystem::path failureRecordPath(const std::filesystem::path& dataDir, std::string_view title);
+
+// The article address records of one run ("文章地址/"): one file per site (域名 + 用户), named
+// after the site and the time of its first success in the run, one address per line (GBK, CR LF).
+// Shared by every site worker of the run.
+class AddressRecordTable {
+   public:
+    explicit AddressRecordTable(std::filesystem::path dataDir);
+
+    // Appends the address to the site's record. The site's first call of the run creates the
+    // record (emptying a file of the same name) with the name 域名 + "(" + 用户 + ") " + the time
+    // "#1-#2-#3 #4-#5-#6" + ".txt". False when the file could not be written.
+    bool append(const config::SiteConfig& site, std::string_view address, const text::DateTime& now);
+
+    // Forgets the run's records: the next success of a site starts a new file. The run calls it
+    // at its end.
+    void closeAll();
+
+    // The site's record of this run; empty before its first success.
+    std::filesystem::path recordPath(const config::SiteConfig& site) const;
+
+   private:
+    using Key = std::pair<std::string, std::string>;  // 域名, 用户
+
+    std::filesystem::path m_folder;
+    bool m_hasDataDir = false;
+    mutable std::mutex m_mutex;
+    std::map<Key, std::filesystem::path> m_records;
+};
+
+}  // namespace oz::backend

@@ -1,0 +1,249 @@
+#include "backend/regeneration.h"
+
+#include "backend/date_text.h"
+#include "backend/html_elements.h"
+#include "backend/progress_pages.h"
+#include "backend/url_encoding.h"
+#include "content/text_lines.h"
+#include "text/characters.h"
+#include "text/markers.h"
+#include "text/regex_matcher.h"
+
+namespace oz::backend {
+namespace {
+
+constexpr int kRssLoopLimit = 10000;
+constexpr int kListAttempts = 3;
+constexpr int kRssAttempts = 3;
+constexpr int kChildListPages = 30;
+
+bool contains(const std::string& text, std::string_view piece) {
+    return text.find(piece) != std::string::npos;
+}
+
+// The end texts of the list action.
+bool listFinished(const std::string& answer) {
+    return contains(answer, "完成所有栏目列表更新！") || contains(answer, "完成所有列表更新！");
+}
+
+// The number of the RSS file an answer of the RSS action names ("/data/rss/12.xml" gives 12).
+int rssFileNumber(const std::string& answer) {
+    return content::lenientInt(text::textBetween(answer, "/", ".xml", /*nearestBeforeEnd=*/true));
+}
+
+// The category a list-action page made, or "结束".
+std::string createdCategory(const std::string& answer) {
+    std::string name = text::textBetween(answer, "成功创建栏目：", "，");
+    return name.empty() ? "结束" : name;
+}
+
+std::string allListPageUrl(const config::SiteConfig& site, const std::string& typeId, int page) {
+    return backEndBaseUrl(site) +
+           "/makehtml_list_action.php?gotype=&uppage=0&maxpagesize=50&typeid=" + typeId +
+           "&pageno=" + std::to_string(page);
+}
+
+// Pages through the list action of all categories until its end text. Besides the configured
+// bound, a failed request (empty answer) or the abort flag ends it. `onPage` sees the page count
+// and each answer. Returns the number of pages requested.
+template <typename OnPage>
+int pageAllCategoryLists(AdminSession& session, const BackendContext& context, OnPage onPage) {
+    std::string answer;
+    int pages = 0;
+    while (!listFinished(answer) && pages < context.limits.allCategoryListPages) {
+        answer = getPage(session, context, allListPageUrl(session.site, "0", pages));
+        ++pages;
+        if (context.aborted()) break;
+        onPage(pages, answer);
+        if (answer.empty()) break;
+    }
+    return pages;
+}
+
+void refreshRssOfAllCategories(AdminSession& session, const BackendContext& context, int siteIndex,
+                               bool perArticle) {
+    std::string base = backEndBaseUrl(session.site);
+    std::string answer = getPage(session, context, base + "/makehtml_rss_action.php?maxrecord=50");
+    int t = rssFileNumber(answer);
+    if (!context.options().rssAllCategories() || perArticle || t < 1) return;
+    for (int n = 0; !contains(answer, "完成所有文件更新！") && !context.aborted();) {
+        answer = getPage(session, context,
+                         base + "/makehtml_rss_action.php?tid=" + std::to_string(t) +
+                             "&maxrecord=50&isremote=0&serviterm=");
+        context.logLine(siteIndex, "!已刷新RSS页 " + std::to_string(t));
+        t = rssFileNumber(answer);
+        ++n;
+        if (n > kRssLoopLimit || t < 1) break;
+    }
+}
+
+void refreshCategory(AdminSession& session, const BackendContext& context, int id, int siteIndex,
+                     bool perArticle) {
+    const RunSettings& settings = context.options();
+    std::string base = backEndBaseUrl(session.site);
+    std::string idText = std::to_string(id);
+    if (!(settings.htmlAllCategories() && !perArticle)) {
+        std::string answer;
+        for (int attempt = 0; attempt < kListAttempts; ++attempt) {
+            answer = getPage(session, context,
+                             base + "/makehtml_list_action.php?maxpagesize=50&upnext=1&typeid=" + idText,
+                             siteAnswerDecoding(session.site));
+            context.logLine(siteIndex, "已刷新栏目页 " + idText);
+            if (text::containsAlternatives(answer, "完成所有栏目列表更新[fg]成功创建栏目", true)) break;
+        }
+        if (settings.refreshChildCategories()) {
+            for (int page = 0; !listFinished(answer) && !context.aborted();) {
+                answer = getPage(session, context, allListPageUrl(session.site, idText, page));
+                ++page;
+                context.logLine(siteIndex, "!已刷新子级栏目页 " + createdCategory(answer));
+                if (answer.empty() || page >= kChildListPages) break;
+            }
+        }
+    }
+    if (!(settings.rssAllCategories() && !perArticle)) {
+        std::string tid = std::to_string(static_cast<long long>(id) - 1);
+        for (int attempt = 0; attempt < kRssAttempts; ++attempt) {
+            std::string answer =
+                getPage(session, context,
+                        base + "/makehtml_rss_action.php?tid=" + tid + "&maxrecord=50&isremote=0&serviterm=");
+            context.logLine(siteIndex, "已刷新RSS页 " + idText);
+            if (contains(answer, "成功更新")) break;
+        }
+    }
+}
+
+void runCustomRefreshItems(AdminSession& session, const BackendContext& context, int siteIndex) {
+    const RunSettings& settings = context.options();
+    std::string base = backEndBaseUrl(session.site);
+    if (settings.customRefresh(CustomRefresh::XmlMapModule)) {
+        getPage(session, context, base + "/map.php?dopost=save&x=sitemap");
+        context.logLine(siteIndex, "刷新KivraXML地图【模块】");
+    }
+    if (settings.customRefresh(CustomRefresh::XmlMap)) {
+        regenerateMapPage(session, context, "/makehtml_xmlpage.php", "刷新KivraXML地图", siteIndex);
+    }
+    if (settings.customRefresh(CustomRefresh::TxtMap)) {
+        regenerateMapPage(session, context, "/makehtml_txtpage.php", "刷新KivraTXT地图", siteIndex);
+    }
+    if (settings.customRefresh(CustomRefresh::StaticTags)) {
+        getPage(session, context, base + "/makehtml_tag_action_index.php?typeid=0&all=0&maxpagesize=50");
+        context.logLine(siteIndex, "刷新Kivra静态TAG首页");
+    }
+    if (settings.customRefresh(CustomRefresh::SinglePages)) {
+        getPage(session, context, base + "/templets_one_edit.php?dopost=mkall");
+        context.logLine(siteIndex, "刷新Kivra单页文档");
+    }
+    if (settings.customRefresh(CustomRefresh::FreeLists)) {
+        followProgressPages(session, context, "makehtml_freelist_action.php?startid=&endid=&pagesize=100",
+                            siteIndex, "刷新Kivra自由列表");
+    }
+    if (settings.customRefresh(CustomRefresh::SiteMapHtml)) {
+        getPage(session, context,
+                base +
+                    "/makehtml_sitemap.php?dopost=make&maps%5B%5D=sitemap.html&maps%5B%5D=sitemap.txt"
+                    "&maps%5B%5D=sitemap.xml&maps%5B%5D=google.xml&maps%5B%5D=rss.xml");
+        context.logLine(siteIndex, "刷新Belmo网站地图HTML");
+    }
+}
+
+}  // namespace
+
+void regenerateSite(AdminSession& session, const BackendContext& context, const std::vector<int>& categoryIds,
+                    int siteIndex, bool perArticle) {
+    if (context.options().customRefresh(CustomRefresh::SystemCache)) {
+        followProgressPages(session, context, "sys_cache_up.php?dopost=ok", siteIndex, "刷新Kivra系统缓存");
+    }
+    refreshRssOfAllCategories(session, context, siteIndex, perArticle);
+    if (context.options().htmlAllCategories() && !perArticle) {
+        pageAllCategoryLists(session, context, [&](int, const std::string& answer) {
+            context.logLine(siteIndex, "!已刷新栏目页 " + createdCategory(answer));
+        });
+    }
+    for (int id : categoryIds) refreshCategory(session, context, id, siteIndex, perArticle);
+    refreshHomePage(session, context);
+    context.logLine(siteIndex, "刷新主页(含rss、xml地图)");
+    runCustomRefreshItems(session, context, siteIndex);
+}
+
+bool refreshHomePage(AdminSession& session, const BackendContext& context,
+                     const std::optional<std::string>& position, const std::optional<std::string>& templet) {
+    const config::SiteConfig& site = session.site;
+    std::string base = backEndBaseUrl(site);
+    int decoding = siteAnswerDecoding(site);
+    std::string form = getPage(session, context, base + "/makehtml_homepage.php", decoding);
+    std::string t = elementAttribute(findElement(form, "input", "name", "templet"), "value");
+    std::string p = elementAttribute(findElement(form, "input", "name", "position"), "value");
+    if (templet && !templet->empty()) t = *templet;
+    if (position && !position->empty()) p = *position;
+    // Each value is encoded on its own, so a templet or position holding "&" or "=" stays whole.
+    bool utf8 = isUtf8Site(site);
+    std::string body = "Submit=" + urlEncode("更新主页HTML", utf8) +
+                       "&dopost=make&position=" + urlEncode(p, utf8) +
+                       "&saveset=1&showmod=1&templet=" + urlEncode(t, utf8);
+    std::string answer = postPage(session, context, base + "/makehtml_homepage.php", body, decoding);
+    if (position || templet) return text::findNoCase(answer, "成功更新主页HTML") != std::string_view::npos;
+    getPage(session, context, base + "/makehtml_map.php?dopost=site", decoding);
+    getPage(session, context, base + "/makehtml_map.php?dopost=rss", decoding);
+    return true;
+}
+
+std::string oneKeyPageText(const std::string& answer) {
+    static const text::RegexMatcher kTagsAndBreaks(R"(<[\s\S]+?>|\r|\n)");
+    text::MarkerPosition position;
+    text::textBetween(answer, "document.write(", ")", position);
+    text::textBetween(answer, "document.write(", ")", position);
+    std::string message = text::textBetween(answer, "document.write(''", "'')", position);
+    return kTagsAndBreaks.replace(message, "");
+}
+
+int oneKeyUpdate(AdminSession& session, const BackendContext& context, int siteIndex) {
+    if (!context.options().oneClickUpdate()) return 0;
+    context.logLine(siteIndex, "开始执行dede选项(一键更新网站)");
+    std::string base = backEndBaseUrl(session.site);
+    std::string next;
+    std::string message;
+    int pages = 0;
+    while (pages < context.limits.oneKeyUpdatePages && !context.aborted()) {
+        std::string answer;
+        if (next.empty() && message.empty()) {
+            answer =
+                postPage(session, context, base + "/makehtml_all.php",
+                         "action=make&uptype=mkall&starttime=" + dateText(context.clockOrSystem().now()) +
+                             "&startid=0&Submit=%E5%BC%80%E5%A7%8B%E6%9B%B4%E6%96%B0");
+        } else {
+            answer = getPage(session, context, base + "/" + next);
+        }
+        ++pages;
+        next = text::textBetween(answer, "location='", "'");
+        message = oneKeyPageText(answer);
+        context.logLine(siteIndex, message);
+        if (message == "完成所有文件的更新！" || next == "javascript:;" || message.empty() || next.empty())
+            break;
+    }
+    return pages;
+}
+
+int refreshAllLists(AdminSession& session, const BackendContext& context,
+                    const std::function<void(const std::string& title)>& progress) {
+    int pages = pageAllCategoryLists(session, context, [&](int page, const std::string&) {
+        if (progress) progress(session.site.domain + " 已刷新栏目 " + std::to_string(page) + " 个");
+    });
+    refreshHomePage(session, context);
+    if (progress) progress("批处理工具");
+    return pages;
+}
+
+void regenerateMapPage(AdminSession& session, const BackendContext& context, const std::string& pagePath,
+                       const std::string& logText, int siteIndex) {
+    std::string base = backEndBaseUrl(session.site);
+    std::string form = getPage(session, context, base + pagePath);
+    std::string t = elementAttribute(findElement(form, "input", "id", "templet"), "value");
+    std::string p = elementAttribute(findElement(form, "input", "id", "position"), "value");
+    if (t.empty()) return;
+    postPage(session, context, base + "/makehtml_homepage.php",
+             "dopost=make&templet=" + gbkFormEncode(t) + "&position=" + gbkFormEncode(p) +
+                 "&showmod=1&Submit=%B8%FC%D0%C2xml%B5%D8%CD%BC");
+    context.logLine(siteIndex, logText);
+}
+
+}  // namespace oz::backend

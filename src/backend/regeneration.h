@@ -1,0 +1,55 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "backend/admin_session.h"
+#include "backend/backend_context.h"
+
+// Static page regeneration: the back end's page-generation actions, run the way an operator would
+// click through them. Options and custom-refresh check marks are read at each step, so a change
+// during a run applies to the next step. Every step is logged with the site index; failures show
+// only in the log.
+namespace oz::backend {
+
+// `regenerateSite`: after a site's run (perArticle false, the categories published into during the
+// run) or after each article (perArticle true, the article's category): the system cache (Kivra),
+// the RSS files, the list pages of all categories or of each category (with its child
+// categories), the RSS file of each category, the home page with its site maps, then the checked
+// custom-refresh items. With perArticle the "all categories" options are ignored.
+void regenerateSite(AdminSession& session, const BackendContext& context, const std::vector<int>& categoryIds,
+                    int siteIndex, bool perArticle);
+
+// `refreshHomePage`: reads the home-page form, posts it back with its templet and position (or the
+// overrides given) and, without overrides, regenerates the site and RSS maps; then the result is
+// true. With an override given the maps are not requested and the result is whether the back end
+// answered "成功更新主页HTML". An empty override keeps the form's value.
+bool refreshHomePage(AdminSession& session, const BackendContext& context,
+                     const std::optional<std::string>& position = std::nullopt,
+                     const std::optional<std::string>& templet = std::nullopt);
+
+// `oneKeyUpdate`: when 一键更新网站 is checked, runs the back end's update-everything action and
+// follows its pages until "完成所有文件的更新！", logging each page's message. Ends on a page
+// without continuation, a failed request, context.limits.oneKeyUpdatePages pages or the abort
+// flag. Returns the number of pages requested.
+int oneKeyUpdate(AdminSession& session, const BackendContext& context, int siteIndex);
+
+// `refreshAllLists`: regenerates the list pages of all categories and then the home page, for the
+// batch tools. `progress` (may be empty) gets 域名 + " 已刷新栏目 " + i + " 个" after each page
+// and "批处理工具" at the end. Returns the number of list pages requested.
+int refreshAllLists(AdminSession& session, const BackendContext& context,
+                    const std::function<void(const std::string& title)>& progress = {});
+
+// Map page regeneration (Kivra "XML地图", "TXT地图"): reads the map form at `pagePath` (relative
+// to the back-end folder, with its leading "/") and posts its templet and position to
+// makehtml_homepage.php; logs `logText` when it did.
+void regenerateMapPage(AdminSession& session, const BackendContext& context, const std::string& pagePath,
+                       const std::string& logText, int siteIndex);
+
+// The message text of one page of the update-everything chain (the third document.write, tags
+// and line breaks removed).
+std::string oneKeyPageText(const std::string& answer);
+
+}  // namespace oz::backend

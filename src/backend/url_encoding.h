@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace oz::backend {
+
+// `urlEncode`: the percent-encoding of request bodies. The text's bytes in the site's charset
+// (UTF-8 when utf8Site, else GBK) are written with ASCII letters, digits and "." "_" "-" kept and
+// every other byte as "%" + two upper-case hex digits (a space is "%20", never "+"). keepSeparators
+// also keeps "&" and "=", for a text that is already a whole "name=value&..." body.
+std::string urlEncode(std::string_view text, bool utf8Site, bool keepSeparators = false);
+
+// The GBK percent-encoding of the map-page forms: the GBK bytes of the text with ASCII letters,
+// digits and ! ( ) - . * _ kept, every other byte as "%" + two upper-case hex digits.
+std::string gbkFormEncode(std::string_view text);
+
+}  // namespace oz::backend

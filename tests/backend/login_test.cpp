@@ -1,0 +1,120 @@
+// Login against the stand-in back end: the three requests, the exact body bytes for UTF-8 and GBK
+// sites, the success test and the failure record.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "backend/admin_session.h"
+#include "backend/records.h"
+#include "backend_fixture.h"
+#include "text/characters.h"
+#include "text/charset.h"
+
+namespace oz::backend {
+namespace {
+
+class LoginTest : public test::BackendFixture {
+   protected:
+    void adjustSites(oz::testing::StandinSite& utf8, oz::testing::StandinSite& gbk) override {
+        utf8.password = "p&w=1%2 x";
+        gbk.user = "管理员";
+        gbk.password = "a&b";
+        gbk.adminDir = "cms/dede";
+    }
+};
+
+TEST_F(LoginTest, Utf8SiteSendsThreeRequestsAndItsBodyByteForByte) {
+    utf8Site.password = "p&w=1%2 x";
+    ASSERT_TRUE(loginTo(utf8Site));
+    auto requests = server.requests("s1");
+    ASSERT_GE(requests.size(), 3u);
+    // The folder without "/" (followed through its redirects), the code image, the login form.
+    EXPECT_EQ(requests.front().method + " " + requests.front().path, "GET /s1/dede");
+    std::vector<std::string> lines = requestLines("s1");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "GET /s1/include/vdimgck.php"), lines.end());
+    const auto& post = requests.back();
+    EXPECT_EQ(post.method + " " + post.path, "POST /s1/dede/login.php");
+    EXPECT_EQ(
+        post.body,
+        "userid=admin&pwd=p%26w%3D1%252%20x&gotopage=%2Fdede%2Findex.php&dopost=login&adminstyle=newdedecms");
+    EXPECT_EQ(post.header("Content-Type"), "application/x-www-form-urlencoded");
+    EXPECT_EQ(server.loginCount("s1"), 1);
+    EXPECT_FALSE(std::filesystem::exists(loginFailureRecordPath(data.path())));
+}
+
+TEST_F(LoginTest, GbkSiteInASubFolderSendsGbkBytes) {
+    gbkSite.user = "管理员";
+    gbkSite.password = "a&b";
+    gbkSite.adminDir = "cms/dede";
+    EXPECT_EQ(installPrefix(gbkSite), "cms/");
+    ASSERT_TRUE(loginTo(gbkSite));
+    std::vector<std::string> lines = requestLines("g1");
+    EXPECT_EQ(lines.front(), "GET /g1/cms/dede");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "GET /g1/cms/include/vdimgck.php"), lines.end());
+    EXPECT_EQ(lines.back(), "POST /g1/cms/dede/login.php");
+    EXPECT_EQ(
+        server.requests("g1").back().body,
+        "userid=%B9%DC%C0%ED%D4%B1&pwd=a%26b&gotopage=%2Fcms%2Fdede%2Findex.php&dopost=login&adminstyle="
+        "newdedecms");
+}
+
+TEST_F(LoginTest, Utf8ChineseUserIsSentAsThreeBytesPerCharacter) {
+    utf8Site.user = "管理员";
+    EXPECT_EQ(loginBody(utf8Site).substr(0, 34), "userid=%E7%AE%A1%E7%90%86%E5%91%98");
+}
+
+TEST_F(LoginTest, WrongPasswordFailsAndKeepsTheAnswerAsGbkRecord) {
+    utf8Site.password = "wrong";
+    EXPECT_FALSE(loginTo(utf8Site));
+    std::string record = test::readFile(loginFailureRecordPath(data.path()));
+    ASSERT_FALSE(record.empty());
+    std::string text = text::gbkToUtf8(record);
+    EXPECT_NE(text.find("你的密码错误!"), std::string::npos);
+    EXPECT_NE(text.find("charset=\"gbk\""), std::string::npos);
+    EXPECT_EQ(text::findNoCase(text, "charset=utf-8"), std::string_view::npos);
+}
+
+TEST_F(LoginTest, NoAnswerFailsAndLeavesAnEmptyRecord) {
+    oz::testing::StandinFaults faults;
+    faults.serverError = true;
+    server.setFaults("s1", faults);
+    utf8Site.password = "p&w=1%2 x";
+    EXPECT_FALSE(loginTo(utf8Site));
+    EXPECT_TRUE(std::filesystem::exists(loginFailureRecordPath(data.path())));
+    server.stop();
+    EXPECT_FALSE(loginTo(utf8Site));
+    EXPECT_EQ(test::readFile(loginFailureRecordPath(data.path())), "");
+}
+
+TEST_F(LoginTest, ConcurrentFailuresWriteWholeRecords) {
+    oz::testing::StandinFaults faults;
+    faults.refuseLogin = true;
+    server.setFaults("s1", faults);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i) {
+        threads.emplace_back([this] {
+            http::HttpRequester own;
+            AdminSession session{utf8Site, own};
+            EXPECT_FALSE(login(session, context));
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    std::string text = text::gbkToUtf8(test::readFile(loginFailureRecordPath(data.path())));
+    EXPECT_NE(text.find("你的密码错误!"), std::string::npos);
+    EXPECT_EQ(text.find("你的密码错误!"), text.rfind("你的密码错误!"));  // one page, not two mixed
+}
+
+TEST(SessionUrlTest, BaseUrlsFollowTheSiteSettings) {
+    config::SiteConfig site;
+    site.domain = "www.example.com:8080/blog";
+    site.adminDir = "cms/dede";
+    site.https = true;
+    EXPECT_EQ(backEndBaseUrl(site), "https://www.example.com:8080/blog/cms/dede");
+    EXPECT_EQ(siteHost(site), "www.example.com:8080");
+    EXPECT_EQ(installPrefix(site), "cms/");
+    site.adminDir = "dede";
+    EXPECT_EQ(installPrefix(site), "");
+}
+
+}  // namespace
+}  // namespace oz::backend

@@ -1,0 +1,259 @@
+// Static page regeneration against the stand-in back end: the request sequences for the option
+// combinations, the bounded loops and the home page with and without overrides.
+#include "backend/regeneration.h"
+
+#include <gtest/gtest.h>
+
+#include "backend/progress_pages.h"
+#include "backend_fixture.h"
+
+namespace oz::backend {
+namespace {
+
+class RegenerationTest : public test::BackendFixture {
+   protected:
+    void SetUp() override {
+        BackendFixture::SetUp();
+        ASSERT_TRUE(loginTo(utf8Site));
+        server.clearRequests();
+    }
+
+    void setOptions(bool htmlAll, bool rssAll, bool children) {
+        config::RunOptions options;
+        options.rssAllCategories = rssAll;
+        options.refreshChildCategories = children;
+        settings.update(options);
+        settings.setHtmlAllCategories(htmlAll);
+    }
+
+    void regenerate(const std::vector<int>& ids, bool perArticle) {
+        AdminSession session{utf8Site, requester};
+        regenerateSite(session, context, ids, 2, perArticle);
+    }
+
+    AdminSession session() { return AdminSession{utf8Site, requester}; }
+
+    static constexpr const char* kRss = "GET /s1/dede/makehtml_rss_action.php?";
+    static constexpr const char* kList = "GET /s1/dede/makehtml_list_action.php?";
+};
+
+const std::vector<std::string> kHomePageRequests = {
+    "GET /s1/dede/makehtml_homepage.php", "POST /s1/dede/makehtml_homepage.php",
+    "GET /s1/dede/makehtml_map.php?dopost=site", "GET /s1/dede/makehtml_map.php?dopost=rss"};
+
+std::vector<std::string> concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+TEST_F(RegenerationTest, PublishedCategoriesOneByOne) {
+    setOptions(false, false, false);
+    regenerate({1, 2}, false);
+    std::string r = kRss;
+    std::string l = kList;
+    EXPECT_EQ(requestLines("s1"),
+              concat({r + "maxrecord=50", l + "maxpagesize=50&upnext=1&typeid=1",
+                      r + "tid=0&maxrecord=50&isremote=0&serviterm=", l + "maxpagesize=50&upnext=1&typeid=2",
+                      r + "tid=1&maxrecord=50&isremote=0&serviterm="},
+                     kHomePageRequests));
+    EXPECT_EQ(logTexts(), (std::vector<std::string>{"已刷新栏目页 1", "已刷新RSS页 1", "已刷新栏目页 2",
+                                                    "已刷新RSS页 2", "刷新主页(含rss、xml地图)"}));
+    EXPECT_EQ(logLines.front().first, 2);
+    EXPECT_EQ(
+        server.requests("s1")[6].body,
+        "Submit=%E6%9B%B4%E6%96%B0%E4%B8%BB%E9%A1%B5HTML&dopost=make&position=..%2Findex.html&saveset=1&"
+        "showmod=1&templet=default%2Findex.htm");
+}
+
+TEST_F(RegenerationTest, AllCategoriesAfterTheRunSkipThePerCategorySteps) {
+    setOptions(true, true, true);
+    regenerate({1, 2}, false);
+    std::string r = kRss;
+    std::string l = kList;
+    std::string all = l + "gotype=&uppage=0&maxpagesize=50&typeid=0&pageno=";
+    EXPECT_EQ(requestLines("s1"),
+              concat({r + "maxrecord=50", r + "tid=1&maxrecord=50&isremote=0&serviterm=",
+                      r + "tid=2&maxrecord=50&isremote=0&serviterm=",
+                      r + "tid=3&maxrecord=50&isremote=0&serviterm=", all + "0", all + "1", all + "2"},
+                     kHomePageRequests));
+    auto texts = logTexts();
+    ASSERT_EQ(texts.size(), 7u);
+    EXPECT_EQ(texts[0], "!已刷新RSS页 1");
+    EXPECT_EQ(texts[2], "!已刷新RSS页 3");
+    EXPECT_EQ(texts[3], "!已刷新栏目页 1");
+    EXPECT_EQ(texts[5], "!已刷新栏目页 结束");
+}
+
+TEST_F(RegenerationTest, AfterEachArticleTheAllCategoryOptionsAreIgnored) {
+    setOptions(true, true, true);
+    regenerate({1}, true);
+    std::string r = kRss;
+    std::string l = kList;
+    std::string child = l + "gotype=&uppage=0&maxpagesize=50&typeid=1&pageno=";
+    EXPECT_EQ(requestLines("s1"),
+              concat({r + "maxrecord=50", l + "maxpagesize=50&upnext=1&typeid=1", child + "0", child + "1",
+                      r + "tid=0&maxrecord=50&isremote=0&serviterm="},
+                     kHomePageRequests));
+    auto texts = logTexts();
+    EXPECT_EQ(texts[0], "已刷新栏目页 1");
+    EXPECT_EQ(texts[1].rfind("!已刷新子级栏目页 ", 0), 0u);
+    EXPECT_EQ(texts[3], "已刷新RSS页 1");
+}
+
+TEST_F(RegenerationTest, RssOfCategorySevenAsksForTidSix) {
+    setOptions(false, false, false);
+    regenerate({7}, true);
+    auto lines = requestLines("s1");
+    EXPECT_NE(
+        std::find(lines.begin(), lines.end(), std::string(kRss) + "tid=6&maxrecord=50&isremote=0&serviterm="),
+        lines.end());
+    auto texts = logTexts();
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "已刷新RSS页 7"), texts.end());
+}
+
+TEST_F(RegenerationTest, AnswersWithoutSuccessTextAreTriedThreeTimesAndLoopsStayBounded) {
+    oz::testing::StandinFaults faults;
+    faults.omitSuccessText = true;
+    server.setFaults("s1", faults);
+    setOptions(false, false, true);
+    regenerate({2}, false);
+    auto lines = requestLines("s1");
+    auto count = [&](const std::string& prefix) {
+        return std::count_if(lines.begin(), lines.end(),
+                             [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+    };
+    EXPECT_EQ(count(std::string(kList) + "maxpagesize=50&upnext=1&typeid=2"), 3);
+    EXPECT_EQ(count(std::string(kList) + "gotype=&uppage=0&maxpagesize=50&typeid=2&pageno="), 30);
+    EXPECT_EQ(count(std::string(kRss) + "tid=1&"), 3);
+
+    server.clearRequests();
+    context.limits.allCategoryListPages = 5;
+    setOptions(true, false, false);
+    regenerate({}, false);
+    lines = requestLines("s1");
+    EXPECT_EQ(count(std::string(kList) + "gotype=&uppage=0&maxpagesize=50&typeid=0&pageno="), 5);
+}
+
+TEST_F(RegenerationTest, EmptyCategoryListStillRefreshesRssHomeAndCustomItems) {
+    config::RunOptions options;
+    options.refreshSystemCache = true;
+    options.refreshXmlMapModule = true;
+    options.refreshXmlMap = true;
+    options.refreshTxtMap = true;
+    options.refreshStaticTags = true;
+    options.refreshSinglePages = true;
+    options.refreshFreeLists = true;
+    options.refreshSiteMapHtml = true;
+    settings.update(options);
+    regenerate({}, false);
+    auto lines = requestLines("s1");
+    ASSERT_GE(lines.size(), 14u);
+    EXPECT_EQ(lines[0], "GET /s1/dede/sys_cache_up.php?dopost=ok");
+    EXPECT_EQ(lines[1], std::string(kRss) + "maxrecord=50");
+    EXPECT_EQ(lines[6], "GET /s1/dede/map.php?dopost=save&x=sitemap");
+    EXPECT_EQ(lines[7], "GET /s1/dede/makehtml_xmlpage.php");
+    EXPECT_EQ(lines[8], "POST /s1/dede/makehtml_homepage.php");
+    EXPECT_EQ(
+        lines.back(),
+        "GET "
+        "/s1/dede/makehtml_sitemap.php?dopost=make&maps%5B%5D=sitemap.html&maps%5B%5D=sitemap.txt&maps%5B%5D="
+        "sitemap.xml&maps%5B%5D=google.xml&maps%5B%5D=rss.xml");
+    std::string mapBody = server.requests("s1")[8].body;
+    EXPECT_EQ(mapBody.rfind("dopost=make&templet=", 0), 0u);
+    EXPECT_NE(mapBody.find("&showmod=1&Submit=%B8%FC%D0%C2xml%B5%D8%CD%BC"), std::string::npos);
+    EXPECT_EQ(logTexts(), (std::vector<std::string>{
+                              "开始刷新Kivra系统缓存", "结束刷新Kivra系统缓存", "刷新主页(含rss、xml地图)",
+                              "刷新KivraXML地图【模块】", "刷新KivraXML地图", "刷新KivraTXT地图",
+                              "刷新Kivra静态TAG首页", "刷新Kivra单页文档", "开始刷新Kivra自由列表",
+                              "结束刷新Kivra自由列表", "刷新Belmo网站地图HTML"}));
+}
+
+TEST_F(RegenerationTest, HomePageOverridesAreSentWholeAndTested) {
+    auto s = session();
+    EXPECT_TRUE(refreshHomePage(s, context, std::string("../new&x=1.html"), std::string("")));
+    EXPECT_EQ(server.homePage("s1"),
+              std::make_pair(std::string("default/index.htm"), std::string("../new&x=1.html")));
+    EXPECT_EQ(requestLines("s1").size(), 2u);  // no map pages with an override
+
+    oz::testing::StandinFaults faults;
+    faults.omitSuccessText = true;
+    server.setFaults("s1", faults);
+    EXPECT_FALSE(refreshHomePage(s, context, std::nullopt, std::string("other/index.htm")));
+    EXPECT_TRUE(refreshHomePage(s, context));  // without overrides the result is always true
+}
+
+TEST_F(RegenerationTest, OneKeyUpdateFollowsTheChainToItsEnd) {
+    auto s = session();
+    EXPECT_EQ(oneKeyUpdate(s, context, 3), 0);  // unchecked
+    config::RunOptions options;
+    options.oneClickUpdate = true;
+    settings.update(options);
+    int pages = oneKeyUpdate(s, context, 3);
+    auto requests = server.requests("s1");
+    ASSERT_EQ(static_cast<int>(requests.size()), pages);
+    EXPECT_EQ(requests[0].method + " " + requests[0].path, "POST /s1/dede/makehtml_all.php");
+    EXPECT_EQ(requests[0].body,
+              "action=make&uptype=mkall&starttime=2024-05-07&startid=0&Submit=%E5%BC%80%E5%A7%8B%E6%9B%B4%E6%"
+              "96%B0");
+    auto texts = logTexts();
+    EXPECT_EQ(texts.front(), "开始执行dede选项(一键更新网站)");
+    EXPECT_EQ(texts.back(), "完成所有文件的更新！");
+    EXPECT_EQ(static_cast<int>(texts.size()), pages + 1);
+}
+
+TEST_F(RegenerationTest, EndlessChainsStopAtTheirBoundsOrTheAbortFlag) {
+    oz::testing::StandinFaults faults;
+    faults.endlessChain = true;
+    server.setFaults("s1", faults);
+    auto s = session();
+    context.limits.progressPages = 7;
+    EXPECT_EQ(followProgressPages(s, context, "task_do.php?dopost=makeprenext", 1, "x"), 7);
+    context.limits.oneKeyUpdatePages = 6;
+    config::RunOptions options;
+    options.oneClickUpdate = true;
+    settings.update(options);
+    EXPECT_EQ(oneKeyUpdate(s, context, 1), 6);
+    context.limits.allCategoryListPages = 4;
+    EXPECT_EQ(refreshAllLists(s, context), 4);
+
+    std::atomic<bool> abort{true};
+    context.abort = &abort;
+    server.clearRequests();
+    EXPECT_EQ(followProgressPages(s, context, "task_do.php", 1, ""), 0);
+    EXPECT_EQ(oneKeyUpdate(s, context, 1), 0);
+    EXPECT_EQ(refreshAllLists(s, context), 1);  // the page under way, then the home page
+}
+
+TEST_F(RegenerationTest, RefreshAllListsReportsProgress) {
+    auto s = session();
+    std::vector<std::string> titles;
+    EXPECT_EQ(refreshAllLists(s, context, [&](const std::string& title) { titles.push_back(title); }), 3);
+    ASSERT_EQ(titles.size(), 4u);
+    EXPECT_EQ(titles[0], utf8Site.domain + " 已刷新栏目 1 个");
+    EXPECT_EQ(titles[2], utf8Site.domain + " 已刷新栏目 3 个");
+    EXPECT_EQ(titles[3], "批处理工具");
+    auto lines = requestLines("s1");
+    EXPECT_EQ(lines.back(), "GET /s1/dede/makehtml_map.php?dopost=rss");
+}
+
+TEST_F(RegenerationTest, ProgressPagesResolveEveryKindOfAddress) {
+    auto s = session();
+    followProgressPages(s, context, "task_do.php?a=1", 1, "");
+    followProgressPages(s, context, "/s1/dede/task_do.php?a=2", 1, "");
+    followProgressPages(s, context, server.backEndUrl("s1") + "/task_do.php?a=3", 1, "");
+    EXPECT_EQ(requestLines("s1"),
+              (std::vector<std::string>{"GET /s1/dede/task_do.php?a=1", "GET /s1/dede/task_do.php?a=2",
+                                        "GET /s1/dede/task_do.php?a=3"}));
+}
+
+TEST(OneKeyPageTextTest, CapturedPages) {
+    auto read = [](const char* name) {
+        return test::readFile(std::filesystem::path(OZ_SOURCE_DIR) / "tests/backend/answers" / name);
+    };
+    EXPECT_EQ(oneKeyPageText(read("j-makehtml_all-1.html")), "完成数据优化，现在开始更新文档！");
+    EXPECT_EQ(oneKeyPageText(read("j-makehtml_all-8.html")), "完成所有文件的更新！");
+    EXPECT_EQ(oneKeyPageText(""), "");
+}
+
+}  // namespace
+}  // namespace oz::backend

@@ -1,0 +1,292 @@
+// Article submission against the stand-in back end: the exact form bytes for UTF-8 and GBK sites,
+// the success test, the address and failure records, the follow-ups and the fault cases.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "backend/article_submission.h"
+#include "backend/records.h"
+#include "backend_fixture.h"
+#include "config/data_folder.h"
+#include "text/charset.h"
+
+namespace oz::backend {
+namespace {
+
+content::ArticleDraft sampleDraft() {
+    content::ArticleDraft draft;
+    draft.title = "测试 标题";
+    draft.shorttitle = "短标题";
+    draft.tags = "标签一,标签二";
+    draft.keywords = "关键词";
+    draft.writer = "作者";
+    draft.typeId = 3;
+    draft.source = "http://src.example/";
+    draft.body = "<p>正文 a&b=c 100%</p>";
+    return draft;
+}
+
+void setSampleOptions(config::SiteConfig& site) {
+    site.source = "http://src.example/";
+    site.flagHeadline = true;
+    site.flagBold = true;
+    site.flagSlide = true;  // no picture in the body: never sent
+    site.viewCountMin = site.viewCountMax = 5;
+    site.titleColor = 0x00563412;
+    site.generateHtml = true;
+    site.pageSizeKb = 5;
+}
+
+class SubmissionTest : public test::BackendFixture {
+   protected:
+    SubmitResult submit(const config::SiteConfig& site, content::ArticleDraft& draft, int siteIndex = 1) {
+        AdminSession session{site, requester};
+        return submitArticle(session, context, draft, pools, siteIndex);
+    }
+
+    content::SitePools pools;
+    AddressRecordTable addresses{data.path()};
+};
+
+struct FormCase {
+    int charset;
+    const char* prefix;
+    const char* body;
+};
+
+class SubmissionFormTest : public SubmissionTest, public ::testing::WithParamInterface<FormCase> {};
+
+TEST_P(SubmissionFormTest, SendsTheFormByteForByteAndRecordsTheAddress) {
+    const FormCase& c = GetParam();
+    config::SiteConfig site = c.charset == 0 ? utf8Site : gbkSite;
+    setSampleOptions(site);
+    context.addressRecords = &addresses;
+    ASSERT_TRUE(loginTo(site));
+    content::ArticleDraft draft = sampleDraft();
+    SubmitResult result = submit(site, draft);
+    ASSERT_TRUE(result.success);
+
+    auto requests = server.requests(c.prefix);
+    const auto& post = requests.back();
+    ASSERT_EQ(post.method + " " + post.path, "POST /" + std::string(c.prefix) + "/dede/article_add.php");
+    EXPECT_EQ(post.body, c.body);
+
+    auto stored = server.articles(c.prefix);
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].field("title"), "测试 标题");
+    EXPECT_EQ(stored[0].field("body"), "<p>正文 a&b=c 100%</p>");
+    EXPECT_EQ(stored[0].fieldValues("flags[]"), (std::vector<std::string>{"h", "b"}));
+    EXPECT_FALSE(stored[0].hasField("description"));  // summary bounds 0
+    EXPECT_EQ(result.address, "http://" + server.hostAndPort() + stored[0].url);
+
+    std::filesystem::path record = addresses.recordPath(site);
+    EXPECT_EQ(record.filename().string(), fileNameSafe(site.domain) + "(admin) 2024-05-07 09-03-02.txt");
+    EXPECT_EQ(record.parent_path(), data.path() / config::kAddressRecordFolder);
+    EXPECT_EQ(test::readFile(record), result.address + "\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sites, SubmissionFormTest,
+    ::testing::Values(
+        FormCase{0, "s1",
+                 "channelid=1&dopost=save&title=%E6%B5%8B%E8%AF%95%20%E6%A0%87%E9%A2%98&shorttitle=%E7%9F%AD%"
+                 "E6%A0%87%"
+                 "E9%A2%98&flags[]=h&flags[]=b&tags=%E6%A0%87%E7%AD%BE%E4%B8%80%2C%E6%A0%87%E7%AD%BE%E4%BA%"
+                 "8C&source="
+                 "http%3A%2F%2Fsrc.example%2F&writer=%E4%BD%9C%E8%80%85&typeid=3&keywords=%E5%85%B3%E9%94%AE%"
+                 "E8%AF%8D&"
+                 "autokey=1&remote=0&dellink=0&autolitpic=0&needwatermark=0&sptype=hand&spsize=5&body=%3Cp%"
+                 "3E%E6%AD%A3%"
+                 "E6%96%87%20a%26b%3Dc%20100%25%3C%2Fp%3E&notpost=0&click=5&sortup=0&color=%23123456&arcrank="
+                 "0&money=0&"
+                 "pubdate=2024-05-07%2009%3A03%3A02&ishtml=1&imageField.x=30&imageField.y=10"},
+        FormCase{
+            1, "g1",
+            "channelid=1&dopost=save&title=%B2%E2%CA%D4%20%B1%EA%CC%E2&shorttitle=%B6%CC%B1%EA%CC%E2&flags[]="
+            "h&"
+            "flags[]=b&tags=%B1%EA%C7%A9%D2%BB%2C%B1%EA%C7%A9%B6%FE&source=http%3A%2F%2Fsrc.example%2F&"
+            "writer=%"
+            "D7%F7%D5%DF&typeid=3&keywords=%B9%D8%BC%FC%B4%CA&autokey=1&remote=0&dellink=0&autolitpic=0&"
+            "needwatermark=0&sptype=hand&spsize=5&body=%3Cp%3E%D5%FD%CE%C4%20a%26b%3Dc%20100%25%3C%2Fp%3E&"
+            "notpost="
+            "0&click=5&sortup=0&color=%23123456&arcrank=0&money=0&pubdate=2024-05-07%2009%3A03%3A02&ishtml=1&"
+            "imageField.x=30&imageField.y=10"}));
+
+TEST_F(SubmissionTest, PictureFlagsSummaryAndRecordAcrossArticles) {
+    config::SiteConfig site = utf8Site;
+    site.flagSlide = true;
+    site.flagPicture = true;
+    site.summaryLengthMin = site.summaryLengthMax = 4;
+    site.titleColor = static_cast<int>(0xFF000000u);
+    context.addressRecords = &addresses;
+    ASSERT_TRUE(loginTo(site));
+    content::ArticleDraft first = sampleDraft();
+    first.body = "<p>图 <IMG src='a.PNG'> 说明 http://x.example/y 文字</p>";
+    ASSERT_TRUE(submit(site, first).success);
+    auto stored = server.articles("s1");
+    EXPECT_EQ(stored.back().fieldValues("flags[]"), (std::vector<std::string>{"f", "p"}));
+    EXPECT_EQ(stored.back().field("description"), "图说明文");
+    EXPECT_FALSE(stored.back().hasField("color"));
+
+    content::ArticleDraft webp = sampleDraft();
+    webp.body = "<img src='a.webp'>";
+    ASSERT_TRUE(submit(site, webp).success);
+    EXPECT_FALSE(server.articles("s1").back().hasField("flags[]"));
+
+    clock.advance(std::chrono::seconds(5));
+    std::filesystem::path record = addresses.recordPath(site);
+    std::string lines = test::readFile(record);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2);
+    addresses.closeAll();  // the run ends: the next run starts a new record
+    content::ArticleDraft third = sampleDraft();
+    ASSERT_TRUE(submit(site, third).success);
+    EXPECT_NE(addresses.recordPath(site), record);
+    lines = test::readFile(record);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2);
+}
+
+TEST_F(SubmissionTest, RefusedArticleKeepsTheAnswerInTheSiteCharset) {
+    for (config::SiteConfig site : {utf8Site, gbkSite}) {
+        ASSERT_TRUE(loginTo(site));
+        content::ArticleDraft draft = sampleDraft();
+        draft.title = "坏/标题:1";
+        draft.typeId = 0;
+        EXPECT_FALSE(submit(site, draft).success);
+        std::string record = test::readFile(failureRecordPath(data.path(), draft.title));
+        EXPECT_EQ(failureRecordPath(data.path(), draft.title).filename().string(), "坏／标题：1.html");
+        std::string text = site.charset == 0 ? record : text::gbkToUtf8(record);
+        EXPECT_NE(text.find("请指定文档的栏目！"), std::string::npos);
+        EXPECT_EQ(text::isValidUtf8(record), site.charset == 0);
+    }
+}
+
+TEST_F(SubmissionTest, DroppedSessionFailsWithTheLoginPageAsRecord) {
+    oz::testing::StandinFaults faults;
+    faults.dropSessionAfterArticles = 1;
+    server.setFaults("s1", faults);
+    ASSERT_TRUE(loginTo(utf8Site));
+    content::ArticleDraft first = sampleDraft();
+    EXPECT_TRUE(submit(utf8Site, first).success);
+    content::ArticleDraft second = sampleDraft();
+    second.title = "第二篇";
+    EXPECT_FALSE(submit(utf8Site, second).success);
+    EXPECT_NE(test::readFile(failureRecordPath(data.path(), "第二篇")).find("login"), std::string::npos);
+    ASSERT_TRUE(loginTo(utf8Site));  // a new login brings the session back
+    content::ArticleDraft third = sampleDraft();
+    EXPECT_TRUE(submit(utf8Site, third).success);
+}
+
+struct FaultCase {
+    const char* name;
+    oz::testing::StandinFaults faults;
+    bool succeeds;
+};
+
+oz::testing::StandinFaults makeFaults(void (*set)(oz::testing::StandinFaults&)) {
+    oz::testing::StandinFaults faults;
+    set(faults);
+    return faults;
+}
+
+class SubmissionFaultTest : public SubmissionTest, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(SubmissionFaultTest, OutcomeFollowsTheAnswer) {
+    ASSERT_TRUE(loginTo(utf8Site));
+    server.setFaults("s1", GetParam().faults);
+    content::ArticleDraft draft = sampleDraft();
+    EXPECT_EQ(submit(utf8Site, draft).success, GetParam().succeeds);
+    EXPECT_EQ(std::filesystem::exists(failureRecordPath(data.path(), draft.title)), !GetParam().succeeds);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SubmissionFaultTest,
+    ::testing::Values(FaultCase{"gzip", makeFaults([](auto& f) { f.gzipAnswers = true; }), true},
+                      FaultCase{"delay", makeFaults([](auto& f) { f.delayMs = 300; }), true},
+                      FaultCase{"noSuccessText", makeFaults([](auto& f) { f.omitSuccessText = true; }),
+                                false},
+                      FaultCase{"status500", makeFaults([](auto& f) { f.serverError = true; }), false},
+                      FaultCase{"garbage", makeFaults([](auto& f) { f.garbageAnswers = true; }), false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SubmissionTest, NeverAnsweringServerEndsWithTheStopFlag) {
+    ASSERT_TRUE(loginTo(utf8Site));
+    oz::testing::StandinFaults faults;
+    faults.neverAnswer = true;
+    server.setFaults("s1", faults);
+    std::thread stopper([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        requestStop = true;
+    });
+    auto start = std::chrono::steady_clock::now();
+    content::ArticleDraft draft = sampleDraft();
+    EXPECT_FALSE(submit(utf8Site, draft).success);
+    stopper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(test::readFile(failureRecordPath(data.path(), draft.title)), "");
+}
+
+TEST_F(SubmissionTest, FollowUpsRunTheProgressFramesWhenChecked) {
+    oz::testing::StandinSite tags;
+    tags.prefix = "t1";
+    tags.tagFrames = 2;
+    ASSERT_TRUE(server.addSite(tags));
+    config::SiteConfig site = siteFor("t1", 0);
+    config::RunOptions options;
+    options.refreshNextArticle = true;
+    options.refreshStaticTags = true;
+    settings.update(options);
+    ASSERT_TRUE(loginTo(site));
+    server.clearRequests();
+    content::ArticleDraft draft = sampleDraft();
+    ASSERT_TRUE(submit(site, draft, 4).success);
+
+    auto lines = requestLines("t1");
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "POST /t1/dede/article_add.php");
+    for (std::size_t i = 1; i < lines.size(); ++i)
+        EXPECT_EQ(lines[i].rfind("GET /t1/dede/task_do.php?", 0), 0u);
+    auto texts = logTexts();
+    ASSERT_EQ(texts.size(), 6u);
+    EXPECT_EQ(texts[0], "开始刷新Kivra下篇文档");
+    EXPECT_EQ(texts[1], "结束刷新Kivra下篇文档");
+    EXPECT_EQ(texts[2], "开始刷新Kivratag列表");
+    EXPECT_EQ(texts[3].rfind("task_do.php?", 0), 0u);
+    EXPECT_EQ(texts[5], "结束刷新Kivratag列表");
+    EXPECT_EQ(logLines.front().first, 4);
+}
+
+TEST_F(SubmissionTest, TagFramesAreFollowedWhenTheNextArticleFrameIsMissing) {
+    oz::testing::StandinSite tags;
+    tags.prefix = "t2";
+    tags.progressFrame = false;
+    tags.tagFrames = 1;
+    ASSERT_TRUE(server.addSite(tags));
+    config::SiteConfig site = siteFor("t2", 0);
+    config::RunOptions options;
+    options.refreshNextArticle = true;
+    options.refreshStaticTags = true;
+    settings.update(options);
+    ASSERT_TRUE(loginTo(site));
+    server.clearRequests();
+    content::ArticleDraft draft = sampleDraft();
+    ASSERT_TRUE(submit(site, draft).success);
+    EXPECT_EQ(requestLines("t2").size(), 2u);
+    EXPECT_EQ(logTexts().front(), "开始刷新Kivratag列表");
+}
+
+TEST(ArticleAddressTest, ReadsTheLinkInEitherQuoteStyle) {
+    config::SiteConfig site;
+    site.domain = "www.example.com/sub";
+    site.https = true;
+    std::string captured = test::readFile(std::filesystem::path(OZ_SOURCE_DIR) /
+                                          "tests/backend/answers/e-article_add-save.html");
+    EXPECT_EQ(articleAddress(site, captured), "https://www.example.com/a/news/guonei/2026/1209/1.html");
+    std::string doubleQuoted =
+        "<a href=\"article_add.php?cid=3\"><u>继续发布文章</u></a>"
+        "<a href=\"/a/b/2.html\" target=\"_blank\"><u>查看文章</u></a>";
+    EXPECT_EQ(articleAddress(site, doubleQuoted), "https://www.example.com/a/b/2.html");
+}
+
+}  // namespace
+}  // namespace oz::backend
