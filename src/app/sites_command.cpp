@@ -1,11 +1,109 @@
 #include <ostream>
+#include <string>
+#include <string_view>
 
 #include "app/command_line.h"
+#include "config/atomic_file.h"
+#include "config/data_folder.h"
+#include "config/settings_file.h"
+#include "config/site_import.h"
+#include "config/site_line.h"
+#include "config/site_list_store.h"
+#include "text/charset.h"
 
 namespace oz::app {
 
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr const char* kSitesUsage =
+    "用法：orvane-zentrel sites [--data-dir DIR]\n"
+    "      orvane-zentrel sites import FILE [--data-dir DIR]\n";
+
+std::filesystem::path settingsPath(const CommandContext& context) {
+    return context.dataDir / config::kSettingsFileName;
+}
+
+// Site-list files come from either world: UTF-8 (with or without a BOM) or GBK.
+std::string decodeListFile(std::string_view bytes) {
+    if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) bytes.remove_prefix(kUtf8Bom.size());
+    if (text::isValidUtf8(bytes)) return std::string(bytes);
+    return text::gbkToUtf8(bytes);
+}
+
+// A refused line as it may be shown: the password field masked.
+std::string maskedLine(const std::string& line) {
+    std::size_t first = line.find('|');
+    if (first == std::string::npos) return line;
+    std::size_t second = line.find('|', first + 1);
+    if (second == std::string::npos) return line;
+    std::size_t third = line.find('|', second + 1);
+    std::size_t end = third == std::string::npos ? line.size() : third;
+    if (end == second + 1) return line;
+    return line.substr(0, second + 1) + "******" + line.substr(end);
+}
+
+int listSites(const CommandContext& context) {
+    config::SettingsFile file;
+    if (!file.open(settingsPath(context), config::SettingsFile::Mode::ReadOnly)) {
+        context.err << file.lastError() << "\n";
+        return 1;
+    }
+    config::SiteList list;
+    config::loadSiteList(file, list);
+    for (int i = 0; i < list.size(); ++i) {
+        const config::SiteConfig& site = list.sites[static_cast<std::size_t>(i)];
+        context.out << (i + 1) << " " << (site.enabled ? "[x]" : "[ ]") << " " << config::siteLabel(site)
+                    << "\n";
+    }
+    return 0;
+}
+
+int importSites(const CommandContext& context, const std::string& listPath) {
+    std::string error;
+    bool missing = false;
+    auto bytes = config::readWholeFile(listPath, error, &missing);
+    if (!bytes) {
+        context.err << (missing ? "找不到站点列表文件：" + listPath : error) << "\n";
+        return 1;
+    }
+    config::SettingsFile file;
+    if (!file.open(settingsPath(context))) {
+        context.err << file.lastError() << "\n";
+        return 1;
+    }
+    config::RunOptions options = config::loadRunOptions(file);
+    config::SiteList list;
+    int current = config::loadSiteList(file, list);
+    list.current = current >= 0 && current < list.size() ? current : -1;
+
+    config::BulkImportResult result =
+        config::bulkImportSites(list, decodeListFile(*bytes), config::initialSiteConfig());
+
+    if (!config::globalSave(file, options, list)) {
+        context.err << "保存设置文件失败：" << file.lastError() << "\n";
+        return 1;
+    }
+    config::deleteStaleSiteSections(file, list.size());
+    context.out << config::bulkImportSummary(result, list) << "\n";
+    if (!result.failedLines.empty()) {
+        context.out << "这是导入失败的站点信息：\n";
+        for (const std::string& line : result.failedLines) context.out << maskedLine(line) << "\n";
+    }
+    return 0;
+}
+
+}  // namespace
+
 int sitesCommand(const CommandContext& context) {
-    context.err << "sites: not built yet\n";
+    const auto& args = context.args;
+    if (args.empty()) return listSites(context);
+    if (args[0] == "import" && args.size() == 2) return importSites(context, args[1]);
+    if (args[0] == "--help" || args[0] == "-h") {
+        context.out << kSitesUsage;
+        return 0;
+    }
+    context.err << kSitesUsage;
     return 2;
 }
 

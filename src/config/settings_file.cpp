@@ -1,0 +1,257 @@
+#include "config/settings_file.h"
+
+#include <system_error>
+#include <vector>
+
+#include "config/atomic_file.h"
+#include "config/data_folder.h"
+#include "config/file_lock.h"
+#include "config/ini_text.h"
+#include "config/number_text.h"
+#include "text/charset.h"
+
+namespace oz::config {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kLineBreak = "\r\n";
+constexpr std::string_view kLineBreakMarker = "┊*┊";
+constexpr std::string_view kTrue = "真";
+constexpr std::string_view kFalse = "假";
+constexpr const char* kSectionFailure = "配置模块出现意外，可能导致无法正常保存！详情请咨询Orvane。";
+
+bool isAscii(std::string_view text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
+std::string toGbk(std::string_view utf8) { return isAscii(utf8) ? std::string(utf8) : text::utf8ToGbk(utf8); }
+
+std::string fromGbk(std::string_view gbk) { return isAscii(gbk) ? std::string(gbk) : text::gbkToUtf8(gbk); }
+
+std::string replaceAll(std::string_view text, std::string_view from, std::string_view to) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t start = 0;
+    while (true) {
+        std::size_t at = text.find(from, start);
+        if (at == std::string_view::npos) break;
+        out.append(text, start, at - start);
+        out += to;
+        start = at + from.size();
+    }
+    out.append(text, start);
+    return out;
+}
+
+fs::path pathFromUtf8(std::string_view utf8) {
+    return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+std::string pathText(const fs::path& path) {
+    auto text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// A byte value's file name must stay inside the inibin folder.
+bool isSafeNamePart(std::string_view part) {
+    return part.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+}
+
+}  // namespace
+
+SettingsFile::SettingsFile() : m_text(std::make_unique<IniText>()) {}
+
+SettingsFile::~SettingsFile() { close(); }
+
+bool SettingsFile::fail(std::string message) const {
+    m_lastError = std::move(message);
+    return false;
+}
+
+bool SettingsFile::open(const fs::path& path, Mode mode) {
+    close();
+    m_lastError.clear();
+    m_path = path;
+    m_mode = mode;
+    m_section.clear();
+    std::error_code ec;
+    fs::path folder = path.parent_path();
+    if (!folder.empty() && !fs::is_directory(folder, ec)) {
+        return fail("设置文件所在的文件夹不存在：" + pathText(folder));
+    }
+    std::string error;
+    if (mode == Mode::ReadWrite) {
+        m_lock = FileLock::acquire(path, error);
+        if (!m_lock) return fail(error);
+    }
+    bool missing = false;
+    std::optional<std::string> bytes = readWholeFile(path, error, &missing);
+    if (!bytes && !missing) {
+        m_lock.reset();
+        return fail(error);
+    }
+    if (!bytes && mode == Mode::ReadWrite && !replaceFile(path, "", error)) {
+        m_lock.reset();
+        return fail(error);
+    }
+    std::string content = bytes ? std::move(*bytes) : std::string();
+    // A file whose line ends were turned into bare LF (by an editor or a copy tool) would read as one
+    // line, and the first write would replace everything after the first header.
+    if (content.find(kLineBreak) == std::string::npos && content.find('\n') != std::string::npos) {
+        content = replaceAll(content, "\n", kLineBreak);
+    }
+    m_text = std::make_unique<IniText>(content);
+    m_open = true;
+    return true;
+}
+
+void SettingsFile::close() {
+    if (!m_open) return;
+    m_batchDepth = 0;
+    flush();
+    m_open = false;
+    m_lock.reset();
+    m_pendingBytes.clear();
+    m_dirty = false;
+    m_text = std::make_unique<IniText>();
+}
+
+void SettingsFile::setSection(std::string_view name) { m_section = name; }
+
+const std::string& SettingsFile::gbkOf(std::string_view utf8) const {
+    auto found = m_gbkCache.find(utf8);
+    if (found == m_gbkCache.end()) found = m_gbkCache.emplace(std::string(utf8), toGbk(utf8)).first;
+    return found->second;
+}
+
+std::optional<std::string_view> SettingsFile::rawValue(std::string_view key) const {
+    if (!m_open) return std::nullopt;
+    return m_text->value(gbkOf(m_section), gbkOf(key));
+}
+
+bool SettingsFile::writeValue(std::string_view key, const std::string& valueGbk) {
+    if (!m_open) return fail("设置文件没有打开");
+    if (m_mode == Mode::ReadOnly) return fail("设置文件以只读方式打开：" + pathText(m_path));
+    const std::string& keyGbk = gbkOf(key);
+    if (!IniText::isPlainKey(keyGbk)) return fail("设置项名称无效：" + std::string(key));
+    // The settings text itself is not put into the message: it holds passwords.
+    if (!m_text->setValue(gbkOf(m_section), keyGbk, valueGbk)) return fail(kSectionFailure);
+    return changed();
+}
+
+bool SettingsFile::changed() {
+    m_dirty = true;
+    return m_batchDepth > 0 || flush();
+}
+
+bool SettingsFile::writeText(std::string_view key, std::string_view text) {
+    return writeValue(key, toGbk(replaceAll(text, kLineBreak, kLineBreakMarker)));
+}
+
+std::string SettingsFile::readText(std::string_view key, std::string_view defaultValue) const {
+    auto raw = rawValue(key);
+    if (!raw) return std::string(defaultValue);
+    return replaceAll(fromGbk(*raw), kLineBreakMarker, kLineBreak);
+}
+
+bool SettingsFile::writeNumber(std::string_view key, double value) {
+    return writeValue(key, formatNumber(value));
+}
+
+bool SettingsFile::writeNumber(std::string_view key, float value) {
+    return writeValue(key, formatNumber(value));
+}
+
+bool SettingsFile::writeNumber(std::string_view key, int value) {
+    return writeValue(key, std::to_string(value));
+}
+
+double SettingsFile::readNumber(std::string_view key, double defaultValue) const {
+    auto raw = rawValue(key);
+    if (!raw) return defaultValue;
+    return parseNumber(*raw);
+}
+
+bool SettingsFile::writeBool(std::string_view key, bool value) {
+    return writeValue(key, gbkOf(value ? kTrue : kFalse));
+}
+
+bool SettingsFile::readBool(std::string_view key, bool defaultValue) const {
+    auto raw = rawValue(key);
+    if (!raw) return defaultValue;
+    return *raw == gbkOf(kTrue);
+}
+
+fs::path SettingsFile::byteValuePath(std::string_view key) const {
+    std::string name = m_section + "-" + std::string(key) + ".ibn";
+    return m_path.parent_path() / kByteValuesFolder / pathFromUtf8(name);
+}
+
+bool SettingsFile::writeBytes(std::string_view key, std::string_view bytes) {
+    if (!m_open) return fail("设置文件没有打开");
+    if (m_mode == Mode::ReadOnly) return fail("设置文件以只读方式打开：" + pathText(m_path));
+    if (!isSafeNamePart(m_section) || !isSafeNamePart(key)) {
+        return fail("字节集设置项名称无效：" + m_section + "-" + std::string(key));
+    }
+    m_pendingBytes[byteValuePath(key)] = std::string(bytes);
+    return m_batchDepth > 0 || flush();
+}
+
+std::string SettingsFile::readBytes(std::string_view key, std::string_view defaultValue) const {
+    if (!m_open || !isSafeNamePart(m_section) || !isSafeNamePart(key)) return std::string(defaultValue);
+    fs::path path = byteValuePath(key);
+    std::optional<std::string> bytes;
+    if (auto pending = m_pendingBytes.find(path); pending != m_pendingBytes.end()) {
+        bytes = pending->second;
+    } else {
+        std::string error;
+        bytes = readWholeFile(path, error);
+    }
+    if (!bytes || bytes->empty()) return std::string(defaultValue);
+    return *bytes;
+}
+
+bool SettingsFile::deleteSection(std::string_view name) {
+    if (!m_open) return fail("设置文件没有打开");
+    if (m_mode == Mode::ReadOnly) return fail("设置文件以只读方式打开：" + pathText(m_path));
+    if (!m_text->removeSection(gbkOf(name))) {
+        m_lastError.clear();
+        return false;
+    }
+    return changed();
+}
+
+void SettingsFile::beginBatch() { ++m_batchDepth; }
+
+bool SettingsFile::endBatch() {
+    if (m_batchDepth > 0) --m_batchDepth;
+    return m_batchDepth > 0 || flush();
+}
+
+bool SettingsFile::flush() {
+    if (!m_open || m_mode == Mode::ReadOnly) return true;
+    if (!m_dirty && m_pendingBytes.empty()) return true;
+    std::vector<FileReplacement> files;
+    files.reserve(m_pendingBytes.size() + 1);
+    for (auto& [path, bytes] : m_pendingBytes) {
+        // An empty byte value reads as missing; no file is kept for it.
+        files.push_back({path, bytes.empty() ? std::nullopt : std::optional<std::string>(bytes)});
+    }
+    if (m_dirty) files.push_back({m_path, m_text->bytes()});
+    std::string error;
+    if (!replaceFiles(files, error)) return fail(error);
+    m_pendingBytes.clear();
+    m_dirty = false;
+    return true;
+}
+
+std::string SettingsFile::bytes() const { return m_text->bytes(); }
+
+std::string SettingsFile::text() const { return text::gbkToUtf8(m_text->bytes()); }
+
+}  // namespace oz::config

@@ -1,0 +1,112 @@
+#include "config/site_config.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace oz::config {
+
+namespace {
+
+bool startsWithIgnoringCase(std::string_view text, std::size_t at, std::string_view prefix) {
+    if (text.size() - at < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        auto a = static_cast<unsigned char>(text[at + i]);
+        auto b = static_cast<unsigned char>(prefix[i]);
+        if (std::tolower(a) != std::tolower(b)) return false;
+    }
+    return true;
+}
+
+// Removes every occurrence of `pattern` in one left-to-right pass.
+std::string removeAllIgnoringCase(std::string_view text, std::string_view pattern) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        if (startsWithIgnoringCase(text, i, pattern)) {
+            i += pattern.size();
+        } else {
+            out.push_back(text[i++]);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+SiteConfig initialSiteConfig() {
+    SiteConfig site;
+    site.enabled = true;
+    site.user = "admin";
+    site.password = "kelpo";
+    site.domain = "www.example.com";
+    site.adminDir = "dede";
+    site.keywordCountMin = 2;
+    site.keywordCountMax = 5;
+    site.tagCountMin = 2;
+    site.tagCountMax = 5;
+    site.shortTitleCountMin = 1;
+    site.shortTitleCountMax = 3;
+    site.summaryLengthMin = 100;
+    site.summaryLengthMax = 200;
+    site.fileNameRule = 1;
+    site.letterCountMin = 3;
+    site.letterCountMax = 7;
+    site.authorList = "佚名";
+    site.source = "http://www.example.com/";
+    site.viewCountMin = 50;
+    site.viewCountMax = 150;
+    site.pageSizeKb = 5;
+    site.articleDir = "C:\\用于更新的文章所在目录";
+    site.fileFilter = "*.txt";
+    site.articleCount = 0;
+    site.intervalMin = 0.01f;
+    site.intervalMax = 0.03f;
+    site.bodyKeywordTimesMin = 2;
+    site.bodyKeywordTimesMax = 3;
+    site.tailKeywordTimesMin = 2;
+    site.tailKeywordTimesMax = 3;
+    site.tailBlockSeparator = "分块符";
+    site.titleKeywordPercent = 43;
+    site.titleKeywordSeparator = "：";
+    return site;
+}
+
+std::string siteLabel(const SiteConfig& site) { return site.domain + "(" + site.user + ")"; }
+
+std::string normalizeHost(std::string_view text) {
+    static constexpr std::string_view kFullWidthSpace = "\xE3\x80\x80";  // U+3000
+    std::string noSpaces;
+    noSpaces.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] == ' ') {
+            ++i;
+        } else if (text.substr(i, kFullWidthSpace.size()) == kFullWidthSpace) {
+            i += kFullWidthSpace.size();
+        } else {
+            noSpaces.push_back(text[i++]);
+        }
+    }
+    std::string host = removeAllIgnoringCase(noSpaces, "http://");
+    host = removeAllIgnoringCase(host, "https://");
+    host = removeAllIgnoringCase(host, "//");
+    std::size_t end = host.find_last_not_of('/');
+    if (end == std::string::npos) return {};
+    std::size_t begin = host.find_first_not_of('/');
+    return host.substr(begin, end + 1 - begin);
+}
+
+void normalizeSite(SiteConfig& site) {
+    site.domain = normalizeHost(site.domain);
+    site.adminDir = normalizeHost(site.adminDir);
+    if (site.adminDir.empty()) site.adminDir = "dede";
+}
+
+std::optional<int> SiteList::findDuplicate(const SiteConfig& site, int skipIndex) const {
+    const std::string label = siteLabel(site);
+    for (int i = 0; i < size(); ++i) {
+        if (i != skipIndex && siteLabel(sites[static_cast<std::size_t>(i)]) == label) return i;
+    }
+    return std::nullopt;
+}
+
+}  // namespace oz::config

@@ -1,0 +1,64 @@
+#include "config/site_import.h"
+
+#include "config/site_line.h"
+
+namespace oz::config {
+
+namespace {
+
+int refuse(std::string* problem, std::string message) {
+    if (problem) *problem = std::move(message);
+    return -1;
+}
+
+std::string duplicateMessage(const SiteConfig& site) {
+    return "网站列表中已存在相同的‘域名(用户名)’：" + siteLabel(site);
+}
+
+}  // namespace
+
+int addSite(SiteList& list, SiteConfig site, std::string* problem) {
+    normalizeSite(site);
+    if (std::string why = siteProblem(site); !why.empty()) return refuse(problem, why);
+    if (list.findDuplicate(site)) return refuse(problem, duplicateMessage(site));
+    site.enabled = true;
+    list.sites.push_back(std::move(site));
+    list.current = list.size() - 1;
+    return list.current;
+}
+
+int modifySite(SiteList& list, int index, SiteConfig site, std::string* problem) {
+    if (index < 0 || index >= list.size()) return refuse(problem, "请先选定一个站点配置再修改！");
+    normalizeSite(site);
+    if (std::string why = siteProblem(site); !why.empty()) return refuse(problem, why);
+    if (list.findDuplicate(site, index)) return refuse(problem, duplicateMessage(site));
+    SiteConfig& entry = list.sites[static_cast<std::size_t>(index)];
+    site.enabled = entry.enabled;
+    entry = std::move(site);
+    return index;
+}
+
+BulkImportResult bulkImportSites(SiteList& list, std::string_view text, const SiteConfig& window,
+                                 const std::atomic<bool>* stop) {
+    BulkImportResult result;
+    for (const std::string& line : splitLines(text)) {
+        if (stop && stop->load()) {
+            result.stopped = true;
+            break;
+        }
+        if (line.empty()) continue;
+        if (addSite(list, siteFromLine(splitSiteLine(line), window)) < 0) {
+            result.failedLines.push_back(line);
+        } else {
+            ++result.imported;
+        }
+    }
+    return result;
+}
+
+std::string bulkImportSummary(const BulkImportResult& result, const SiteList& list) {
+    return "导入完成：导入了 " + std::to_string(result.imported) + " 个站点，现在总共有 " +
+           std::to_string(list.size()) + " 个站点";
+}
+
+}  // namespace oz::config

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/site_config.h"
+
+namespace oz::config {
+
+// Adds a record to the list as the silent "添加" does: refuses it (-1) when 域名, 用户 or 密码 is
+// empty or another entry has the same 域名(用户); otherwise appends it checked, makes it the current
+// entry and returns its index. `problem` (optional) receives the reason of a refusal.
+int addSite(SiteList& list, SiteConfig site, std::string* problem = nullptr);
+
+// Replaces the record at `index` as the silent "修改" does: the check mark is kept; refused (-1)
+// when invalid or when another entry has the same 域名(用户).
+int modifySite(SiteList& list, int index, SiteConfig site, std::string* problem = nullptr);
+
+struct BulkImportResult {
+    int imported = 0;                      // lines that became sites
+    std::vector<std::string> failedLines;  // lines refused, as they stood
+    bool stopped = false;                  // a stop request ended the import early
+};
+
+// The bulk import of site-list text lines (see site_line.h): each non-blank line is cut into its
+// fields and added with `window` supplying the fields the line leaves empty; refused lines are
+// collected. `stop`, when given, is checked before every line.
+BulkImportResult bulkImportSites(SiteList& list, std::string_view text, const SiteConfig& window,
+                                 const std::atomic<bool>* stop = nullptr);
+
+// "导入完成：导入了 N 个站点，现在总共有 M 个站点"
+std::string bulkImportSummary(const BulkImportResult& result, const SiteList& list);
+
+}  // namespace oz::config

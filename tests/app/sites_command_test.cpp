@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "config/settings_file.h"
+#include "text/charset.h"
+
+namespace oz::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SitesCommand : public ::testing::Test {
+   protected:
+    SitesCommand() {
+        std::string pattern = (fs::temp_directory_path() / "oz-sites-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
+        m_dir = pattern;
+        m_data = m_dir / "data";
+    }
+    ~SitesCommand() override {
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+
+    int run(std::vector<std::string> args) {
+        m_out.str("");
+        m_err.str("");
+        args.insert(args.begin(), {"--data-dir", m_data.string()});
+        return runCommandLine(args, m_out, m_err);
+    }
+    fs::path listFile(const std::string& name, const std::string& bytes) {
+        fs::path path = m_dir / name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+
+    fs::path m_dir;
+    fs::path m_data;
+    std::ostringstream m_out;
+    std::ostringstream m_err;
+};
+
+TEST_F(SitesCommand, ImportsGbkAndUtf8FilesAndListsTheSites) {
+    fs::path gbkFile =
+        listFile("gbk.txt", text::utf8ToGbk("www.廬山.com|管理员|secret1\r\nb.com|u|secret2|1\r\n"));
+    ASSERT_EQ(run({"sites", "import", gbkFile.string()}), 0) << m_err.str();
+    EXPECT_EQ(m_out.str(), "导入完成：导入了 2 个站点，现在总共有 2 个站点\n");
+
+    fs::path utf8File = listFile("utf8.txt",
+                                 "\xEF\xBB\xBF"
+                                 "c.com|编辑|secret3\nb.com|u|other-secret\n");
+    ASSERT_EQ(run({"sites", "import", utf8File.string()}), 0) << m_err.str();
+    EXPECT_EQ(m_out.str(),
+              "导入完成：导入了 1 个站点，现在总共有 3 个站点\n"
+              "这是导入失败的站点信息：\n"
+              "b.com|u|******\n");
+
+    ASSERT_EQ(run({"sites"}), 0) << m_err.str();
+    EXPECT_EQ(m_out.str(), "1 [x] www.廬山.com(管理员)\n2 [x] b.com(u)\n3 [x] c.com(编辑)\n");
+    EXPECT_EQ(m_out.str().find("secret"), std::string::npos);
+}
+
+TEST_F(SitesCommand, ImportedSitesTakeTheInitialWindowValues) {
+    fs::path file = listFile("list.txt", "a.com|u|p||/cms/|D:\\articles|||7\r\n");
+    ASSERT_EQ(run({"sites", "import", file.string()}), 0) << m_err.str();
+    config::SettingsFile settings;
+    ASSERT_TRUE(settings.open(m_data / "Orvane·Zentrel.ini", config::SettingsFile::Mode::ReadOnly));
+    settings.setSection("站点序号_1");
+    EXPECT_EQ(settings.readText("目录"), "cms");
+    EXPECT_EQ(settings.readText("文章目录"), "D:\\articles");
+    EXPECT_EQ(settings.readNumber("更新数量"), 7);
+    EXPECT_EQ(settings.readText("文件过滤"), "*.txt");
+    EXPECT_EQ(settings.readText("更新间隔1"), "0.01");
+    EXPECT_EQ(settings.readText("作者数据"), "佚名");
+    EXPECT_TRUE(settings.readBool("启用"));
+    settings.setSection("站点配置");
+    EXPECT_EQ(settings.readNumber("站点数"), 1);
+}
+
+TEST_F(SitesCommand, ShowsUncheckedSites) {
+    fs::create_directories(m_data);
+    std::ofstream(m_data / "Orvane·Zentrel.ini", std::ios::binary) << text::utf8ToGbk(
+        "[站点配置]\r\n站点数=1\r\n[站点序号_1]\r\n启用=假\r\n域名=x.com\r\n用户=u\r\n密码=p");
+    ASSERT_EQ(run({"sites"}), 0);
+    EXPECT_EQ(m_out.str(), "1 [ ] x.com(u)\n");
+}
+
+TEST_F(SitesCommand, MissingListFileIsAnError) {
+    EXPECT_NE(run({"sites", "import", (m_dir / "nope.txt").string()}), 0);
+    EXPECT_NE(m_err.str().find("nope.txt"), std::string::npos);
+    EXPECT_NE(run({"sites", "import"}), 0);
+}
+
+TEST_F(SitesCommand, LockedSettingsFileIsAnError) {
+    fs::create_directories(m_data);
+    config::SettingsFile holder;
+    ASSERT_TRUE(holder.open(m_data / "Orvane·Zentrel.ini"));
+    fs::path file = listFile("list.txt", "a.com|u|p");
+    EXPECT_NE(run({"sites", "import", file.string()}), 0);
+    EXPECT_NE(m_err.str().find("正被另一个程序使用"), std::string::npos) << m_err.str();
+    holder.close();
+    EXPECT_EQ(run({"sites", "import", file.string()}), 0) << m_err.str();
+}
+
+TEST_F(SitesCommand, UnreadableSettingsFileIsAnError) {
+    fs::create_directories(m_data / "Orvane·Zentrel.ini");
+    EXPECT_NE(run({"sites"}), 0);
+    EXPECT_FALSE(m_err.str().empty());
+}
+
+}  // namespace
+}  // namespace oz::app

@@ -1,0 +1,194 @@
+#include "config/site_list_store.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "temp_folder.h"
+
+namespace oz::config {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::gbk;
+using testing::readBytes;
+using testing::TempFolder;
+using testing::writeBytes;
+
+const fs::path kWindowsProfile = fs::path(OZ_SOURCE_DIR) / "tests/config/data/windows_profile";
+
+class SiteListStore : public ::testing::Test {
+   protected:
+    void openWith(const std::string& utf8) {
+        writeBytes(m_path, gbk(utf8));
+        ASSERT_TRUE(m_file.open(m_path)) << m_file.lastError();
+    }
+
+    TempFolder m_dir;
+    fs::path m_path = m_dir / "Orvane·Zentrel.ini";
+    SettingsFile m_file;
+};
+
+// The file of a Windows installation (GBK, CR LF, markers, bools, a category block) loads into the
+// right values, and saving what was loaded writes back the very same bytes.
+TEST_F(SiteListStore, WindowsProfileRoundTripsByteForByte) {
+    fs::copy(kWindowsProfile, m_dir.path(), fs::copy_options::recursive);
+    const std::string iniBefore = readBytes(m_path);
+    const fs::path ibn = m_dir / "inibin" / "站点序号_1-栏目数据.ibn";
+    const std::string ibnBefore = readBytes(ibn);
+    ASSERT_FALSE(iniBefore.empty());
+    ASSERT_TRUE(m_file.open(m_path)) << m_file.lastError();
+
+    RunOptions options = loadRunOptions(m_file);
+    SiteList list;
+    EXPECT_EQ(loadSiteList(m_file, list), 1);
+    ASSERT_EQ(list.size(), 2);
+
+    EXPECT_EQ(options.simultaneousSites, "8");
+    EXPECT_TRUE(options.useGlobalCount);
+    EXPECT_EQ(options.accessMethod, 1);
+    EXPECT_EQ(options.importPath, "C:\\站点\\导入.ini");
+    EXPECT_TRUE(options.retryOnFailure);
+    EXPECT_TRUE(options.refreshXmlMap);
+    EXPECT_FALSE(options.refreshXmlMapModule);
+    EXPECT_TRUE(options.refreshSiteMapHtml);
+    EXPECT_TRUE(options.scheduleCompleteListing);
+
+    const SiteConfig& one = list.sites[0];
+    EXPECT_TRUE(one.enabled);
+    EXPECT_EQ(one.user, "管理员");
+    EXPECT_EQ(one.domain, "www.廬山.com/news");
+    EXPECT_EQ(one.charset, 1);
+    EXPECT_EQ(one.keywordList, "关键词一\r\n关键词二\r\n[站点序号_2]\r\nkey=value");
+    EXPECT_EQ(one.keywordMethod, 0);
+    EXPECT_EQ(one.authorList, "佚名\r\n小编");
+    EXPECT_TRUE(one.flagHeadline);
+    EXPECT_FALSE(one.flagRecommended);
+    EXPECT_TRUE(one.randomFlags);
+    EXPECT_EQ(one.titleColor, 255);
+    EXPECT_EQ(one.categoryTree, ibnBefore);
+    EXPECT_EQ(one.categoryIds, "3,7,12");
+    EXPECT_EQ(one.articleDir, "C:\\乗\\廬山\\文章");
+    EXPECT_EQ(one.articleCount, 20);
+    EXPECT_EQ(one.intervalMin, 0.01f);
+    EXPECT_EQ(one.intervalMax, 0.03f);
+    EXPECT_EQ(one.bodyKeywordList, "<a href=''http://www.廬山.com/''>庐山</a>\r\n黄山");
+    EXPECT_EQ(one.tailBlockSeparator, "\\n分块符\\n");
+    EXPECT_EQ(one.titleKeywordSeparator, "：");
+
+    const SiteConfig& two = list.sites[1];
+    EXPECT_FALSE(two.enabled);
+    EXPECT_EQ(two.password, "pass|word");
+    EXPECT_TRUE(two.https);
+    EXPECT_EQ(two.categoryTree, "");
+    EXPECT_EQ(two.intervalMax, 1.25f);
+
+    list.current = 1;
+    ASSERT_TRUE(globalSave(m_file, options, list)) << m_file.lastError();
+    EXPECT_EQ(deleteStaleSiteSections(m_file, list.size()), 0);
+    EXPECT_EQ(readBytes(m_path), iniBefore);
+    EXPECT_EQ(readBytes(ibn), ibnBefore);
+    EXPECT_FALSE(fs::exists(m_dir / "inibin" / "站点序号_2-栏目数据.ibn"));
+}
+
+TEST_F(SiteListStore, MissingKeysTakeTheirExplicitDefaults) {
+    openWith("[站点配置]\r\n站点数=1\r\n[站点序号_1]\r\n域名=a.com\r\n目录=");
+    SiteList list;
+    EXPECT_EQ(loadSiteList(m_file, list), 0);
+    ASSERT_EQ(list.size(), 1);
+    const SiteConfig& site = list.sites[0];
+    EXPECT_EQ(site.keywordMethod, 2);
+    EXPECT_EQ(site.tagMethod, 1);
+    EXPECT_EQ(site.shortTitleMethod, 1);
+    EXPECT_EQ(site.shortTitleCountMin, 1);
+    EXPECT_EQ(site.shortTitleCountMax, 3);
+    EXPECT_EQ(site.titleKeywordPercent, 43);
+    EXPECT_EQ(site.titleKeywordSeparator, "：");
+    EXPECT_EQ(site.tailBlockSeparator, "分块符");
+    EXPECT_EQ(site.adminDir, "dede");
+    EXPECT_FALSE(site.enabled);
+    EXPECT_EQ(site.keywordCountMax, 0);
+    EXPECT_EQ(site.intervalMin, 0.0f);
+}
+
+TEST_F(SiteListStore, LoadAppendsWithoutCheckingDuplicates) {
+    openWith("[站点配置]\r\n站点数=1\r\n现行项=-1\r\n[站点序号_1]\r\n域名=a.com\r\n用户=u");
+    SiteList list;
+    SiteConfig existing;
+    existing.domain = "a.com";
+    existing.user = "u";
+    list.sites.push_back(existing);
+    list.current = 0;
+    EXPECT_EQ(loadSiteList(m_file, list), -1);
+    EXPECT_EQ(list.size(), 2);
+    EXPECT_EQ(list.current, 0);
+}
+
+TEST_F(SiteListStore, StaleSectionsAreDeletedUpToTheFirstGap) {
+    openWith("");
+    SiteList list;
+    for (int i = 1; i <= 5; ++i) {
+        SiteConfig site;
+        site.domain = "site" + std::to_string(i) + ".com";
+        list.sites.push_back(site);
+    }
+    ASSERT_TRUE(saveSiteList(m_file, list));
+    m_file.setSection("站点序号_7");
+    ASSERT_TRUE(m_file.writeText("域名", "orphan"));
+    list.sites.resize(3);
+    ASSERT_TRUE(saveSiteList(m_file, list));
+    EXPECT_EQ(deleteStaleSiteSections(m_file, list.size()), 2);
+    std::string text = m_file.text();
+    EXPECT_NE(text.find("[站点序号_3]"), std::string::npos);
+    EXPECT_EQ(text.find("[站点序号_4]"), std::string::npos);
+    EXPECT_EQ(text.find("[站点序号_5]"), std::string::npos);
+    EXPECT_NE(text.find("[站点序号_7]"), std::string::npos);  // past the gap at 6
+
+    SiteList reloaded;
+    loadSiteList(m_file, reloaded);
+    EXPECT_EQ(reloaded.size(), 3);
+}
+
+TEST_F(SiteListStore, SavedSitesLoadBackEqual) {
+    openWith("");
+    SiteList list;
+    SiteConfig site = initialSiteConfig();
+    site.keywordList = "一\r\n二\r\n三";
+    site.categoryTree = std::string("\0tree\xFF", 6);
+    site.intervalMax = 2.5f;
+    list.sites.push_back(site);
+    site.domain = "b.com";
+    site.enabled = false;
+    site.categoryTree.clear();
+    list.sites.push_back(site);
+    list.current = 1;
+    ASSERT_TRUE(saveSiteList(m_file, list));
+
+    SettingsFile reopened;
+    m_file.close();
+    ASSERT_TRUE(reopened.open(m_path));
+    SiteList loaded;
+    EXPECT_EQ(loadSiteList(reopened, loaded), 1);
+    ASSERT_EQ(loaded.size(), 2);
+    EXPECT_EQ(loaded.sites[0], list.sites[0]);
+    EXPECT_EQ(loaded.sites[1], list.sites[1]);
+}
+
+TEST_F(SiteListStore, CheckMarkIsWrittenAtOnce) {
+    openWith("[站点序号_2]\r\n启用=假\r\n域名=a.com");
+    ASSERT_TRUE(saveSiteEnabled(m_file, 2, true));
+    EXPECT_EQ(readBytes(m_path), gbk("[站点序号_2]\r\n启用=真\r\n域名=a.com"));
+}
+
+TEST_F(SiteListStore, MissingRunOptionsKeepTheWindowsInitialState) {
+    openWith("[基本配置]\r\n同时站点数=3");
+    RunOptions options = loadRunOptions(m_file);
+    EXPECT_EQ(options.simultaneousSites, "3");
+    EXPECT_EQ(options.cycleInterval, "0.01");
+    EXPECT_TRUE(options.independentSites);
+    EXPECT_FALSE(options.synchronousCycle);
+    EXPECT_EQ(options.globalCount, "0");
+}
+
+}  // namespace
+}  // namespace oz::config
