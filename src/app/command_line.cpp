@@ -56,7 +56,7 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     }
     if (rest.empty() || rest[0] == "--help" || rest[0] == "-h" || rest[0] == "help") {
         out << kUsage;
-        return rest.empty() ? 1 : 0;
+        return 0;
     }
     if (rest[0] == "--version") {
         out << "orvane-zentrel " OZ_VERSION "\n";
