@@ -4,7 +4,7 @@
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-BIN="$ROOT/build/bin"
+BIN="${OZ_BIN_DIR:-$ROOT/build/bin}"
 DEMO="${OZ_DEMO_DIR:-$ROOT/build/demo}"
 
 rm -rf "$DEMO"

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "app/command_line.h"
+#include "config/run_options.h"
+#include "config/settings_file.h"
+#include "config/site_config.h"
+#include "engine/run_observer.h"
+#include "schedule/power_control.h"
+#include "text/clock.h"
+
+// The pieces the window-less commands "run" and "schedule" share: the settings file, stop
+// requests from signals, printing the log as it is written and the end of a run.
+namespace oz::app {
+
+// What the headless commands take from their surroundings; tests replace every outside effect.
+struct HeadlessHooks {
+    const text::Clock* clock = nullptr;       // nullptr: the system clock
+    schedule::PowerControl* power = nullptr;  // nullptr: the system's power-off
+    // Counts stop requests. nullptr: SIGINT and SIGTERM of the process count (handlers installed
+    // for the command's lifetime).
+    std::atomic<int>* interrupts = nullptr;
+    // Called after each printed log line and after each run (tests act at chosen moments).
+    std::function<void(const engine::LogEntry&)> onLogLine;
+    std::function<void(const engine::RunTotals&)> onRunEnded;
+};
+
+int runCommandWith(const CommandContext& context, const HeadlessHooks& hooks);
+int scheduleCommandWith(const CommandContext& context, const HeadlessHooks& hooks);
+
+// Counts SIGINT and SIGTERM while it exists (the previous handlers come back afterwards).
+class SignalCounter {
+   public:
+    SignalCounter();
+    ~SignalCounter();
+    SignalCounter(const SignalCounter&) = delete;
+    SignalCounter& operator=(const SignalCounter&) = delete;
+    std::atomic<int>& count();
+};
+
+// Watches a stop-request counter on a thread of its own and tells `onRequest` the number of
+// requests made since the watcher was created (1 for the first, 2 for the second, ...).
+class InterruptWatcher {
+   public:
+    InterruptWatcher(std::atomic<int>& counter, std::function<void(int requests)> onRequest);
+    ~InterruptWatcher();
+    InterruptWatcher(const InterruptWatcher&) = delete;
+    InterruptWatcher& operator=(const InterruptWatcher&) = delete;
+
+   private:
+    std::atomic<bool> m_end{false};
+    std::thread m_thread;
+};
+
+// Prints each log line to the stream as it is written: the file's line, in UTF-8.
+class PrintingObserver final : public engine::RunObserver {
+   public:
+    PrintingObserver(std::ostream& out, const HeadlessHooks& hooks) : m_out(out), m_hooks(hooks) {}
+    void logLine(const engine::LogEntry& entry) override;
+    void runEnded(const engine::RunTotals& totals) override;
+    // Prints a line of the command's own between log lines.
+    void print(const std::string& line);
+
+   private:
+    std::ostream& m_out;
+    const HeadlessHooks& m_hooks;
+    std::mutex m_mutex;
+};
+
+// The settings file of the data folder, opened for the command's lifetime (its lock keeps a
+// window or another command from editing it meanwhile). Empty with a message in `error` when
+// it is missing or cannot be opened.
+std::unique_ptr<config::SettingsFile> openSettings(const std::filesystem::path& dataDir, std::string& error);
+
+// The end of a run without a window: the completion message, or, when "更新完成关机" is stored
+// on, the shutdown countdown (only with `allowPowerOff`; a stop request ends the countdown).
+// Returns true when the power-off was requested.
+bool endOfRun(const engine::RunTotals& totals, bool shutdownWhenDone, bool allowPowerOff, bool scheduled,
+              PrintingObserver& printer, const HeadlessHooks& hooks, std::atomic<int>& interrupts);
+
+}  // namespace oz::app

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string_view>
+
+// The texts the publishing engine writes to the run's log, gathered in one place.
+namespace oz::engine::texts {
+
+// The run as a whole (site index 0).
+inline constexpr std::string_view kRunStarted = "站群更新开始，当前时间点是：";
+inline constexpr std::string_view kPreparing =
+    "正在进行更新前的准备工作(如登录站点、读取待更新文章列表等等)...";
+inline constexpr std::string_view kPrepared = "更新前的准备工作已就绪";
+inline constexpr std::string_view kForcedStop = "已强制全部停止更新";
+// The message of a finished run: kCompletionPrefix + total + kCompletionMiddle + duration.
+inline constexpr std::string_view kCompletionPrefix = "更新完成！总更新了 ";
+inline constexpr std::string_view kCompletionMiddle = " 篇文章，更新耗费 ";
+
+// One site.
+inline constexpr std::string_view kConfigIncomplete =
+    "站点配置信息不足，请检查域名、用户名、密码是否正确！将被忽略更新！";
+inline constexpr std::string_view kLoginStarting = "开始登录";
+inline constexpr std::string_view kLoginRetrying = "登录失败，正在重试..";
+inline constexpr std::string_view kLoginGivenUp = "经过多次重试依然登录失败！将被忽略更新！";
+inline constexpr std::string_view kLoginSucceeded = "登录成功！";
+inline constexpr std::string_view kTailBlocksRead = "尾部插入，读取文章块 ";
+inline constexpr std::string_view kListRead = "读取文章列表成功，总共 ";
+inline constexpr std::string_view kListReadCount = " 篇文章！当前本站点更新";
+inline constexpr std::string_view kListReadAll = "读取到的所有文章";
+inline constexpr std::string_view kNoArticlesFilter =
+    "读不到文章，请检查文章目录或文件过滤是否正确！当前的文件过滤为“";
+inline constexpr std::string_view kNoArticlesFolder = "”，文章目录为“";
+inline constexpr std::string_view kNoArticlesEnd = "”";
+inline constexpr std::string_view kArticleMissing = "文章不存在：";
+inline constexpr std::string_view kPublished = "已成功更新 ";
+inline constexpr std::string_view kPublishedCategory = " 篇文章[栏目:";
+inline constexpr std::string_view kRegenerating = "正在刷新栏目和主页HTML...";
+inline constexpr std::string_view kPublishFailed = "更新失败：";
+inline constexpr std::string_view kSiteStopped = "已停止更新，本次成功更新 ";
+inline constexpr std::string_view kArticlesUnit = " 篇";
+// A site whose requests were cut off after a stop (its server did not answer in time): the
+// end-of-site regeneration would only hang as well.
+inline constexpr std::string_view kRegenerationSkipped = "站点请求已中止，跳过刷新HTML";
+// A site ended by an error the worker did not expect; the other sites go on.
+inline constexpr std::string_view kUnexpectedError = "站点处理出现意外错误，停止更新本站点：";
+
+}  // namespace oz::engine::texts

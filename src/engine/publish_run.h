@@ -1,0 +1,139 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "backend/records.h"
+#include "backend/run_settings.h"
+#include "config/site_config.h"
+#include "content/article_source.h"
+#include "engine/run_log.h"
+#include "engine/run_observer.h"
+#include "engine/run_shared.h"
+#include "engine/site_worker.h"
+#include "text/clock.h"
+
+namespace oz::engine {
+
+// What a PublishRun needs from its surroundings; everything pointed to must outlive the run.
+struct PublishRunSetup {
+    std::filesystem::path dataDir;  // holds 日志/, 文章地址/, 更新失败记录/, 登录失败.htm
+    const backend::RunSettings* settings = nullptr;  // the options, read at the moment of use
+    const text::Clock* clock = nullptr;              // nullptr: the system clock
+    RunObserver* observer = nullptr;                 // may be null; called on the run's threads
+    // After a stop, a site that shows no sign of life (a request sent, a log line, a step begun)
+    // for this long while it is busy is taken as hanging on its server: its transfers are cut
+    // off and its end-of-site regeneration ends. So a stop ends the run within about a second
+    // even when requests hang, while a request that answers in time finishes (an article the
+    // back end stored is still counted) and a responsive site still regenerates its pages.
+    std::chrono::milliseconds stopGrace{500};
+};
+
+// "更新完成！总更新了 N 篇文章，更新耗费 …": the message of a finished run.
+std::string completionMessage(const RunTotals& totals);
+
+// One publishing run at a time over the checked sites of a site list, in one of two modes:
+// independent (one worker thread per site, at most 同时站点数 of them active, re-read every 100 ms)
+// or synchronous cycle (every site prepared first, then rounds of one article per site with the
+// cycle interval between rounds). A run executes on a thread of its own, so the caller (a window)
+// stays free; startRun returns at once and wait() joins the run. All worker threads are joined
+// before the run ends. The controller methods may be called from any thread.
+class PublishRun {
+   public:
+    explicit PublishRun(PublishRunSetup setup);
+    ~PublishRun();  // ends a running run at once (abortNow) and joins it
+    PublishRun(const PublishRun&) = delete;
+    PublishRun& operator=(const PublishRun&) = delete;
+
+    // The start/stop toggle. Idle: starts a run over a copy of `sites` with the listing method
+    // and returns true at once. Otherwise it only requests a stop and returns false (also when it
+    // is called from the run's own observer callback at the very end of a run).
+    bool startRun(const config::SiteList& sites, content::ListingMethod listing, bool scheduled);
+
+    // Asks the run to stop: no further site is launched, every site finishes at its next step
+    // (pauses end at once, the end-of-site regeneration still runs), the summary is written.
+    // A second call while Stopping keeps the request as it is.
+    void requestStop();
+    // Stops at once: as requestStop, and every transfer of every site is cut off, the
+    // end-of-site regenerations included. The summary is still written.
+    void abortNow();
+    // "停止更新选定站点": the site (1-based list position) finishes at its next article step.
+    // False when no run is going or the site is not enabled or already finished.
+    bool stopSelectedSite(int siteIndex);
+
+    RunState state() const { return m_state.load(); }
+    // True until the run is back to Idle (the start button's caption is not "开始站群更新").
+    bool isRunning() const { return state() != RunState::Idle; }
+    // Until the current run has ended and its threads are joined; returns at once when none (and
+    // when called from the run's own observer calls, which come before its end).
+    void wait();
+    // As wait, at most `timeout`; true when the run has ended.
+    bool waitFor(std::chrono::milliseconds timeout);
+
+    int totalUpdated() const { return m_shared.totalUpdated.load(); }
+    int activeSites() const { return m_shared.activeSites.load(); }
+    // The totals of the last run that ended.
+    std::optional<RunTotals> lastTotals() const;
+    const RunLog& log() const { return m_log; }
+
+   private:
+    void runThread(bool scheduled);
+    int launchIndependent();  // the position at which launching stopped
+    int prepareAll();
+    void cycleDriver();
+    void waitForAllFinished();
+    void reapThreads(bool all);
+    void watchdog();
+    void stopWatchdog();
+    void setState(RunState state);
+    void notifyWatchdog();
+    void logRun(std::string_view text, int siteIndex = 0);
+    // Calls the observer, if any; what it throws stays with it.
+    template <typename Call>
+    void notify(Call&& call) {
+        if (m_setup.observer == nullptr) return;
+        try {
+            call(*m_setup.observer);
+        } catch (...) {
+        }
+    }
+
+    const PublishRunSetup m_setup;
+    const backend::OptionsRunSettings m_defaultSettings;  // when the setup names no settings
+    const text::Clock& m_clock;
+    RunLog m_log;
+    backend::AddressRecordTable m_addressRecords;
+    RunShared m_shared;
+
+    mutable std::mutex m_mutex;  // guards the run's lifetime: the sites, workers, threads, totals
+    std::atomic<RunState> m_state{RunState::Idle};
+    bool m_finished = true;  // the run thread has done its work (guarded by m_mutex)
+    std::condition_variable m_finishedCv;
+    std::thread m_runThread;
+    std::atomic<std::thread::id> m_runThreadId{};  // set by the run thread itself
+    std::vector<config::SiteConfig> m_sites;
+    std::vector<std::unique_ptr<SiteWorker>> m_workers;
+    std::optional<RunTotals> m_lastTotals;
+
+    // Independent mode: the running worker threads with their sites (launcher thread only).
+    std::vector<std::pair<SiteWorker*, std::thread>> m_threads;
+
+    // The stop watchdog: cuts off the transfers of sites that did not wind up in time.
+    std::thread m_watchThread;
+    std::mutex m_watchMutex;
+    std::condition_variable m_watchCv;
+    bool m_watchEnd = false;                   // guarded by m_watchMutex
+    std::atomic<bool> m_anyStop{false};        // a run stop or a site stop was requested
+    std::atomic<std::int64_t> m_runStopAt{0};  // steady-clock nanoseconds of the run's stop
+};
+
+}  // namespace oz::engine

@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "headless_fixture.h"
+#include "text/clock.h"
+
+namespace oz::app::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class RunCommandTest : public HeadlessFixture {
+   protected:
+    int run(std::vector<std::string> args = {}) { return invoke(runCommandWith, std::move(args)); }
+};
+
+TEST_F(RunCommandTest, PublishesTheCheckedSitesPrintsTheLogAsWrittenAndEndsWithTheCompletionText) {
+    std::vector<config::SiteConfig> sites{addSite("s1", 2), addSite("s2", 2)};
+    sites[1].enabled = false;
+    writeSettings(sites, {});
+    ASSERT_EQ(run(), 0) << err.str();
+
+    EXPECT_EQ(server.articleCount("s1"), 2u);
+    EXPECT_EQ(server.articleCount("s2"), 0u);
+    std::vector<std::string> printed = lines(out.str());
+    ASSERT_FALSE(printed.empty());
+    EXPECT_EQ(printed.back().rfind("更新完成！总更新了 2 篇文章，更新耗费 ", 0), 0u) << printed.back();
+    printed.pop_back();
+    // Every line of the log file, in UTF-8 and in the file's order (one site: one writer).
+    EXPECT_EQ(printed, logFileLines());
+    EXPECT_NE(out.str().find("\t" + sites[0].domain + "(admin)\t已成功更新 2 篇文章[栏目:1]\n"),
+              std::string::npos);
+    EXPECT_EQ(power.calls, 0);
+}
+
+TEST_F(RunCommandTest, MissingOrLockedSettingsFileIsAClearError) {
+    EXPECT_EQ(run(), 1);
+    EXPECT_NE(err.str().find("找不到设置文件："), std::string::npos) << err.str();
+    EXPECT_FALSE(fs::exists(dataDir / config::kSettingsFileName));  // not created empty
+
+    writeSettings({}, {});
+    config::SettingsFile holder;
+    ASSERT_TRUE(holder.open(dataDir / config::kSettingsFileName));
+    EXPECT_EQ(run(), 1);
+    EXPECT_NE(err.str().find("正被另一个程序使用"), std::string::npos) << err.str();
+}
+
+TEST_F(RunCommandTest, ArgumentsAndHelp) {
+    EXPECT_EQ(run({"--bogus"}), 2);
+    EXPECT_NE(err.str().find("--bogus"), std::string::npos);
+    EXPECT_EQ(run({"--help"}), 0);
+    EXPECT_NE(out.str().find("--allow-poweroff"), std::string::npos);
+    EXPECT_NE(out.str().find("never powers off"), std::string::npos);
+}
+
+// A filter that only the complete listing reads as a pattern inside the name.
+class ListingTest : public RunCommandTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ListingTest, FastListingIsChosenOnTheCommandLine) {
+    config::SiteConfig site = addSite("s1", 3);
+    site.fileFilter = "文章1";
+    writeSettings({site}, {});
+    ASSERT_EQ(run(GetParam() ? std::vector<std::string>{"--fast-listing"} : std::vector<std::string>{}), 0);
+    EXPECT_EQ(server.articleCount("s1"), GetParam() ? 0u : 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(FastOrComplete, ListingTest, ::testing::Bool());
+
+TEST_F(RunCommandTest, AStopRequestEndsTheRunProperlyWithRegenerationAndSummary) {
+    hooks.clock = &text::systemClock();
+    config::SiteConfig site = addSite("s1", 5);
+    site.intervalMin = site.intervalMax = 20;
+    site.refreshHtmlMode = 1;
+    writeSettings({site}, {});
+    hooks.onLogLine = [this](const engine::LogEntry& entry) {
+        if (entry.text.rfind("已成功更新 1 篇", 0) == 0) ++interrupts;
+    };
+    const auto before = std::chrono::steady_clock::now();
+    ASSERT_EQ(run(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 5s);
+    EXPECT_NE(out.str().find("已强制全部停止更新"), std::string::npos);
+    EXPECT_NE(out.str().find("正在刷新栏目和主页HTML..."), std::string::npos);
+    EXPECT_NE(out.str().find("总更新了 1 篇文章"), std::string::npos);
+    EXPECT_EQ(lines(out.str()).back().rfind("更新完成！总更新了 1 篇文章", 0), 0u);
+    EXPECT_EQ(server.articleCount("s1"), 1u);
+}
+
+TEST_F(RunCommandTest, ASecondStopRequestEndsAHangingRunAtOnce) {
+    hooks.clock = &text::systemClock();
+    config::SiteConfig site = addSite("s1", 5);
+    writeSettings({site}, {});
+    std::atomic<bool> hanging{false};
+    hooks.onLogLine = [&](const engine::LogEntry& entry) {
+        if (entry.text.rfind("已成功更新 1 篇", 0) == 0) {
+            oz::testing::StandinFaults faults;
+            faults.neverAnswer = true;
+            server.setFaults("s1", faults);
+            hanging = true;
+        }
+    };
+    std::chrono::steady_clock::time_point secondRequest;
+    std::thread stopper([&] {
+        while (!hanging) std::this_thread::sleep_for(5ms);
+        std::this_thread::sleep_for(100ms);
+        ++interrupts;
+        std::this_thread::sleep_for(60ms);
+        secondRequest = std::chrono::steady_clock::now();
+        ++interrupts;
+    });
+    ASSERT_EQ(run(), 0);
+    const auto ended = std::chrono::steady_clock::now();
+    stopper.join();
+    // Well before the half second a plain stop grants a hanging request.
+    EXPECT_LT(ended - secondRequest, 350ms);
+    EXPECT_NE(out.str().find("总更新了 1 篇文章"), std::string::npos);
+}
+
+class PowerOffTest : public RunCommandTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(PowerOffTest, ThePowerOffNeedsTheCommandLineOption) {
+    config::RunOptions options;
+    options.shutdownWhenDone = true;
+    writeSettings({addSite("s1", 1)}, options);
+    const bool allowed = GetParam();
+    ASSERT_EQ(run(allowed ? std::vector<std::string>{"--allow-poweroff"} : std::vector<std::string>{}), 0);
+    EXPECT_EQ(power.calls, allowed ? 1 : 0);
+    const std::string text = out.str();
+    EXPECT_EQ(text.find("更新完成！总更新了 1 篇文章") != std::string::npos, !allowed);
+    EXPECT_EQ(text.find("更新完毕，准备关机..") != std::string::npos, allowed);
+    EXPECT_EQ(text.find("距离关机还有 29 秒\n") != std::string::npos, allowed);
+    EXPECT_EQ(text.find("距离关机还有 0 秒\n") != std::string::npos, allowed);
+    EXPECT_EQ(text.find("--allow-poweroff，不关机") != std::string::npos, !allowed);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllowPowerOff, PowerOffTest, ::testing::Bool());
+
+}  // namespace
+}  // namespace oz::app::test

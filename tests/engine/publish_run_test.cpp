@@ -1,0 +1,416 @@
+#include "engine/publish_run.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <thread>
+
+#include "engine_fixture.h"
+
+namespace oz::engine::test {
+namespace {
+
+using oz::testing::StandinFaults;
+
+class PublishRunTest : public EngineFixture {
+   protected:
+    // A site's lines before the summary.
+    std::vector<std::string> siteLines(int siteIndex) const {
+        std::vector<std::string> lines = observer.textsOf(siteIndex);
+        std::erase_if(lines, [](const std::string& line) { return line.rfind("实际更新 ", 0) == 0; });
+        return lines;
+    }
+    int loginPosts(const std::string& prefix) const {
+        int n = 0;
+        for (const auto& request : server.requests(prefix)) {
+            if (request.method == "POST" && request.path.find("login.php") != std::string::npos) ++n;
+        }
+        return n;
+    }
+};
+
+// ---- Both modes --------------------------------------------------------------------------------
+
+class RunModeTest : public EngineFixture, public ::testing::WithParamInterface<bool> {
+   protected:
+    void SetUp() override {
+        setOptions([](config::RunOptions& o) {
+            o.synchronousCycle = GetParam();
+            o.independentSites = !GetParam();
+            o.simultaneousSites = "2";
+            o.cycleInterval = "0.5";
+        });
+    }
+};
+
+TEST_P(RunModeTest, EverySitePublishesItsArticlesAndTheCountsAgreeEverywhere) {
+    std::vector<config::SiteConfig> sites{addSite("s1", 3), addSite("g1", 2, /*gbk=*/true), addSite("s3", 3)};
+    sites[2].enabled = false;  // unchecked: no part in the run, no summary row
+    const RunTotals totals = runToEnd(sites);
+
+    EXPECT_EQ(totals.totalUpdated, 5);
+    ASSERT_EQ(totals.summary.size(), 2u);
+    EXPECT_EQ(totals.summary[0], (SiteResult{1, 3, 3, 3}));
+    EXPECT_EQ(totals.summary[1], (SiteResult{2, 2, 2, 2}));
+    // No data lost: the summary, the address records and the back end agree.
+    EXPECT_EQ(server.articleCount("s1"), 3u);
+    EXPECT_EQ(server.articleCount("g1"), 2u);
+    EXPECT_EQ(server.articleCount("s3"), 0u);
+    EXPECT_EQ(addressLines(sites[0]).size(), 3u);
+    EXPECT_EQ(addressLines(sites[1]).size(), 2u);
+    for (const auto& article : server.articles("g1")) EXPECT_EQ(article.field("writer"), "作者甲");
+
+    const auto site1 = observer.textsOf(1);
+    ASSERT_GE(site1.size(), 4u);
+    EXPECT_EQ(site1[0], "开始登录");
+    EXPECT_EQ(site1[1], "登录成功！");
+    EXPECT_EQ(site1[2], "读取文章列表成功，总共 3 篇文章！当前本站点更新读取到的所有文章");
+    EXPECT_EQ(observer.countStartingWith("已停止更新，本次成功更新 3 篇", 1), 1);
+    EXPECT_EQ(observer.countStartingWith("已停止更新，本次成功更新 2 篇", 2), 1);
+    EXPECT_TRUE(observer.textsOf(3).empty());
+
+    const auto run = observer.textsOf(0);
+    ASSERT_FALSE(run.empty());
+    EXPECT_EQ(run.front(), "站群更新开始，当前时间点是：2024-05-07 09:03:02");
+    EXPECT_EQ(run.back().rfind("总更新了 5 篇文章，更新耗费 ", 0), 0u);
+    const bool cycle = GetParam();
+    EXPECT_EQ(observer.countStartingWith("正在进行更新前的准备工作"), cycle ? 1 : 0);
+    EXPECT_EQ(observer.countStartingWith("更新前的准备工作已就绪"), cycle ? 1 : 0);
+
+    // The file holds the same lines; the run is back to Idle and reported its end once.
+    const std::string file = text::gbkToUtf8(readBytes(observer.logFile()));
+    EXPECT_NE(file.find("实际更新 3 篇（设置更新 3 篇，读取文章数 3 篇）"), std::string::npos);
+    EXPECT_NE(file.find("总更新了 5 篇文章"), std::string::npos);
+    EXPECT_EQ(observer.states(), (std::vector<RunState>{RunState::Running, RunState::Idle}));
+    ASSERT_EQ(observer.totals().size(), 1u);
+    EXPECT_EQ(completionMessage(observer.totals()[0]).rfind("更新完成！总更新了 5 篇文章，更新耗费 ", 0), 0u);
+    EXPECT_FALSE(m_run->isRunning());
+    // The unchecked row was greyed at the start, the others when they finished.
+    const auto finished = observer.finished();
+    EXPECT_EQ(std::count(finished.begin(), finished.end(), 3), 1);
+    EXPECT_EQ(std::count(finished.begin(), finished.end(), 1), 1);
+}
+
+TEST_P(RunModeTest, GlobalCountReplacesEachSitesOwnCount) {
+    setOptions([](config::RunOptions& o) {
+        o.useGlobalCount = true;
+        o.globalCount = "2";
+    });
+    std::vector<config::SiteConfig> sites{addSite("s1", 4), addSite("s2", 4), addSite("s3", 1)};
+    sites[0].articleCount = 3;  // replaced by the global count
+    const RunTotals totals = runToEnd(sites);
+    EXPECT_EQ(totals.totalUpdated, 5);
+    EXPECT_EQ(totals.summary[0], (SiteResult{1, 2, 2, 4}));
+    EXPECT_EQ(totals.summary[1], (SiteResult{2, 2, 2, 4}));
+    EXPECT_EQ(totals.summary[2], (SiteResult{3, 1, 2, 1}));
+    EXPECT_EQ(server.articleCount("s1"), 2u);
+    EXPECT_EQ(observer.countStartingWith("读取文章列表成功，总共 4 篇文章！当前本站点更新 2 篇"), 2);
+}
+
+TEST_P(RunModeTest, StopDuringAHangingRequestEndsTheRunWithinASecond) {
+    std::vector<config::SiteConfig> sites{addSite("s1", 3), addSite("s2", 3)};
+    sites[0].refreshHtmlMode = 1;
+    // Site 1's server stops answering as soon as it has stored its first article.
+    observer.setHook([this](const LogEntry& e) {
+        if (e.siteIndex == 1 && e.text.rfind("已成功更新 1 篇", 0) == 0) {
+            StandinFaults faults;
+            faults.neverAnswer = true;
+            server.setFaults("s1", faults);
+        }
+    });
+    start(sites);
+    ASSERT_TRUE(observer.waitForLine("已成功更新 1 篇", 1));
+    std::this_thread::sleep_for(300ms);
+
+    const auto before = std::chrono::steady_clock::now();
+    m_run->requestStop();
+    EXPECT_EQ(m_run->state(), RunState::Stopping);
+    ASSERT_TRUE(m_run->waitFor(5s));
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
+
+    const RunTotals totals = *m_run->lastTotals();
+    EXPECT_EQ(totals.summary[0].actual, 1);
+    EXPECT_EQ(totals.totalUpdated, totals.summary[0].actual + totals.summary[1].actual);
+    EXPECT_EQ(server.articleCount("s2"), static_cast<std::size_t>(totals.summary[1].actual));
+    // Cycle mode says so only when the stop came during the preparation.
+    EXPECT_EQ(observer.countStartingWith("已强制全部停止更新"), GetParam() ? 0 : 1);
+    EXPECT_EQ(observer.countStartingWith("站点请求已中止，跳过刷新HTML", 1), 1);
+    EXPECT_EQ(addressLines(sites[0]).size(), 1u);
+    EXPECT_NE(text::gbkToUtf8(readBytes(observer.logFile()))
+                  .find("总更新了 " + std::to_string(totals.totalUpdated)),
+              std::string::npos);
+}
+
+// A site whose server died during its pause: the end-of-site regeneration after the stop hangs
+// too, and is cut off as well.
+TEST_F(PublishRunTest, StopEndsTheRunWithinASecondWhenTheRegenerationHangs) {
+    config::SiteConfig site = addSite("s1", 3);
+    site.refreshHtmlMode = 1;
+    site.intervalMin = site.intervalMax = 20;
+    clock = &text::systemClock();
+    start({site});
+    ASSERT_TRUE(observer.waitForLine("已成功更新 1 篇", 1));
+    StandinFaults faults;
+    faults.neverAnswer = true;
+    server.setFaults("s1", faults);
+
+    const auto before = std::chrono::steady_clock::now();
+    m_run->requestStop();
+    ASSERT_TRUE(m_run->waitFor(5s));
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
+    EXPECT_EQ(observer.countStartingWith("正在刷新栏目和主页HTML...", 1), 1);
+    EXPECT_EQ(m_run->lastTotals()->totalUpdated, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, RunModeTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Cycle" : "Independent"; });
+
+TEST_F(PublishRunTest, CycleModePublishesOneArticlePerSitePerRound) {
+    setOptions([](config::RunOptions& o) {
+        o.synchronousCycle = true;
+        o.cycleInterval = "2";
+    });
+    std::vector<config::SiteConfig> sites{addSite("s1", 3), addSite("s2", 2)};
+    runToEnd(sites);
+    std::vector<std::pair<int, std::string>> published;
+    for (const auto& e : observer.entries()) {
+        if (e.text.rfind("已成功更新", 0) == 0) published.emplace_back(e.siteIndex, e.text.substr(0, 17));
+    }
+    const std::vector<std::pair<int, std::string>> expected{{1, "已成功更新 1"},
+                                                            {2, "已成功更新 1"},
+                                                            {1, "已成功更新 2"},
+                                                            {2, "已成功更新 2"},
+                                                            {1, "已成功更新 3"}};
+    EXPECT_EQ(published, expected);
+    // Two seconds between rounds: three rounds with a wait after the first two (the third ends
+    // site 2 and site 1 publishes its last; the fourth round finds both finished).
+    EXPECT_GE(fakeClock.sleptMs(), 6000);
+}
+
+// ---- Independent mode: the launcher --------------------------------------------------------------
+
+class ConcurrencyTest : public EngineFixture,
+                        public ::testing::WithParamInterface<std::pair<std::string, int>> {};
+
+TEST_P(ConcurrencyTest, AtMostTheSetNumberOfSitesRunAtOnce) {
+    setOptions([](config::RunOptions& o) { o.simultaneousSites = GetParam().first; });
+    std::vector<config::SiteConfig> sites;
+    for (int i = 1; i <= 4; ++i) {
+        sites.push_back(addSite("s" + std::to_string(i), 2, false, [](auto& s) { s.faults.delayMs = 30; }));
+    }
+    const RunTotals totals = runToEnd(sites);
+    EXPECT_EQ(totals.totalUpdated, 8);
+    EXPECT_EQ(observer.maxRunning(), GetParam().second);
+}
+
+// A value below 1 (or not a number) counts as 1 instead of stalling the run after its first site.
+INSTANTIATE_TEST_SUITE_P(Values, ConcurrencyTest,
+                         ::testing::Values(std::pair<std::string, int>{"1", 1},
+                                           std::pair<std::string, int>{"2", 2},
+                                           std::pair<std::string, int>{"0", 1},
+                                           std::pair<std::string, int>{"abc", 1}));
+
+// ---- Submission failures, retries, logins ------------------------------------------------------
+
+class RetryTest : public EngineFixture, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(RetryTest, AFailedSubmissionIsRetriedUpToThreeTimesWithTheSameArticle) {
+    setOptions([](config::RunOptions& o) {
+        o.retryOnFailure = GetParam();
+        o.publishInReadOrder = true;
+    });
+    // The back end forgets the session after one stored article, so the second one fails.
+    config::SiteConfig site = addSite("s1", 2, false, [](auto& s) { s.faults.dropSessionAfterArticles = 1; });
+    site.titleKeywordInsert = true;
+    site.titleKeywordList = "插入词";
+    site.titleKeywordPercent = 100;
+    const RunTotals totals = runToEnd({site});
+
+    EXPECT_EQ(totals.totalUpdated, 1);
+    EXPECT_EQ(articlePosts("s1"), GetParam() ? 4 : 2);
+    EXPECT_EQ(observer.countStartingWith("更新失败："), 1);
+    // Every submission of the failed article carries one insertion, never a doubled one.
+    EXPECT_EQ(observer.countStartingWith("更新失败：插入词：文章2"), 1);
+    EXPECT_EQ(server.articles("s1").at(0).field("title"), "插入词：文章1");
+}
+
+INSTANTIATE_TEST_SUITE_P(RetryOnFailure, RetryTest, ::testing::Bool());
+
+TEST_F(PublishRunTest, TenFailuresInARowLogInAgainAtMostThreeLoginsPerRun) {
+    setOptions([](config::RunOptions& o) { o.publishInReadOrder = true; });
+    config::SiteConfig site =
+        addSite("s1", 40, false, [](auto& s) { s.faults.dropSessionAfterArticles = 1; });
+    const RunTotals totals = runToEnd({site});
+
+    EXPECT_EQ(server.loginCount("s1"), 3);
+    EXPECT_EQ(totals.totalUpdated, 3);
+    EXPECT_EQ(observer.countStartingWith("开始登录(第 2 次尝试)", 1), 1);
+    EXPECT_EQ(observer.countStartingWith("开始登录(第 3 次尝试)", 1), 1);
+    EXPECT_EQ(observer.countStartingWith("更新失败：", 1), 30);
+    // A re-login goes on with the list where it was (name order: 文章1, 文章10..文章19, 文章2, ...), so
+    // no article is taken twice.
+    std::set<std::string> titles;
+    for (const auto& article : server.articles("s1")) titles.insert(article.field("title"));
+    EXPECT_EQ(titles, (std::set<std::string>{"文章1", "文章2", "文章3"}));
+    EXPECT_EQ(observer.countStartingWith("读取文章列表成功", 1), 1);
+    EXPECT_EQ(totals.summary.at(0), (SiteResult{1, 3, 40, 40}));
+}
+
+TEST_F(PublishRunTest, ASiteThatCannotLogInIsGivenUpWithoutRegenerationAndTheOthersGoOn) {
+    std::vector<config::SiteConfig> sites{
+        addSite("s1", 2, false, [](auto& s) { s.faults.refuseLogin = true; }), addSite("s2", 2)};
+    sites[0].refreshHtmlMode = 1;
+    const RunTotals totals = runToEnd(sites);
+
+    EXPECT_EQ(siteLines(1),
+              (std::vector<std::string>{"开始登录", "登录失败，正在重试..", "登录失败，正在重试..",
+                                        "登录失败，正在重试..", "经过多次重试依然登录失败！将被忽略更新！",
+                                        "已停止更新，本次成功更新 0 篇"}));
+    EXPECT_EQ(loginPosts("s1"), 3);
+    EXPECT_EQ(requestsTo("s1", "makehtml"), 0);
+    EXPECT_EQ(totals.summary.at(0), (SiteResult{1, 0, 0, 0}));
+    EXPECT_EQ(totals.summary.at(1).actual, 2);
+    EXPECT_TRUE(fs::exists(data.path() / utf8Path("登录失败.htm")));
+}
+
+TEST_F(PublishRunTest, IncompleteConfigurationAndEmptyFolderEndTheSiteWithTheirMessages) {
+    std::vector<config::SiteConfig> sites{addSite("s1", 1), addSite("s2", 0)};
+    sites[0].password.clear();
+    sites[1].fileFilter = "*.htm";
+    runToEnd(sites);
+    EXPECT_EQ(siteLines(1),
+              (std::vector<std::string>{"站点配置信息不足，请检查域名、用户名、密码是否正确！将被忽略更新！",
+                                        "已停止更新，本次成功更新 0 篇"}));
+    EXPECT_EQ(server.requests("s1").size(), 0u);
+    EXPECT_EQ(observer.countStartingWith(
+                  "读不到文章，请检查文章目录或文件过滤是否正确！当前的文件过滤为“*.htm”，文章目录为“" +
+                      sites[1].articleDir + "”",
+                  2),
+              1);
+    EXPECT_EQ(observer.countStartingWith("已停止更新，本次成功更新 0 篇", 2), 1);
+}
+
+// ---- Stops -------------------------------------------------------------------------------------
+
+TEST_F(PublishRunTest, StopDuringAPauseEndsThePauseAndStillRegenerates) {
+    config::SiteConfig site = addSite("s1", 5);
+    site.intervalMin = 30;
+    site.intervalMax = 30;
+    site.refreshHtmlMode = 1;
+    PublishRun& run = makeRun();
+    fakeClock.setOnSleep([&run](std::int64_t) { run.requestStop(); });
+    const RunTotals totals = runToEnd({site});
+
+    EXPECT_EQ(totals.totalUpdated, 1);
+    EXPECT_LT(fakeClock.sleptMs(), 1000);  // the 30 s pause ended at its first step
+    EXPECT_EQ(observer.countStartingWith("正在刷新栏目和主页HTML...", 1), 1);
+    EXPECT_GT(requestsTo("s1", "makehtml_homepage.php"), 0);
+    EXPECT_EQ(observer.countStartingWith("已强制全部停止更新"), 1);
+}
+
+TEST_F(PublishRunTest, StoppingOneSiteLetsTheOthersFinish) {
+    std::vector<config::SiteConfig> sites{addSite("s1", 30), addSite("s2", 3)};
+    sites[0].intervalMin = sites[0].intervalMax = 0.05f;
+    clock = &text::systemClock();
+    start(sites);
+    ASSERT_TRUE(observer.waitForLine("已成功更新 1 篇", 1));
+    EXPECT_TRUE(m_run->stopSelectedSite(1));
+    ASSERT_TRUE(m_run->waitFor(20s));
+    const RunTotals totals = *m_run->lastTotals();
+    EXPECT_LT(totals.summary[0].actual, 30);
+    EXPECT_EQ(totals.summary[1].actual, 3);
+    EXPECT_EQ(observer.countStartingWith("已强制全部停止更新"), 0);
+    EXPECT_FALSE(m_run->stopSelectedSite(1));  // no run any more
+}
+
+TEST_F(PublishRunTest, StartingAgainWhileRunningRequestsTheStop) {
+    config::SiteConfig site = addSite("s1", 3);
+    site.intervalMin = site.intervalMax = 10;
+    clock = &text::systemClock();
+    start({site});
+    ASSERT_TRUE(observer.waitForLine("已成功更新 1 篇", 1));
+    config::SiteList list;
+    EXPECT_FALSE(m_run->startRun(list, content::ListingMethod::Complete, false));
+    EXPECT_EQ(m_run->state(), RunState::Stopping);
+    EXPECT_FALSE(m_run->startRun(list, content::ListingMethod::Complete, false));
+    EXPECT_EQ(m_run->state(), RunState::Stopping);
+    ASSERT_TRUE(m_run->waitFor(2s));
+    EXPECT_EQ(observer.states(),
+              (std::vector<RunState>{RunState::Running, RunState::Stopping, RunState::Idle}));
+}
+
+TEST_F(PublishRunTest, ASiteStoppedBeforeItsTurnNeverStarts) {
+    setOptions([](config::RunOptions& o) { o.simultaneousSites = "1"; });
+    std::vector<config::SiteConfig> sites{addSite("s1", 3), addSite("s2", 3)};
+    sites[0].intervalMin = sites[0].intervalMax = 0.2f;
+    clock = &text::systemClock();
+    start(sites);
+    ASSERT_TRUE(observer.waitForLine("已成功更新 1 篇", 1));
+    EXPECT_TRUE(m_run->stopSelectedSite(2));
+    ASSERT_TRUE(m_run->waitFor(10s));
+    EXPECT_EQ(m_run->lastTotals()->summary.at(0).actual, 3);
+    EXPECT_TRUE(server.requests("s2").empty());
+    EXPECT_TRUE(observer.textsOf(2).size() == 1u);  // its summary row only
+}
+
+// The address records belong to one run: the next run of the same controller starts new files.
+TEST_F(PublishRunTest, EachRunHasItsOwnAddressRecordsAndLog) {
+    config::SiteConfig site = addSite("s1", 2);
+    site.articleCount = 1;
+    runToEnd({site});
+    fakeClock.advance(std::chrono::minutes(1));
+    const RunTotals second = runToEnd({site});
+    EXPECT_EQ(second.totalUpdated, 1);
+    EXPECT_EQ(server.articleCount("s1"), 2u);
+    const fs::path records = data.path() / utf8Path("文章地址");
+    EXPECT_EQ(std::distance(fs::directory_iterator(records), fs::directory_iterator()), 2);
+    EXPECT_EQ(addressLines(site).size(), 2u);  // one line in each
+    EXPECT_EQ(std::distance(fs::directory_iterator(data.path() / utf8Path("日志")), fs::directory_iterator()),
+              2);
+}
+
+// ---- Unexpected trouble --------------------------------------------------------------------------
+
+TEST_F(PublishRunTest, AnUnexpectedErrorEndsOnlyItsSite) {
+    std::vector<config::SiteConfig> sites{addSite("s1", 3), addSite("s2", 3)};
+    bool thrown = false;
+    observer.setHook([&thrown](const LogEntry& e) {
+        if (!thrown && e.siteIndex == 1 && e.text.rfind("已成功更新 1 篇", 0) == 0) {
+            thrown = true;
+            throw std::runtime_error("boom");
+        }
+    });
+    const RunTotals totals = runToEnd(sites);
+    EXPECT_EQ(observer.countStartingWith("站点处理出现意外错误，停止更新本站点：boom", 1), 1);
+    EXPECT_EQ(totals.summary[0].actual, 1);
+    EXPECT_EQ(server.articleCount("s1"), 1u);
+    EXPECT_EQ(totals.summary[1].actual, 3);
+}
+
+TEST_F(PublishRunTest, VanishedArticlesAreReportedAndTheSiteGoesOn) {
+    config::SiteConfig site = addSite("s1", 3);
+    site.deleteAfterPublish = true;
+    site.articleCount = 0;
+    setOptions([](config::RunOptions& o) { o.publishInReadOrder = true; });
+    observer.setHook([&site](const LogEntry& e) {
+        if (e.text.rfind("已成功更新 1 篇", 0) == 0)
+            fs::remove(fs::path(site.articleDir) / utf8Path("文章3.txt"));
+    });
+    const RunTotals totals = runToEnd({site});
+    EXPECT_EQ(totals.summary.at(0), (SiteResult{1, 2, 3, 3}));
+    EXPECT_EQ(observer.countStartingWith("文章不存在：" + site.articleDir + "/文章3.txt"), 1);
+    // The published files were deleted after their success.
+    EXPECT_TRUE(fs::is_empty(site.articleDir));
+}
+
+TEST_F(PublishRunTest, ARunWithoutCheckedSitesReportsNothing) {
+    config::SiteConfig site = addSite("s1", 2);
+    site.enabled = false;
+    const RunTotals totals = runToEnd({site});
+    EXPECT_EQ(totals.totalUpdated, 0);
+    EXPECT_TRUE(totals.summary.empty());
+    EXPECT_EQ(server.requests("s1").size(), 0u);
+}
+
+}  // namespace
+}  // namespace oz::engine::test
