@@ -101,7 +101,12 @@ std::string listField(int mode, TextPool& pool, int lo, int hi, const ListFieldS
         case kAutoSegment: {
             int n = cappedCount(lo, hi);
             if (n < 1) n = 5;
-            std::string words = source.segmenter.extractKeywords(source.body + source.title, n);
+            if (!source.segmented) {
+                source.preparedText = WordSegmenter::prepareText(source.body + source.title);
+                source.words = source.segmenter.segment(source.preparedText);
+                source.segmented = true;
+            }
+            std::string words = rankWords(source.words, n);
             std::replace(words.begin(), words.end(), ' ', ',');
             return words;
         }

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "config/site_config.h"
 #include "content/article_draft.h"
@@ -57,6 +58,11 @@ struct ListFieldSource {
     const std::string& title;      // the title before the category prefix is removed
     const std::string& firstLine;  // the first line taken from the body (empty when none was taken)
     const WordSegmenter& segmenter;
+
+    // Segmented once per article and shared by every field that ranks the article's words.
+    mutable std::string preparedText = {};
+    mutable std::vector<std::string_view> words = {};
+    mutable bool segmented = false;
 };
 std::string listField(int mode, TextPool& pool, int lo, int hi, const ListFieldSource& source);
 
