@@ -19,9 +19,12 @@ function(oz_test_suite name)
     endif()
     add_executable(${name} ${sources})
     target_link_libraries(${name} PRIVATE oz_options ${ARGN} GTest::gtest GTest::gmock GTest::gtest_main)
+    # Shared test helpers are included from the root: "tests/support/temp_folder.h".
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
     target_compile_definitions(${name} PRIVATE OZ_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
                                                OZ_BINARY_DIR="${CMAKE_BINARY_DIR}")
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+    # Parameterised cases keep their given names instead of printed parameter values.
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES)
 endfunction()
 
 # oz_benchmark(NAME SOURCE DEPS...): one Google Benchmark executable.

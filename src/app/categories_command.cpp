@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/stored_site.h"
 #include "backend/admin_session.h"
 #include "backend/category_tree.h"
 #include "backend/run_settings.h"
-#include "config/data_folder.h"
 #include "config/settings_file.h"
 #include "config/site_list_store.h"
 #include "content/site_pools.h"
@@ -38,12 +38,9 @@ std::optional<int> parseSiteNumber(const std::vector<std::string>& args, std::os
         err << kCategoriesUsage;
         return std::nullopt;
     }
-    if (text->empty() || text->size() > 9 || text->find_first_not_of("0123456789") != std::string::npos ||
-        std::stoi(*text) < 1) {
-        err << "站点序号无效：" << *text << "\n" << kCategoriesUsage;
-        return std::nullopt;
-    }
-    return std::stoi(*text);
+    std::optional<int> number = siteNumber(*text);
+    if (!number) err << "站点序号无效：" << *text << "\n" << kCategoriesUsage;
+    return number;
 }
 
 // One category per line: two spaces per level below the top, name[id], " [x]" when checked.
@@ -63,26 +60,18 @@ int categoriesCommand(const CommandContext& context) {
     if (!number) return 2;
 
     config::SettingsFile file;
-    if (!file.open(context.dataDir / config::kSettingsFileName, config::SettingsFile::Mode::ReadOnly)) {
-        context.err << file.lastError() << "\n";
-        return 2;
-    }
-    config::SiteList list;
-    config::loadSiteList(file, list);
-    if (*number > list.size()) {
-        context.err << "站点 " << *number << " 不存在（设置文件中共有 " << list.size() << " 个站点）\n";
-        return 2;
-    }
-    const config::SiteConfig& site = list.sites[static_cast<std::size_t>(*number - 1)];
+    const std::optional<config::SiteConfig> site =
+        loadStoredSite(context.dataDir, *number, file, context.err);
+    if (!site) return 2;
 
     backend::OptionsRunSettings settings(config::loadRunOptions(file));
     backend::BackendContext backendContext;
     backendContext.settings = &settings;
     backendContext.dataDir = context.dataDir;
     http::HttpRequester requester;
-    backend::AdminSession session{site, requester};
+    backend::AdminSession session{*site, requester};
 
-    std::vector<int> ids = content::parseCategoryIds(site.categoryIds);
+    std::vector<int> ids = content::parseCategoryIds(site->categoryIds);
     backend::CategoryListResult result =
         backend::readCategoryList(session, backendContext, std::set<int>(ids.begin(), ids.end()));
     if (!result.loggedIn) {

@@ -49,6 +49,22 @@ SignalCounter::~SignalCounter() {
 
 std::atomic<int>& SignalCounter::count() { return g_signals; }
 
+StopRequests::StopRequests(const HeadlessHooks& hooks) {
+    if (hooks.interrupts != nullptr) {
+        m_count = hooks.interrupts;
+    } else {
+        m_count = &m_signals.emplace().count();
+    }
+}
+
+void stopForRequest(engine::PublishRun& run, int requests) {
+    if (requests == 1) {
+        run.requestStop();
+    } else {
+        run.abortNow();
+    }
+}
+
 InterruptWatcher::InterruptWatcher(std::atomic<int>& counter, std::function<void(int requests)> onRequest) {
     const int baseline = counter.load();
     m_thread = std::thread([this, &counter, baseline, onRequest = std::move(onRequest)] {
@@ -92,16 +108,16 @@ void PrintingObserver::print(const std::string& line) {
     m_out.flush();
 }
 
-std::unique_ptr<config::SettingsFile> openSettings(const std::filesystem::path& dataDir, std::string& error) {
+std::unique_ptr<config::SettingsFile> openSettings(const std::filesystem::path& dataDir, std::ostream& err) {
     const std::filesystem::path path = dataDir / config::kSettingsFileName;
     std::error_code ignored;
     if (!std::filesystem::is_regular_file(path, ignored)) {
-        error = "找不到设置文件：" + path.string();
+        err << "找不到设置文件：" << path.string() << "\n";
         return nullptr;
     }
     auto file = std::make_unique<config::SettingsFile>();
     if (!file->open(path)) {
-        error = file->lastError();
+        err << file->lastError() << "\n";
         return nullptr;
     }
     return file;

@@ -13,6 +13,7 @@
 #include "config/run_options.h"
 #include "config/settings_file.h"
 #include "config/site_config.h"
+#include "engine/publish_run.h"
 #include "engine/run_observer.h"
 #include "schedule/power_control.h"
 #include "text/clock.h"
@@ -46,6 +47,21 @@ class SignalCounter {
     std::atomic<int>& count();
 };
 
+// The stop requests of a command: the hooks' counter, else SIGINT and SIGTERM of the process
+// (counted while this exists).
+class StopRequests {
+   public:
+    explicit StopRequests(const HeadlessHooks& hooks);
+    std::atomic<int>& count() { return *m_count; }
+
+   private:
+    std::optional<SignalCounter> m_signals;
+    std::atomic<int>* m_count = nullptr;
+};
+
+// The first stop request stops the run properly, the second at once.
+void stopForRequest(engine::PublishRun& run, int requests);
+
 // Watches a stop-request counter on a thread of its own and tells `onRequest` the number of
 // requests made since the watcher was created (1 for the first, 2 for the second, ...).
 class InterruptWatcher {
@@ -76,9 +92,9 @@ class PrintingObserver final : public engine::RunObserver {
 };
 
 // The settings file of the data folder, opened for the command's lifetime (its lock keeps a
-// window or another command from editing it meanwhile). Empty with a message in `error` when
-// it is missing or cannot be opened.
-std::unique_ptr<config::SettingsFile> openSettings(const std::filesystem::path& dataDir, std::string& error);
+// window or another command from editing it meanwhile). Empty, with the message written to `err`,
+// when it is missing or cannot be opened.
+std::unique_ptr<config::SettingsFile> openSettings(const std::filesystem::path& dataDir, std::ostream& err);
 
 // The end of a run without a window: the completion message, or, when "更新完成关机" is stored
 // on, the shutdown countdown (only with `allowPowerOff`; a stop request ends the countdown).

@@ -4,9 +4,8 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "config/data_folder.h"
+#include "app/stored_site.h"
 #include "config/settings_file.h"
-#include "config/site_list_store.h"
 #include "content/compose.h"
 #include "content/insertion.h"
 #include "content/site_pools.h"
@@ -23,15 +22,6 @@ struct PreviewArguments {
     int site = 0;
     std::vector<std::string> files;
 };
-
-std::optional<int> positiveNumber(const std::string& text) {
-    if (text.empty() || text.size() > 9) return std::nullopt;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-    }
-    int value = std::stoi(text);
-    return value > 0 ? std::optional<int>(value) : std::nullopt;
-}
 
 std::optional<PreviewArguments> parseArguments(const std::vector<std::string>& args, std::ostream& err) {
     PreviewArguments parsed;
@@ -50,7 +40,7 @@ std::optional<PreviewArguments> parseArguments(const std::vector<std::string>& a
             parsed.files.push_back(arg);
             continue;
         }
-        std::optional<int> number = positiveNumber(*siteText);
+        std::optional<int> number = siteNumber(*siteText);
         if (!number) {
             err << "站点序号无效：" << *siteText << "\n" << kPreviewUsage;
             return std::nullopt;
@@ -92,17 +82,10 @@ int previewCommand(const CommandContext& context) {
     if (!args) return 2;
 
     config::SettingsFile settings;
-    if (!settings.open(context.dataDir / config::kSettingsFileName, config::SettingsFile::Mode::ReadOnly)) {
-        context.err << settings.lastError() << "\n";
-        return 2;
-    }
-    config::SiteList list;
-    config::loadSiteList(settings, list);
-    if (args->site > list.size()) {
-        context.err << "站点 " << args->site << " 不存在（设置文件中共有 " << list.size() << " 个站点）\n";
-        return 2;
-    }
-    const config::SiteConfig& site = list.sites[static_cast<std::size_t>(args->site - 1)];
+    const std::optional<config::SiteConfig> stored =
+        loadStoredSite(context.dataDir, args->site, settings, context.err);
+    if (!stored) return 2;
+    const config::SiteConfig& site = *stored;
 
     // The lists and their pickers live for the whole preview, as they live for a site's run.
     content::SitePools pools = content::buildSitePools(site, content::ListingMethod::Complete);

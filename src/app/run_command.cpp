@@ -58,20 +58,15 @@ int runCommandWith(const CommandContext& context, const HeadlessHooks& hooks) {
         context.out << kRunUsage;
         return 0;
     }
-    std::string error;
-    std::unique_ptr<config::SettingsFile> file = openSettings(context.dataDir, error);
-    if (!file) {
-        context.err << error << "\n";
-        return 1;
-    }
+    std::unique_ptr<config::SettingsFile> file = openSettings(context.dataDir, context.err);
+    if (!file) return 1;
     config::SiteList list;
     config::loadSiteList(*file, list);
     // The options the window does not store (HTML所有栏目) start off, as in a new window.
     backend::OptionsRunSettings settings(config::loadRunOptions(*file));
 
-    std::optional<SignalCounter> signals;
-    if (hooks.interrupts == nullptr) signals.emplace();
-    std::atomic<int>& interrupts = hooks.interrupts != nullptr ? *hooks.interrupts : signals->count();
+    StopRequests stopRequests(hooks);
+    std::atomic<int>& interrupts = stopRequests.count();
 
     PrintingObserver printer(context.out, hooks);
     engine::PublishRunSetup setup;
@@ -81,14 +76,7 @@ int runCommandWith(const CommandContext& context, const HeadlessHooks& hooks) {
     setup.observer = &printer;
     engine::PublishRun run(setup);
     {
-        // The first stop request stops the run properly, the second at once.
-        InterruptWatcher watcher(interrupts, [&run](int requests) {
-            if (requests == 1) {
-                run.requestStop();
-            } else {
-                run.abortNow();
-            }
-        });
+        InterruptWatcher watcher(interrupts, [&run](int requests) { stopForRequest(run, requests); });
         run.startRun(list, args->listing, /*scheduled=*/false);
         run.wait();
     }

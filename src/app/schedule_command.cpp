@@ -50,12 +50,8 @@ int scheduleCommandWith(const CommandContext& context, const HeadlessHooks& hook
             return 2;
         }
     }
-    std::string error;
-    std::unique_ptr<config::SettingsFile> file = openSettings(context.dataDir, error);
-    if (!file) {
-        context.err << error << "\n";
-        return 1;
-    }
+    std::unique_ptr<config::SettingsFile> file = openSettings(context.dataDir, context.err);
+    if (!file) return 1;
     const std::filesystem::path scheduleFile = schedule::scheduleFilePath(context.dataDir);
     std::vector<schedule::ScheduleRow> rows = schedule::loadSchedule(scheduleFile);
     const auto checked = std::count_if(rows.begin(), rows.end(), [](const auto& row) { return row.checked; });
@@ -71,9 +67,8 @@ int scheduleCommandWith(const CommandContext& context, const HeadlessHooks& hook
     scheduler.setCompleteListing(options.scheduleCompleteListing);
     scheduler.start();
 
-    std::optional<SignalCounter> signals;
-    if (hooks.interrupts == nullptr) signals.emplace();
-    std::atomic<int>& interrupts = hooks.interrupts != nullptr ? *hooks.interrupts : signals->count();
+    StopRequests stopRequests(hooks);
+    std::atomic<int>& interrupts = stopRequests.count();
     const text::Clock& clock = hooks.clock != nullptr ? *hooks.clock : text::systemClock();
 
     PrintingObserver printer(context.out, hooks);
@@ -87,15 +82,10 @@ int scheduleCommandWith(const CommandContext& context, const HeadlessHooks& hook
     std::atomic<bool> stop{false};
     printer.print(std::string("计划任务已开始：") + std::to_string(checked) + " 个时间点（Ctrl+C 停止）");
     {
-        // The first stop request ends the schedule and stops a run that is going; the second
-        // ends that run at once.
+        // Any stop request also ends the schedule.
         InterruptWatcher watcher(interrupts, [&](int requests) {
             stop = true;
-            if (requests == 1) {
-                run.requestStop();
-            } else {
-                run.abortNow();
-            }
+            stopForRequest(run, requests);
         });
         auto startRun = [&](const schedule::ScheduledStart& start) {
             if (stop.load()) return;

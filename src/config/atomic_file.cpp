@@ -16,6 +16,8 @@
 #include <unistd.h>
 #endif
 
+#include "text/path_text.h"
+
 namespace oz::config {
 
 namespace fs = std::filesystem;
@@ -26,10 +28,7 @@ constexpr std::size_t kSyncEachLimit = 4;
 
 std::string systemError(int code) { return std::error_code(code, std::generic_category()).message(); }
 
-std::string pathText(const fs::path& path) {
-    auto text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
+using text::pathText;
 
 fs::path temporaryPath(const fs::path& path) {
 #ifdef _WIN32

@@ -11,16 +11,15 @@
 #include <unistd.h>
 #endif
 
+#include "text/path_text.h"
+
 namespace oz::config {
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string pathText(const fs::path& path) {
-    auto text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
+using text::pathText;
 
 fs::path lockPath(const fs::path& file) {
     fs::path lock = file;

@@ -9,6 +9,8 @@
 #include "config/ini_text.h"
 #include "config/number_text.h"
 #include "text/charset.h"
+#include "text/markers.h"
+#include "text/path_text.h"
 
 namespace oz::config {
 
@@ -33,29 +35,8 @@ std::string toGbk(std::string_view utf8) { return isAscii(utf8) ? std::string(ut
 
 std::string fromGbk(std::string_view gbk) { return isAscii(gbk) ? std::string(gbk) : text::gbkToUtf8(gbk); }
 
-std::string replaceAll(std::string_view text, std::string_view from, std::string_view to) {
-    std::string out;
-    out.reserve(text.size());
-    std::size_t start = 0;
-    while (true) {
-        std::size_t at = text.find(from, start);
-        if (at == std::string_view::npos) break;
-        out.append(text, start, at - start);
-        out += to;
-        start = at + from.size();
-    }
-    out.append(text, start);
-    return out;
-}
-
-fs::path pathFromUtf8(std::string_view utf8) {
-    return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
-}
-
-std::string pathText(const fs::path& path) {
-    auto text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
+using text::pathText;
+using text::replaceAll;
 
 // A byte value's file name must stay inside the inibin folder.
 bool isSafeNamePart(std::string_view part) {
@@ -189,7 +170,7 @@ bool SettingsFile::readBool(std::string_view key, bool defaultValue) const {
 
 fs::path SettingsFile::byteValuePath(std::string_view key) const {
     std::string name = m_section + "-" + std::string(key) + ".ibn";
-    return m_path.parent_path() / kByteValuesFolder / pathFromUtf8(name);
+    return m_path.parent_path() / kByteValuesFolder / text::utf8Path(name);
 }
 
 bool SettingsFile::writeBytes(std::string_view key, std::string_view bytes) {

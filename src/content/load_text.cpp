@@ -5,6 +5,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "text/characters.h"
+
 namespace oz::content {
 namespace {
 
@@ -16,19 +18,7 @@ constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
 // when a few bytes are broken; a code guessed from a meta tag or from the bytes is not.
 enum class Origin { Declared, Guessed };
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Position of needle in hay at or after from, ignoring ASCII case; npos when absent.
-std::size_t findNoCase(std::string_view hay, std::string_view needle, std::size_t from = 0) {
-    if (needle.empty()) return from <= hay.size() ? from : std::string_view::npos;
-    if (needle.size() > hay.size()) return std::string_view::npos;
-    for (std::size_t i = from; i + needle.size() <= hay.size(); ++i) {
-        std::size_t k = 0;
-        while (k < needle.size() && asciiLower(hay[i + k]) == asciiLower(needle[k])) ++k;
-        if (k == needle.size()) return i;
-    }
-    return std::string_view::npos;
-}
+using text::findNoCase;
 
 bool containsAnyNoCase(std::string_view hay, const std::array<std::string_view, 3>& alternatives) {
     for (std::string_view alternative : alternatives) {

@@ -260,12 +260,7 @@ void PublishRun::runThread(bool scheduled) {
 }
 
 int PublishRun::launchIndependent() {
-    const int count = static_cast<int>(m_workers.size());
-    int position = 1;
-    for (; position <= count; ++position) {
-        if (m_shared.stopRequested.load()) break;
-        SiteWorker& worker = *m_workers[static_cast<std::size_t>(position) - 1];
-        if (!worker.site().enabled || worker.isDone()) continue;
+    return forEachWaitingSite([this](SiteWorker& worker) {
         {
             // A free slot; 同时站点数 is read again on every wake-up and at least every 100 ms. A
             // value below 1 counts as 1, so the run cannot stall after its first site.
@@ -275,22 +270,15 @@ int PublishRun::launchIndependent() {
                 m_shared.siteFinished.wait_for(lock, kLauncherPoll);
             }
         }
-        if (m_shared.stopRequested.load()) break;
-        if (worker.stopRequestedAt() != 0) {
-            worker.finishSite(true);  // stopped before its turn: it never starts
-            continue;
-        }
+        if (m_shared.stopRequested.load()) return false;
         reapThreads(false);
-        m_shared.activeSites.fetch_add(1);
-        worker.markStarted();
-        try {
-            m_threads.emplace_back(&worker, std::thread([&worker] { worker.workerThread(); }));
-        } catch (const std::exception& error) {
-            // No thread could be made: the site ends here, and the run goes on.
-            worker.failSite(error.what());
+        if (beginTurn(worker)) {
+            // When no thread can be made the site ends here, and the run goes on.
+            worker.guarded(
+                [&] { m_threads.emplace_back(&worker, std::thread([&worker] { worker.workerThread(); })); });
         }
-    }
-    return position;
+        return true;
+    });
 }
 
 void PublishRun::waitForAllFinished() {
@@ -312,39 +300,39 @@ void PublishRun::reapThreads(bool all) {
 }
 
 int PublishRun::prepareAll() {
+    return forEachWaitingSite([this](SiteWorker& worker) {
+        if (beginTurn(worker)) worker.guarded([&worker] { worker.prepareSite(0); });
+        return true;
+    });
+}
+
+int PublishRun::forEachWaitingSite(const std::function<bool(SiteWorker&)>& turn) {
     const int count = static_cast<int>(m_workers.size());
     int position = 1;
     for (; position <= count; ++position) {
         if (m_shared.stopRequested.load()) break;
         SiteWorker& worker = *m_workers[static_cast<std::size_t>(position) - 1];
         if (!worker.site().enabled || worker.isDone()) continue;
-        if (worker.stopRequestedAt() != 0) {
-            worker.finishSite(true);  // stopped before its turn: it never starts
-            continue;
-        }
-        m_shared.activeSites.fetch_add(1);
-        worker.markStarted();
-        try {
-            worker.prepareSite(0);
-        } catch (const std::exception& error) {
-            worker.failSite(error.what());
-        } catch (...) {
-            worker.failSite("?");
-        }
+        if (!turn(worker)) break;
     }
     return position;
+}
+
+bool PublishRun::beginTurn(SiteWorker& worker) {
+    if (worker.stopRequestedAt() != 0) {
+        worker.finishSite(true);  // stopped before its turn: it never starts
+        return false;
+    }
+    m_shared.activeSites.fetch_add(1);
+    worker.markStarted();
+    return true;
 }
 
 void PublishRun::cycleDriver() {
     while (m_shared.activeSites.load() > 0) {
         for (auto& worker : m_workers) {
-            try {
-                worker->publishNext(true);  // a wanted re-login only resets the streak here
-            } catch (const std::exception& error) {
-                worker->failSite(error.what());
-            } catch (...) {
-                worker->failSite("?");
-            }
+            // A wanted re-login only resets the streak here.
+            worker->guarded([&worker] { worker->publishNext(true); });
         }
         if (m_shared.activeSites.load() == 0) break;
         text::interruptibleWait(secondsToWait(m_shared.settings.cycleIntervalSeconds()),

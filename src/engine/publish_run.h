@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -89,6 +90,11 @@ class PublishRun {
     void runThread(bool scheduled);
     int launchIndependent();  // the position at which launching stopped
     int prepareAll();
+    // Hands each checked, unfinished site to `turn` in list order until the run's stop or until
+    // `turn` returns false; returns the 1-based position where it stopped (size + 1 at the end).
+    int forEachWaitingSite(const std::function<bool(SiteWorker&)>& turn);
+    // Starts the site's turn, unless a stop reached it first: then it finishes without starting.
+    bool beginTurn(SiteWorker& worker);
     void cycleDriver();
     void waitForAllFinished();
     void reapThreads(bool all);

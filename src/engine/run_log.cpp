@@ -3,20 +3,12 @@
 #include <system_error>
 #include <utility>
 
+#include "config/data_folder.h"
 #include "engine/date_time_text.h"
 #include "text/charset.h"
+#include "text/path_text.h"
 
 namespace oz::engine {
-
-namespace {
-
-constexpr const char* kLogFolder = "日志";
-
-std::filesystem::path utf8Path(std::string_view utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-}  // namespace
 
 RunLog::RunLog(std::filesystem::path dataDir, const text::Clock& clock, RunObserver* observer)
     : m_dataDir(std::move(dataDir)), m_clock(clock), m_observer(observer) {}
@@ -49,10 +41,10 @@ bool RunLog::open(std::vector<std::string> siteLabels) {
         m_entries.clear();
         m_nextSequence = 0;
 
-        const std::filesystem::path folder = m_dataDir / utf8Path(kLogFolder);
+        const std::filesystem::path folder = m_dataDir / text::utf8Path(config::kLogFolder);
         std::error_code error;
         std::filesystem::create_directories(folder, error);
-        path = folder / utf8Path(fileNameFor(m_clock.now()));
+        path = folder / text::utf8Path(fileNameFor(m_clock.now()));
         // Appending keeps the log of an earlier run that started in the same second (a very short
         // run, or the hour that repeats when the clock is set back) instead of wiping it.
         m_file.open(path, std::ios::binary | std::ios::app);

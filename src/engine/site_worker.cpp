@@ -353,7 +353,7 @@ void SiteWorker::failSite(std::string_view what) {
 }
 
 void SiteWorker::workerThread() {
-    try {
+    guarded([this] {
         for (int attempt = 1; attempt <= kMaxLogins; ++attempt) {
             prepareSite(attempt);
             bool reloginWanted = false;
@@ -366,11 +366,7 @@ void SiteWorker::workerThread() {
             if (isDone() || m_run.stopRequested.load() || !reloginWanted) break;
         }
         finishSite(false);
-    } catch (const std::exception& error) {
-        failSite(error.what());
-    } catch (...) {
-        failSite("?");
-    }
+    });
 }
 
 }  // namespace oz::engine

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -58,6 +59,17 @@ class SiteWorker {
     void workerThread();
     // Logs an error the worker did not expect and finishes the site; the run goes on.
     void failSite(std::string_view what);
+    // Runs a step of the site; whatever it throws ends the site through failSite.
+    template <typename Step>
+    void guarded(Step&& step) {
+        try {
+            step();
+        } catch (const std::exception& error) {
+            failSite(error.what());
+        } catch (...) {
+            failSite("?");
+        }
+    }
 
     // Controller side.
     void markStarted();  // the run launched or prepared this site

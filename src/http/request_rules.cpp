@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <random>
 
+#include "text/characters.h"
+
 namespace oz::http {
 namespace {
 
@@ -15,24 +17,14 @@ constexpr long kDefaultWaitMs = 120000;
 
 char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (asciiLower(a[i]) != asciiLower(b[i])) return false;
-    }
-    return true;
-}
+using text::equalsNoCase;
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && equalsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
 bool containsNoCase(std::string_view hay, std::string_view needle) {
-    if (needle.size() > hay.size()) return false;
-    for (std::size_t i = 0; i + needle.size() <= hay.size(); ++i) {
-        if (equalsNoCase(hay.substr(i, needle.size()), needle)) return true;
-    }
-    return false;
+    return text::findNoCase(hay, needle) != std::string_view::npos;
 }
 
 std::string_view trimSpaces(std::string_view s) {

@@ -7,16 +7,13 @@
 #include <system_error>
 
 #include "text/charset.h"
+#include "text/path_text.h"
 
 namespace oz::schedule {
 
 namespace {
 
 constexpr std::string_view kFieldSeparator = "||";
-
-std::filesystem::path utf8Path(std::string_view utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
 
 bool isBlank(std::string_view line) { return line.find_first_not_of(" \t") == std::string_view::npos; }
 
@@ -53,7 +50,7 @@ ScheduleRow readRow(std::string_view line) {
 }  // namespace
 
 std::filesystem::path scheduleFilePath(const std::filesystem::path& dataDir) {
-    return dataDir / utf8Path(kScheduleFileName);
+    return dataDir / text::utf8Path(kScheduleFileName);
 }
 
 std::string formatScheduleText(const std::vector<ScheduleRow>& rows) {

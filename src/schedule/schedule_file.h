@@ -5,15 +5,13 @@
 #include <string_view>
 #include <vector>
 
+#include "config/data_folder.h"
+
 namespace oz::schedule {
 
-// The name of the schedule file in the data folder.
-inline constexpr std::string_view kScheduleFileName = "时间点.计划任务";
-// Settings of the schedule window (section "基本配置"): the listing method of scheduled runs
-// (true = complete listing) and whether the schedule starts with the program.
-inline constexpr std::string_view kSettingsSection = "基本配置";
-inline constexpr std::string_view kCompleteListingKey = "计划任务_鼠标左键";
-inline constexpr std::string_view kAutoStartKey = "自动开启计划任务";
+// The name of the schedule file in the data folder. The schedule window's two settings (its
+// listing method, starting with the program) are stored with the run options.
+inline constexpr std::string_view kScheduleFileName = config::kScheduleFile;
 
 // One row of the schedule list.
 struct ScheduleRow {

@@ -1,13 +1,9 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
-#include <sstream>
 
-#include "app/command_line.h"
+#include "command_fixture.h"
 #include "config/data_folder.h"
-#include "config/settings_file.h"
-#include "config/site_list_store.h"
 #include "testing/standin_server.h"
 
 namespace oz::app {
@@ -15,47 +11,32 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class CategoriesCommandTest : public ::testing::Test {
+class CategoriesCommandTest : public test::CommandFixture {
    protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "oz-categories-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
         oz::testing::StandinSite site;
         site.prefix = "s1";
         site.categories.push_back({4, "北京", 3, "{cmspath}/a/news/guonei/beijing"});
         ASSERT_TRUE(m_server.addSite(site));
         ASSERT_TRUE(m_server.start());
     }
-    void TearDown() override {
-        m_server.stop();
-        fs::remove_all(m_dir);
-    }
+    void TearDown() override { m_server.stop(); }
 
     void saveSite(const std::string& password, const std::string& checkedIds) {
-        config::SettingsFile file;
-        ASSERT_TRUE(file.open(m_dir / config::kSettingsFileName)) << file.lastError();
         config::SiteConfig site;
         site.domain = m_server.siteDomain("s1");
         site.user = "admin";
         site.password = password;
         site.categoryIds = checkedIds;
-        config::SiteList list;
-        list.sites.push_back(site);
-        ASSERT_TRUE(config::saveSiteList(file, list)) << file.lastError();
+        CommandFixture::saveSite(site);
     }
 
     int categories(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--data-dir", m_dir.string(), "categories"});
-        m_out.str("");
-        m_err.str("");
-        return runCommandLine(args, m_out, m_err);
+        args.insert(args.begin(), "categories");
+        return runIn(m_dir.path(), std::move(args));
     }
 
     oz::testing::StandinServer m_server;
-    fs::path m_dir;
-    std::ostringstream m_out;
-    std::ostringstream m_err;
 };
 
 TEST_F(CategoriesCommandTest, PrintsTheTreeWithTheSitesCheckMarks) {

@@ -1,12 +1,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,19 +16,17 @@
 #include "config/site_list_store.h"
 #include "schedule/power_control.h"
 #include "testing/standin_server.h"
+#include "tests/support/temp_folder.h"
 #include "text/charset.h"
 #include "text/fake_clock.h"
+#include "text/path_text.h"
 
 namespace oz::app::test {
 
 namespace fs = std::filesystem;
 
-inline fs::path utf8Path(std::string_view text) { return fs::path(std::u8string(text.begin(), text.end())); }
-
-inline std::string readBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using oz::test::readBytes;
+using text::utf8Path;
 
 // Lines of a text split at "\n" (a trailing CR dropped), without an empty last line.
 inline std::vector<std::string> lines(const std::string& text) {
@@ -57,20 +53,12 @@ class FakePower final : public schedule::PowerControl {
 class HeadlessFixture : public ::testing::Test {
    protected:
     HeadlessFixture() {
-        std::string pattern = (fs::temp_directory_path() / "oz-headless-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
-        m_dir = pattern;
-        dataDir = m_dir / "data";
         fs::create_directories(dataDir);
         hooks.clock = &clock;
         hooks.power = &power;
         hooks.interrupts = &interrupts;
     }
-    ~HeadlessFixture() override {
-        server.stop();
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
+    ~HeadlessFixture() override { server.stop(); }
 
     // A stand-in site and its record, with `articles` files "文章N.txt".
     config::SiteConfig addSite(const std::string& prefix, int articles) {
@@ -128,8 +116,8 @@ class HeadlessFixture : public ::testing::Test {
         return result;
     }
 
-    fs::path m_dir;
-    fs::path dataDir;
+    oz::test::TempFolder m_dir;
+    const fs::path dataDir = m_dir / "data";
     oz::testing::StandinServer server;
     text::FakeClock clock{text::DateTime{2024, 5, 7, 12, 12, 10}};
     FakePower power;

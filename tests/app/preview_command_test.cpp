@@ -1,14 +1,9 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
-#include "app/command_line.h"
+#include "command_fixture.h"
 #include "config/data_folder.h"
-#include "config/settings_file.h"
-#include "config/site_list_store.h"
 #include "text/charset.h"
 
 namespace oz::app {
@@ -16,39 +11,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class PreviewCommandTest : public ::testing::Test {
+class PreviewCommandTest : public test::CommandFixture {
    protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "oz-preview-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    void saveSite(const config::SiteConfig& site) {
-        config::SettingsFile file;
-        ASSERT_TRUE(file.open(m_dir / config::kSettingsFileName)) << file.lastError();
-        config::SiteList list;
-        list.sites.push_back(site);
-        ASSERT_TRUE(config::saveSiteList(file, list)) << file.lastError();
-    }
-
-    std::string writeArticle(const std::string& name, const std::string& bytes) {
-        fs::path path = m_dir / name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path.string();
-    }
-
     int preview(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--data-dir", m_dir.string(), "preview"});
-        m_out.str("");
-        m_err.str("");
-        return runCommandLine(args, m_out, m_err);
+        args.insert(args.begin(), "preview");
+        return runIn(m_dir.path(), std::move(args));
     }
-
-    fs::path m_dir;
-    std::ostringstream m_out;
-    std::ostringstream m_err;
 };
 
 config::SiteConfig previewSite() {
@@ -77,8 +45,8 @@ config::SiteConfig previewSite() {
 
 TEST_F(PreviewCommandTest, PrintsTheFormFieldsOfEachArticleAndSkipsMissingOnes) {
     saveSite(previewSite());
-    std::string first = writeArticle("中国.txt", text::utf8ToGbk("<p>第一段落</p>\r\n第二"));
-    std::string second = writeArticle("[#8#]人民.txt", "<p>Body</p>");
+    std::string first = m_dir.write("中国.txt", text::utf8ToGbk("<p>第一段落</p>\r\n第二"));
+    std::string second = m_dir.write("[#8#]人民.txt", "<p>Body</p>");
     std::string missing = (m_dir / "missing.txt").string();
 
     EXPECT_EQ(preview({"--site", "1", first, missing, second}), 1);
@@ -122,7 +90,7 @@ TEST_F(PreviewCommandTest, PrintsTheFormFieldsOfEachArticleAndSkipsMissingOnes) 
 
 TEST_F(PreviewCommandTest, BadArgumentsAndUnknownSites) {
     saveSite(previewSite());
-    std::string file = writeArticle("a.txt", "x");
+    std::string file = m_dir.write("a.txt", "x");
     EXPECT_EQ(preview({file}), 2);
     EXPECT_EQ(preview({"--site", "1"}), 2);
     EXPECT_EQ(preview({"--site", "zero", file}), 2);
@@ -134,7 +102,7 @@ TEST_F(PreviewCommandTest, BadArgumentsAndUnknownSites) {
 }
 
 TEST_F(PreviewCommandTest, WithoutSettingsFileNothingIsCreated) {
-    std::string file = writeArticle("a.txt", "x");
+    std::string file = m_dir.write("a.txt", "x");
     EXPECT_EQ(preview({"--site", "1", file}), 2);
     EXPECT_FALSE(fs::exists(m_dir / config::kSettingsFileName));
 }

@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
-#include <vector>
 
-#include "app/command_line.h"
+#include "command_fixture.h"
 #include "config/settings_file.h"
 #include "text/charset.h"
 
@@ -16,46 +13,22 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SitesCommand : public ::testing::Test {
+class SitesCommand : public test::CommandFixture {
    protected:
-    SitesCommand() {
-        std::string pattern = (fs::temp_directory_path() / "oz-sites-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
-        m_dir = pattern;
-        m_data = m_dir / "data";
-    }
-    ~SitesCommand() override {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
+    int run(std::vector<std::string> args) { return runIn(m_data, std::move(args)); }
 
-    int run(std::vector<std::string> args) {
-        m_out.str("");
-        m_err.str("");
-        args.insert(args.begin(), {"--data-dir", m_data.string()});
-        return runCommandLine(args, m_out, m_err);
-    }
-    fs::path listFile(const std::string& name, const std::string& bytes) {
-        fs::path path = m_dir / name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
-    }
-
-    fs::path m_dir;
-    fs::path m_data;
-    std::ostringstream m_out;
-    std::ostringstream m_err;
+    const fs::path m_data = m_dir / "data";  // not there yet: the commands create it
 };
 
 TEST_F(SitesCommand, ImportsGbkAndUtf8FilesAndListsTheSites) {
     fs::path gbkFile =
-        listFile("gbk.txt", text::utf8ToGbk("www.廬山.com|管理员|secret1\r\nb.com|u|secret2|1\r\n"));
+        m_dir.write("gbk.txt", text::utf8ToGbk("www.廬山.com|管理员|secret1\r\nb.com|u|secret2|1\r\n"));
     ASSERT_EQ(run({"sites", "import", gbkFile.string()}), 0) << m_err.str();
     EXPECT_EQ(m_out.str(), "导入完成：导入了 2 个站点，现在总共有 2 个站点\n");
 
-    fs::path utf8File = listFile("utf8.txt",
-                                 "\xEF\xBB\xBF"
-                                 "c.com|编辑|secret3\nb.com|u|other-secret\n");
+    fs::path utf8File = m_dir.write("utf8.txt",
+                                    "\xEF\xBB\xBF"
+                                    "c.com|编辑|secret3\nb.com|u|other-secret\n");
     ASSERT_EQ(run({"sites", "import", utf8File.string()}), 0) << m_err.str();
     EXPECT_EQ(m_out.str(),
               "导入完成：导入了 1 个站点，现在总共有 3 个站点\n"
@@ -68,7 +41,7 @@ TEST_F(SitesCommand, ImportsGbkAndUtf8FilesAndListsTheSites) {
 }
 
 TEST_F(SitesCommand, ImportedSitesTakeTheInitialWindowValues) {
-    fs::path file = listFile("list.txt", "a.com|u|p||/cms/|D:\\articles|||7\r\n");
+    fs::path file = m_dir.write("list.txt", "a.com|u|p||/cms/|D:\\articles|||7\r\n");
     ASSERT_EQ(run({"sites", "import", file.string()}), 0) << m_err.str();
     config::SettingsFile settings;
     ASSERT_TRUE(settings.open(m_data / "Orvane·Zentrel.ini", config::SettingsFile::Mode::ReadOnly));
@@ -102,7 +75,7 @@ TEST_F(SitesCommand, LockedSettingsFileIsAnError) {
     fs::create_directories(m_data);
     config::SettingsFile holder;
     ASSERT_TRUE(holder.open(m_data / "Orvane·Zentrel.ini"));
-    fs::path file = listFile("list.txt", "a.com|u|p");
+    fs::path file = m_dir.write("list.txt", "a.com|u|p");
     EXPECT_NE(run({"sites", "import", file.string()}), 0);
     EXPECT_NE(m_err.str().find("正被另一个程序使用"), std::string::npos) << m_err.str();
     holder.close();

@@ -17,8 +17,8 @@ namespace {
 
 // Answers captured from a DedeCMS 5.7 back end (UTF-8 edition), kept beside the tests.
 std::string capturedOrSkip(const std::string& name) {
-    return test::readFile(std::filesystem::path(OZ_SOURCE_DIR) / "tests" / "backend" / "answers" /
-                          (name + ".html"));
+    return test::readBytes(std::filesystem::path(OZ_SOURCE_DIR) / "tests" / "backend" / "answers" /
+                           (name + ".html"));
 }
 
 struct EncodeCase {

@@ -3,11 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <mutex>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,32 +15,13 @@
 #include "config/site_config.h"
 #include "http/http_requester.h"
 #include "testing/standin_server.h"
+#include "tests/support/temp_folder.h"
 #include "text/fake_clock.h"
 
 namespace oz::backend::test {
 
-inline std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// A fresh folder under the system's temporary folder, removed with the object.
-class TempFolder {
-   public:
-    TempFolder() {
-        std::random_device device;
-        m_path = std::filesystem::temp_directory_path() / ("oz-backend-test-" + std::to_string(device()));
-        std::filesystem::create_directories(m_path);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    const std::filesystem::path& path() const { return m_path; }
-
-   private:
-    std::filesystem::path m_path;
-};
+using oz::test::readBytes;
+using oz::test::TempFolder;
 
 // A stand-in back end with site "s1" (UTF-8) and "g1" (GBK), a data folder, settings, a fake
 // clock, a draw that always takes the lower bound, and the log lines collected.

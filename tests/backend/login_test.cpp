@@ -66,7 +66,7 @@ TEST_F(LoginTest, Utf8ChineseUserIsSentAsThreeBytesPerCharacter) {
 TEST_F(LoginTest, WrongPasswordFailsAndKeepsTheAnswerAsGbkRecord) {
     utf8Site.password = "wrong";
     EXPECT_FALSE(loginTo(utf8Site));
-    std::string record = test::readFile(loginFailureRecordPath(data.path()));
+    std::string record = test::readBytes(loginFailureRecordPath(data.path()));
     ASSERT_FALSE(record.empty());
     std::string text = text::gbkToUtf8(record);
     EXPECT_NE(text.find("你的密码错误!"), std::string::npos);
@@ -83,7 +83,7 @@ TEST_F(LoginTest, NoAnswerFailsAndLeavesAnEmptyRecord) {
     EXPECT_TRUE(std::filesystem::exists(loginFailureRecordPath(data.path())));
     server.stop();
     EXPECT_FALSE(loginTo(utf8Site));
-    EXPECT_EQ(test::readFile(loginFailureRecordPath(data.path())), "");
+    EXPECT_EQ(test::readBytes(loginFailureRecordPath(data.path())), "");
 }
 
 TEST_F(LoginTest, ConcurrentFailuresWriteWholeRecords) {
@@ -99,7 +99,7 @@ TEST_F(LoginTest, ConcurrentFailuresWriteWholeRecords) {
         });
     }
     for (auto& thread : threads) thread.join();
-    std::string text = text::gbkToUtf8(test::readFile(loginFailureRecordPath(data.path())));
+    std::string text = text::gbkToUtf8(test::readBytes(loginFailureRecordPath(data.path())));
     EXPECT_NE(text.find("你的密码错误!"), std::string::npos);
     EXPECT_EQ(text.find("你的密码错误!"), text.rfind("你的密码错误!"));  // one page, not two mixed
 }

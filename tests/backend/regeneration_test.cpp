@@ -248,7 +248,7 @@ TEST_F(RegenerationTest, ProgressPagesResolveEveryKindOfAddress) {
 
 TEST(OneKeyPageTextTest, CapturedPages) {
     auto read = [](const char* name) {
-        return test::readFile(std::filesystem::path(OZ_SOURCE_DIR) / "tests/backend/answers" / name);
+        return test::readBytes(std::filesystem::path(OZ_SOURCE_DIR) / "tests/backend/answers" / name);
     };
     EXPECT_EQ(oneKeyPageText(read("j-makehtml_all-1.html")), "完成数据优化，现在开始更新文档！");
     EXPECT_EQ(oneKeyPageText(read("j-makehtml_all-8.html")), "完成所有文件的更新！");

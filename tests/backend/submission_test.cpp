@@ -45,6 +45,20 @@ class SubmissionTest : public test::BackendFixture {
         return submitArticle(session, context, draft, pools, siteIndex);
     }
 
+    // Adds the stand-in site, checks both follow-ups (next article, static tag lists) and logs in;
+    // the requests so far are cleared.
+    config::SiteConfig loggedInWithFollowUps(const oz::testing::StandinSite& standin) {
+        EXPECT_TRUE(server.addSite(standin));
+        config::SiteConfig site = siteFor(standin.prefix, 0);
+        config::RunOptions options;
+        options.refreshNextArticle = true;
+        options.refreshStaticTags = true;
+        settings.update(options);
+        EXPECT_TRUE(loginTo(site));
+        server.clearRequests();
+        return site;
+    }
+
     content::SitePools pools;
     AddressRecordTable addresses{data.path()};
 };
@@ -83,7 +97,7 @@ TEST_P(SubmissionFormTest, SendsTheFormByteForByteAndRecordsTheAddress) {
     std::filesystem::path record = addresses.recordPath(site);
     EXPECT_EQ(record.filename().string(), fileNameSafe(site.domain) + "(admin) 2024-05-07 09-03-02.txt");
     EXPECT_EQ(record.parent_path(), data.path() / config::kAddressRecordFolder);
-    EXPECT_EQ(test::readFile(record), result.address + "\r\n");
+    EXPECT_EQ(test::readBytes(record), result.address + "\r\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -136,13 +150,13 @@ TEST_F(SubmissionTest, PictureFlagsSummaryAndRecordAcrossArticles) {
 
     clock.advance(std::chrono::seconds(5));
     std::filesystem::path record = addresses.recordPath(site);
-    std::string lines = test::readFile(record);
+    std::string lines = test::readBytes(record);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2);
     addresses.closeAll();  // the run ends: the next run starts a new record
     content::ArticleDraft third = sampleDraft();
     ASSERT_TRUE(submit(site, third).success);
     EXPECT_NE(addresses.recordPath(site), record);
-    lines = test::readFile(record);
+    lines = test::readBytes(record);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2);
 }
 
@@ -153,7 +167,7 @@ TEST_F(SubmissionTest, RefusedArticleKeepsTheAnswerInTheSiteCharset) {
         draft.title = "坏/标题:1";
         draft.typeId = 0;
         EXPECT_FALSE(submit(site, draft).success);
-        std::string record = test::readFile(failureRecordPath(data.path(), draft.title));
+        std::string record = test::readBytes(failureRecordPath(data.path(), draft.title));
         EXPECT_EQ(failureRecordPath(data.path(), draft.title).filename().string(), "坏／标题：1.html");
         std::string text = site.charset == 0 ? record : text::gbkToUtf8(record);
         EXPECT_NE(text.find("请指定文档的栏目！"), std::string::npos);
@@ -171,7 +185,7 @@ TEST_F(SubmissionTest, DroppedSessionFailsWithTheLoginPageAsRecord) {
     content::ArticleDraft second = sampleDraft();
     second.title = "第二篇";
     EXPECT_FALSE(submit(utf8Site, second).success);
-    EXPECT_NE(test::readFile(failureRecordPath(data.path(), "第二篇")).find("login"), std::string::npos);
+    EXPECT_NE(test::readBytes(failureRecordPath(data.path(), "第二篇")).find("login"), std::string::npos);
     ASSERT_TRUE(loginTo(utf8Site));  // a new login brings the session back
     content::ArticleDraft third = sampleDraft();
     EXPECT_TRUE(submit(utf8Site, third).success);
@@ -223,21 +237,14 @@ TEST_F(SubmissionTest, NeverAnsweringServerEndsWithTheStopFlag) {
     EXPECT_FALSE(submit(utf8Site, draft).success);
     stopper.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-    EXPECT_EQ(test::readFile(failureRecordPath(data.path(), draft.title)), "");
+    EXPECT_EQ(test::readBytes(failureRecordPath(data.path(), draft.title)), "");
 }
 
 TEST_F(SubmissionTest, FollowUpsRunTheProgressFramesWhenChecked) {
     oz::testing::StandinSite tags;
     tags.prefix = "t1";
     tags.tagFrames = 2;
-    ASSERT_TRUE(server.addSite(tags));
-    config::SiteConfig site = siteFor("t1", 0);
-    config::RunOptions options;
-    options.refreshNextArticle = true;
-    options.refreshStaticTags = true;
-    settings.update(options);
-    ASSERT_TRUE(loginTo(site));
-    server.clearRequests();
+    const config::SiteConfig site = loggedInWithFollowUps(tags);
     content::ArticleDraft draft = sampleDraft();
     ASSERT_TRUE(submit(site, draft, 4).success);
 
@@ -261,14 +268,7 @@ TEST_F(SubmissionTest, TagFramesAreFollowedWhenTheNextArticleFrameIsMissing) {
     tags.prefix = "t2";
     tags.progressFrame = false;
     tags.tagFrames = 1;
-    ASSERT_TRUE(server.addSite(tags));
-    config::SiteConfig site = siteFor("t2", 0);
-    config::RunOptions options;
-    options.refreshNextArticle = true;
-    options.refreshStaticTags = true;
-    settings.update(options);
-    ASSERT_TRUE(loginTo(site));
-    server.clearRequests();
+    const config::SiteConfig site = loggedInWithFollowUps(tags);
     content::ArticleDraft draft = sampleDraft();
     ASSERT_TRUE(submit(site, draft).success);
     EXPECT_EQ(requestLines("t2").size(), 2u);
@@ -279,8 +279,8 @@ TEST(ArticleAddressTest, ReadsTheLinkInEitherQuoteStyle) {
     config::SiteConfig site;
     site.domain = "www.example.com/sub";
     site.https = true;
-    std::string captured = test::readFile(std::filesystem::path(OZ_SOURCE_DIR) /
-                                          "tests/backend/answers/e-article_add-save.html");
+    std::string captured = test::readBytes(std::filesystem::path(OZ_SOURCE_DIR) /
+                                           "tests/backend/answers/e-article_add-save.html");
     EXPECT_EQ(articleAddress(site, captured), "https://www.example.com/a/news/guonei/2026/1209/1.html");
     std::string doubleQuoted =
         "<a href=\"article_add.php?cid=3\"><u>继续发布文章</u></a>"

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 
+#include "tests/support/temp_folder.h"
+
 namespace oz::config {
 namespace {
 
@@ -31,11 +33,10 @@ TEST(DataFolder, UnwritableProgramFolderFallsBackToXdgDataHome) {
 }
 
 TEST(DataFolder, CreatedFolderIsPrivate) {
-    fs::path dir = fs::temp_directory_path() / ("oz-data-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed())) / "inner";
-    fs::remove_all(dir.parent_path());
+    oz::test::TempFolder root;
+    const fs::path dir = root / "outer" / "inner";
     ASSERT_EQ(prepareDataFolder(dir), "");
     EXPECT_EQ(fs::status(dir).permissions() & fs::perms::all, fs::perms::owner_all);
-    fs::remove_all(dir.parent_path());
 }
 
 }  // namespace

@@ -10,22 +10,17 @@
 #include <string>
 #include <thread>
 
-#include "temp_folder.h"
+#include "settings_fixture.h"
 
 namespace oz::config {
 namespace {
 
 namespace fs = std::filesystem;
+using oz::test::readBytes;
+using oz::test::writeBytes;
 using testing::gbk;
-using testing::readBytes;
-using testing::TempFolder;
-using testing::writeBytes;
 
-class SettingsFileTest : public ::testing::Test {
-   protected:
-    TempFolder m_dir;
-    fs::path m_path = m_dir / "Orvane·Zentrel.ini";
-};
+class SettingsFileTest : public testing::SettingsFixture {};
 
 fs::perms permissionsOf(const fs::path& path) { return fs::status(path).permissions() & fs::perms::all; }
 

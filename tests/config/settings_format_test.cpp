@@ -3,28 +3,17 @@
 #include <string>
 
 #include "config/settings_file.h"
-#include "temp_folder.h"
+#include "settings_fixture.h"
 
 namespace oz::config {
 namespace {
 
+using oz::test::readBytes;
 using testing::gbk;
-using testing::readBytes;
-using testing::TempFolder;
-using testing::writeBytes;
 
-class SettingsFormat : public ::testing::Test {
+class SettingsFormat : public testing::SettingsFixture {
    protected:
-    // Opens the settings file with the given content (UTF-8 here, GBK on disk).
-    void openWith(const std::string& utf8) {
-        writeBytes(m_path, gbk(utf8));
-        ASSERT_TRUE(m_file.open(m_path)) << m_file.lastError();
-    }
     std::string onDisk() const { return readBytes(m_path); }
-
-    TempFolder m_dir;
-    std::filesystem::path m_path = m_dir / "Orvane·Zentrel.ini";
-    SettingsFile m_file;
 };
 
 TEST_F(SettingsFormat, NewKeysGoFirstInTheirSection) {

@@ -4,30 +4,18 @@
 
 #include <string>
 
-#include "temp_folder.h"
+#include "settings_fixture.h"
 
 namespace oz::config {
 namespace {
 
 namespace fs = std::filesystem;
+using oz::test::readBytes;
 using testing::gbk;
-using testing::readBytes;
-using testing::TempFolder;
-using testing::writeBytes;
 
 const fs::path kWindowsProfile = fs::path(OZ_SOURCE_DIR) / "tests/config/data/windows_profile";
 
-class SiteListStore : public ::testing::Test {
-   protected:
-    void openWith(const std::string& utf8) {
-        writeBytes(m_path, gbk(utf8));
-        ASSERT_TRUE(m_file.open(m_path)) << m_file.lastError();
-    }
-
-    TempFolder m_dir;
-    fs::path m_path = m_dir / "Orvane·Zentrel.ini";
-    SettingsFile m_file;
-};
+class SiteListStore : public testing::SettingsFixture {};
 
 // The file of a Windows installation (GBK, CR LF, markers, bools, a category block) loads into the
 // right values, and saving what was loaded writes back the very same bytes.

@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace oz::content {
 namespace {
 
+using oz::test::TempFolder;
 using Blocks = std::vector<std::string>;
 
 TEST(ArticleBlocksTest, SeparatorSetting) {

@@ -7,10 +7,12 @@
 #include <set>
 
 #include "content/text_lines.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace oz::content {
 namespace {
+
+using oz::test::TempFolder;
 
 // The file names of listed paths, after checking that each path is folder + "/" + name.
 std::vector<std::string> namesOf(const std::vector<std::string>& paths, const std::string& folder) {

@@ -6,11 +6,13 @@
 #include <set>
 
 #include "content/insertion.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "text/random.h"
 
 namespace oz::content {
 namespace {
+
+using oz::test::TempFolder;
 
 // A site whose list fields are all "留空内容", so each test switches on only what it looks at.
 config::SiteConfig quietSite() {

@@ -1,13 +1,12 @@
 #include "content/load_text.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <zlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
+#include "tests/support/temp_folder.h"
 #include "text/charset.h"
 
 namespace oz::content {
@@ -201,26 +200,11 @@ TEST(LoadText, MetaCharsetReadsOnlyMetaTags) {
 
 class LoadTextFile : public ::testing::Test {
    protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "oz-loadtext-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::permissions(m_dir / "ro.txt", std::filesystem::perms::owner_all, ec);
-        std::filesystem::remove_all(m_dir, ec);
-    }
-    std::filesystem::path write(const std::string& name, std::string_view bytes) {
-        const std::filesystem::path path = m_dir / name;
-        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        return path;
-    }
-    std::filesystem::path m_dir;
+    oz::test::TempFolder m_dir;
 };
 
 TEST_F(LoadTextFile, ReadsAReadOnlyFileWithoutChangingIt) {
-    const auto path = write("ro.txt", enc(kChinese, Charset::Utf16Le).insert(0, kLeMark));
+    const auto path = m_dir.write("ro.txt", enc(kChinese, Charset::Utf16Le).insert(0, kLeMark));
     std::filesystem::permissions(path, std::filesystem::perms::owner_read);
     const auto before = std::filesystem::last_write_time(path);
     const LoadedText loaded = loadTextFile(path, EncodingCode::Detect);
@@ -231,13 +215,13 @@ TEST_F(LoadTextFile, ReadsAReadOnlyFileWithoutChangingIt) {
 
 TEST_F(LoadTextFile, UnreadableSourcesGiveEmptyText) {
     EXPECT_TRUE(loadTextFile(m_dir / "missing.txt", EncodingCode::Detect).text.empty());
-    EXPECT_TRUE(loadTextFile(m_dir, EncodingCode::Detect).text.empty());
-    EXPECT_TRUE(loadTextFile(write("empty.txt", ""), EncodingCode::Detect).text.empty());
+    EXPECT_TRUE(loadTextFile(m_dir.path(), EncodingCode::Detect).text.empty());
+    EXPECT_TRUE(loadTextFile(m_dir.write("empty.txt", ""), EncodingCode::Detect).text.empty());
     EXPECT_TRUE(loadTextFile({}, EncodingCode::Detect).text.empty());
 }
 
 TEST_F(LoadTextFile, GzipFileAndChineseName) {
-    const auto path = write("文章.txt.gz", gzipBytes(enc(kChinese, Charset::Gbk)));
+    const auto path = m_dir.write("文章.txt.gz", gzipBytes(enc(kChinese, Charset::Gbk)));
     const LoadedText loaded = loadTextFile(path, EncodingCode::Detect);
     EXPECT_EQ(loaded.text, kChinese);
     EXPECT_EQ(loaded.detected, EncodingCode::Gbk);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -9,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <mutex>
 #include <set>
@@ -22,39 +20,19 @@
 #include "engine/publish_run.h"
 #include "engine/run_observer.h"
 #include "testing/standin_server.h"
+#include "tests/support/temp_folder.h"
 #include "text/charset.h"
 #include "text/fake_clock.h"
+#include "text/path_text.h"
 
 namespace oz::engine::test {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-inline std::string readBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-inline fs::path utf8Path(std::string_view text) { return fs::path(std::u8string(text.begin(), text.end())); }
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
-   public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "oz-engine-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        if (!m_path.empty()) fs::remove_all(m_path, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const fs::path& path() const { return m_path; }
-
-   private:
-    fs::path m_path;
-};
+using oz::test::readBytes;
+using oz::test::TempFolder;
+using text::utf8Path;
 
 // Collects what a run reports; a test may wait for a log line or hook into one.
 class RecordingObserver : public RunObserver {
@@ -259,21 +237,19 @@ class EngineFixture : public ::testing::Test {
         return lines;
     }
 
-    // POST requests to the site's add-article page.
-    int articlePosts(const std::string& prefix) const {
+    // Requests to the site whose path holds `page`, of `method` unless it is empty.
+    int requestsTo(const std::string& prefix, const std::string& page, const std::string& method = "") const {
         int n = 0;
         for (const auto& request : server.requests(prefix)) {
-            if (request.method == "POST" && request.path.find("article_add.php") != std::string::npos) ++n;
+            if ((method.empty() || request.method == method) && request.path.find(page) != std::string::npos)
+                ++n;
         }
         return n;
     }
 
-    int requestsTo(const std::string& prefix, const std::string& page) const {
-        int n = 0;
-        for (const auto& request : server.requests(prefix)) {
-            if (request.path.find(page) != std::string::npos) ++n;
-        }
-        return n;
+    // POST requests to the site's add-article page.
+    int articlePosts(const std::string& prefix) const {
+        return requestsTo(prefix, "article_add.php", "POST");
     }
 
     oz::testing::StandinServer server;

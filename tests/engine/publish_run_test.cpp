@@ -20,13 +20,7 @@ class PublishRunTest : public EngineFixture {
         std::erase_if(lines, [](const std::string& line) { return line.rfind("实际更新 ", 0) == 0; });
         return lines;
     }
-    int loginPosts(const std::string& prefix) const {
-        int n = 0;
-        for (const auto& request : server.requests(prefix)) {
-            if (request.method == "POST" && request.path.find("login.php") != std::string::npos) ++n;
-        }
-        return n;
-    }
+    int loginPosts(const std::string& prefix) const { return requestsTo(prefix, "login.php", "POST"); }
 };
 
 // ---- Both modes --------------------------------------------------------------------------------

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <thread>
 
+#include "tests/support/temp_folder.h"
 #include "text/charset.h"
 #include "text/fake_clock.h"
 
@@ -16,10 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string readBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using oz::test::readBytes;
 
 // The file's lines, split at CR LF; a lone LF or CR would stay inside a line and fail the tests.
 std::vector<std::string> crlfLines(const std::string& bytes) {
@@ -34,17 +31,10 @@ std::vector<std::string> crlfLines(const std::string& bytes) {
 
 class RunLogTest : public ::testing::Test {
    protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() /
-                ("oz-runlog-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
     fs::path logFolder() const { return m_dir / fs::path(u8"日志"); }
 
-    fs::path m_dir;
+    oz::test::TempFolder m_root;
+    const fs::path m_dir = m_root / "data";  // not there yet: the log creates it
     text::FakeClock m_clock{text::DateTime{2024, 5, 7, 9, 3, 2}};
 };
 

@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
+#include <filesystem>
+
+#include "tests/support/temp_folder.h"
 
 namespace oz::schedule {
 namespace {
@@ -12,15 +13,8 @@ namespace fs = std::filesystem;
 
 class ScheduleFileTest : public ::testing::Test {
    protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() /
-                ("oz-schedule-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    fs::path m_dir;
+    oz::test::TempFolder m_root;
+    const fs::path m_dir = m_root / "data";  // not there yet: saving creates it
 };
 
 TEST(ScheduleText, WritesTextTagAndCheckSeparatedByDoubleBarsWithCrLf) {
