@@ -1,6 +1,7 @@
 #include "config/site_import.h"
 
 #include "config/site_line.h"
+#include "text/markers.h"
 
 namespace oz::config {
 
@@ -41,14 +42,14 @@ int modifySite(SiteList& list, int index, SiteConfig site, std::string* problem)
 BulkImportResult bulkImportSites(SiteList& list, std::string_view text, const SiteConfig& window,
                                  const std::atomic<bool>* stop) {
     BulkImportResult result;
-    for (const std::string& line : splitLines(text)) {
+    for (std::string_view line : text::splitLines(text)) {
         if (stop && stop->load()) {
             result.stopped = true;
             break;
         }
         if (line.empty()) continue;
         if (addSite(list, siteFromLine(splitSiteLine(line), window)) < 0) {
-            result.failedLines.push_back(line);
+            result.failedLines.emplace_back(line);
         } else {
             ++result.imported;
         }

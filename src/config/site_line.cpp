@@ -33,20 +33,6 @@ SiteLineFields splitSiteLine(std::string_view line) {
     return fields;
 }
 
-std::vector<std::string> splitLines(std::string_view text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (true) {
-        std::size_t end = text.find('\n', start);
-        std::string_view line = text.substr(start, end == std::string_view::npos ? end : end - start);
-        if (end != std::string_view::npos && !line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.emplace_back(line);
-        if (end == std::string_view::npos) break;
-        start = end + 1;
-    }
-    return lines;
-}
-
 SiteConfig siteFromLine(const SiteLineFields& f, const SiteConfig& window) {
     SiteConfig site = window;
     site.enabled = true;

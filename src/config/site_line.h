@@ -22,9 +22,6 @@ extern const char* const kSiteLineHelp;
 // empty, fields after the fifteenth are ignored.
 SiteLineFields splitSiteLine(std::string_view line);
 
-// Splits a list into lines at CR LF (a lone LF also ends a line, so files written on Linux work).
-std::vector<std::string> splitLines(std::string_view text);
-
 // The record an import makes of a line: every field not given in the line comes from `window`
 // (the main window's current values); fields 1-5 are always taken from the line (编码 0 and
 // 目录 "dede" when empty); 域名 and 目录 are normalised. 启用 is set (a new entry is checked).

@@ -67,7 +67,7 @@ std::string takeFirstLine(std::string& body) {
 std::string wrapParagraphs(std::string_view body) {
     std::string out;
     out.reserve(body.size() + body.size() / 8);
-    for (std::string_view line : splitLines(body)) {
+    for (std::string_view line : text::splitLines(body)) {
         if (line.empty()) continue;
         out.append("<p>").append(line).append("</p>\r\n");
     }
@@ -101,11 +101,6 @@ std::string listField(int mode, TextPool& pool, int lo, int hi, const ListFieldS
         case kAutoSegment: {
             int n = cappedCount(lo, hi);
             if (n < 1) n = 5;
-            if (!source.segmented) {
-                source.preparedText = WordSegmenter::prepareText(source.body + source.title);
-                source.words = source.segmenter.segment(source.preparedText);
-                source.segmented = true;
-            }
             std::string words = rankWords(source.words, n);
             std::replace(words.begin(), words.end(), ' ', ',');
             return words;
@@ -172,7 +167,15 @@ std::optional<ArticleDraft> composeText(const config::SiteConfig& site, SitePool
     if (site.firstLineTitle) draft.title = firstLine;
     if (site.paragraphTags) draft.body = wrapParagraphs(draft.body);
 
-    ListFieldSource source{draft.body, draft.title, firstLine, segmenter};
+    std::string preparedText;  // the words below point into it
+    std::vector<std::string_view> words;
+    if (site.keywordMethod == kAutoSegment || site.tagMethod == kAutoSegment ||
+        site.shortTitleMethod == kAutoSegment) {
+        preparedText = WordSegmenter::prepareText(draft.body + draft.title);
+        words = segmenter.segment(preparedText);
+    }
+
+    ListFieldSource source{draft.body, draft.title, firstLine, words};
     draft.keywords =
         listField(site.keywordMethod, pools.keywords, site.keywordCountMin, site.keywordCountMax, source);
     draft.tags = listField(site.tagMethod, pools.tags, site.tagCountMin, site.tagCountMax, source);

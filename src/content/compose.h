@@ -57,12 +57,9 @@ struct ListFieldSource {
     const std::string& body;       // the body as prepared so far
     const std::string& title;      // the title before the category prefix is removed
     const std::string& firstLine;  // the first line taken from the body (empty when none was taken)
-    const WordSegmenter& segmenter;
-
-    // Segmented once per article and shared by every field that ranks the article's words.
-    mutable std::string preparedText = {};
-    mutable std::vector<std::string_view> words = {};
-    mutable bool segmented = false;
+    // The words of body + title in reading order (empty when no field segments), segmented once
+    // per article for every field that ranks them.
+    const std::vector<std::string_view>& words;
 };
 std::string listField(int mode, TextPool& pool, int lo, int hi, const ListFieldSource& source);
 

@@ -3,27 +3,13 @@
 #include <climits>
 
 #include "text/charset.h"
+#include "text/markers.h"
 
 namespace oz::content {
 
-std::vector<std::string_view> splitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t lf = text.find('\n', start);
-        std::size_t end = lf == std::string_view::npos ? text.size() : lf;
-        std::size_t contentEnd = end;
-        if (lf != std::string_view::npos && contentEnd > start && text[contentEnd - 1] == '\r') --contentEnd;
-        lines.push_back(text.substr(start, contentEnd - start));
-        if (lf == std::string_view::npos) break;
-        start = lf + 1;
-    }
-    return lines;
-}
-
 std::vector<std::string> splitListLines(std::string_view text) {
     std::vector<std::string> entries;
-    for (std::string_view line : splitLines(text)) {
+    for (std::string_view line : text::splitLines(text)) {
         if (!line.empty()) entries.emplace_back(line);
     }
     return entries;

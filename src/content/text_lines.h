@@ -6,11 +6,6 @@
 
 namespace oz::content {
 
-// The lines of a text. A line ends at LF; a CR before the LF belongs to the break (so CR LF and
-// LF-only files read alike). A text that ends with a break has no empty last line; an empty
-// text has no lines.
-std::vector<std::string_view> splitLines(std::string_view text);
-
 // The entries of a stored list (a settings text with one entry per line): the lines, with the
 // empty ones left out so a trailing or doubled line break never draws an empty entry.
 std::vector<std::string> splitListLines(std::string_view text);

@@ -38,6 +38,11 @@ std::string elementContent(std::string_view text, std::string_view tagName);
 // `separator`-separated pieces, empty ones kept ("a||b" gives "a", "", "b"; "" gives one "").
 std::vector<std::string_view> splitList(std::string_view text, std::string_view separator);
 
+// The lines of a text. A line ends at LF; a CR before the LF belongs to the break (so CR LF and
+// LF-only files read alike). A text that ends with a break has no empty last line; an empty
+// text has no lines.
+std::vector<std::string_view> splitLines(std::string_view text);
+
 // Alternatives separated by "[fg]", searched ignoring ASCII case. anyOf: at least one occurs;
 // otherwise all occur. Empty alternatives are ignored; with none left the result is false.
 bool containsAlternatives(std::string_view text, std::string_view alternatives, bool anyOf);

@@ -71,5 +71,14 @@ TEST(ListHelpers, ReplaceEachItemByItem) {
     EXPECT_EQ(replaceEach("abc", "|b", "1|2"), "a2c");
 }
 
+TEST(SplitLines, CrLfAndLoneLfEndLinesAndNoEmptyLastLine) {
+    using Lines = std::vector<std::string_view>;
+    EXPECT_EQ(splitLines(""), Lines{});
+    EXPECT_EQ(splitLines("a\r\nb\nc"), (Lines{"a", "b", "c"}));
+    EXPECT_EQ(splitLines("a\r\n"), Lines{"a"});
+    EXPECT_EQ(splitLines("\r\n\nx"), (Lines{"", "", "x"}));
+    EXPECT_EQ(splitLines("a\rb\r"), Lines{"a\rb\r"});  // a CR only counts before an LF
+}
+
 }  // namespace
 }  // namespace oz::text
