@@ -98,7 +98,8 @@ struct StandinServer::Impl {
     std::unique_ptr<httplib::Server> server;
     std::thread listener;
     std::atomic<int> port{0};
-    std::mutex runMutex;  // start and stop
+    std::atomic<int> listeningSocket{-1};  // the server's listening socket, once created
+    std::mutex runMutex;                   // start and stop
 
     // Pending delayed and never-answering requests wait on this.
     std::mutex stopMutex;
@@ -232,7 +233,15 @@ bool StandinServer::start(int port) {
     server->set_keep_alive_timeout(std::max(1, m_impl->options.keepAliveTimeoutSeconds));
     server->set_read_timeout(5);
     server->set_payload_max_length(64 * 1024 * 1024);
+    // The library listens with a backlog of 5, so a burst of new connections (ten sites logging in
+    // at once) overflows the queue and a client waits a second for its SYN to be sent again. The
+    // listening socket is noted here and given a full backlog once it is bound.
     Impl* impl = m_impl.get();
+    impl->listeningSocket = -1;
+    server->set_socket_options([impl](socket_t socket) {
+        httplib::default_socket_options(socket);
+        impl->listeningSocket = socket;
+    });
     const auto handler = [impl](const httplib::Request& request, httplib::Response& response) {
         impl->serve(request, response, request.body);
     };
@@ -261,6 +270,7 @@ bool StandinServer::start(int port) {
     const int bound =
         port == 0 ? server->bind_to_any_port(kLoopback) : (server->bind_to_port(kLoopback, port) ? port : -1);
     if (bound <= 0) return false;
+    if (impl->listeningSocket >= 0) ::listen(impl->listeningSocket, SOMAXCONN);
     m_impl->port = bound;
     httplib::Server* raw = server.get();
     m_impl->server = std::move(server);
