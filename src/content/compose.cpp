@@ -101,7 +101,7 @@ std::string listField(int mode, TextPool& pool, int lo, int hi, const ListFieldS
         case kAutoSegment: {
             int n = cappedCount(lo, hi);
             if (n < 1) n = 5;
-            std::string words = rankWords(source.words, n);
+            std::string words = firstWords(source.rankedWords, n);
             std::replace(words.begin(), words.end(), ' ', ',');
             return words;
         }
@@ -168,14 +168,14 @@ std::optional<ArticleDraft> composeText(const config::SiteConfig& site, SitePool
     if (site.paragraphTags) draft.body = wrapParagraphs(draft.body);
 
     std::string preparedText;  // the words below point into it
-    std::vector<std::string_view> words;
+    std::vector<std::string_view> ranking;
     if (site.keywordMethod == kAutoSegment || site.tagMethod == kAutoSegment ||
         site.shortTitleMethod == kAutoSegment) {
         preparedText = WordSegmenter::prepareText(draft.body + draft.title);
-        words = segmenter.segment(preparedText);
+        ranking = rankedWords(segmenter.segment(preparedText));
     }
 
-    ListFieldSource source{draft.body, draft.title, firstLine, words};
+    ListFieldSource source{draft.body, draft.title, firstLine, ranking};
     draft.keywords =
         listField(site.keywordMethod, pools.keywords, site.keywordCountMin, site.keywordCountMax, source);
     draft.tags = listField(site.tagMethod, pools.tags, site.tagCountMin, site.tagCountMax, source);

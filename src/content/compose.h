@@ -57,9 +57,9 @@ struct ListFieldSource {
     const std::string& body;       // the body as prepared so far
     const std::string& title;      // the title before the category prefix is removed
     const std::string& firstLine;  // the first line taken from the body (empty when none was taken)
-    // The words of body + title in reading order (empty when no field segments), segmented once
-    // per article for every field that ranks them.
-    const std::vector<std::string_view>& words;
+    // The dictionary words of body + title ranked by count (empty when no field segments),
+    // segmented and ranked once per article for every field that takes them.
+    const std::vector<std::string_view>& rankedWords;
 };
 std::string listField(int mode, TextPool& pool, int lo, int hi, const ListFieldSource& source);
 

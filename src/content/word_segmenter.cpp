@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cstdint>
 #include <deque>
-#include <unordered_map>
+#include <functional>
 #include <unordered_set>
 #include <utility>
 
 #include "content/generated_data.h"
 #include "text/characters.h"
+#include "text/charset.h"
 #include "text/cleaning.h"
 
 namespace oz::content {
@@ -17,8 +18,8 @@ namespace {
 
 bool isSeparator(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-// Splits a word list at white space, drops one-character entries and repeats, and orders it longest
-// first (stable, so equal lengths keep their given order).
+// Splits a word list at white space, drops one-character entries, entries that are not valid UTF-8
+// and repeats, and orders it longest first (stable, so equal lengths keep their given order).
 std::vector<std::string> normalisedWords(std::string_view text) {
     std::vector<std::string> words;
     std::unordered_set<std::string_view> seen;
@@ -28,7 +29,8 @@ std::vector<std::string> normalisedWords(std::string_view text) {
         std::size_t end = pos;
         while (end < text.size() && !isSeparator(text[end])) ++end;
         const std::string_view word = text.substr(pos, end - pos);
-        if (!word.empty() && text::countChars(word) >= 2 && seen.insert(word).second) {
+        if (!word.empty() && text::isValidUtf8(word) && text::countChars(word) >= 2 &&
+            seen.insert(word).second) {
             words.emplace_back(word);
         }
         pos = end;
@@ -39,19 +41,20 @@ std::vector<std::string> normalisedWords(std::string_view text) {
 }
 
 // Walks the characters of a prepared text and collects the words that `longestAt` finds.
-// longestAt(offset, minLength) returns the byte length of the word taken at `offset` (0 for none);
+// `starts` holds the byte offset of every character and, last, the text's size.
+// longestAt(k, minLength) returns the byte length of the word taken at character k (0 for none);
 // minLength is the byte length of the one or two characters starting there, which the word must
 // begin with.
 template <typename LongestAt>
-std::vector<std::string_view> walkText(std::string_view text, LongestAt&& longestAt) {
+std::vector<std::string_view> walkText(std::string_view text, const std::vector<std::size_t>& starts,
+                                       LongestAt&& longestAt) {
     std::vector<std::string_view> words;
-    const std::vector<std::size_t> starts = text::charStarts(text);
-    const std::size_t count = starts.size();
+    const std::size_t count = starts.size() - 1;
     std::size_t k = 0;
     while (k < count) {
         const std::size_t offset = starts[k];
-        const std::size_t prefixEnd = k + 2 < count ? starts[k + 2] : text.size();
-        const std::size_t length = longestAt(offset, prefixEnd - offset);
+        const std::size_t prefixEnd = starts[std::min(k + 2, count)];
+        const std::size_t length = longestAt(k, prefixEnd - offset);
         if (length == 0) {
             ++k;
             continue;
@@ -63,46 +66,91 @@ std::vector<std::string_view> walkText(std::string_view text, LongestAt&& longes
     return words;
 }
 
+// The characters of a text decoded once: where each starts (and, last, the text's size) and its
+// code point. A byte outside any valid sequence gets kInvalid, which no word holds; CR LF is one
+// character, read as CR.
+struct DecodedText {
+    static constexpr char32_t kInvalid = 0xFFFFFFFF;
+    std::vector<std::size_t> starts;
+    std::vector<char32_t> codePoints;
+
+    explicit DecodedText(std::string_view text) {
+        starts.reserve(text.size() + 1);
+        codePoints.reserve(text.size());
+        for (std::size_t at = 0, length = 0; at < text.size(); at += length) {
+            char32_t cp = text::codePointAt(text, at, &length);
+            if (cp == 0xFFFD && length == 1) cp = kInvalid;
+            if (cp == U'\r' && at + 1 < text.size() && text[at + 1] == '\n') length = 2;
+            starts.push_back(at);
+            codePoints.push_back(cp);
+        }
+        starts.push_back(text.size());
+    }
+};
+
 }  // namespace
 
-// A byte trie of the dictionary words. The children of a node lie side by side, sorted by byte, so a
-// lookup walks the text once and remembers the longest word seen.
+// A trie of the dictionary words by code point. The children of a node lie side by side, sorted by
+// code point, with their code points in an array of their own, so that a search touches as little
+// memory as possible. The children of the root are also found through a direct table for the Basic
+// Multilingual Plane, where nearly every lookup of an article starts and most of them end. A lookup
+// walks the text once and remembers the longest word seen.
+//
+// The words are valid UTF-8 (the dictionary is normalised so), and the text is decoded strictly: a
+// match by code points is then exactly a match by bytes, and an invalid byte in the text simply
+// ends the walk.
 struct WordSegmenter::Index {
     struct Node {
         std::uint32_t firstChild = 0;
-        std::uint16_t childCount = 0;
-        unsigned char byte = 0;
-        bool isWord = false;
+        std::uint32_t childCount : 31 = 0;
+        std::uint32_t isWord : 1 = 0;
     };
-    std::vector<Node> nodes;
+    static constexpr std::uint32_t kNone = 0;  // node 0 is the root, never anybody's child
+    static constexpr char32_t kDirectLimit = 0x10000;
 
-    explicit Index(std::vector<std::string_view> words) {
+    std::vector<Node> nodes;
+    std::vector<char32_t> codePoints;  // per node: the code point that leads to it, searched alone
+    std::vector<std::uint32_t> rootDirect = std::vector<std::uint32_t>(kDirectLimit, kNone);
+
+    explicit Index(const std::vector<std::string_view>& wordViews) {
+        std::vector<std::u32string> words;
+        words.reserve(wordViews.size());
+        for (std::string_view view : wordViews) {
+            std::u32string word;
+            for (std::size_t at = 0, length = 0; at < view.size(); at += length) {
+                word += text::codePointAt(view, at, &length);
+            }
+            words.push_back(std::move(word));
+        }
         std::sort(words.begin(), words.end());
         words.erase(std::unique(words.begin(), words.end()), words.end());
+
         struct Pending {
             std::uint32_t node;
             std::size_t lo, hi, depth;
         };
         nodes.emplace_back();
+        codePoints.push_back(0);
         std::deque<Pending> queue{{0, 0, words.size(), 0}};
         while (!queue.empty()) {
             Pending item = queue.front();
             queue.pop_front();
             std::size_t lo = item.lo;
             if (lo < item.hi && words[lo].size() == item.depth) {
-                nodes[item.node].isWord = true;
+                nodes[item.node].isWord = 1;
                 ++lo;
             }
             nodes[item.node].firstChild = static_cast<std::uint32_t>(nodes.size());
-            std::uint16_t children = 0;
+            std::uint32_t children = 0;
             while (lo < item.hi) {
-                const auto byte = static_cast<unsigned char>(words[lo][item.depth]);
+                const char32_t cp = words[lo][item.depth];
                 std::size_t hi = lo;
-                while (hi < item.hi && static_cast<unsigned char>(words[hi][item.depth]) == byte) ++hi;
-                Node child;
-                child.byte = byte;
-                queue.push_back({static_cast<std::uint32_t>(nodes.size()), lo, hi, item.depth + 1});
-                nodes.push_back(child);
+                while (hi < item.hi && words[hi][item.depth] == cp) ++hi;
+                const auto child = static_cast<std::uint32_t>(nodes.size());
+                nodes.emplace_back();
+                codePoints.push_back(cp);
+                if (item.node == 0 && cp < kDirectLimit) rootDirect[cp] = child;
+                queue.push_back({child, lo, hi, item.depth + 1});
                 ++children;
                 lo = hi;
             }
@@ -110,23 +158,30 @@ struct WordSegmenter::Index {
         }
     }
 
-    const Node* child(const Node& node, unsigned char byte) const {
-        const Node* first = nodes.data() + node.firstChild;
-        const Node* last = first + node.childCount;
-        const Node* found =
-            std::lower_bound(first, last, byte, [](const Node& n, unsigned char b) { return n.byte < b; });
-        return found != last && found->byte == byte ? found : nullptr;
+    std::uint32_t child(std::uint32_t node, char32_t cp) const {
+        if (node == 0 && cp < kDirectLimit) return rootDirect[cp];
+        std::size_t count = nodes[node].childCount;
+        if (count == 0) return kNone;
+        // A binary search without branches on the comparison: the compiler turns the step into a
+        // conditional move, which the text's unpredictable characters cannot mispredict.
+        const char32_t* base = codePoints.data() + nodes[node].firstChild;
+        while (count > 1) {
+            const std::size_t half = count / 2;
+            base = base[half] <= cp ? base + half : base;
+            count -= half;
+        }
+        return *base == cp ? static_cast<std::uint32_t>(base - codePoints.data()) : kNone;
     }
 
-    // Byte length of the longest word that starts the text at `offset` and is at least minLength
-    // bytes long; 0 when there is none.
-    std::size_t longestAt(std::string_view text, std::size_t offset, std::size_t minLength) const {
-        const Node* node = nodes.data();
+    // Byte length of the longest word that starts at character k of the decoded text; 0 when
+    // there is none.
+    std::size_t longestAt(const DecodedText& text, std::size_t k) const {
+        std::uint32_t node = 0;
         std::size_t best = 0;
-        for (std::size_t depth = 0; offset + depth < text.size(); ++depth) {
-            node = child(*node, static_cast<unsigned char>(text[offset + depth]));
-            if (node == nullptr) break;
-            if (node->isWord && depth + 1 >= minLength) best = depth + 1;
+        for (std::size_t j = k; j < text.codePoints.size(); ++j) {
+            node = child(node, text.codePoints[j]);
+            if (node == kNone) break;
+            if (nodes[node].isWord != 0) best = text.starts[j + 1] - text.starts[k];
         }
         return best;
     }
@@ -149,7 +204,7 @@ WordSegmenter::WordSegmenter(std::string_view dictionaryText) {
         views.push_back(std::string_view(m_dictionary).substr(pos, word.size()));
         pos += word.size() + 1;
     }
-    m_index = std::make_unique<Index>(std::move(views));
+    m_index = std::make_unique<Index>(views);
 }
 
 WordSegmenter::~WordSegmenter() = default;
@@ -164,9 +219,11 @@ std::string WordSegmenter::prepareText(std::string_view text) {
 }
 
 std::vector<std::string_view> WordSegmenter::segment(std::string_view text) const {
-    return walkText(text, [&](std::size_t offset, std::size_t minLength) {
-        return m_index->longestAt(text, offset, minLength);
-    });
+    // Every dictionary word has at least two characters, so a word found is never shorter than
+    // the one or two characters the walk asks for.
+    const DecodedText decoded(text);
+    return walkText(text, decoded.starts,
+                    [&](std::size_t k, std::size_t) { return m_index->longestAt(decoded, k); });
 }
 
 // Looks up every position by searching the dictionary text from its start for the one or two
@@ -174,7 +231,10 @@ std::vector<std::string_view> WordSegmenter::segment(std::string_view text) cons
 // ordered longest first.
 std::vector<std::string_view> WordSegmenter::segmentDirect(std::string_view text) const {
     const std::string_view dictionary = m_dictionary;
-    return walkText(text, [&](std::size_t offset, std::size_t prefixLength) -> std::size_t {
+    std::vector<std::size_t> starts = text::charStarts(text);
+    starts.push_back(text.size());
+    return walkText(text, starts, [&](std::size_t k, std::size_t prefixLength) -> std::size_t {
+        const std::size_t offset = starts[k];
         const std::string_view prefix = text.substr(offset, prefixLength);
         for (std::size_t at = dictionary.find(prefix); at != std::string_view::npos;
              at = dictionary.find(prefix, at + 1)) {
@@ -205,24 +265,45 @@ const std::string& WordSegmenter::dictionaryText() const { return m_dictionary; 
 
 std::size_t WordSegmenter::wordCount() const { return m_wordCount; }
 
-std::string rankWords(const std::vector<std::string_view>& words, int n) {
-    if (n <= 0) return {};
-    std::vector<std::pair<std::string_view, std::size_t>> ranking;  // in order of first occurrence
-    std::unordered_map<std::string_view, std::size_t> slot;
+std::vector<std::string_view> rankedWords(const std::vector<std::string_view>& words) {
+    std::vector<std::pair<std::string_view, std::size_t>> counts;  // in order of first occurrence
+    // An open-addressing table of indexes into `counts`, at most half full: an article has a few
+    // thousand words, and a node-based map spends more time allocating than counting.
+    std::size_t capacity = 16;
+    while (capacity < words.size() * 2) capacity *= 2;
+    constexpr std::size_t kEmpty = static_cast<std::size_t>(-1);
+    std::vector<std::size_t> slots(capacity, kEmpty);
+    const std::hash<std::string_view> hash;
     for (std::string_view word : words) {
-        auto [it, added] = slot.try_emplace(word, ranking.size());
-        if (added) ranking.emplace_back(word, 0);
-        ++ranking[it->second].second;
+        std::size_t at = hash(word) & (capacity - 1);
+        while (slots[at] != kEmpty && counts[slots[at]].first != word) at = (at + 1) & (capacity - 1);
+        if (slots[at] == kEmpty) {
+            slots[at] = counts.size();
+            counts.emplace_back(word, 0);
+        }
+        ++counts[slots[at]].second;
     }
-    std::stable_sort(ranking.begin(), ranking.end(),
+    std::stable_sort(counts.begin(), counts.end(),
                      [](const auto& a, const auto& b) { return a.second > b.second; });
+    std::vector<std::string_view> ranking;
+    ranking.reserve(counts.size());
+    for (const auto& entry : counts) ranking.push_back(entry.first);
+    return ranking;
+}
+
+std::string firstWords(const std::vector<std::string_view>& ranking, int n) {
     std::string result;
-    const std::size_t take = std::min(ranking.size(), static_cast<std::size_t>(n));
+    const std::size_t take = n <= 0 ? 0 : std::min(ranking.size(), static_cast<std::size_t>(n));
     for (std::size_t i = 0; i < take; ++i) {
         if (i > 0) result += ',';
-        result += ranking[i].first;
+        result += ranking[i];
     }
     return result;
+}
+
+std::string rankWords(const std::vector<std::string_view>& words, int n) {
+    if (n <= 0) return {};
+    return firstWords(rankedWords(words), n);
 }
 
 std::string_view segmenterDictionary() {

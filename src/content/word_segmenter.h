@@ -13,7 +13,8 @@ namespace oz::content {
 // The dictionary is a word list: UTF-8 words separated by single spaces, with a space before the first
 // and after the last, ordered by length in bytes, longest first. The constructor normalises any list it
 // is given to that form (duplicates and one-character entries dropped, stable longest-first order), so
-// the longest word always wins and a single character is never a word.
+// the longest word always wins and a single character is never a word. Entries that are not valid UTF-8
+// are dropped too.
 //
 // A WordSegmenter is immutable after construction: any number of threads may call it at once.
 class WordSegmenter {
@@ -55,8 +56,12 @@ class WordSegmenter {
     std::unique_ptr<Index> m_index;
 };
 
-// Ranks words by count, most frequent first; equal counts keep the order of first occurrence.
-// Returns the first n joined by "," (all of them when there are fewer; empty for n <= 0).
+// The distinct words ranked by count, most frequent first; equal counts keep the order of first
+// occurrence.
+std::vector<std::string_view> rankedWords(const std::vector<std::string_view>& words);
+// The first n of a ranking joined by "," (all of them when there are fewer; empty for n <= 0).
+std::string firstWords(const std::vector<std::string_view>& ranking, int n);
+// firstWords(rankedWords(words), n).
 std::string rankWords(const std::vector<std::string_view>& words, int n);
 
 // The built-in dictionary text, " word word ... word ", longest first (generated data).
