@@ -85,12 +85,15 @@ std::vector<FormEntry> buildArticleForm(content::ArticleDraft& draft, const conf
 
 std::string formBody(const std::vector<FormEntry>& entries, bool utf8Site) {
     std::string body;
+    std::size_t estimate = 0;
+    for (const FormEntry& entry : entries) estimate += entry.name.size() + entry.value.size() * 3 + 2;
+    body.reserve(estimate);
     for (const FormEntry& entry : entries) {
         if (entry.name.empty() || entry.value.empty()) continue;
         if (!body.empty()) body += '&';
         body += entry.name;
         body += '=';
-        body += urlEncode(entry.value, utf8Site);
+        appendUrlEncoded(body, entry.value, utf8Site);
     }
     return body;
 }

@@ -122,17 +122,31 @@ bool AddressRecordTable::append(const config::SiteConfig& site, std::string_view
     // Held for the write too: two list entries may name the same site, and lines must not mix.
     std::lock_guard lock(m_mutex);
     auto found = m_records.find(key);
+    auto mode = std::ios::binary | std::ios::app;
     if (found == m_records.end()) {
         std::string time = text::replaceAll(dateTimeText(now), ":", "-");
-        std::filesystem::path path =
-            m_folder / (recordFileStem(site.domain + "(" + site.user + ") " + time) + ".txt");
-        m_records.emplace(key, path);
-        return writeWholeFile(path, line);
+        Record record;
+        record.path = m_folder / (recordFileStem(site.domain + "(" + site.user + ") " + time) + ".txt");
+        std::error_code ignored;
+        std::filesystem::create_directories(m_folder, ignored);
+        found = m_records.emplace(key, std::move(record)).first;
+        mode = std::ios::binary | std::ios::trunc;
     }
-    std::ofstream out(found->second, std::ios::binary | std::ios::app);
-    if (!out) return false;
-    out.write(line.data(), static_cast<std::streamsize>(line.size()));
-    return static_cast<bool>(out.flush());
+    Record& record = found->second;
+    if (!record.out || !*record.out) record.out = std::make_unique<std::ofstream>(record.path, mode);
+    if (!*record.out) {
+        record.out.reset();
+        return false;
+    }
+    record.out->write(line.data(), static_cast<std::streamsize>(line.size()));
+    // Flushed line by line: a crash must not lose the addresses of articles already published.
+    return static_cast<bool>(record.out->flush());
+}
+
+void AddressRecordTable::closeSite(const config::SiteConfig& site) {
+    std::lock_guard lock(m_mutex);
+    auto found = m_records.find(Key{site.domain, site.user});
+    if (found != m_records.end()) found->second.out.reset();
 }
 
 void AddressRecordTable::closeAll() {
@@ -143,7 +157,7 @@ void AddressRecordTable::closeAll() {
 std::filesystem::path AddressRecordTable::recordPath(const config::SiteConfig& site) const {
     std::lock_guard lock(m_mutex);
     auto found = m_records.find(Key{site.domain, site.user});
-    return found == m_records.end() ? std::filesystem::path() : found->second;
+    return found == m_records.end() ? std::filesystem::path() : found->second.path;
 }
 
 }  // namespace oz::backend

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -50,8 +52,13 @@ class AddressRecordTable {
     // "#1-#2-#3 #4-#5-#6" + ".txt". False when the file could not be written.
     bool append(const config::SiteConfig& site, std::string_view address, const text::DateTime& now);
 
-    // Forgets the run's records: the next success of a site starts a new file. The run calls it
-    // at its end.
+    // Closes the site's record file; a later success of the site in this run opens it again for
+    // appending. A site worker calls it when its site ends, so a run of many sites does not hold
+    // a file open for each.
+    void closeSite(const config::SiteConfig& site);
+
+    // Closes every record and forgets them: the next success of a site starts a new file. The run
+    // calls it at its end.
     void closeAll();
 
     // The site's record of this run; empty before its first success.
@@ -60,10 +67,17 @@ class AddressRecordTable {
    private:
     using Key = std::pair<std::string, std::string>;  // 域名, 用户
 
+    // A record stays open between appends: opening the file for every article costs more than
+    // writing the line.
+    struct Record {
+        std::filesystem::path path;
+        std::unique_ptr<std::ofstream> out;
+    };
+
     std::filesystem::path m_folder;
     bool m_hasDataDir = false;
     mutable std::mutex m_mutex;
-    std::map<Key, std::filesystem::path> m_records;
+    std::map<Key, Record> m_records;
 };
 
 }  // namespace oz::backend

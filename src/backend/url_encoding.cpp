@@ -1,52 +1,72 @@
 #include "backend/url_encoding.h"
 
+#include <array>
+
 #include "text/charset.h"
 
 namespace oz::backend {
 namespace {
 
-bool isAsciiAlnum(unsigned char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+using KeptBytes = std::array<bool, 256>;
+
+constexpr KeptBytes keptBytes(std::string_view punctuation) {
+    KeptBytes kept{};
+    for (int c = '0'; c <= '9'; ++c) kept[c] = true;
+    for (int c = 'a'; c <= 'z'; ++c) kept[c] = true;
+    for (int c = 'A'; c <= 'Z'; ++c) kept[c] = true;
+    for (char c : punctuation) kept[static_cast<unsigned char>(c)] = true;
+    return kept;
 }
 
-template <typename Keep>
-std::string percentEncode(std::string_view bytes, Keep keep) {
+constexpr KeptBytes kFormBytes = keptBytes("._-");
+constexpr KeptBytes kBodyBytes = keptBytes("._-&=");
+constexpr KeptBytes kMapFormBytes = keptBytes("!()-.*_");
+
+// Request bodies run to tens of kilobytes per article, so the bytes go through a table straight
+// into the end of `out`, grown once for the worst case.
+void appendEncoded(std::string& out, std::string_view bytes, const KeptBytes& kept) {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(bytes.size() * 3);
+    const std::size_t start = out.size();
+    out.resize(start + bytes.size() * 3);
+    char* to = out.data() + start;
     for (char ch : bytes) {
-        auto c = static_cast<unsigned char>(ch);
-        if (keep(c)) {
-            out.push_back(ch);
+        const auto c = static_cast<unsigned char>(ch);
+        if (kept[c]) {
+            *to++ = ch;
         } else {
-            out.push_back('%');
-            out.push_back(kHex[c >> 4]);
-            out.push_back(kHex[c & 0xF]);
+            to[0] = '%';
+            to[1] = kHex[c >> 4];
+            to[2] = kHex[c & 0xF];
+            to += 3;
         }
     }
+    out.resize(static_cast<std::size_t>(to - out.data()));
+}
+
+std::string percentEncode(std::string_view bytes, const KeptBytes& kept) {
+    std::string out;
+    appendEncoded(out, bytes, kept);
     return out;
 }
 
 }  // namespace
 
 std::string urlEncode(std::string_view text, bool utf8Site, bool keepSeparators) {
-    std::string gbk;
-    std::string_view bytes = text;
-    if (!utf8Site) {
-        gbk = text::utf8ToGbk(text);
-        bytes = gbk;
+    const KeptBytes& kept = keepSeparators ? kBodyBytes : kFormBytes;
+    if (utf8Site) return percentEncode(text, kept);
+    return percentEncode(text::utf8ToGbk(text), kept);
+}
+
+void appendUrlEncoded(std::string& out, std::string_view text, bool utf8Site) {
+    if (utf8Site) {
+        appendEncoded(out, text, kFormBytes);
+    } else {
+        appendEncoded(out, text::utf8ToGbk(text), kFormBytes);
     }
-    return percentEncode(bytes, [keepSeparators](unsigned char c) {
-        return isAsciiAlnum(c) || c == '.' || c == '_' || c == '-' ||
-               (keepSeparators && (c == '&' || c == '='));
-    });
 }
 
 std::string gbkFormEncode(std::string_view text) {
-    return percentEncode(text::utf8ToGbk(text), [](unsigned char c) {
-        return isAsciiAlnum(c) || c == '!' || c == '(' || c == ')' || c == '-' || c == '.' || c == '*' ||
-               c == '_';
-    });
+    return percentEncode(text::utf8ToGbk(text), kMapFormBytes);
 }
 
 }  // namespace oz::backend

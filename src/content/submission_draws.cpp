@@ -51,7 +51,9 @@ std::string drawFlags(const config::SiteConfig& site, std::string_view body) {
 std::string drawSummary(std::string_view body, int lo, int hi) {
     int n = text::randomInt(lo, hi);
     if (n <= 0) return {};
-    return text::leftChars(text::removeWhitespace(text::removeUrls(text::stripTags(body))), n);
+    // n characters take at most 4n bytes, so the white space needs removing only that far.
+    const std::size_t enough = static_cast<std::size_t>(n) * 4 + 4;
+    return text::leftChars(text::removeWhitespace(text::removeUrls(text::stripTags(body)), enough), n);
 }
 
 int drawClick(const config::SiteConfig& site) {

@@ -314,6 +314,7 @@ void SiteWorker::finishSite(bool skipRegeneration) {
         }
     }
     releaseList();
+    m_run.addressRecords.closeSite(m_site);
     m_phase = SitePhase::Done;
     // Last of all, so that when the run sees no active site every site's lines are written.
     if (started) {

@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <array>
+#include <initializer_list>
 #include <mutex>
 #include <utility>
 
@@ -16,28 +17,36 @@ constexpr long kPollMs = 50;
 constexpr long kMaxRedirects = 10;
 constexpr std::size_t kMaxHeaderBytes = 1024 * 1024;
 
-// libcurl's global state and the process-wide profile-0 cookie store, set up once.
+// libcurl's global state, the process-wide profile-0 cookie store and the public suffix list, set
+// up once. The suffix list, which the cookie engine consults, would otherwise be read from disk
+// again by every requester; profile-1 handles share only the list, not the cookies.
 class CurlRuntime {
    public:
     static CurlRuntime& instance() {
         static CurlRuntime runtime;
         return runtime;
     }
-    CURLSH* cookieShare() const { return m_share; }
+    CURLSH* cookieShare() const { return m_cookieShare; }
+    CURLSH* suffixListShare() const { return m_suffixListShare; }
 
    private:
     CurlRuntime() {
         curl_global_init(CURL_GLOBAL_DEFAULT);
-        m_share = curl_share_init();
-        if (m_share != nullptr) {
-            curl_share_setopt(m_share, CURLSHOPT_LOCKFUNC, &CurlRuntime::lock);
-            curl_share_setopt(m_share, CURLSHOPT_UNLOCKFUNC, &CurlRuntime::unlock);
-            curl_share_setopt(m_share, CURLSHOPT_USERDATA, this);
-            curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
-        }
+        m_cookieShare = newShare({CURL_LOCK_DATA_COOKIE, CURL_LOCK_DATA_PSL});
+        m_suffixListShare = newShare({CURL_LOCK_DATA_PSL});
     }
     // Lives until the process ends: requesters may be destroyed during static destruction.
     ~CurlRuntime() = default;
+
+    CURLSH* newShare(std::initializer_list<curl_lock_data> shared) {
+        CURLSH* share = curl_share_init();
+        if (share == nullptr) return nullptr;
+        curl_share_setopt(share, CURLSHOPT_LOCKFUNC, &CurlRuntime::lock);
+        curl_share_setopt(share, CURLSHOPT_UNLOCKFUNC, &CurlRuntime::unlock);
+        curl_share_setopt(share, CURLSHOPT_USERDATA, this);
+        for (curl_lock_data data : shared) curl_share_setopt(share, CURLSHOPT_SHARE, data);
+        return share;
+    }
 
     static void lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
         static_cast<CurlRuntime*>(self)->m_locks[static_cast<std::size_t>(data)].lock();
@@ -46,7 +55,8 @@ class CurlRuntime {
         static_cast<CurlRuntime*>(self)->m_locks[static_cast<std::size_t>(data)].unlock();
     }
 
-    CURLSH* m_share = nullptr;
+    CURLSH* m_cookieShare = nullptr;
+    CURLSH* m_suffixListShare = nullptr;
     std::array<std::mutex, CURL_LOCK_DATA_LAST> m_locks;
 };
 
@@ -239,9 +249,9 @@ EasyHandle newRequestHandle(CookieKeeping cookies) {
     EasyHandle easy = newEasy();
     if (!easy) return easy;
     setFixedOptions(easy.get());
-    if (cookies == CookieKeeping::Shared) {
-        curl_easy_setopt(easy.get(), CURLOPT_SHARE, CurlRuntime::instance().cookieShare());
-    }
+    const CurlRuntime& runtime = CurlRuntime::instance();
+    curl_easy_setopt(easy.get(), CURLOPT_SHARE,
+                     cookies == CookieKeeping::Shared ? runtime.cookieShare() : runtime.suffixListShare());
     if (cookies != CookieKeeping::None) curl_easy_setopt(easy.get(), CURLOPT_COOKIEFILE, "");
     return easy;
 }

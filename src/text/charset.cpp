@@ -2,17 +2,21 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 namespace oz::text {
 
 namespace {
 
-// One iconv descriptor per conversion call: descriptors carry state and are not thread-safe.
+// iconv descriptors carry state and are not thread-safe, and opening one costs more than a short
+// conversion: each thread keeps the few it uses open, and resets one before every conversion.
 class IconvHandle {
-public:
+   public:
     IconvHandle(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
     ~IconvHandle() {
         if (valid()) iconv_close(m_cd);
@@ -23,9 +27,38 @@ public:
     bool valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
     iconv_t get() const { return m_cd; }
 
-private:
+   private:
     iconv_t m_cd;
 };
+
+// The calling thread's descriptor for the pair, ready for a new conversion; nullptr when iconv
+// knows no such conversion.
+IconvHandle* threadDescriptor(const char* to, const char* from) {
+    struct Entry {
+        const char* to;
+        const char* from;
+        std::unique_ptr<IconvHandle> handle;
+    };
+    thread_local std::vector<Entry> entries;
+    for (Entry& entry : entries) {
+        if (std::strcmp(entry.to, to) == 0 && std::strcmp(entry.from, from) == 0) {
+            iconv(entry.handle->get(), nullptr, nullptr, nullptr, nullptr);
+            return entry.handle.get();
+        }
+    }
+    auto handle = std::make_unique<IconvHandle>(to, from);
+    if (!handle->valid()) return nullptr;
+    entries.push_back(Entry{to, from, std::move(handle)});
+    return entries.back().handle.get();
+}
+
+bool isAscii(std::string_view bytes) {
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Every charset here but UTF-16 writes ASCII as ASCII.
+bool keepsAscii(const char* name) { return std::strncmp(name, "UTF-16", 6) != 0; }
 
 enum class OnError { Fail, Replace };
 
@@ -40,8 +73,10 @@ std::size_t utf8SkipLength(const char* p, std::size_t left) {
 
 std::optional<std::string> convert(std::string_view input, const char* to, const char* from, OnError onError,
                                    std::string_view replacement, bool sourceIsUtf8) {
-    IconvHandle cd(to, from);
-    if (!cd.valid()) return std::nullopt;
+    if (keepsAscii(to) && keepsAscii(from) && isAscii(input)) return std::string(input);
+    IconvHandle* descriptor = threadDescriptor(to, from);
+    if (descriptor == nullptr) return std::nullopt;
+    const IconvHandle& cd = *descriptor;
 
     std::string out;
     out.reserve(input.size() + input.size() / 2 + 16);

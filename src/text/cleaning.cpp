@@ -178,21 +178,33 @@ std::string removeUrls(std::string_view text) {
     static const RegexMatcher kUrl(R"(([a-zA-z]+://|www.)[^\u4e00-\u9fa5\s'<>")"
                                    "\""
                                    R"(]+)");
+    // Every address holds "://" or "www"; most texts hold neither and skip the pattern.
+    if (text.find("://") == npos && findNoCase(text, "www") == npos) return std::string(text);
     return kUrl.replace(text, "");
 }
 
-std::string removeWhitespace(std::string_view text) {
+std::string removeWhitespace(std::string_view text, std::size_t limit) {
     std::string out;
-    out.reserve(text.size());
-    for (std::size_t at = 0; at < text.size();) {
+    out.reserve(std::min(text.size(), limit));
+    // Copies the runs between white space in one piece each.
+    std::size_t run = 0;  // where the pending run of kept bytes starts
+    std::size_t at = 0;
+    while (at < text.size() && out.size() + (at - run) < limit) {
+        std::size_t skip = 0;
         if (isAsciiSpace(text[at])) {
-            ++at;
-        } else if (text.substr(at).starts_with(kFullWidthSpace)) {
-            at += kFullWidthSpace.size();
-        } else {
-            out += text[at++];
+            skip = 1;
+        } else if (text[at] == kFullWidthSpace[0] && text.substr(at).starts_with(kFullWidthSpace)) {
+            skip = kFullWidthSpace.size();
         }
+        if (skip == 0) {
+            ++at;
+            continue;
+        }
+        out.append(text, run, at - run);
+        at += skip;
+        run = at;
     }
+    out.append(text, run, at - run);
     return out;
 }
 

@@ -25,8 +25,9 @@ std::string decodeEntities(std::string_view text);
 // Removes web addresses: a scheme "xx://" or "www" up to the next Chinese character, white space,
 // quote or angle bracket.
 std::string removeUrls(std::string_view text);
-// Removes ASCII white space and full-width spaces.
-std::string removeWhitespace(std::string_view text);
+// Removes ASCII white space and full-width spaces. With a limit, stops once the result holds at
+// least `limit` bytes: the start of the whole result, for a caller that wants only its beginning.
+std::string removeWhitespace(std::string_view text, std::size_t limit = std::string_view::npos);
 // Keeps only ASCII letters, digits, "_", "-", "," and ".".
 std::string keepWordChars(std::string_view text);
 // Removes every span from a "<" to the next ">"; a "<" without a later ">" and a ">" without an

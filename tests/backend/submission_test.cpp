@@ -152,12 +152,18 @@ TEST_F(SubmissionTest, PictureFlagsSummaryAndRecordAcrossArticles) {
     std::filesystem::path record = addresses.recordPath(site);
     std::string lines = test::readBytes(record);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2);
+    addresses.closeSite(site);  // the site ends; a later entry of it in the same run appends
+    content::ArticleDraft again = sampleDraft();
+    ASSERT_TRUE(submit(site, again).success);
+    EXPECT_EQ(addresses.recordPath(site), record);
+    lines = test::readBytes(record);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 3);
     addresses.closeAll();  // the run ends: the next run starts a new record
     content::ArticleDraft third = sampleDraft();
     ASSERT_TRUE(submit(site, third).success);
     EXPECT_NE(addresses.recordPath(site), record);
     lines = test::readBytes(record);
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 3);
 }
 
 TEST_F(SubmissionTest, RefusedArticleKeepsTheAnswerInTheSiteCharset) {

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <random>
 #include <string>
+#include <vector>
+
+#include "text/characters.h"
 
 namespace oz::text {
 namespace {
@@ -54,6 +58,25 @@ TEST(Cleaning, WhitespaceAndWordCharacters) {
     EXPECT_EQ(removeWhitespace(" a\tb\r\n\u3000c\v"), "abc");
     EXPECT_EQ(keepWordChars("中文标题"), "");
     EXPECT_EQ(keepWordChars("Ab_1-2,3.x!@中"), "Ab_1-2,3.x");
+}
+
+// The summary cuts its first n characters from a result computed only to 4n + 4 bytes; white
+// space removed between the halves of a broken sequence must not change those characters.
+TEST(Cleaning, WhitespaceRemovalWithALimitGivesTheStartOfTheWholeResult) {
+    EXPECT_EQ(removeWhitespace("a b c d", 2), "ab");
+    EXPECT_EQ(removeWhitespace("  ", 1), "");
+    const std::vector<std::string> pieces = {"中",   " ",        "\u3000", "\r\n", "a",
+                                             "\xE4", "\xB8\xAD", "\xFF",   "😀"};
+    std::mt19937 random(11);
+    for (int round = 0; round < 300; ++round) {
+        std::string text;
+        for (int i = 0; i < 40; ++i) text += pieces[random() % pieces.size()];
+        const int n = 1 + static_cast<int>(random() % 12);
+        const std::string whole = removeWhitespace(text);
+        const std::string start = removeWhitespace(text, static_cast<std::size_t>(n) * 4 + 4);
+        ASSERT_TRUE(whole.starts_with(start)) << round;
+        ASSERT_EQ(leftChars(start, n), leftChars(whole, n)) << round;
+    }
 }
 
 TEST(Cleaning, ScanStripTagsKeepsUnmatchedBrackets) {
