@@ -106,11 +106,14 @@ struct WordSegmenter::Index {
         std::uint32_t isWord : 1 = 0;
     };
     static constexpr std::uint32_t kNone = 0;  // node 0 is the root, never anybody's child
-    static constexpr char32_t kDirectLimit = 0x10000;
+    // The direct table covers the code points up to the end of the CJK Unified Ideographs, and
+    // holds 16-bit node numbers (the root's children come first, so theirs are small): it stays
+    // small enough to remain in the processor's cache between articles.
+    static constexpr char32_t kDirectLimit = 0xA000;
 
     std::vector<Node> nodes;
-    std::vector<char32_t> codePoints;  // per node: the code point that leads to it, searched alone
-    std::vector<std::uint32_t> rootDirect = std::vector<std::uint32_t>(kDirectLimit, kNone);
+    std::vector<char32_t> codePoints;       // per node: the code point that leads to it, searched alone
+    std::vector<std::uint16_t> rootDirect;  // empty when the root has too many children for it
 
     explicit Index(const std::vector<std::string_view>& wordViews) {
         std::vector<std::u32string> words;
@@ -149,17 +152,23 @@ struct WordSegmenter::Index {
                 const auto child = static_cast<std::uint32_t>(nodes.size());
                 nodes.emplace_back();
                 codePoints.push_back(cp);
-                if (item.node == 0 && cp < kDirectLimit) rootDirect[cp] = child;
                 queue.push_back({child, lo, hi, item.depth + 1});
                 ++children;
                 lo = hi;
             }
             nodes[item.node].childCount = children;
         }
+
+        if (nodes[0].childCount <= UINT16_MAX) {
+            rootDirect.assign(kDirectLimit, static_cast<std::uint16_t>(kNone));
+            for (std::uint32_t i = 1; i <= nodes[0].childCount; ++i) {
+                if (codePoints[i] < kDirectLimit) rootDirect[codePoints[i]] = static_cast<std::uint16_t>(i);
+            }
+        }
     }
 
     std::uint32_t child(std::uint32_t node, char32_t cp) const {
-        if (node == 0 && cp < kDirectLimit) return rootDirect[cp];
+        if (node == 0 && cp < kDirectLimit && !rootDirect.empty()) return rootDirect[cp];
         std::size_t count = nodes[node].childCount;
         if (count == 0) return kNone;
         // A binary search without branches on the comparison: the compiler turns the step into a
