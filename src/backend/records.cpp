@@ -133,10 +133,17 @@ bool AddressRecordTable::append(const config::SiteConfig& site, std::string_view
         mode = std::ios::binary | std::ios::trunc;
     }
     Record& record = found->second;
-    if (!record.out || !*record.out) record.out = std::make_unique<std::ofstream>(record.path, mode);
-    if (!*record.out) {
+    record.lastUse = ++m_useCounter;
+    if (record.out && !*record.out) {  // an earlier write failed: start afresh
         record.out.reset();
-        return false;
+        --m_openCount;
+    }
+    if (!record.out) {
+        if (m_openCount >= kMaxOpenRecords) closeLeastRecentlyUsed();
+        auto out = std::make_unique<std::ofstream>(record.path, mode);
+        if (!*out) return false;
+        record.out = std::move(out);
+        ++m_openCount;
     }
     record.out->write(line.data(), static_cast<std::streamsize>(line.size()));
     // Flushed line by line: a crash must not lose the addresses of articles already published.
@@ -146,12 +153,26 @@ bool AddressRecordTable::append(const config::SiteConfig& site, std::string_view
 void AddressRecordTable::closeSite(const config::SiteConfig& site) {
     std::lock_guard lock(m_mutex);
     auto found = m_records.find(Key{site.domain, site.user});
-    if (found != m_records.end()) found->second.out.reset();
+    if (found != m_records.end() && found->second.out) {
+        found->second.out.reset();
+        --m_openCount;
+    }
 }
 
 void AddressRecordTable::closeAll() {
     std::lock_guard lock(m_mutex);
     m_records.clear();
+    m_openCount = 0;
+}
+
+void AddressRecordTable::closeLeastRecentlyUsed() {
+    Record* oldest = nullptr;
+    for (auto& [key, record] : m_records) {
+        if (record.out && (oldest == nullptr || record.lastUse < oldest->lastUse)) oldest = &record;
+    }
+    if (oldest == nullptr) return;
+    oldest->out.reset();
+    --m_openCount;
 }
 
 std::filesystem::path AddressRecordTable::recordPath(const config::SiteConfig& site) const {

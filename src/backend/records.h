@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -68,16 +69,24 @@ class AddressRecordTable {
     using Key = std::pair<std::string, std::string>;  // 域名, 用户
 
     // A record stays open between appends: opening the file for every article costs more than
-    // writing the line.
+    // writing the line. At most kMaxOpenRecords are open at once (a run in rounds keeps every site
+    // going, and a thousand sites would use up the process's files); past that the least recently
+    // used one is closed, to be opened again for appending when its site succeeds next.
+    static constexpr std::size_t kMaxOpenRecords = 32;
     struct Record {
         std::filesystem::path path;
         std::unique_ptr<std::ofstream> out;
+        std::uint64_t lastUse = 0;
     };
+
+    void closeLeastRecentlyUsed();
 
     std::filesystem::path m_folder;
     bool m_hasDataDir = false;
     mutable std::mutex m_mutex;
     std::map<Key, Record> m_records;
+    std::size_t m_openCount = 0;
+    std::uint64_t m_useCounter = 0;
 };
 
 }  // namespace oz::backend

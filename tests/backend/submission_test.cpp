@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <iterator>
 #include <thread>
 
 #include "backend/article_submission.h"
@@ -164,6 +166,36 @@ TEST_F(SubmissionTest, PictureFlagsSummaryAndRecordAcrossArticles) {
     EXPECT_NE(addresses.recordPath(site), record);
     lines = test::readBytes(record);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 3);
+}
+
+// A run in rounds keeps a thousand sites going at once; their records must neither hold a file
+// open each nor lose a line when one is closed and opened again.
+TEST(AddressRecordTableTest, ManySitesInRoundsKeepEveryLineWithFewFilesOpen) {
+    test::TempFolder data;
+    AddressRecordTable table(data.path());
+    const auto openFiles = [] {  // 0 where the system does not list them
+        std::error_code error;
+        std::filesystem::directory_iterator listing("/proc/self/fd", error);
+        return error ? 0 : std::distance(listing, std::filesystem::directory_iterator());
+    };
+    const auto before = openFiles();
+    config::SiteConfig site;
+    site.user = "u";
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 100; ++i) {
+            site.domain = "s" + std::to_string(i) + ".example";
+            ASSERT_TRUE(table.append(site, "http://" + site.domain + "/" + std::to_string(round), {}));
+        }
+    }
+    EXPECT_LE(openFiles() - before, 40);
+    for (int i = 0; i < 100; ++i) {
+        site.domain = "s" + std::to_string(i) + ".example";
+        EXPECT_EQ(test::readBytes(table.recordPath(site)), "http://" + site.domain + "/0\r\nhttp://" +
+                                                               site.domain + "/1\r\nhttp://" + site.domain +
+                                                               "/2\r\n");
+    }
+    table.closeAll();
+    EXPECT_LE(openFiles(), before);
 }
 
 TEST_F(SubmissionTest, RefusedArticleKeepsTheAnswerInTheSiteCharset) {
