@@ -1,0 +1,24 @@
+#include "app/open_file_limit.h"
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <sys/resource.h>
+#endif
+
+namespace oz::app {
+
+long raiseOpenFileLimit() {
+#if defined(__unix__) || defined(__APPLE__)
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return -1;
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = limit.rlim_max;
+        if (setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+    }
+    return limit.rlim_cur == RLIM_INFINITY ? -1 : static_cast<long>(limit.rlim_cur);
+#else
+    return -1;
+#endif
+}
+
+}  // namespace oz::app
