@@ -92,9 +92,9 @@ struct DecodedText {
 
 // A trie of the dictionary words by code point. The children of a node lie side by side, sorted by
 // code point, with their code points in an array of their own, so that a search touches as little
-// memory as possible. The children of the root are also found through a direct table for the Basic
-// Multilingual Plane, where nearly every lookup of an article starts and most of them end. A lookup
-// walks the text once and remembers the longest word seen.
+// memory as possible. The children of the root are also found through a direct table for the code
+// points up to the CJK ideographs, where nearly every lookup of an article starts and most of them
+// end. A lookup walks the text once and remembers the longest word seen.
 //
 // The words are valid UTF-8 (the dictionary is normalised so), and the text is decoded strictly: a
 // match by code points is then exactly a match by bytes, and an invalid byte in the text simply
