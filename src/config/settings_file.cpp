@@ -24,17 +24,6 @@ constexpr std::string_view kTrue = "真";
 constexpr std::string_view kFalse = "假";
 constexpr const char* kSectionFailure = "配置模块出现意外，可能导致无法正常保存！详情请咨询Orvane。";
 
-bool isAscii(std::string_view text) {
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    }
-    return true;
-}
-
-std::string toGbk(std::string_view utf8) { return isAscii(utf8) ? std::string(utf8) : text::utf8ToGbk(utf8); }
-
-std::string fromGbk(std::string_view gbk) { return isAscii(gbk) ? std::string(gbk) : text::gbkToUtf8(gbk); }
-
 using text::pathText;
 using text::replaceAll;
 
@@ -106,7 +95,7 @@ void SettingsFile::setSection(std::string_view name) { m_section = name; }
 
 const std::string& SettingsFile::gbkOf(std::string_view utf8) const {
     auto found = m_gbkCache.find(utf8);
-    if (found == m_gbkCache.end()) found = m_gbkCache.emplace(std::string(utf8), toGbk(utf8)).first;
+    if (found == m_gbkCache.end()) found = m_gbkCache.emplace(std::string(utf8), text::utf8ToGbk(utf8)).first;
     return found->second;
 }
 
@@ -131,13 +120,13 @@ bool SettingsFile::changed() {
 }
 
 bool SettingsFile::writeText(std::string_view key, std::string_view text) {
-    return writeValue(key, toGbk(replaceAll(text, kLineBreak, kLineBreakMarker)));
+    return writeValue(key, text::utf8ToGbk(replaceAll(text, kLineBreak, kLineBreakMarker)));
 }
 
 std::string SettingsFile::readText(std::string_view key, std::string_view defaultValue) const {
     auto raw = rawValue(key);
     if (!raw) return std::string(defaultValue);
-    return replaceAll(fromGbk(*raw), kLineBreakMarker, kLineBreak);
+    return replaceAll(text::gbkToUtf8(*raw), kLineBreakMarker, kLineBreak);
 }
 
 bool SettingsFile::writeNumber(std::string_view key, double value) {
