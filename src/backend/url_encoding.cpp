@@ -43,30 +43,27 @@ void appendEncoded(std::string& out, std::string_view bytes, const KeptBytes& ke
     out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
-std::string percentEncode(std::string_view bytes, const KeptBytes& kept) {
-    std::string out;
-    appendEncoded(out, bytes, kept);
-    return out;
-}
-
 }  // namespace
 
 std::string urlEncode(std::string_view text, bool utf8Site, bool keepSeparators) {
-    const KeptBytes& kept = keepSeparators ? kBodyBytes : kFormBytes;
-    if (utf8Site) return percentEncode(text, kept);
-    return percentEncode(text::utf8ToGbk(text), kept);
+    std::string out;
+    appendUrlEncoded(out, text, utf8Site, keepSeparators);
+    return out;
 }
 
-void appendUrlEncoded(std::string& out, std::string_view text, bool utf8Site) {
+void appendUrlEncoded(std::string& out, std::string_view text, bool utf8Site, bool keepSeparators) {
+    const KeptBytes& kept = keepSeparators ? kBodyBytes : kFormBytes;
     if (utf8Site) {
-        appendEncoded(out, text, kFormBytes);
+        appendEncoded(out, text, kept);
     } else {
-        appendEncoded(out, text::utf8ToGbk(text), kFormBytes);
+        appendEncoded(out, text::utf8ToGbk(text), kept);
     }
 }
 
 std::string gbkFormEncode(std::string_view text) {
-    return percentEncode(text::utf8ToGbk(text), kMapFormBytes);
+    std::string out;
+    appendEncoded(out, text::utf8ToGbk(text), kMapFormBytes);
+    return out;
 }
 
 }  // namespace oz::backend

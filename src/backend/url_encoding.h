@@ -10,8 +10,8 @@ namespace oz::backend {
 // every other byte as "%" + two upper-case hex digits (a space is "%20", never "+"). keepSeparators
 // also keeps "&" and "=", for a text that is already a whole "name=value&..." body.
 std::string urlEncode(std::string_view text, bool utf8Site, bool keepSeparators = false);
-// urlEncode(text, utf8Site) appended to `out`.
-void appendUrlEncoded(std::string& out, std::string_view text, bool utf8Site);
+// urlEncode's result appended to `out`.
+void appendUrlEncoded(std::string& out, std::string_view text, bool utf8Site, bool keepSeparators = false);
 
 // The GBK percent-encoding of the map-page forms: the GBK bytes of the text with ASCII letters,
 // digits and ! ( ) - . * _ kept, every other byte as "%" + two upper-case hex digits.
