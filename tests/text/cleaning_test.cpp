@@ -52,6 +52,8 @@ TEST(Cleaning, RemoveUrlsStopsAtChineseSpaceQuoteOrBracket) {
     EXPECT_EQ(removeUrls("看www.example.com/a?b=1中文"), "看中文");
     EXPECT_EQ(removeUrls("see https://x.org/p end"), "see  end");
     EXPECT_EQ(removeUrls("<a href=\"http://x.cn\">t</a>"), "<a href=\"\">t</a>");
+    EXPECT_EQ(removeUrls("看WWW.Example.com中"), "看中");  // the pattern ignores case, so must its shortcut
+    EXPECT_EQ(removeUrls("没有地址 ftp:/x"), "没有地址 ftp:/x");
 }
 
 TEST(Cleaning, WhitespaceAndWordCharacters) {
