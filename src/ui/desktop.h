@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+namespace oz::ui {
+
+// Effects outside the program: the default browser and the file manager. Tests record them.
+class Desktop {
+   public:
+    virtual ~Desktop() = default;
+    virtual void openUrl(const QString& url) = 0;
+    // Opens the file manager at `path`'s folder with the file or folder highlighted where the
+    // file manager can (the folder alone otherwise).
+    virtual void revealPath(const QString& path) = 0;
+};
+
+class QtDesktop final : public Desktop {
+   public:
+    void openUrl(const QString& url) override;
+    void revealPath(const QString& path) override;
+};
+
+}  // namespace oz::ui

@@ -1,0 +1,64 @@
+#include "ui/dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace oz::ui {
+
+QString messageTitle(const QString& caption) { return QStringLiteral("Orvane：") + caption; }
+
+Dialogs::Answer QtDialogs::message(QWidget* owner, const QString& text, const QString& caption,
+                                   Buttons buttons, Icon icon) {
+    QMessageBox box(owner);
+    box.setWindowTitle(messageTitle(caption));
+    box.setText(text);
+    box.setIcon(icon == Icon::Question  ? QMessageBox::Question
+                : icon == Icon::Warning ? QMessageBox::Warning
+                                        : QMessageBox::Information);
+    switch (buttons) {
+        case Buttons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        case Buttons::OkCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            break;
+        case Buttons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
+    }
+    switch (box.exec()) {
+        case QMessageBox::Ok:
+            return Answer::Ok;
+        case QMessageBox::Yes:
+            return Answer::Yes;
+        case QMessageBox::No:
+            return Answer::No;
+        default:
+            return Answer::Cancel;
+    }
+}
+
+QStringList QtDialogs::openFileNames(QWidget* owner, const QString& title, const QString& filter,
+                                     const QString& start) {
+    return QFileDialog::getOpenFileNames(owner, title, start, filter);
+}
+
+QString QtDialogs::openFileName(QWidget* owner, const QString& title, const QString& filter,
+                                const QString& start) {
+    return QFileDialog::getOpenFileName(owner, title, start, filter);
+}
+
+QString QtDialogs::saveFileName(QWidget* owner, const QString& title, const QString& filter,
+                                const QString& start, const QString& defaultSuffix) {
+    QFileDialog dialog(owner, title, start, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front();
+}
+
+QString QtDialogs::existingFolder(QWidget* owner, const QString& title, const QString& start) {
+    return QFileDialog::getExistingDirectory(owner, title, start);
+}
+
+}  // namespace oz::ui

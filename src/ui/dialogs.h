@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace oz::ui {
+
+// Message boxes and file choosers behind one interface, so that tests answer them in advance and
+// never block on a modal loop.
+class Dialogs {
+   public:
+    enum class Buttons { Ok, OkCancel, YesNo };
+    enum class Answer { Ok, Cancel, Yes, No };
+    enum class Icon { Information, Question, Warning };
+
+    virtual ~Dialogs() = default;
+
+    // A message box titled "Orvane：" + caption ("Orvane：" alone when the caption is empty).
+    virtual Answer message(QWidget* owner, const QString& text, const QString& caption = {},
+                           Buttons buttons = Buttons::Ok, Icon icon = Icon::Information) = 0;
+    // `filter` is in Qt's form ("配置文件 (*.ini);;全部文件 (*)"). Empty results mean cancelled.
+    virtual QStringList openFileNames(QWidget* owner, const QString& title, const QString& filter,
+                                      const QString& start) = 0;
+    virtual QString openFileName(QWidget* owner, const QString& title, const QString& filter,
+                                 const QString& start) = 0;
+    virtual QString saveFileName(QWidget* owner, const QString& title, const QString& filter,
+                                 const QString& start, const QString& defaultSuffix) = 0;
+    virtual QString existingFolder(QWidget* owner, const QString& title, const QString& start) = 0;
+};
+
+// The title every message box carries: "Orvane：" + caption.
+QString messageTitle(const QString& caption);
+
+// The real dialogs (QMessageBox, QFileDialog).
+class QtDialogs final : public Dialogs {
+   public:
+    Answer message(QWidget* owner, const QString& text, const QString& caption, Buttons buttons,
+                   Icon icon) override;
+    QStringList openFileNames(QWidget* owner, const QString& title, const QString& filter,
+                              const QString& start) override;
+    QString openFileName(QWidget* owner, const QString& title, const QString& filter,
+                         const QString& start) override;
+    QString saveFileName(QWidget* owner, const QString& title, const QString& filter, const QString& start,
+                         const QString& defaultSuffix) override;
+    QString existingFolder(QWidget* owner, const QString& title, const QString& start) override;
+};
+
+}  // namespace oz::ui
