@@ -158,7 +158,7 @@ bool SettingsFile::writeText(std::string_view key, std::string_view text) {
     // the text holds U+FFFD in their place (a password typed in another code page).
     if (auto raw = rawValue(key); raw && textOfValue(*raw) == text) {
         if (m_mode == Mode::ReadOnly) return fail("设置文件以只读方式打开：" + pathText(m_path));
-        return true;
+        return m_notice.empty() || changed();  // a file read as UTF-8 is saved as GBK all the same
     }
     if (auto kept = m_rawOfText.find(text); kept != m_rawOfText.end()) {
         const std::string raw = kept->second;  // a site that moved to another section
