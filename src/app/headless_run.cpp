@@ -120,6 +120,7 @@ std::unique_ptr<config::SettingsFile> openSettings(const std::filesystem::path& 
         err << file->lastError() << "\n";
         return nullptr;
     }
+    if (!file->notice().empty()) err << file->notice() << "\n";
     return file;
 }
 

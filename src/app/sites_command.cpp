@@ -49,6 +49,7 @@ int listSites(const CommandContext& context) {
         context.err << file.lastError() << "\n";
         return 1;
     }
+    if (!file.notice().empty()) context.err << file.notice() << "\n";
     config::SiteList list;
     config::loadSiteList(file, list);
     for (int i = 0; i < list.size(); ++i) {
@@ -72,6 +73,7 @@ int importSites(const CommandContext& context, const std::string& listPath) {
         context.err << file.lastError() << "\n";
         return 1;
     }
+    if (!file.notice().empty()) context.err << file.notice() << "\n";
     config::RunOptions options = config::loadRunOptions(file);
     config::SiteList list;
     int current = config::loadSiteList(file, list);

@@ -21,6 +21,7 @@ std::optional<config::SiteConfig> loadStoredSite(const std::filesystem::path& da
         err << file.lastError() << "\n";
         return std::nullopt;
     }
+    if (!file.notice().empty()) err << file.notice() << "\n";
     config::SiteList list;
     config::loadSiteList(file, list);
     if (number < 1 || number > list.size()) {

@@ -2,15 +2,69 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <string_view>
 
 #include "backend/date_text.h"
 #include "backend/url_encoding.h"
 #include "content/submission_draws.h"
+#include "text/characters.h"
+#include "text/charset.h"
 
 namespace oz::backend {
 namespace {
 
 const char* onOff(bool on) { return on ? "1" : "0"; }
+
+struct LookAlike {
+    char32_t from;
+    std::string_view to;  // empty: an invisible character, dropped without a word
+};
+
+// Characters a site's charset may lack with an obvious stand-in in plain text, used only when the
+// charset lacks them. Sorted by code point.
+constexpr LookAlike kLookAlikes[] = {
+    {0x00A0, " "},  {0x00A1, "!"},   {0x00A5, "￥"},  {0x00A6, "|"},   {0x00A9, "(C)"}, {0x00AB, "《"},
+    {0x00AD, ""},   {0x00AE, "(R)"}, {0x00B2, "2"},   {0x00B3, "3"},   {0x00B4, "'"},   {0x00B5, "μ"},
+    {0x00B9, "1"},  {0x00BB, "》"},  {0x00BC, "1/4"}, {0x00BD, "1/2"}, {0x00BE, "3/4"}, {0x00BF, "?"},
+    {0x2002, " "},  {0x2003, " "},   {0x2004, " "},   {0x2005, " "},   {0x2006, " "},   {0x2007, " "},
+    {0x2008, " "},  {0x2009, " "},   {0x200A, " "},   {0x200B, ""},    {0x200C, ""},    {0x200D, ""},
+    {0x2011, "-"},  {0x2012, "-"},   {0x201A, ","},   {0x201B, "‘"},   {0x201E, "“"},   {0x201F, "“"},
+    {0x2022, "·"},  {0x2024, "."},   {0x2027, "·"},   {0x202F, " "},   {0x2039, "<"},   {0x203A, ">"},
+    {0x2043, "-"},  {0x2044, "/"},   {0x205F, " "},   {0x2060, ""},    {0x2122, "TM"},  {0x2212, "-"},
+    {0x2219, "·"},  {0x22C5, "·"},   {0x2713, "√"},   {0x2714, "√"},   {0x2717, "×"},   {0x2718, "×"},
+    {0x301C, "～"}, {0x30FB, "·"},   {0xFE0E, ""},    {0xFE0F, ""},    {0xFEFF, ""},    {0xFF65, "·"},
+};
+
+// Latin-1 letters by their base letters, from U+00C0 on ("" where GBK always has the character).
+constexpr std::string_view kLatinBases[] = {
+    "A", "A", "A", "A", "A", "A", "AE", "C", "E", "E", "E", "E", "I", "I", "I",  "I",
+    "D", "N", "O", "O", "O", "O", "O",  "",  "O", "U", "U", "U", "U", "Y", "Th", "ss",
+    "a", "a", "a", "a", "a", "a", "ae", "c", "e", "e", "e", "e", "i", "i", "i",  "i",
+    "d", "n", "o", "o", "o", "o", "o",  "",  "o", "u", "u", "u", "u", "y", "th", "y",
+};
+
+// The plain-text stand-in of a character the site's charset lacks; std::nullopt when there is none
+// and the character is left out.
+std::optional<std::string_view> lookAlike(char32_t c) {
+    if (c >= 0xC0 && c <= 0xFF && !kLatinBases[c - 0xC0].empty()) return kLatinBases[c - 0xC0];
+    for (const LookAlike& entry : kLookAlikes) {
+        if (entry.from == c) return entry.to;
+        if (entry.from > c) break;
+    }
+    return std::nullopt;
+}
+
+// Plain-text fields (title, keywords, tags, ...) are shown as text: a reference would show as its
+// literal "&#...;". A missing character becomes its look-alike, or is left out and noted once.
+std::string plainFieldBytes(std::string_view value, text::Charset charset, std::string& leftOut) {
+    return text::encodeWith(value, charset, [&leftOut](char32_t c) {
+        if (std::optional<std::string_view> stand = lookAlike(c)) return std::string(*stand);
+        const std::string character = text::fromCodePoint(c);
+        if (leftOut.find(character) == std::string::npos) leftOut += character;
+        return std::string();
+    });
+}
 
 }  // namespace
 
@@ -83,7 +137,9 @@ std::vector<FormEntry> buildArticleForm(content::ArticleDraft& draft, const conf
     return articleFormEntries(draft, site, context.clockOrSystem().now(), x, y);
 }
 
-std::string formBody(const std::vector<FormEntry>& entries, bool utf8Site) {
+std::string formBody(const std::vector<FormEntry>& entries, bool utf8Site, std::string* leftOut) {
+    const text::Charset charset = utf8Site ? text::Charset::Utf8Bmp : text::Charset::SiteGbk;
+    std::string dropped;
     std::string body;
     std::size_t estimate = 0;
     for (const FormEntry& entry : entries) estimate += entry.name.size() + entry.value.size() * 3 + 2;
@@ -93,8 +149,13 @@ std::string formBody(const std::vector<FormEntry>& entries, bool utf8Site) {
         if (!body.empty()) body += '&';
         body += entry.name;
         body += '=';
-        appendUrlEncoded(body, entry.value, utf8Site);
+        // The body is HTML: a character the charset lacks still shows right as a reference.
+        const std::string bytes = entry.name == "body"
+                                      ? text::encodeWith(entry.value, charset, text::characterReference)
+                                      : plainFieldBytes(entry.value, charset, dropped);
+        appendBytesUrlEncoded(body, bytes);
     }
+    if (leftOut != nullptr) *leftOut = std::move(dropped);
     return body;
 }
 

@@ -36,7 +36,11 @@ std::vector<FormEntry> buildArticleForm(content::ArticleDraft& draft, const conf
                                         const BackendContext& context);
 
 // name=value pairs joined with "&", skipping entries with an empty name or value; each value is
-// percent-encoded in the site's charset, names are sent as they are ("flags[]").
-std::string formBody(const std::vector<FormEntry>& entries, bool utf8Site);
+// percent-encoded in the site's charset as its database stores it (GBK without GB18030's
+// four-byte forms and the euro sign; UTF-8 without four-byte forms), names are sent as they are
+// ("flags[]"). A character the charset lacks goes in the body as the reference "&#N;"; in the
+// other fields it becomes its look-alike (no-break space: space, "•": "·", ...) or is left out.
+// `leftOut` gets the characters left out, each once, in order.
+std::string formBody(const std::vector<FormEntry>& entries, bool utf8Site, std::string* leftOut = nullptr);
 
 }  // namespace oz::backend

@@ -14,6 +14,8 @@ constexpr const char* kNextArticleFrame =
 constexpr const char* kTagFrame =
     "<iframe name='stafrm' frameborder='0' id='stafrm' width='100%' height='40px' src='";
 constexpr const char* kFrameEnd = "'></iframe>";
+constexpr const char* kLeftOutStart = "已略去站点编码不支持的字符“";
+constexpr const char* kLeftOutEnd = "”：";
 
 // The two follow-ups the success page offers, each when its custom-refresh item is checked. They
 // read the answer with one position that moves forward.
@@ -56,7 +58,9 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
                            content::SitePools& pools, int siteIndex) {
     const config::SiteConfig& site = session.site;
     content::applyInsertions(draft, site, pools);
-    std::string body = formBody(buildArticleForm(draft, site, context), isUtf8Site(site));
+    std::string leftOut;
+    std::string body = formBody(buildArticleForm(draft, site, context), isUtf8Site(site), &leftOut);
+    if (!leftOut.empty()) context.logLine(siteIndex, kLeftOutStart + leftOut + kLeftOutEnd + draft.title);
     double timeout = site.downloadRemoteImages ? 1000 : 120;
     std::string answer = postPage(session, context, backEndBaseUrl(site) + "/article_add.php", body,
                                   siteAnswerDecoding(site), timeout);

@@ -27,7 +27,8 @@ struct SubmitResult {
 // Success: the article's address (from the answer's link) is appended to the run's address record
 // (context.addressRecords), then the checked custom-refresh follow-ups run ("下篇文档": the 200px
 // progress frame; "静态TAG": every 40px frame). Failure: the answer is kept as
-// 更新失败记录/<safe title>.html. Logs only the follow-ups; the caller logs the outcome.
+// 更新失败记录/<safe title>.html. Logs the characters that plain-text fields left out (the site's
+// charset lacks them) and the follow-ups; the caller logs the outcome.
 SubmitResult submitArticle(AdminSession& session, const BackendContext& context, content::ArticleDraft& draft,
                            content::SitePools& pools, int siteIndex);
 

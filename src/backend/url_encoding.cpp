@@ -1,7 +1,10 @@
 #include "backend/url_encoding.h"
 
 #include <array>
+#include <cstdint>
+#include <string>
 
+#include "text/characters.h"
 #include "text/charset.h"
 
 namespace oz::backend {
@@ -43,6 +46,25 @@ void appendEncoded(std::string& out, std::string_view bytes, const KeptBytes& ke
     out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
+// A GBK site's text as a browser sends it from a GBK page: the GBK bytes, and each character GBK
+// lacks as the reference "&#N;" with its "&" escaped, so it never splits a body.
+void appendGbkEncoded(std::string& out, std::string_view text, const KeptBytes& kept) {
+    std::string bytes;
+    std::size_t pos = 0;
+    while (true) {
+        bytes.clear();
+        pos += text::encodePrefix(text.substr(pos), text::Charset::SiteGbk, bytes);
+        appendEncoded(out, bytes, kept);
+        if (pos >= text.size()) return;
+        std::size_t length = 0;
+        const char32_t missing = text::codePointAt(text, pos, &length);
+        pos += length == 0 ? 1 : length;
+        out += "%26%23";
+        out += std::to_string(static_cast<std::uint32_t>(missing));
+        out += "%3B";
+    }
+}
+
 }  // namespace
 
 std::string urlEncode(std::string_view text, bool utf8Site, bool keepSeparators) {
@@ -56,13 +78,17 @@ void appendUrlEncoded(std::string& out, std::string_view text, bool utf8Site, bo
     if (utf8Site) {
         appendEncoded(out, text, kept);
     } else {
-        appendEncoded(out, text::utf8ToGbk(text), kept);
+        appendGbkEncoded(out, text, kept);
     }
+}
+
+void appendBytesUrlEncoded(std::string& out, std::string_view bytes) {
+    appendEncoded(out, bytes, kFormBytes);
 }
 
 std::string gbkFormEncode(std::string_view text) {
     std::string out;
-    appendEncoded(out, text::utf8ToGbk(text), kMapFormBytes);
+    appendGbkEncoded(out, text, kMapFormBytes);
     return out;
 }
 

@@ -40,11 +40,37 @@ bool isBracketedLine(std::string_view line) {
     return last > 0 && line[last] == ']' && last == line.size() - 1;
 }
 
+// The text after a bare LF up to the next line end, without the CR of a CR LF.
+std::string_view nextSegment(std::string_view after) {
+    std::string_view segment = after.substr(0, after.find('\n'));
+    if (segment.size() < after.size() && !segment.empty() && segment.back() == '\r') segment.remove_suffix(1);
+    return segment;
+}
+
 bool startsWith(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
 }
 
 }  // namespace
+
+bool IniText::lineFeedEndsLine(std::string_view after) {
+    std::string_view segment = nextSegment(after);
+    return segment.empty() || segment[0] == '[' || firstEquals(segment) != std::string_view::npos;
+}
+
+bool IniText::breaksLine(std::string_view value) {
+    if (value.find(kLineBreak) != std::string_view::npos) return true;
+    for (std::size_t lf = value.find('\n'); lf != std::string_view::npos; lf = value.find('\n', lf + 1)) {
+        if ((lf == 0 || value[lf - 1] != '\r') && lineFeedEndsLine(value.substr(lf + 1))) return true;
+    }
+    return false;
+}
+
+std::vector<std::string> IniText::sectionNames() const {
+    std::vector<std::string> names;
+    for (const Block& block : m_blocks) names.insert(names.end(), block.names.begin(), block.names.end());
+    return names;
+}
 
 bool IniText::isPlainKey(std::string_view key) {
     return key.find_first_of("\r\n") == std::string_view::npos && (key.empty() || key[0] != '[');
@@ -58,15 +84,26 @@ void IniText::parse(std::string_view bytes) {
     m_blocks.clear();
     m_headers.clear();
     std::size_t start = 0;
+    std::size_t from = 0;
     while (true) {
-        std::size_t end = bytes.find(kLineBreak, start);
+        // A line ends at CR LF, or at a bare LF that a hand-edited or copied file put there.
+        std::size_t end = bytes.find('\n', from);
+        std::size_t next = end;
+        if (end != std::string_view::npos) {
+            if (end > start && bytes[end - 1] == '\r') {
+                --end;
+            } else if (!lineFeedEndsLine(bytes.substr(end + 1))) {
+                from = end + 1;  // a stray LF inside a value, as the Windows program may have written it
+                continue;
+            }
+        }
         std::string_view line = bytes.substr(start, end == std::string_view::npos ? end : end - start);
         if (m_blocks.empty() || (!line.empty() && line[0] == '[')) {
             m_blocks.emplace_back().order = m_nextOrder++;
         }
         m_blocks.back().lines.emplace_back(line);
-        if (end == std::string_view::npos) break;
-        start = end + kLineBreak.size();
+        if (next == std::string_view::npos) break;
+        start = from = next + 1;
     }
     for (auto block = m_blocks.begin(); block != m_blocks.end(); ++block) indexBlock(block);
 }
@@ -183,8 +220,7 @@ void IniText::appendSection(std::string_view section) {
 }
 
 bool IniText::setValue(std::string_view section, std::string_view key, std::string_view value) {
-    if (section.find_first_of("\r\n") != std::string_view::npos || !isPlainKey(key) ||
-        value.find(kLineBreak) != std::string_view::npos) {
+    if (section.find_first_of("\r\n") != std::string_view::npos || !isPlainKey(key) || breaksLine(value)) {
         return false;
     }
     int appends = 0;

@@ -18,6 +18,9 @@ namespace oz::config {
 // - a new section is appended as CR LF + "[name]", a new key is inserted right after the header text,
 //   a value is replaced in place; deleting a section removes its header line and the lines up to the
 //   next line that begins with "[".
+// Lines end at CR LF, and at a bare LF unless the text after it could not be a line of its own
+// (neither empty, nor a "[" line, nor holding "="): such a stray LF stays inside its value. The
+// text is always written with CR LF.
 // Byte tests for "[", "]" and "=" follow the character rule (a byte of 0x80 or above starts a
 // two-byte character), so trail bytes of double-byte characters never count as markers.
 //
@@ -36,10 +39,17 @@ class IniText {
 
     // Keys that would break the line structure: a line break inside or a "[" in front.
     static bool isPlainKey(std::string_view key);
+    // Whether a bare LF followed by `after` ends a line.
+    static bool lineFeedEndsLine(std::string_view after);
+    // Whether a value would not read back as one value: a CR LF or a line-ending bare LF inside.
+    static bool breaksLine(std::string_view value);
+
+    // Every section header's names, in file order (duplicates included).
+    std::vector<std::string> sectionNames() const;
 
     // Stores the value, creating the section and the key as needed. False when the section could
     // not be established (a name with a line break, or not found after eleven appends; headers
-    // appended on the way stay), or when the key is not plain or the value holds a CR LF.
+    // appended on the way stay), or when the key is not plain or the value breaks its line.
     bool setValue(std::string_view section, std::string_view key, std::string_view value);
 
     // False when the section does not exist.

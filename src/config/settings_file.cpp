@@ -1,5 +1,6 @@
 #include "config/settings_file.h"
 
+#include <algorithm>
 #include <system_error>
 #include <vector>
 
@@ -23,9 +24,38 @@ constexpr std::string_view kLineBreakMarker = "┊*┊";
 constexpr std::string_view kTrue = "真";
 constexpr std::string_view kFalse = "假";
 constexpr const char* kSectionFailure = "配置模块出现意外，可能导致无法正常保存！详情请咨询Orvane。";
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr const char* kUtf8Notice = "设置文件是 UTF-8 编码，已按 UTF-8 读入，保存时将改存为 GBK：";
 
 using text::pathText;
 using text::replaceAll;
+
+// A file saved as UTF-8 by a text editor: a byte-order mark, or non-ASCII text that is valid UTF-8
+// throughout (the GBK text of this file's Chinese keys never is).
+bool looksLikeUtf8File(std::string_view content) {
+    if (content.starts_with(kUtf8Mark)) return true;
+    const bool ascii = std::all_of(content.begin(), content.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return !ascii && text::isValidUtf8(content);
+}
+
+// A text value's bytes: CR LF as the marker, and so is a bare LF that would end the line.
+std::string textValueBytes(std::string_view text) {
+    std::string value = text::utf8ToGbk(replaceAll(text, kLineBreak, kLineBreakMarker));
+    for (std::size_t lf = value.find('\n'); lf != std::string::npos; lf = value.find('\n', lf + 1)) {
+        if ((lf == 0 || value[lf - 1] != '\r') &&
+            IniText::lineFeedEndsLine(std::string_view(value).substr(lf + 1))) {
+            const std::string marker = text::utf8ToGbk(kLineBreakMarker);
+            value.replace(lf, 1, marker);
+            lf += marker.size() - 1;
+        }
+    }
+    return value;
+}
+
+std::string textOfValue(std::string_view raw) {
+    return replaceAll(text::gbkToUtf8(raw), kLineBreakMarker, kLineBreak);
+}
 
 // A byte value's file name must stay inside the inibin folder.
 bool isSafeNamePart(std::string_view part) {
@@ -70,10 +100,13 @@ bool SettingsFile::open(const fs::path& path, Mode mode) {
         return fail(error);
     }
     std::string content = bytes ? std::move(*bytes) : std::string();
-    // A file whose line ends were turned into bare LF (by an editor or a copy tool) would read as one
-    // line, and the first write would replace everything after the first header.
-    if (content.find(kLineBreak) == std::string::npos && content.find('\n') != std::string::npos) {
-        content = replaceAll(content, "\n", kLineBreak);
+    m_notice.clear();
+    if (looksLikeUtf8File(content)) {
+        // Read as what it is; the next save writes the whole file as GBK.
+        std::string_view utf8 = content;
+        if (utf8.starts_with(kUtf8Mark)) utf8.remove_prefix(kUtf8Mark.size());
+        content = text::utf8ToGbk(utf8);
+        m_notice = kUtf8Notice + pathText(path);
     }
     m_text = std::make_unique<IniText>(content);
     m_open = true;
@@ -87,6 +120,7 @@ void SettingsFile::close() {
     m_open = false;
     m_lock.reset();
     m_pendingBytes.clear();
+    m_rawOfText.clear();
     m_dirty = false;
     m_text = std::make_unique<IniText>();
 }
@@ -120,13 +154,25 @@ bool SettingsFile::changed() {
 }
 
 bool SettingsFile::writeText(std::string_view key, std::string_view text) {
-    return writeValue(key, text::utf8ToGbk(replaceAll(text, kLineBreak, kLineBreakMarker)));
+    // Writing back what a read gave keeps the stored bytes, also where they are not valid GBK and
+    // the text holds U+FFFD in their place (a password typed in another code page).
+    if (auto raw = rawValue(key); raw && textOfValue(*raw) == text) {
+        if (m_mode == Mode::ReadOnly) return fail("设置文件以只读方式打开：" + pathText(m_path));
+        return m_notice.empty() || changed();  // a file read as UTF-8 is saved as GBK all the same
+    }
+    if (auto kept = m_rawOfText.find(text); kept != m_rawOfText.end()) {
+        const std::string raw = kept->second;  // a site that moved to another section
+        return writeValue(key, raw);
+    }
+    return writeValue(key, textValueBytes(text));
 }
 
 std::string SettingsFile::readText(std::string_view key, std::string_view defaultValue) const {
     auto raw = rawValue(key);
     if (!raw) return std::string(defaultValue);
-    return replaceAll(text::gbkToUtf8(*raw), kLineBreakMarker, kLineBreak);
+    std::string text = textOfValue(*raw);
+    if (!text::decode(*raw, text::Charset::Gbk)) m_rawOfText.try_emplace(text, *raw);
+    return text;
 }
 
 bool SettingsFile::writeNumber(std::string_view key, double value) {
@@ -218,6 +264,12 @@ bool SettingsFile::flush() {
     m_pendingBytes.clear();
     m_dirty = false;
     return true;
+}
+
+std::vector<std::string> SettingsFile::sectionNames() const {
+    std::vector<std::string> names = m_text->sectionNames();
+    for (std::string& name : names) name = text::gbkToUtf8(name);
+    return names;
 }
 
 std::string SettingsFile::bytes() const { return m_text->bytes(); }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace oz::config {
 
@@ -24,6 +25,9 @@ class IniText;
 //
 // A writable instance holds an exclusive lock on "<file>.lock" for its lifetime, so a second
 // process (or instance) opening the same file gets a clear error instead of editing it too.
+//
+// Lines end at CR LF or a bare LF (IniText); the file is written with CR LF. A file saved as UTF-8
+// is read as UTF-8 and written as GBK at the next flush, with notice() saying so.
 //
 // Keys and values are UTF-8 here. Not thread-safe: one owner at a time.
 class SettingsFile {
@@ -48,7 +52,9 @@ class SettingsFile {
 
     // Writes return false (with lastError()) when the value could not be stored or flushed.
     // Reads return the default when the section or the key is missing.
-    bool writeText(std::string_view key, std::string_view text);  // CR LF stored as "┊*┊"
+    // CR LF stored as "┊*┊". Writing the text a read gave leaves the stored bytes as they are, even
+    // bytes that are not valid GBK.
+    bool writeText(std::string_view key, std::string_view text);
     std::string readText(std::string_view key, std::string_view defaultValue = {}) const;
     bool writeNumber(std::string_view key, double value);  // "2", "43", "0.01"
     bool writeNumber(std::string_view key, float value);   // shortest text that reads back the float
@@ -74,6 +80,12 @@ class SettingsFile {
     std::string bytes() const;
     std::string text() const;
     const std::string& lastError() const { return m_lastError; }
+    // One line for the operator about how the file was read (a UTF-8 file); empty when there is
+    // nothing to say.
+    const std::string& notice() const { return m_notice; }
+
+    // The names of the file's sections, in file order.
+    std::vector<std::string> sectionNames() const;
 
     // The path of a byte value of the current section.
     std::filesystem::path byteValuePath(std::string_view key) const;
@@ -96,6 +108,10 @@ class SettingsFile {
     std::map<std::filesystem::path, std::string> m_pendingBytes;         // byte values not yet on disk
     mutable std::map<std::string, std::string, std::less<>> m_gbkCache;  // keys and section names
     mutable std::string m_lastError;
+    std::string m_notice;
+    // Stored text values that are not valid GBK, by the text they read as: written back byte for
+    // byte wherever that text is written.
+    mutable std::map<std::string, std::string, std::less<>> m_rawOfText;
 };
 
 }  // namespace oz::config

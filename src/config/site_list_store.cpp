@@ -1,6 +1,8 @@
 #include "config/site_list_store.h"
 
+#include <algorithm>
 #include <array>
+#include <string_view>
 #include <variant>
 
 #include "config/number_text.h"
@@ -197,6 +199,23 @@ void saveSiteListUnbatched(SettingsFile& file, const SiteList& list, BatchScope&
     }
 }
 
+// The highest n of the file's "站点序号_" + n sections (0 when there is none), so that a huge or
+// garbled 站点数 costs no more than the sections that exist.
+int highestSiteSection(const SettingsFile& file) {
+    const std::string_view prefix = kSiteSectionPrefix;
+    int highest = 0;
+    for (const std::string& name : file.sectionNames()) {
+        if (!name.starts_with(prefix)) continue;
+        const std::string_view digits = std::string_view(name).substr(prefix.size());
+        if (digits.empty() || digits.size() > 9 || digits[0] == '0' ||
+            digits.find_first_not_of("0123456789") != std::string_view::npos) {
+            continue;
+        }
+        highest = std::max(highest, std::stoi(std::string(digits)));
+    }
+    return highest;
+}
+
 }  // namespace
 
 std::string siteSectionName(int index) { return kSiteSectionPrefix + std::to_string(index); }
@@ -211,7 +230,7 @@ SiteConfig loadSite(SettingsFile& file, int index) {
 
 int loadSiteList(SettingsFile& file, SiteList& list) {
     file.setSection(kSiteListSection);
-    const int count = toInt(file.readNumber(kSiteCountKey, 0));
+    const int count = std::min(toInt(file.readNumber(kSiteCountKey, 0)), highestSiteSection(file));
     const int current = toInt(file.readNumber(kCurrentSiteKey, 0));
     if (count > 0) list.sites.reserve(list.sites.size() + static_cast<std::size_t>(count));
     for (int i = 1; i <= count; ++i) list.sites.push_back(loadSite(file, i));

@@ -1,6 +1,7 @@
 #include "content/article_source.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <system_error>
 
@@ -197,8 +198,21 @@ std::vector<std::string> listArticleFiles(std::string_view folder, std::string_v
     return paths;
 }
 
+namespace {
+
+// A path as Windows writes it ("D:\\..." or "\\\\server\\..."), in which "\\" separates folders. On
+// this system only "/" does: a "\\" in a file name is part of the name.
+bool isWindowsPath(std::string_view path) {
+    if (path.find('/') != std::string_view::npos) return false;
+    const bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+                       path[1] == ':' && path[2] == '\\';
+    return drive || path.starts_with("\\\\");
+}
+
+}  // namespace
+
 std::string titleFromFileName(std::string_view path) {
-    std::size_t slash = path.find_last_of("\\/");
+    std::size_t slash = path.find_last_of(isWindowsPath(path) ? "\\" : "/");
     std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
     std::size_t dot = name.rfind('.');
     if (dot != std::string_view::npos) name = name.substr(0, dot);

@@ -32,8 +32,9 @@ std::string toLocalPath(std::string_view path);
 std::vector<std::string> listArticleFiles(std::string_view folder, std::string_view filter,
                                           ListingMethod method);
 
-// The file name without folder (after the last "\" or "/") and without its last extension:
-// "D:\a\[#2#]我是谁.txt" gives "[#2#]我是谁", "a.b.txt" gives "a.b".
+// The file name without folder (after the last "/"; after the last "\" only in a path written
+// the Windows way, "D:\..." or "\\server\...") and without its last extension:
+// "D:\a\[#2#]我是谁.txt" gives "[#2#]我是谁", "/a/b\c.txt" gives "b\c", "a.b.txt" gives "a.b".
 std::string titleFromFileName(std::string_view path);
 
 // One site's article list for one run: the listed files, how many were taken, and the picker

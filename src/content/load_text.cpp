@@ -121,15 +121,27 @@ bool looksLikeUtf8(std::string_view bytes) {
     return sawNonAscii;
 }
 
-LoadedText loadTextBytes(std::string_view bytes, EncodingCode setting) {
+namespace {
+
+// Text files hold no NUL byte, except UTF-16 ones, which are declared or carry their mark.
+bool looksBinary(std::string_view content, EncodingCode setting) {
+    if (setting == EncodingCode::Utf16Le || setting == EncodingCode::Utf16Be) return false;
+    if (setting == EncodingCode::Detect &&
+        (content.starts_with(kUtf16LeMark) || content.starts_with(kUtf16BeMark)))
+        return false;
+    return content.substr(0, kBinaryProbeBytes).find('\0') != std::string_view::npos;
+}
+
+LoadedText loadContent(std::string_view bytes, EncodingCode setting, bool refuseBinary) {
     std::optional<std::string> inflated;
     std::string_view content = bytes;
-    if (content.size() > kMaxTextBytes) return {{}, setting};
+    if (content.size() > kMaxTextBytes) return {{}, setting, LoadProblem::TooLarge};
     if (isGzip(content)) {
         inflated = gunzip(content);
-        if (!inflated) return {{}, setting};
+        if (!inflated) return {{}, setting, LoadProblem::TooLarge};
         content = *inflated;
     }
+    if (refuseBinary && looksBinary(content, setting)) return {{}, setting, LoadProblem::Binary};
 
     EncodingCode detected = setting;
     Origin origin = Origin::Declared;
@@ -185,22 +197,31 @@ LoadedText loadTextBytes(std::string_view bytes, EncodingCode setting) {
     return {decodeGbk(content), EncodingCode::Gbk};
 }
 
+}  // namespace
+
+LoadedText loadTextBytes(std::string_view bytes, EncodingCode setting) {
+    return loadContent(bytes, setting, false);
+}
+
 LoadedText loadTextFile(const std::filesystem::path& path, EncodingCode setting) {
+    const LoadedText unreadable{{}, setting, LoadProblem::Unreadable};
     std::error_code ec;
-    if (path.empty() || std::filesystem::is_directory(path, ec)) return {{}, setting};
+    if (path.empty() || std::filesystem::is_directory(path, ec)) return unreadable;
     std::ifstream in(path, std::ios::binary);
-    if (!in) return {{}, setting};
+    if (!in) return unreadable;
     std::string bytes;
     char buffer[65536];
     while (in) {
         in.read(buffer, sizeof buffer);
         const std::streamsize got = in.gcount();
         if (got <= 0) break;
-        if (bytes.size() + static_cast<std::size_t>(got) > kMaxTextBytes) return {{}, setting};
+        if (bytes.size() + static_cast<std::size_t>(got) > kMaxTextBytes) {
+            return {{}, setting, LoadProblem::TooLarge};
+        }
         bytes.append(buffer, static_cast<std::size_t>(got));
     }
-    if (in.bad()) return {{}, setting};
-    return loadTextBytes(bytes, setting);
+    if (in.bad()) return unreadable;
+    return loadContent(bytes, setting, true);
 }
 
 }  // namespace oz::content

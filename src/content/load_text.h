@@ -35,13 +35,25 @@ std::optional<text::Charset> charsetOf(EncodingCode code);
 // the setting or a byte-order mark decodes invalid bytes as U+FFFD; a code guessed from a meta tag
 // or from the bytes that the bytes disprove falls back to GBK, as does everything undetected.
 
+// Why a file gave no text.
+enum class LoadProblem {
+    None,        // read (the text may still be empty: an empty file)
+    Unreadable,  // missing, a folder, or not readable
+    TooLarge,    // more than kMaxTextBytes, on disk or inflated
+    Binary,      // NUL bytes in the first kBinaryProbeBytes of a file not declared or marked UTF-16
+};
+
+// How much of a file's content the binary test looks at.
+inline constexpr std::size_t kBinaryProbeBytes = 8192;
+
 struct LoadedText {
     std::string text;  // UTF-8; empty when the source could not be read
     EncodingCode detected = EncodingCode::Detect;
+    LoadProblem problem = LoadProblem::None;
 };
 
-// `loadText` of a file, opened read-only. A file that is missing, unreadable, empty or larger than
-// kMaxTextBytes gives empty text.
+// `loadText` of a file, opened read-only. A file that is missing, unreadable, empty, larger than
+// kMaxTextBytes or binary gives empty text, with the problem said.
 LoadedText loadTextFile(const std::filesystem::path& path, EncodingCode setting);
 
 // `loadText` of a byte block (a web answer, or bytes already read).

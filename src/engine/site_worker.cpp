@@ -12,7 +12,9 @@
 #include "backend/admin_session.h"
 #include "backend/article_submission.h"
 #include "backend/regeneration.h"
+#include "content/article_source.h"
 #include "content/compose.h"
+#include "content/load_text.h"
 #include "content/text_lines.h"
 #include "engine/engine_texts.h"
 #include "text/random.h"
@@ -34,6 +36,17 @@ int secondsToMs(float seconds) {
     if (!(ms > 0)) return 0;  // also NaN
     if (ms >= static_cast<double>(std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
     return static_cast<int>(std::llround(ms));
+}
+
+std::string_view articleProblemText(content::LoadProblem problem) {
+    switch (problem) {
+        case content::LoadProblem::TooLarge:
+            return texts::kArticleTooLarge;
+        case content::LoadProblem::Binary:
+            return texts::kArticleBinary;
+        default:
+            return texts::kArticleMissing;
+    }
 }
 
 std::string joined(std::string_view a, const std::string& b) {
@@ -222,9 +235,14 @@ bool SiteWorker::publishNext(bool cycleMode) {
         finishSite(false);
         return true;
     }
-    std::optional<content::ArticleDraft> draft = content::compose(m_site, m_state.pools, *path);
+    content::LoadedText loaded = content::loadTextFile(std::filesystem::path(content::toLocalPath(*path)),
+                                                       content::encodingCodeFromInt(m_site.fileEncoding));
+    std::optional<content::ArticleDraft> draft;
+    if (loaded.problem == content::LoadProblem::None) {
+        draft = content::composeText(m_site, m_state.pools, *path, std::move(loaded.text));
+    }
     if (!draft) {
-        log(joined(texts::kArticleMissing, content::displayText(*path)));
+        log(joined(articleProblemText(loaded.problem), content::displayText(*path)));
         m_phase = SitePhase::Ready;
         return true;
     }

@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#include "text/characters.h"
 
 namespace oz::text {
 
@@ -119,6 +122,88 @@ std::optional<std::string> convert(std::string_view input, const char* to, const
     }
 }
 
+// Length of the start of `bytes` that is valid UTF-8; with bmpOnly, four-byte forms end it too.
+std::size_t validUtf8Prefix(std::string_view bytes, bool bmpOnly) {
+    const auto* begin = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* p = begin;
+    const auto* end = p + bytes.size();
+    while (p < end) {
+        unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        std::size_t len;
+        char32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4 && !bmpOnly) {
+            len = 4;
+            cp = c & 0x07;
+        } else {
+            break;
+        }
+        if (static_cast<std::size_t>(end - p) < len) break;
+        bool continuation = true;
+        for (std::size_t i = 1; i < len && continuation; ++i) {
+            continuation = (p[i] & 0xC0) == 0x80;
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        if (!continuation || (len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+            (cp >= 0xD800 && cp <= 0xDFFF))
+            break;
+        p += len;
+    }
+    return static_cast<std::size_t>(p - begin);
+}
+
+// GBK's byte structure as a GBK table keeps it: ASCII, or a lead byte 0x81..0xFE with a trail byte.
+// A lone 0x80 (some converters' euro sign) or 0xFF is not GBK.
+bool hasGbkStructure(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        auto c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x80) continue;
+        if (c == 0x80 || c == 0xFF || i + 1 == bytes.size()) return false;
+        ++i;
+    }
+    return true;
+}
+
+constexpr std::string_view kEuroSign = "\xE2\x82\xAC";
+
+// iconv over the whole input, stopping at the first character the target lacks (or invalid byte):
+// the output so far is appended, the return value is how much of the input was converted.
+std::size_t convertPrefix(std::string_view input, const char* to, std::string& out) {
+    if (input.empty()) return 0;
+    if (keepsAscii(to) && isAscii(input)) {
+        out.append(input);
+        return input.size();
+    }
+    IconvHandle* descriptor = threadDescriptor(to, "UTF-8");
+    if (descriptor == nullptr) return 0;
+    char buffer[16384];
+    auto* in = const_cast<char*>(input.data());
+    std::size_t inLeft = input.size();
+    while (true) {
+        char* outPtr = buffer;
+        std::size_t outLeft = sizeof(buffer);
+        std::size_t rc = inLeft > 0 ? iconv(descriptor->get(), &in, &inLeft, &outPtr, &outLeft)
+                                    : iconv(descriptor->get(), nullptr, nullptr, &outPtr, &outLeft);
+        int err = errno;
+        out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+        if (rc != static_cast<std::size_t>(-1)) {
+            if (inLeft == 0) return input.size();
+            continue;
+        }
+        if (err == E2BIG) continue;
+        return input.size() - inLeft;
+    }
+}
+
 }  // namespace
 
 const char* charsetName(Charset charset) {
@@ -135,19 +220,29 @@ const char* charsetName(Charset charset) {
             return "BIG5";
         case Charset::Big5Hkscs:
             return "BIG5-HKSCS";
+        case Charset::SiteGbk:
+            return "GBK";
+        case Charset::Utf8Bmp:
+            return "UTF-8";
     }
     return "UTF-8";
 }
 
 std::optional<std::string> decode(std::string_view bytes, Charset from) {
-    if (from == Charset::Utf8) {
-        if (!isValidUtf8(bytes)) return std::nullopt;
+    if (from == Charset::Utf8 || from == Charset::Utf8Bmp) {
+        if (validUtf8Prefix(bytes, from == Charset::Utf8Bmp) != bytes.size()) return std::nullopt;
         return std::string(bytes);
     }
+    if (from == Charset::SiteGbk && !hasGbkStructure(bytes)) return std::nullopt;
     return convert(bytes, "UTF-8", charsetName(from), OnError::Fail, {}, false);
 }
 
 std::optional<std::string> encode(std::string_view utf8, Charset to) {
+    if (to == Charset::SiteGbk || to == Charset::Utf8Bmp) {
+        std::string out;
+        if (encodePrefix(utf8, to, out) != utf8.size()) return std::nullopt;
+        return out;
+    }
     if (to == Charset::Utf8) {
         if (!isValidUtf8(utf8)) return std::nullopt;
         return std::string(utf8);
@@ -156,52 +251,59 @@ std::optional<std::string> encode(std::string_view utf8, Charset to) {
 }
 
 std::string decodeLossy(std::string_view bytes, Charset from) {
+    if (from == Charset::Utf8Bmp) from = Charset::Utf8;
     return convert(bytes, "UTF-8", charsetName(from), OnError::Replace, "\xEF\xBF\xBD", from == Charset::Utf8)
         .value_or(std::string());
 }
 
 std::string encodeLossy(std::string_view utf8, Charset to) {
     if (to == Charset::Utf8) return decodeLossy(utf8, Charset::Utf8);
+    if (to == Charset::SiteGbk || to == Charset::Utf8Bmp) {
+        return encodeWith(utf8, to, [](char32_t) { return std::string("?"); });
+    }
     std::string question = "?";
     if (to == Charset::Utf16Le) question = std::string("?\0", 2);
     if (to == Charset::Utf16Be) question = std::string("\0?", 2);
     return convert(utf8, charsetName(to), "UTF-8", OnError::Replace, question, true).value_or(std::string());
 }
 
-bool isValidUtf8(std::string_view bytes) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto* end = p + bytes.size();
-    while (p < end) {
-        unsigned char c = *p;
-        if (c < 0x80) {
-            ++p;
-            continue;
+std::size_t encodePrefix(std::string_view utf8, Charset to, std::string& out) {
+    switch (to) {
+        case Charset::Utf8:
+        case Charset::Utf8Bmp: {
+            std::size_t valid = validUtf8Prefix(utf8, to == Charset::Utf8Bmp);
+            out.append(utf8.substr(0, valid));
+            return valid;
         }
-        std::size_t len;
-        char32_t cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            cp = c & 0x07;
-        } else {
-            return false;
+        case Charset::SiteGbk: {
+            const std::size_t euro = utf8.find(kEuroSign);
+            return convertPrefix(utf8.substr(0, euro), charsetName(to), out);
         }
-        if (static_cast<std::size_t>(end - p) < len) return false;
-        for (std::size_t i = 1; i < len; ++i) {
-            if ((p[i] & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        p += len;
+        default:
+            return convertPrefix(utf8, charsetName(to), out);
     }
-    return true;
 }
+
+std::string encodeWith(std::string_view utf8, Charset to, const StandIn& standIn) {
+    std::string out;
+    out.reserve(utf8.size() + utf8.size() / 8 + 16);
+    std::size_t pos = 0;
+    while (true) {
+        pos += encodePrefix(utf8.substr(pos), to, out);
+        if (pos >= utf8.size()) return out;
+        std::size_t length = 0;
+        const char32_t missing = codePointAt(utf8, pos, &length);
+        pos += length == 0 ? 1 : length;
+        const std::string replacement = standIn(missing);
+        std::string bytes;
+        if (!replacement.empty() && encodePrefix(replacement, to, bytes) == replacement.size()) out += bytes;
+    }
+}
+
+std::string characterReference(char32_t codePoint) {
+    return "&#" + std::to_string(static_cast<std::uint32_t>(codePoint)) + ";";
+}
+
+bool isValidUtf8(std::string_view bytes) { return validUtf8Prefix(bytes, false) == bytes.size(); }
 
 }  // namespace oz::text

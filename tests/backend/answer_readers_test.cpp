@@ -45,7 +45,10 @@ INSTANTIATE_TEST_SUITE_P(
                       // Three percent-encoded bytes per Chinese character on a UTF-8 site, two on GBK.
                       EncodeCase{"中文", true, false, "%E4%B8%AD%E6%96%87"},
                       EncodeCase{"中文", false, false, "%D6%D0%CE%C4"},
-                      EncodeCase{"更新主页HTML", false, false, "%B8%FC%D0%C2%D6%F7%D2%B3HTML"}));
+                      EncodeCase{"更新主页HTML", false, false, "%B8%FC%D0%C2%D6%F7%D2%B3HTML"},
+                      // What GBK lacks goes as a browser sends it, an escaped reference that never
+                      // splits a body; never as GB18030 four-byte forms or the lone 0x80 for "€".
+                      EncodeCase{"a\u2022&b=\u20AC", false, true, "a%26%238226%3B&b=%26%238364%3B"}));
 
 TEST(GbkFormEncodeTest, KeepsTheMapFormCharacters) {
     EXPECT_EQ(gbkFormEncode("default/map.htm"), "default%2Fmap.htm");

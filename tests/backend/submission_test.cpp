@@ -5,12 +5,15 @@
 #include <chrono>
 #include <filesystem>
 #include <iterator>
+#include <map>
+#include <optional>
 #include <thread>
 
 #include "backend/article_submission.h"
 #include "backend/records.h"
 #include "backend_fixture.h"
 #include "config/data_folder.h"
+#include "testing/standin_form.h"
 #include "text/charset.h"
 
 namespace oz::backend {
@@ -210,6 +213,52 @@ TEST_F(SubmissionTest, RefusedArticleKeepsTheAnswerInTheSiteCharset) {
         std::string text = site.charset == 0 ? record : text::gbkToUtf8(record);
         EXPECT_NE(text.find("请指定文档的栏目！"), std::string::npos);
         EXPECT_EQ(text::isValidUtf8(record), site.charset == 0);
+    }
+}
+
+// Every sent field must be what the site's tables store: strict GBK (no GB18030 four-byte forms, no
+// lone 0x80) or UTF-8 without four-byte forms. The body carries references for what is missing; the
+// plain-text fields carry look-alikes, and what has none is left out and named in the log.
+TEST_F(SubmissionTest, EveryFieldIsInTheCharsetTheSiteStores) {
+    struct Row {
+        config::SiteConfig site;
+        text::Charset stored;
+        const char* title;
+        const char* keywords;
+        const char* body;
+        const char* leftOut;
+    };
+    const Row rows[] = {
+        {gbkSite, text::Charset::SiteGbk, "点·空 欧元表情", "商标TM", "<p>&#8226;&#160;&#8364;&#128512;</p>",
+         "€😀"},
+        {utf8Site, text::Charset::Utf8Bmp, "点•空\u00A0欧元€表情", "商标™", "<p>•\u00A0€&#128512;</p>", "😀"},
+    };
+    for (const Row& row : rows) {
+        ASSERT_TRUE(loginTo(row.site));
+        logLines.clear();
+        content::ArticleDraft draft = sampleDraft();
+        draft.title = "点•空\u00A0欧元€表情😀";
+        draft.keywords = "商标™";
+        draft.body = "<p>•\u00A0€😀</p>";
+        ASSERT_TRUE(submit(row.site, draft).success);
+
+        std::map<std::string, std::string> fields;
+        const std::string body = server.requests(row.site.charset == 0 ? "s1" : "g1").back().body;
+        for (std::size_t start = 0; start < body.size();) {
+            std::size_t end = std::min(body.find('&', start), body.size());
+            std::string_view piece = std::string_view(body).substr(start, end - start);
+            std::size_t eq = piece.find('=');
+            std::optional<std::string> value =
+                text::decode(oz::testing::percentDecode(piece.substr(eq + 1)), row.stored);
+            ASSERT_TRUE(value.has_value()) << piece;
+            fields.emplace(std::string(piece.substr(0, eq)), *value);
+            start = end + 1;
+        }
+        EXPECT_EQ(fields["title"], row.title);
+        EXPECT_EQ(fields["keywords"], row.keywords);
+        EXPECT_EQ(fields["body"], row.body);
+        EXPECT_EQ(logTexts(), std::vector<std::string>{std::string("已略去站点编码不支持的字符“") +
+                                                       row.leftOut + "”：" + draft.title});
     }
 }
 

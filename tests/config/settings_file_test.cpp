@@ -197,5 +197,23 @@ TEST_F(SettingsFileTest, FileWithBareLineFeedsKeepsItsEntries) {
     EXPECT_EQ(readBytes(m_path), gbk("[基本配置]\r\n同时站点数=4\r\n[站点配置]\r\n站点数=2\r\n"));
 }
 
+// A file a text editor saved as UTF-8 (with or without the mark) reads right, says so once, and
+// the next save writes it as GBK instead of appending a GBK copy.
+TEST_F(SettingsFileTest, Utf8FileIsReadAsUtf8AndSavedAsGbk) {
+    for (const std::string mark : {"", "\xEF\xBB\xBF"}) {
+        writeBytes(m_path, mark + "[基本配置]\r\n同时站点数=3\r\n导入路径=/home/站点.ini");
+        SettingsFile file;
+        ASSERT_TRUE(file.open(m_path));
+        EXPECT_NE(file.notice().find("UTF-8"), std::string::npos);
+        file.setSection("基本配置");
+        EXPECT_EQ(file.readText("导入路径"), "/home/站点.ini");
+        ASSERT_TRUE(file.writeText("同时站点数", "4"));
+        EXPECT_EQ(readBytes(m_path), gbk("[基本配置]\r\n同时站点数=4\r\n导入路径=/home/站点.ini"));
+        file.close();
+        ASSERT_TRUE(file.open(m_path));
+        EXPECT_EQ(file.notice(), "");
+    }
+}
+
 }  // namespace
 }  // namespace oz::config

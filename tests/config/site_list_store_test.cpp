@@ -168,6 +168,56 @@ TEST_F(SiteListStore, CheckMarkIsWrittenAtOnce) {
     EXPECT_EQ(readBytes(m_path), gbk("[站点序号_2]\r\n启用=真\r\n域名=a.com"));
 }
 
+// What the program does not understand it keeps: a password whose bytes are not GBK goes back
+// byte for byte, also when its site moves up a section.
+TEST_F(SiteListStore, ValuesThatAreNotGbkAreWrittenBackByteForByte) {
+    const std::string password = "p\xFF\x80w";  // no GBK reading
+    oz::test::writeBytes(
+        m_path, gbk("[站点配置]\r\n站点数=2\r\n[站点序号_1]\r\n域名=a.com\r\n[站点序号_2]\r\n密码=") +
+                    password + "\r\n" + gbk("域名=b.com"));
+    ASSERT_TRUE(m_file.open(m_path)) << m_file.lastError();
+    SiteList list;
+    loadSiteList(m_file, list);
+    ASSERT_EQ(list.size(), 2);
+    ASSERT_TRUE(saveSiteList(m_file, list));
+    EXPECT_NE(readBytes(m_path).find("\r\n" + gbk("密码=") + password + "\r\n"), std::string::npos);
+
+    list.sites.erase(list.sites.begin());
+    ASSERT_TRUE(saveSiteList(m_file, list));
+    deleteStaleSiteSections(m_file, list.size());
+    EXPECT_EQ(loadSite(m_file, 1).domain, "b.com");
+    EXPECT_NE(readBytes(m_path).find(gbk("密码=") + password + "\r\n"), std::string::npos);
+}
+
+// Lines ended by a bare LF (a hand-edited or copied section) are lines: no site is lost, and the
+// save writes CR LF.
+TEST_F(SiteListStore, SectionsWithBareLineFeedsLoseNoSite) {
+    openWith(
+        "[站点配置]\r\n站点数=3\r\n[站点序号_1]\r\n域名=a.com\r\n[站点序号_2]\n域名=b.com\n用户=u\n\n"
+        "[站点序号_3]\r\n域名=c.com\n");
+    SiteList list;
+    loadSiteList(m_file, list);
+    ASSERT_EQ(list.size(), 3);
+    EXPECT_EQ(list.sites[1].domain, "b.com");
+    EXPECT_EQ(list.sites[1].user, "u");
+    EXPECT_EQ(list.sites[2].domain, "c.com");
+    ASSERT_TRUE(saveSiteList(m_file, list));
+    const std::string saved = readBytes(m_path);
+    EXPECT_EQ(saved.find("b.com\r\n"), saved.find("b.com"));
+    for (std::size_t lf = saved.find('\n'); lf != std::string::npos; lf = saved.find('\n', lf + 1)) {
+        EXPECT_EQ(saved[lf - 1], '\r') << lf;
+    }
+}
+
+// A huge or garbled 站点数 costs no more than the sections that exist.
+TEST_F(SiteListStore, HugeSiteCountLoadsOnlyTheSectionsThatExist) {
+    openWith("[站点配置]\r\n站点数=2000000000\r\n[站点序号_1]\r\n域名=a.com\r\n[站点序号_3]\r\n域名=c.com");
+    SiteList list;
+    loadSiteList(m_file, list);
+    ASSERT_EQ(list.size(), 3);  // the gap at 2 stays an empty record, as before
+    EXPECT_EQ(list.sites[2].domain, "c.com");
+}
+
 TEST_F(SiteListStore, MissingRunOptionsKeepTheWindowsInitialState) {
     openWith("[基本配置]\r\n同时站点数=3");
     RunOptions options = loadRunOptions(m_file);

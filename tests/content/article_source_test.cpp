@@ -133,6 +133,8 @@ INSTANTIATE_TEST_SUITE_P(Paths, TitleFromFileNameTest,
                          ::testing::Values(TitleCase{"D:\\a\\[#2#]我是谁.txt", "[#2#]我是谁"},
                                            TitleCase{"a.b.txt", "a.b"}, TitleCase{"/x/y.d/noext", "noext"},
                                            TitleCase{"/x\\mixed/名字.htm", "名字"}, TitleCase{"dir/.txt", ""},
+                                           // On this system a "\\" in a file name is part of the name.
+                                           TitleCase{"/a/AC\\DC 演唱会.txt", "AC\\DC 演唱会"},
                                            TitleCase{"", ""}));
 
 TEST(NextArticleTest, ReadOrderTakesTheFilesInListingOrder) {

@@ -220,6 +220,36 @@ TEST_F(LoadTextFile, UnreadableSourcesGiveEmptyText) {
     EXPECT_TRUE(loadTextFile({}, EncodingCode::Detect).text.empty());
 }
 
+// A file that gives no text says why, so the log does not call a huge or binary file missing.
+TEST_F(LoadTextFile, FilesWithoutTextSayWhy) {
+    const auto huge = m_dir.write("huge.txt", "");
+    std::filesystem::resize_file(huge, kMaxTextBytes + 1);
+    std::string late(kBinaryProbeBytes, 'a');
+    late += '\0';
+    struct Row {
+        std::filesystem::path path;
+        EncodingCode setting;
+        LoadProblem problem;
+    };
+    const Row rows[] = {
+        {m_dir / "missing.txt", EncodingCode::Detect, LoadProblem::Unreadable},
+        {huge, EncodingCode::Detect, LoadProblem::TooLarge},
+        {m_dir.write("image.txt", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16)), EncodingCode::Detect,
+         LoadProblem::Binary},
+        {m_dir.write("packed.txt.gz", gzipBytes(std::string("ab\0cd", 5))), EncodingCode::Gbk,
+         LoadProblem::Binary},
+        {m_dir.write("late.txt", late), EncodingCode::Detect, LoadProblem::None},
+        {m_dir.write("le.txt", kLeMark + enc("ab", Charset::Utf16Le)), EncodingCode::Detect,
+         LoadProblem::None},
+        {m_dir.write("be.txt", enc("ab", Charset::Utf16Be)), EncodingCode::Utf16Be, LoadProblem::None},
+    };
+    for (const Row& row : rows) {
+        const LoadedText loaded = loadTextFile(row.path, row.setting);
+        EXPECT_EQ(loaded.problem, row.problem) << row.path;
+        EXPECT_EQ(loaded.text.empty(), row.problem != LoadProblem::None) << row.path;
+    }
+}
+
 TEST_F(LoadTextFile, GzipFileAndChineseName) {
     const auto path = m_dir.write("文章.txt.gz", gzipBytes(enc(kChinese, Charset::Gbk)));
     const LoadedText loaded = loadTextFile(path, EncodingCode::Detect);

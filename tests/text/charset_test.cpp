@@ -31,6 +31,30 @@ TEST(Charset, UnencodableCharacterBecomesQuestionMark) {
     EXPECT_EQ(encodeLossy("a\xF0\x9F\x98\x80z", Charset::Big5), "a?z");
 }
 
+// What a back end's tables hold: GBK without GB18030's four-byte forms and without the lone 0x80
+// that some converters write for the euro sign; UTF-8 without four-byte forms.
+TEST(Charset, SiteCharsetsHoldOnlyWhatTheDatabaseStores) {
+    struct Row {
+        const char* utf8;
+        Charset charset;
+        bool held;
+    };
+    const Row rows[] = {
+        {"中文 abc ·", Charset::SiteGbk, true},  {"\u2022", Charset::SiteGbk, false},
+        {"\u00A0", Charset::SiteGbk, false},     {"\u20AC", Charset::SiteGbk, false},
+        {"\U0001F600", Charset::SiteGbk, false}, {"中文 \u2022 \u20AC", Charset::Utf8Bmp, true},
+        {"\U0001F600", Charset::Utf8Bmp, false}, {"\U00020000", Charset::Utf8Bmp, false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(encode(row.utf8, row.charset).has_value(), row.held) << row.utf8;
+    }
+    EXPECT_FALSE(decode("\x80", Charset::SiteGbk).has_value());
+    EXPECT_FALSE(decode("\x81\x36\xA6\x31", Charset::SiteGbk).has_value());  // GB18030's bullet
+    EXPECT_EQ(decode("\xD6\xD0\xA1\xA4", Charset::SiteGbk), "中·");
+    EXPECT_EQ(encodeWith("a\u2022b\u20ACc", Charset::SiteGbk, characterReference), "a&#8226;b&#8364;c");
+    EXPECT_EQ(encodeWith("\U0001F600!", Charset::Utf8Bmp, characterReference), "&#128512;!");
+}
+
 TEST(Charset, Utf16BothOrders) {
     EXPECT_EQ(decode(std::string("A\0\x2D\x4E", 4), Charset::Utf16Le), "A中");
     EXPECT_EQ(decode(std::string("\0A\x4E\x2D", 4), Charset::Utf16Be), "A中");
@@ -44,9 +68,9 @@ TEST(Charset, Big5AndHkscs) {
 
 TEST(Charset, Utf8Validation) {
     EXPECT_TRUE(isValidUtf8("plain 中文 \xF0\x9F\x98\x80"));
-    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));          // overlong
-    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));      // surrogate
-    EXPECT_FALSE(isValidUtf8("\xE4\xB8"));          // cut short
+    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));      // overlong
+    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));  // surrogate
+    EXPECT_FALSE(isValidUtf8("\xE4\xB8"));      // cut short
 }
 
 }  // namespace
