@@ -107,11 +107,14 @@ TEST_F(RegenerationTest, RssOfCategorySevenAsksForTidSix) {
     EXPECT_NE(
         std::find(lines.begin(), lines.end(), std::string(kRss) + "tid=6&maxrecord=50&isremote=0&serviterm="),
         lines.end());
+    // The stand-in has no category after 6, so the honest line is the failure one.
     auto texts = logTexts();
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "已刷新RSS页 7"), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "刷新RSS页失败 7"), texts.end());
 }
 
-TEST_F(RegenerationTest, AnswersWithoutSuccessTextAreTriedThreeTimesAndLoopsStayBounded) {
+// A login page, an error page or any other answer without the action's texts: the attempts are
+// made, the paging loops end at the first such answer, and no line claims a refresh.
+TEST_F(RegenerationTest, AnswersWithoutSuccessTextAreTriedThreeTimesAndLoopsEndAtOnce) {
     oz::testing::StandinFaults faults;
     faults.omitSuccessText = true;
     server.setFaults("s1", faults);
@@ -123,15 +126,20 @@ TEST_F(RegenerationTest, AnswersWithoutSuccessTextAreTriedThreeTimesAndLoopsStay
                              [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
     };
     EXPECT_EQ(count(std::string(kList) + "maxpagesize=50&upnext=1&typeid=2"), 3);
-    EXPECT_EQ(count(std::string(kList) + "gotype=&uppage=0&maxpagesize=50&typeid=2&pageno="), 30);
+    EXPECT_EQ(count(std::string(kList) + "gotype=&uppage=0&maxpagesize=50&typeid=2&pageno="), 1);
     EXPECT_EQ(count(std::string(kRss) + "tid=1&"), 3);
+    auto texts = logTexts();
+    ASSERT_GE(texts.size(), 3u);
+    EXPECT_EQ(texts[0], "刷新栏目页失败 2");
+    EXPECT_EQ(texts[1].rfind("!刷新子级栏目页中断 2", 0), 0u);
+    EXPECT_EQ(texts[2], "刷新RSS页失败 2");
+    for (const auto& text : texts) EXPECT_EQ(text.find("已刷新"), std::string::npos) << text;
 
     server.clearRequests();
-    context.limits.allCategoryListPages = 5;
     setOptions(true, false, false);
     regenerate({}, false);
     lines = requestLines("s1");
-    EXPECT_EQ(count(std::string(kList) + "gotype=&uppage=0&maxpagesize=50&typeid=0&pageno="), 5);
+    EXPECT_EQ(count(std::string(kList) + "gotype=&uppage=0&maxpagesize=50&typeid=0&pageno="), 1);
 }
 
 TEST_F(RegenerationTest, EmptyCategoryListStillRefreshesRssHomeAndCustomItems) {
