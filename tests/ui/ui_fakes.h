@@ -29,9 +29,14 @@ class ScriptedDialogs final : public ui::Dialogs {
     QList<Message> messages;
     QStringList fileTitles;  // titles of the file and folder choosers, in order
 
-    Answer message(QWidget*, const QString& text, const QString& caption, Buttons buttons, Icon) override {
+    Answer message(QWidget*, const QString& text, const QString& caption = {}, Buttons buttons = Buttons::Ok,
+                   Icon = Icon::Information) override {
         messages.append({text, ui::messageTitle(caption)});
-        if (answers.empty()) return buttons == Buttons::YesNo ? Answer::No : buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+        if (answers.empty()) {
+            return buttons == Buttons::YesNo ? Answer::No
+                   : buttons == Buttons::Ok  ? Answer::Ok
+                                             : Answer::Cancel;
+        }
         const Answer next = answers.front();
         answers.pop_front();
         return next;
