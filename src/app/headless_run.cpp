@@ -161,8 +161,8 @@ StopRouter::StopRouter(std::atomic<int>& counter, PrintingObserver& printer) : m
 
 StopRouter::~StopRouter() { m_watcher.reset(); }
 
-void StopRouter::startRun(engine::PublishRun& run, const config::SiteList& sites, content::ListingMethod listing,
-                          bool scheduled) {
+void StopRouter::startRun(engine::PublishRun& run, const config::SiteList& sites,
+                          content::ListingMethod listing, bool scheduled) {
     std::lock_guard lock(m_mutex);
     m_run = &run;
     m_runRequests = 0;

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <atomic>
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <map>
 #include <memory>
@@ -108,7 +108,7 @@ class PrintingObserver final : public engine::RunObserver {
     std::ostream& m_out;
     const HeadlessHooks& m_hooks;
     std::mutex m_mutex;
-    std::uint64_t m_nextSequence = 0;                    // of the run's lines
+    std::uint64_t m_nextSequence = 0;                   // of the run's lines
     std::map<std::uint64_t, engine::LogEntry> m_early;  // lines that came before an earlier one
 };
 

@@ -131,8 +131,8 @@ int scheduleCommandWith(const CommandContext& context, const HeadlessHooks& hook
             printer.print("计划列表已重新读取：" + std::to_string(checkedCount(current)) + " 个时间点");
             scheduler.setRows(std::move(current));
         };
-        schedule::runScheduleLoop(scheduler, clock, stops.idleStop(), startRun,
-                                  [&run] { return run.isRunning(); }, reloadRows);
+        schedule::runScheduleLoop(
+            scheduler, clock, stops.idleStop(), startRun, [&run] { return run.isRunning(); }, reloadRows);
     }
     printer.print("计划任务已停止");
     return 0;

@@ -131,8 +131,8 @@ void writeUnknownOutcomeRecord(const std::filesystem::path& dataDir, std::string
     }
     const std::string marker(kUnknownOutcomeText);
     std::string page = "<!-- " + marker + " -->\r\n<html><head><meta http-equiv=\"Content-Type\" " +
-                       "content=\"text/html; charset=" + (utf8Site ? "utf-8" : "gbk") + "\"><title>" + marker +
-                       "</title></head><body>\r\n<p>" + marker + "：" + escaped +
+                       "content=\"text/html; charset=" + (utf8Site ? "utf-8" : "gbk") + "\"><title>" +
+                       marker + "</title></head><body>\r\n<p>" + marker + "：" + escaped +
                        "</p>\r\n<p>提交文章的请求在后台回答之前被中止，这篇文章可能已经发布。"
                        "重新更新之前，请先到网站后台确认。</p>\r\n</body></html>\r\n";
     writeFailureRecord(dataDir, title, page, utf8Site);

@@ -160,7 +160,8 @@ void runCustomRefreshItems(AdminSession& session, const BackendContext& context,
         getPage(session, context, base + page);
         logUnlessAborted(context, siteIndex, line);
     };
-    item(CustomRefresh::XmlMapModule, [&] { getAndLog("/map.php?dopost=save&x=sitemap", "刷新KivraXML地图【模块】"); });
+    item(CustomRefresh::XmlMapModule,
+         [&] { getAndLog("/map.php?dopost=save&x=sitemap", "刷新KivraXML地图【模块】"); });
     item(CustomRefresh::XmlMap, [&] {
         regenerateMapPage(session, context, "/makehtml_xmlpage.php", "刷新KivraXML地图", siteIndex);
     });
@@ -199,7 +200,9 @@ void regenerateSite(AdminSession& session, const BackendContext& context, const 
             [&](int, const std::string& answer) {
                 context.logLine(siteIndex, "!已刷新栏目页 " + createdCategory(answer));
             },
-            [&](const std::string&) { context.logLine(siteIndex, std::string("!刷新栏目页中断") + kNotAProgressPage); });
+            [&](const std::string&) {
+                context.logLine(siteIndex, std::string("!刷新栏目页中断") + kNotAProgressPage);
+            });
         if (context.aborted()) return;
     }
     for (int id : categoryIds) {

@@ -142,10 +142,10 @@ class PublishRun {
     std::thread m_watchThread;
     std::mutex m_watchMutex;
     std::condition_variable m_watchCv;
-    bool m_watchEnd = false;                   // guarded by m_watchMutex
-    std::atomic<bool> m_anyStop{false};        // a run stop or a site stop was requested
+    bool m_watchEnd = false;                    // guarded by m_watchMutex
+    std::atomic<bool> m_anyStop{false};         // a run stop or a site stop was requested
     std::atomic<bool> m_abortRequested{false};  // abortNow during this run
-    std::atomic<std::int64_t> m_runStopAt{0};  // steady-clock nanoseconds of the run's stop
+    std::atomic<std::int64_t> m_runStopAt{0};   // steady-clock nanoseconds of the run's stop
 };
 
 }  // namespace oz::engine

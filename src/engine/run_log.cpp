@@ -93,8 +93,9 @@ std::string RunLog::writeSummary(const std::vector<SiteResult>& rows, int totalU
                 row.siteIndex);
         // Not failed and not published as far as anyone knows: the operator checks the site.
         if (row.unknown > 0) {
-            logLine("结果未知 " + std::to_string(row.unknown) + " 篇（请求已中止，重新更新前请先到网站后台确认）",
-                    row.siteIndex);
+            logLine(
+                "结果未知 " + std::to_string(row.unknown) + " 篇（请求已中止，重新更新前请先到网站后台确认）",
+                row.siteIndex);
             unknown += row.unknown;
         }
     }

@@ -105,7 +105,7 @@ class SiteWorker {
     void log(std::string_view text);
     void touch();
     void enterPhase(SitePhase phase);
-    bool stopping() const;  // the run's stop or the site's own
+    bool stopping() const;                   // the run's stop or the site's own
     backend::SubmitResult publishArticle();  // submits m_state.current (with the retries)
     void afterSuccess();
     void pause();

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <chrono>
@@ -140,8 +139,9 @@ TEST(PrintingObserverTest, PrintsLinesInTheOrderOfTheFile) {
     printer.logLine(entry(2, "third"));
     printer.logLine(entry(0, "first"));
     printer.logLine(entry(3, "fourth"));
-    EXPECT_EQ(out.str(),
-              "09:03:02\t全局\tfirst\n09:03:02\t全局\tsecond\n09:03:02\t全局\tthird\n09:03:02\t全局\tfourth\n");
+    EXPECT_EQ(
+        out.str(),
+        "09:03:02\t全局\tfirst\n09:03:02\t全局\tsecond\n09:03:02\t全局\tthird\n09:03:02\t全局\tfourth\n");
 }
 
 // Writes straight to a file descriptor, as standard output does.

@@ -306,8 +306,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "GET /s1/dede/makehtml_list_action.php?maxpagesize=50&upnext=1&typeid=1"},
         AbortCase{"children", false, false, true, false, "!已刷新子级栏目页",
                   "GET /s1/dede/makehtml_list_action.php?gotype=&uppage=0&maxpagesize=50&typeid=1"},
-        AbortCase{"oneKey", false, false, false, true, "完成数据优化",
-                  "POST /s1/dede/makehtml_all.php"}),
+        AbortCase{"oneKey", false, false, false, true, "完成数据优化", "POST /s1/dede/makehtml_all.php"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OneKeyPageTextTest, CapturedPages) {

@@ -361,7 +361,8 @@ TEST_P(StopDuringSubmissionTest, AStopWaitsForTheAnswerAnAbortLeavesTheOutcomeUn
     // Its failure record says the outcome is unknown.
     std::string title;
     for (const auto& text : observer.textsOf(1)) {
-        if (text.rfind("结果未知（请求已中止）：", 0) == 0) title = text.substr(std::string("结果未知（请求已中止）：").size());
+        if (text.rfind("结果未知（请求已中止）：", 0) == 0)
+            title = text.substr(std::string("结果未知（请求已中止）：").size());
     }
     const std::string record = readBytes(backend::failureRecordPath(data.path(), title));
     EXPECT_EQ(record.rfind("<!-- 结果未知（请求已中止） -->", 0), 0u) << record;
