@@ -22,9 +22,11 @@ constexpr const char* kRunUsage =
     "  --allow-poweroff  when 更新完成关机 is checked, count 30 seconds down after the run and\n"
     "                    power the computer off; without this option the run never powers off\n"
     "\n"
-    "SIGINT/SIGTERM (Ctrl+C) stops the run properly: pages are still regenerated and the summary\n"
-    "is written. A second signal ends it at once. During the countdown a signal stops the\n"
-    "power-off.\n";
+    "SIGINT, SIGTERM or SIGHUP (Ctrl+C) stops the run properly: no new article starts, requests\n"
+    "under way get up to 10 seconds, pages are still regenerated and the summary is written. A\n"
+    "second signal ends every request at once (an article cut off that way is logged as\n"
+    "结果未知). During the countdown a signal stops the power-off. A closed standard output\n"
+    "(run | head) does not end the run.\n";
 
 struct RunArguments {
     content::ListingMethod listing = content::ListingMethod::Complete;
@@ -65,8 +67,8 @@ int runCommandWith(const CommandContext& context, const HeadlessHooks& hooks) {
     // The options the window does not store (HTML所有栏目) start off, as in a new window.
     backend::OptionsRunSettings settings(config::loadRunOptions(*file));
 
+    IgnoreBrokenPipe brokenPipe;
     StopRequests stopRequests(hooks);
-    std::atomic<int>& interrupts = stopRequests.count();
 
     PrintingObserver printer(context.out, hooks);
     engine::PublishRunSetup setup;
@@ -75,15 +77,14 @@ int runCommandWith(const CommandContext& context, const HeadlessHooks& hooks) {
     setup.clock = hooks.clock;
     setup.observer = &printer;
     engine::PublishRun run(setup);
-    {
-        InterruptWatcher watcher(interrupts, [&run](int requests) { stopForRequest(run, requests); });
-        run.startRun(list, args->listing, /*scheduled=*/false);
-        run.wait();
-    }
+    StopRouter stops(stopRequests.count(), printer);
+    stops.startRun(run, list, args->listing, /*scheduled=*/false);
+    run.wait();
+    stops.endRun();
     const std::optional<engine::RunTotals> totals = run.lastTotals();
     if (!totals) return 1;
     endOfRun(*totals, settings.shutdownWhenDone(), args->allowPowerOff, /*scheduled=*/false, printer, hooks,
-             interrupts);
+             stops);
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
 
 #include "app/command_line.h"
@@ -25,14 +26,22 @@ constexpr const char* kScheduleUsage =
     "  --allow-poweroff  when 更新完成关机 is checked, count 30 seconds down after a run and power\n"
     "                    the computer off; without this option it never powers off\n"
     "\n"
-    "SIGINT/SIGTERM (Ctrl+C) stops the schedule; a run that is going stops properly (a second\n"
-    "signal ends it at once).\n";
+    "The settings file and the schedule file are read again at each run, and the settings file is\n"
+    "locked only while a run goes, so they can be edited in between.\n"
+    "\n"
+    "SIGINT, SIGTERM or SIGHUP (Ctrl+C) while a run goes stops that run properly (a second signal\n"
+    "ends it at once) and the schedule goes on; during the power-off countdown it stops the\n"
+    "countdown only. While the schedule is idle it ends the schedule.\n";
 
 // A row's text on one line ("到点更新" and the row, where the window shows two lines).
 std::string oneLine(std::string text) {
     std::replace(text.begin(), text.end(), '\r', ' ');
     std::erase(text, '\n');
     return text;
+}
+
+std::ptrdiff_t checkedCount(const std::vector<schedule::ScheduleRow>& rows) {
+    return std::count_if(rows.begin(), rows.end(), [](const auto& row) { return row.checked; });
 }
 
 }  // namespace
@@ -50,25 +59,29 @@ int scheduleCommandWith(const CommandContext& context, const HeadlessHooks& hook
             return 2;
         }
     }
-    std::unique_ptr<config::SettingsFile> file = openSettings(context.dataDir, context.err);
-    if (!file) return 1;
+    config::RunOptions options;
+    {
+        // Only checked here; each run opens the file again (and holds its lock while it runs).
+        std::unique_ptr<config::SettingsFile> file = openSettings(context.dataDir, context.err);
+        if (!file) return 1;
+        options = config::loadRunOptions(*file);
+    }
     const std::filesystem::path scheduleFile = schedule::scheduleFilePath(context.dataDir);
     std::vector<schedule::ScheduleRow> rows = schedule::loadSchedule(scheduleFile);
-    const auto checked = std::count_if(rows.begin(), rows.end(), [](const auto& row) { return row.checked; });
+    const auto checked = checkedCount(rows);
     if (checked == 0) {
         context.err << "计划列表中没有勾选的时间点：" << scheduleFile.string() << "\n";
         return 1;
     }
 
-    config::RunOptions options = config::loadRunOptions(*file);
     backend::OptionsRunSettings settings(options);
     schedule::Scheduler scheduler;
     scheduler.setRows(std::move(rows));
     scheduler.setCompleteListing(options.scheduleCompleteListing);
     scheduler.start();
 
+    IgnoreBrokenPipe brokenPipe;
     StopRequests stopRequests(hooks);
-    std::atomic<int>& interrupts = stopRequests.count();
     const text::Clock& clock = hooks.clock != nullptr ? *hooks.clock : text::systemClock();
 
     PrintingObserver printer(context.out, hooks);
@@ -79,34 +92,47 @@ int scheduleCommandWith(const CommandContext& context, const HeadlessHooks& hook
     setup.observer = &printer;
     engine::PublishRun run(setup);
 
-    std::atomic<bool> stop{false};
     printer.print(std::string("计划任务已开始：") + std::to_string(checked) + " 个时间点（Ctrl+C 停止）");
     {
-        // Any stop request also ends the schedule.
-        InterruptWatcher watcher(interrupts, [&](int requests) {
-            stop = true;
-            stopForRequest(run, requests);
-        });
+        // A stop request ends the run or the countdown that is going; only one while idle ends the
+        // schedule.
+        StopRouter stops(stopRequests.count(), printer);
         auto startRun = [&](const schedule::ScheduledStart& start) {
-            if (stop.load()) return;
             printer.print(oneLine(start.statusText()));
-            // The settings as they are now: the sites and options of the file.
+            // The settings as they are now, locked while the run goes.
+            std::ostringstream problem;
+            std::unique_ptr<config::SettingsFile> file = openSettings(context.dataDir, problem);
+            if (!file) {
+                printer.print("本次计划更新未进行：" + oneLine(problem.str()));
+                return;
+            }
             config::SiteList list;
             config::loadSiteList(*file, list);
-            settings.update(config::loadRunOptions(*file));
+            const config::RunOptions now = config::loadRunOptions(*file);
+            settings.update(now);
+            scheduler.setCompleteListing(now.scheduleCompleteListing);
             const auto listing =
-                start.completeListing ? content::ListingMethod::Complete : content::ListingMethod::Fast;
-            run.startRun(list, listing, /*scheduled=*/true);
-            if (stop.load()) run.requestStop();  // a request that came while the run was starting
+                now.scheduleCompleteListing ? content::ListingMethod::Complete : content::ListingMethod::Fast;
+            stops.startRun(run, list, listing, /*scheduled=*/true);
             run.wait();
+            stops.endRun();
+            file.reset();
             const std::optional<engine::RunTotals> totals = run.lastTotals();
-            if (stop.load() || !totals) return;
+            if (!totals) return;
             if (endOfRun(*totals, settings.shutdownWhenDone(), allowPowerOff, /*scheduled=*/true, printer,
-                         hooks, interrupts)) {
-                stop = true;  // the computer is going down
+                         hooks, stops)) {
+                stops.stopAll();  // the computer is going down
             }
         };
-        schedule::runScheduleLoop(scheduler, clock, stop, startRun, [&run] { return run.isRunning(); });
+        // The schedule file is read again before every tick, so rows edited meanwhile count.
+        auto reloadRows = [&] {
+            std::vector<schedule::ScheduleRow> current = schedule::loadSchedule(scheduleFile);
+            if (current == scheduler.rows()) return;
+            printer.print("计划列表已重新读取：" + std::to_string(checkedCount(current)) + " 个时间点");
+            scheduler.setRows(std::move(current));
+        };
+        schedule::runScheduleLoop(
+            scheduler, clock, stops.idleStop(), startRun, [&run] { return run.isRunning(); }, reloadRows);
     }
     printer.print("计划任务已停止");
     return 0;

@@ -62,12 +62,18 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
     std::string body = formBody(buildArticleForm(draft, site, context), isUtf8Site(site), &leftOut);
     if (!leftOut.empty()) context.logLine(siteIndex, kLeftOutStart + leftOut + kLeftOutEnd + draft.title);
     double timeout = site.downloadRemoteImages ? 1000 : 120;
+    SubmitResult result;
+    if (context.aborted()) return result;  // nothing is sent
     std::string answer = postPage(session, context, backEndBaseUrl(site) + "/article_add.php", body,
                                   siteAnswerDecoding(site), timeout);
 
-    SubmitResult result;
     if (answer.find(kArticleCreatedText) == std::string::npos) {
-        writeFailureRecord(context.dataDir, draft.title, answer, isUtf8Site(site));
+        result.outcomeUnknown = answer.empty() && context.aborted();
+        if (result.outcomeUnknown) {
+            writeUnknownOutcomeRecord(context.dataDir, draft.title, isUtf8Site(site));
+        } else {
+            writeFailureRecord(context.dataDir, draft.title, answer, isUtf8Site(site));
+        }
         return result;
     }
     result.success = true;

@@ -15,6 +15,9 @@ inline constexpr const char* kArticleCreatedText = "<u>查看文章</u>";
 struct SubmitResult {
     bool success = false;
     std::string address;  // the new article's address (success only)
+    // The abort flag cut the request off before the back end answered: the article may have been
+    // stored or not. Its failure record says so.
+    bool outcomeUnknown = false;
 
     explicit operator bool() const { return success; }
 };

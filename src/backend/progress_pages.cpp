@@ -28,7 +28,8 @@ int followProgressPages(AdminSession& session, const BackendContext& context, st
         if (next.empty()) break;
         url = folderUrl + next;
     }
-    if (!label.empty()) context.logLine(siteIndex, "结束" + label);
+    // An aborted chain did not end; it was cut off.
+    if (!label.empty() && !context.aborted()) context.logLine(siteIndex, "结束" + label);
     return pages;
 }
 

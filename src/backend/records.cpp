@@ -111,6 +111,33 @@ void writeFailureRecord(const std::filesystem::path& dataDir, std::string_view t
     }
 }
 
+void writeUnknownOutcomeRecord(const std::filesystem::path& dataDir, std::string_view title, bool utf8Site) {
+    if (dataDir.empty()) return;
+    std::string escaped;
+    for (char c : title) {
+        switch (c) {
+            case '&':
+                escaped += "&amp;";
+                break;
+            case '<':
+                escaped += "&lt;";
+                break;
+            case '>':
+                escaped += "&gt;";
+                break;
+            default:
+                escaped.push_back(c);
+        }
+    }
+    const std::string marker(kUnknownOutcomeText);
+    std::string page = "<!-- " + marker + " -->\r\n<html><head><meta http-equiv=\"Content-Type\" " +
+                       "content=\"text/html; charset=" + (utf8Site ? "utf-8" : "gbk") + "\"><title>" +
+                       marker + "</title></head><body>\r\n<p>" + marker + "：" + escaped +
+                       "</p>\r\n<p>提交文章的请求在后台回答之前被中止，这篇文章可能已经发布。"
+                       "重新更新之前，请先到网站后台确认。</p>\r\n</body></html>\r\n";
+    writeFailureRecord(dataDir, title, page, utf8Site);
+}
+
 AddressRecordTable::AddressRecordTable(std::filesystem::path dataDir)
     : m_folder(dataDir / config::kAddressRecordFolder), m_hasDataDir(!dataDir.empty()) {}
 

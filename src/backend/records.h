@@ -41,6 +41,14 @@ void writeFailureRecord(const std::filesystem::path& dataDir, std::string_view t
                         bool utf8Site);
 std::filesystem::path failureRecordPath(const std::filesystem::path& dataDir, std::string_view title);
 
+// What is known of a submission whose request was cut off before the back end answered: nothing.
+inline constexpr std::string_view kUnknownOutcomeText = "结果未知（请求已中止）";
+
+// The failure record of such a submission, at failureRecordPath: a short page that begins with the
+// comment "<!-- 结果未知（请求已中止） -->" and tells the operator to check the site before the
+// article is published again (it may have been stored). Encoded as writeFailureRecord does.
+void writeUnknownOutcomeRecord(const std::filesystem::path& dataDir, std::string_view title, bool utf8Site);
+
 // The article address records of one run ("文章地址/"): one file per site (域名 + 用户), named
 // after the site and the time of its first success in the run, one address per line (GBK, CR LF).
 // Shared by every site worker of the run.

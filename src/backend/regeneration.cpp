@@ -16,6 +16,8 @@ constexpr int kRssLoopLimit = 10000;
 constexpr int kListAttempts = 3;
 constexpr int kRssAttempts = 3;
 constexpr int kChildListPages = 30;
+// Ends the line of a loop that met an answer which is neither a progress page nor the end.
+constexpr const char* kNotAProgressPage = "（后台的回答既不是进度页也不是完成页）";
 
 bool contains(const std::string& text, std::string_view piece) {
     return text.find(piece) != std::string::npos;
@@ -25,6 +27,13 @@ bool contains(const std::string& text, std::string_view piece) {
 bool listFinished(const std::string& answer) {
     return contains(answer, "完成所有栏目列表更新！") || contains(answer, "完成所有列表更新！");
 }
+
+// A page of the list action that made a category and goes on.
+bool listProgress(const std::string& answer) { return contains(answer, "成功创建栏目"); }
+
+// The RSS action: a page that wrote a file, and the end of all files.
+bool rssProgress(const std::string& answer) { return contains(answer, "成功更新"); }
+bool rssFinished(const std::string& answer) { return contains(answer, "完成所有文件更新！"); }
 
 // The number of the RSS file an answer of the RSS action names ("/data/rss/12.xml" gives 12).
 int rssFileNumber(const std::string& answer) {
@@ -43,107 +52,137 @@ std::string allListPageUrl(const config::SiteConfig& site, const std::string& ty
            "&pageno=" + std::to_string(page);
 }
 
-// Pages through the list action of all categories until its end text. Besides the configured
-// bound, a failed request (empty answer) or the abort flag ends it. `onPage` sees the page count
-// and each answer. Returns the number of pages requested.
-template <typename OnPage>
-int pageAllCategoryLists(AdminSession& session, const BackendContext& context, OnPage onPage) {
+// Logs `line` unless the request was cut off by the abort flag: a line tells what the back end
+// answered, never what an aborted request would have done.
+void logUnlessAborted(const BackendContext& context, int siteIndex, const std::string& line) {
+    if (!context.aborted()) context.logLine(siteIndex, line);
+}
+
+// Pages through the list action of `typeId` (0: all categories) until its end text. An answer that
+// is neither a progress page nor the end (a login page, an error page, a failed request), the
+// abort flag or `maxPages` end it as well. `onPage` sees the page count and each answer that
+// was a progress page or the end; `onStray` each other answer, unless the abort flag cut it off.
+// Returns the number of pages requested.
+template <typename OnPage, typename OnStray>
+int pageCategoryLists(AdminSession& session, const BackendContext& context, const std::string& typeId,
+                      int maxPages, OnPage onPage, OnStray onStray) {
     std::string answer;
     int pages = 0;
-    while (!listFinished(answer) && pages < context.limits.allCategoryListPages) {
-        answer = getPage(session, context, allListPageUrl(session.site, "0", pages));
+    while (!listFinished(answer) && pages < maxPages) {
+        answer = getPage(session, context, allListPageUrl(session.site, typeId, pages));
         ++pages;
         if (context.aborted()) break;
+        if (!listFinished(answer) && !listProgress(answer)) {
+            onStray(answer);
+            break;
+        }
         onPage(pages, answer);
-        if (answer.empty()) break;
     }
     return pages;
 }
 
-void refreshRssOfAllCategories(AdminSession& session, const BackendContext& context, int siteIndex,
+// False when the abort flag ended the work.
+bool refreshRssOfAllCategories(AdminSession& session, const BackendContext& context, int siteIndex,
                                bool perArticle) {
     std::string base = backEndBaseUrl(session.site);
     std::string answer = getPage(session, context, base + "/makehtml_rss_action.php?maxrecord=50");
+    if (context.aborted()) return false;
     int t = rssFileNumber(answer);
-    if (!context.options().rssAllCategories() || perArticle || t < 1) return;
-    for (int n = 0; !contains(answer, "完成所有文件更新！") && !context.aborted();) {
+    if (!context.options().rssAllCategories() || perArticle || t < 1) return true;
+    for (int n = 0; !rssFinished(answer);) {
         answer = getPage(session, context,
                          base + "/makehtml_rss_action.php?tid=" + std::to_string(t) +
                              "&maxrecord=50&isremote=0&serviterm=");
+        if (!rssProgress(answer) && !rssFinished(answer)) {
+            logUnlessAborted(context, siteIndex, "!刷新RSS页中断 " + std::to_string(t) + kNotAProgressPage);
+            break;
+        }
         context.logLine(siteIndex, "!已刷新RSS页 " + std::to_string(t));
         t = rssFileNumber(answer);
         ++n;
-        if (n > kRssLoopLimit || t < 1) break;
+        if (n > kRssLoopLimit || t < 1 || context.aborted()) break;
     }
+    return !context.aborted();
 }
 
-void refreshCategory(AdminSession& session, const BackendContext& context, int id, int siteIndex,
+// False when the abort flag ended the work.
+bool refreshCategory(AdminSession& session, const BackendContext& context, int id, int siteIndex,
                      bool perArticle) {
     const RunSettings& settings = context.options();
     std::string base = backEndBaseUrl(session.site);
     std::string idText = std::to_string(id);
     if (!(settings.htmlAllCategories() && !perArticle)) {
         std::string answer;
-        for (int attempt = 0; attempt < kListAttempts; ++attempt) {
+        bool refreshed = false;
+        for (int attempt = 0; attempt < kListAttempts && !refreshed; ++attempt) {
             answer = getPage(session, context,
                              base + "/makehtml_list_action.php?maxpagesize=50&upnext=1&typeid=" + idText,
                              siteAnswerDecoding(session.site));
-            context.logLine(siteIndex, "已刷新栏目页 " + idText);
-            if (text::containsAlternatives(answer, "完成所有栏目列表更新[fg]成功创建栏目", true)) break;
+            if (context.aborted()) return false;
+            refreshed = text::containsAlternatives(answer, "完成所有栏目列表更新[fg]成功创建栏目", true);
         }
-        if (settings.refreshChildCategories()) {
-            for (int page = 0; !listFinished(answer) && !context.aborted();) {
-                answer = getPage(session, context, allListPageUrl(session.site, idText, page));
-                ++page;
-                context.logLine(siteIndex, "!已刷新子级栏目页 " + createdCategory(answer));
-                if (answer.empty() || page >= kChildListPages) break;
-            }
+        context.logLine(siteIndex, (refreshed ? "已刷新栏目页 " : "刷新栏目页失败 ") + idText);
+        if (settings.refreshChildCategories() && !listFinished(answer)) {
+            pageCategoryLists(
+                session, context, idText, kChildListPages,
+                [&](int, const std::string& page) {
+                    context.logLine(siteIndex, "!已刷新子级栏目页 " + createdCategory(page));
+                },
+                [&](const std::string&) {
+                    context.logLine(siteIndex, "!刷新子级栏目页中断 " + idText + kNotAProgressPage);
+                });
+            if (context.aborted()) return false;
         }
     }
     if (!(settings.rssAllCategories() && !perArticle)) {
         std::string tid = std::to_string(static_cast<long long>(id) - 1);
-        for (int attempt = 0; attempt < kRssAttempts; ++attempt) {
+        bool refreshed = false;
+        for (int attempt = 0; attempt < kRssAttempts && !refreshed; ++attempt) {
             std::string answer =
                 getPage(session, context,
                         base + "/makehtml_rss_action.php?tid=" + tid + "&maxrecord=50&isremote=0&serviterm=");
-            context.logLine(siteIndex, "已刷新RSS页 " + idText);
-            if (contains(answer, "成功更新")) break;
+            if (context.aborted()) return false;
+            refreshed = rssProgress(answer);
         }
+        context.logLine(siteIndex, (refreshed ? "已刷新RSS页 " : "刷新RSS页失败 ") + idText);
     }
+    return true;
 }
 
 void runCustomRefreshItems(AdminSession& session, const BackendContext& context, int siteIndex) {
     const RunSettings& settings = context.options();
     std::string base = backEndBaseUrl(session.site);
-    if (settings.customRefresh(CustomRefresh::XmlMapModule)) {
-        getPage(session, context, base + "/map.php?dopost=save&x=sitemap");
-        context.logLine(siteIndex, "刷新KivraXML地图【模块】");
-    }
-    if (settings.customRefresh(CustomRefresh::XmlMap)) {
+    // Each item is one step; after an abort none is sent or logged.
+    auto item = [&](CustomRefresh which, const std::function<void()>& step) {
+        if (!context.aborted() && settings.customRefresh(which)) step();
+    };
+    auto getAndLog = [&](const std::string& page, const std::string& line) {
+        getPage(session, context, base + page);
+        logUnlessAborted(context, siteIndex, line);
+    };
+    item(CustomRefresh::XmlMapModule,
+         [&] { getAndLog("/map.php?dopost=save&x=sitemap", "刷新KivraXML地图【模块】"); });
+    item(CustomRefresh::XmlMap, [&] {
         regenerateMapPage(session, context, "/makehtml_xmlpage.php", "刷新KivraXML地图", siteIndex);
-    }
-    if (settings.customRefresh(CustomRefresh::TxtMap)) {
+    });
+    item(CustomRefresh::TxtMap, [&] {
         regenerateMapPage(session, context, "/makehtml_txtpage.php", "刷新KivraTXT地图", siteIndex);
-    }
-    if (settings.customRefresh(CustomRefresh::StaticTags)) {
-        getPage(session, context, base + "/makehtml_tag_action_index.php?typeid=0&all=0&maxpagesize=50");
-        context.logLine(siteIndex, "刷新Kivra静态TAG首页");
-    }
-    if (settings.customRefresh(CustomRefresh::SinglePages)) {
-        getPage(session, context, base + "/templets_one_edit.php?dopost=mkall");
-        context.logLine(siteIndex, "刷新Kivra单页文档");
-    }
-    if (settings.customRefresh(CustomRefresh::FreeLists)) {
+    });
+    item(CustomRefresh::StaticTags, [&] {
+        getAndLog("/makehtml_tag_action_index.php?typeid=0&all=0&maxpagesize=50", "刷新Kivra静态TAG首页");
+    });
+    item(CustomRefresh::SinglePages,
+         [&] { getAndLog("/templets_one_edit.php?dopost=mkall", "刷新Kivra单页文档"); });
+    item(CustomRefresh::FreeLists, [&] {
         followProgressPages(session, context, "makehtml_freelist_action.php?startid=&endid=&pagesize=100",
                             siteIndex, "刷新Kivra自由列表");
-    }
-    if (settings.customRefresh(CustomRefresh::SiteMapHtml)) {
-        getPage(session, context,
-                base +
-                    "/makehtml_sitemap.php?dopost=make&maps%5B%5D=sitemap.html&maps%5B%5D=sitemap.txt"
-                    "&maps%5B%5D=sitemap.xml&maps%5B%5D=google.xml&maps%5B%5D=rss.xml");
-        context.logLine(siteIndex, "刷新Belmo网站地图HTML");
-    }
+    });
+    item(CustomRefresh::SiteMapHtml, [&] {
+        getAndLog(
+            "/makehtml_sitemap.php?dopost=make&maps%5B%5D=sitemap.html&maps%5B%5D=sitemap.txt"
+            "&maps%5B%5D=sitemap.xml&maps%5B%5D=google.xml&maps%5B%5D=rss.xml",
+            "刷新Belmo网站地图HTML");
+    });
 }
 
 }  // namespace
@@ -152,15 +191,25 @@ void regenerateSite(AdminSession& session, const BackendContext& context, const 
                     int siteIndex, bool perArticle) {
     if (context.options().customRefresh(CustomRefresh::SystemCache)) {
         followProgressPages(session, context, "sys_cache_up.php?dopost=ok", siteIndex, "刷新Kivra系统缓存");
+        if (context.aborted()) return;
     }
-    refreshRssOfAllCategories(session, context, siteIndex, perArticle);
+    if (!refreshRssOfAllCategories(session, context, siteIndex, perArticle)) return;
     if (context.options().htmlAllCategories() && !perArticle) {
-        pageAllCategoryLists(session, context, [&](int, const std::string& answer) {
-            context.logLine(siteIndex, "!已刷新栏目页 " + createdCategory(answer));
-        });
+        pageCategoryLists(
+            session, context, "0", context.limits.allCategoryListPages,
+            [&](int, const std::string& answer) {
+                context.logLine(siteIndex, "!已刷新栏目页 " + createdCategory(answer));
+            },
+            [&](const std::string&) {
+                context.logLine(siteIndex, std::string("!刷新栏目页中断") + kNotAProgressPage);
+            });
+        if (context.aborted()) return;
     }
-    for (int id : categoryIds) refreshCategory(session, context, id, siteIndex, perArticle);
+    for (int id : categoryIds) {
+        if (!refreshCategory(session, context, id, siteIndex, perArticle)) return;
+    }
     refreshHomePage(session, context);
+    if (context.aborted()) return;
     context.logLine(siteIndex, "刷新主页(含rss、xml地图)");
     runCustomRefreshItems(session, context, siteIndex);
 }
@@ -214,6 +263,7 @@ int oneKeyUpdate(AdminSession& session, const BackendContext& context, int siteI
             answer = getPage(session, context, base + "/" + next);
         }
         ++pages;
+        if (context.aborted()) break;
         next = text::textBetween(answer, "location='", "'");
         message = oneKeyPageText(answer);
         context.logLine(siteIndex, message);
@@ -225,9 +275,12 @@ int oneKeyUpdate(AdminSession& session, const BackendContext& context, int siteI
 
 int refreshAllLists(AdminSession& session, const BackendContext& context,
                     const std::function<void(const std::string& title)>& progress) {
-    int pages = pageAllCategoryLists(session, context, [&](int page, const std::string&) {
-        if (progress) progress(session.site.domain + " 已刷新栏目 " + std::to_string(page) + " 个");
-    });
+    int pages = pageCategoryLists(
+        session, context, "0", context.limits.allCategoryListPages,
+        [&](int page, const std::string&) {
+            if (progress) progress(session.site.domain + " 已刷新栏目 " + std::to_string(page) + " 个");
+        },
+        [](const std::string&) {});
     refreshHomePage(session, context);
     if (progress) progress("批处理工具");
     return pages;
@@ -239,11 +292,11 @@ void regenerateMapPage(AdminSession& session, const BackendContext& context, con
     std::string form = getPage(session, context, base + pagePath);
     std::string t = elementAttribute(findElement(form, "input", "id", "templet"), "value");
     std::string p = elementAttribute(findElement(form, "input", "id", "position"), "value");
-    if (t.empty()) return;
+    if (t.empty() || context.aborted()) return;
     postPage(session, context, base + "/makehtml_homepage.php",
              "dopost=make&templet=" + gbkFormEncode(t) + "&position=" + gbkFormEncode(p) +
                  "&showmod=1&Submit=%B8%FC%D0%C2xml%B5%D8%CD%BC");
-    context.logLine(siteIndex, logText);
+    logUnlessAborted(context, siteIndex, logText);
 }
 
 }  // namespace oz::backend

@@ -11,7 +11,9 @@
 // Static page regeneration: the back end's page-generation actions, run the way an operator would
 // click through them. Options and custom-refresh check marks are read at each step, so a change
 // during a run applies to the next step. Every step is logged with the site index; failures show
-// only in the log.
+// only in the log. A "已刷新…" line is written only for an answer that carries the action's
+// success, progress or end text; a paging loop ends on any other answer. When the context's abort
+// flag is set, the work ends at once and nothing more is requested or logged.
 namespace oz::backend {
 
 // `regenerateSite`: after a site's run (perArticle false, the categories published into during the

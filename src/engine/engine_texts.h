@@ -14,6 +14,15 @@ inline constexpr std::string_view kForcedStop = "已强制全部停止更新";
 // The message of a finished run: kCompletionPrefix + total + kCompletionMiddle + duration.
 inline constexpr std::string_view kCompletionPrefix = "更新完成！总更新了 ";
 inline constexpr std::string_view kCompletionMiddle = " 篇文章，更新耗费 ";
+// Added to the message when submissions were cut off: kCompletionUnknown + count + kCompletionUnknownEnd.
+inline constexpr std::string_view kCompletionUnknown = "（另有 ";
+inline constexpr std::string_view kCompletionUnknownEnd = " 篇结果未知，请到网站后台确认）";
+// A stop: what the run still waits for. kStopWaiting + busy sites + kStopWaitingMiddle + the grace
+// + kStopWaitingEnd.
+inline constexpr std::string_view kStopWaiting = "正在停止更新：不再开始新的文章，等待 ";
+inline constexpr std::string_view kStopWaitingMiddle = " 个站点进行中的请求（每个请求最多再等 ";
+inline constexpr std::string_view kStopWaitingEnd = "），各站点刷新HTML后结束";
+inline constexpr std::string_view kAborted = "已立即中止所有进行中的请求";
 
 // One site.
 inline constexpr std::string_view kConfigIncomplete =
@@ -37,11 +46,21 @@ inline constexpr std::string_view kPublished = "已成功更新 ";
 inline constexpr std::string_view kPublishedCategory = " 篇文章[栏目:";
 inline constexpr std::string_view kRegenerating = "正在刷新栏目和主页HTML...";
 inline constexpr std::string_view kPublishFailed = "更新失败：";
+// A submission cut off before the back end answered; the article file stays.
+inline constexpr std::string_view kOutcomeUnknown = "结果未知（请求已中止）：";
+// What a busy site waits for when the run is stopped.
+inline constexpr std::string_view kWaitingForLogin = "正在停止：等待登录请求的回答";
+inline constexpr std::string_view kWaitingForSubmission = "正在停止：等待文章提交的回答";
+inline constexpr std::string_view kWaitingForRegeneration = "正在停止：等待刷新HTML结束";
+// The grace after a stop ran out while the site's request was still going (+ the grace).
+inline constexpr std::string_view kGraceOver = "停止后的等待已满 ";
+inline constexpr std::string_view kGraceOverEnd = "，中止本站点进行中的请求";
 inline constexpr std::string_view kSiteStopped = "已停止更新，本次成功更新 ";
 inline constexpr std::string_view kArticlesUnit = " 篇";
 // A site whose requests were cut off after a stop (its server did not answer in time): the
 // end-of-site regeneration would only hang as well.
 inline constexpr std::string_view kRegenerationSkipped = "站点请求已中止，跳过刷新HTML";
+inline constexpr std::string_view kRegenerationCut = "站点请求已中止，刷新HTML未完成";
 // A site ended by an error the worker did not expect; the other sites go on.
 inline constexpr std::string_view kUnexpectedError = "站点处理出现意外错误，停止更新本站点：";
 

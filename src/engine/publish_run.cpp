@@ -42,6 +42,11 @@ std::string completionMessage(const RunTotals& totals) {
     text += std::to_string(totals.totalUpdated);
     text += texts::kCompletionMiddle;
     text += totals.durationText;
+    if (totals.unknownOutcome > 0) {
+        text += texts::kCompletionUnknown;
+        text += std::to_string(totals.unknownOutcome);
+        text += texts::kCompletionUnknownEnd;
+    }
     return text;
 }
 
@@ -84,6 +89,7 @@ bool PublishRun::startRun(const config::SiteList& sites, content::ListingMethod 
             m_shared.activeSites = 0;
             m_shared.totalUpdated = 0;
             m_anyStop = false;
+            m_abortRequested = false;
             m_runStopAt = 0;
             m_finished = false;
             m_state = RunState::Running;
@@ -122,9 +128,13 @@ void PublishRun::requestStop() {
 
 void PublishRun::abortNow() {
     requestStop();
-    std::lock_guard lock(m_mutex);
-    if (m_finished) return;
-    for (auto& worker : m_workers) worker->abortTransfers();
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_finished) return;
+        m_abortRequested = true;
+        for (auto& worker : m_workers) worker->abortTransfers();
+    }
+    notifyWatchdog();
 }
 
 bool PublishRun::stopSelectedSite(int siteIndex) {
@@ -233,7 +243,9 @@ void PublishRun::runThread(bool scheduled) {
 
     RunTotals totals;
     for (const auto& worker : m_workers) {
-        if (worker->site().enabled) totals.summary.push_back(worker->result());
+        if (!worker->site().enabled) continue;
+        totals.summary.push_back(worker->result());
+        totals.unknownOutcome += totals.summary.back().unknown;
     }
     totals.totalUpdated = m_shared.totalUpdated.load();
     totals.durationMs = m_clock.tickMs() - startTick;
@@ -343,6 +355,8 @@ void PublishRun::cycleDriver() {
 void PublishRun::watchdog() {
     const std::int64_t graceNs =
         std::chrono::duration_cast<std::chrono::nanoseconds>(m_setup.stopGrace).count();
+    bool stopTold = false;
+    bool abortTold = false;
     std::unique_lock lock(m_watchMutex);
     while (!m_watchEnd) {
         if (!m_anyStop.load()) {
@@ -350,8 +364,15 @@ void PublishRun::watchdog() {
             continue;
         }
         lock.unlock();
-        const std::int64_t now = steadyNowNs();
         const std::int64_t runStopAt = m_runStopAt.load();
+        if (m_abortRequested.load()) {
+            if (!abortTold) logRun(texts::kAborted);
+            abortTold = stopTold = true;
+        } else if (runStopAt != 0 && !stopTold) {
+            stopTold = true;
+            tellWhatTheStopWaitsFor();
+        }
+        const std::int64_t now = steadyNowNs();
         for (auto& worker : m_workers) {
             // A site that is busy (not between two steps of a cycle round) after a stop gets the
             // grace from the stop or from its latest sign of life, whichever came later.
@@ -365,11 +386,39 @@ void PublishRun::watchdog() {
             const std::int64_t siteStopAt = worker->stopRequestedAt();
             if (siteStopAt != 0 && (stopAt == 0 || siteStopAt < stopAt)) stopAt = siteStopAt;
             if (stopAt == 0) continue;
-            if (now - std::max(stopAt, worker->lastActivityAt()) >= graceNs) worker->abortTransfers();
+            if (now - std::max(stopAt, worker->lastActivityAt()) >= graceNs) {
+                worker->abortTransfers();
+                logRun(std::string(texts::kGraceOver) + formatDuration(m_setup.stopGrace.count()) +
+                           std::string(texts::kGraceOverEnd),
+                       worker->siteIndex());
+            }
         }
         lock.lock();
         m_watchCv.wait_for(lock, kWatchdogPoll, [this] { return m_watchEnd; });
     }
+}
+
+void PublishRun::tellWhatTheStopWaitsFor() {
+    std::vector<std::pair<int, std::string_view>> waiting;
+    for (auto& worker : m_workers) {
+        switch (worker->phase()) {
+            case SitePhase::Preparing:
+                waiting.emplace_back(worker->siteIndex(), texts::kWaitingForLogin);
+                break;
+            case SitePhase::Publishing:
+                waiting.emplace_back(worker->siteIndex(), texts::kWaitingForSubmission);
+                break;
+            case SitePhase::Finishing:
+                waiting.emplace_back(worker->siteIndex(), texts::kWaitingForRegeneration);
+                break;
+            default:
+                break;
+        }
+    }
+    logRun(std::string(texts::kStopWaiting) + std::to_string(waiting.size()) +
+           std::string(texts::kStopWaitingMiddle) + formatDuration(m_setup.stopGrace.count()) +
+           std::string(texts::kStopWaitingEnd));
+    for (const auto& [siteIndex, text] : waiting) logRun(text, siteIndex);
 }
 
 void PublishRun::stopWatchdog() {

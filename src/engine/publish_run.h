@@ -31,12 +31,14 @@ struct PublishRunSetup {
     const backend::RunSettings* settings = nullptr;  // the options, read at the moment of use
     const text::Clock* clock = nullptr;              // nullptr: the system clock
     RunObserver* observer = nullptr;                 // may be null; called on the run's threads
-    // After a stop, a site that shows no sign of life (a request sent, a log line, a step begun)
-    // for this long while it is busy is taken as hanging on its server: its transfers are cut
-    // off and its end-of-site regeneration ends. So a stop ends the run within about a second
-    // even when requests hang, while a request that answers in time finishes (an article the
-    // back end stored is still counted) and a responsive site still regenerates its pages.
-    std::chrono::milliseconds stopGrace{500};
+    // The grace of a stop. A request already on the wire when the stop came keeps its own time-out
+    // but gets at most this long from the stop; each later request of the stopping site (its
+    // end-of-site regeneration) at most this long from its start, or from the latest log line.
+    // When a site's grace runs out its transfers are cut off (within about 50 ms) and its work
+    // ends; a submission cut off that way has an unknown outcome. So a stop waits for an article
+    // the back end is still storing, a responsive site still regenerates its pages, and a hanging
+    // server costs one grace.
+    std::chrono::milliseconds stopGrace{10000};
 };
 
 // "更新完成！总更新了 N 篇文章，更新耗费 …": the message of a finished run.
@@ -60,12 +62,14 @@ class PublishRun {
     // is called from the run's own observer callback at the very end of a run).
     bool startRun(const config::SiteList& sites, content::ListingMethod listing, bool scheduled);
 
-    // Asks the run to stop: no further site is launched, every site finishes at its next step
-    // (pauses end at once, the end-of-site regeneration still runs), the summary is written.
-    // A second call while Stopping keeps the request as it is.
+    // The graceful stop: no further site is launched and no new article starts; every site
+    // finishes at its next step (pauses end at once, the end-of-site regeneration still runs,
+    // every request within the stop's grace), the summary is written. A log line tells what the
+    // run waits for. A second call while Stopping keeps the request as it is.
     void requestStop();
-    // Stops at once: as requestStop, and every transfer of every site is cut off, the
-    // end-of-site regenerations included. The summary is still written.
+    // Stops at once: as requestStop, and every transfer of every site is cut off within about
+    // 50 ms, the end-of-site regenerations included. Submissions cut off have an unknown outcome.
+    // The summary is still written.
     void abortNow();
     // "停止更新选定站点": the site (1-based list position) finishes at its next article step.
     // False when no run is going or the site is not enabled or already finished.
@@ -102,6 +106,7 @@ class PublishRun {
     void stopWatchdog();
     void setState(RunState state);
     void notifyWatchdog();
+    void tellWhatTheStopWaitsFor();
     void logRun(std::string_view text, int siteIndex = 0);
     // Calls the observer, if any; what it throws stays with it.
     template <typename Call>
@@ -137,9 +142,10 @@ class PublishRun {
     std::thread m_watchThread;
     std::mutex m_watchMutex;
     std::condition_variable m_watchCv;
-    bool m_watchEnd = false;                   // guarded by m_watchMutex
-    std::atomic<bool> m_anyStop{false};        // a run stop or a site stop was requested
-    std::atomic<std::int64_t> m_runStopAt{0};  // steady-clock nanoseconds of the run's stop
+    bool m_watchEnd = false;                    // guarded by m_watchMutex
+    std::atomic<bool> m_anyStop{false};         // a run stop or a site stop was requested
+    std::atomic<bool> m_abortRequested{false};  // abortNow during this run
+    std::atomic<std::int64_t> m_runStopAt{0};   // steady-clock nanoseconds of the run's stop
 };
 
 }  // namespace oz::engine

@@ -86,10 +86,23 @@ std::string RunLog::writeSummary(const std::vector<SiteResult>& rows, int totalU
                                  std::int64_t startTick) {
     logLine("站群更新结束，当前时间点是：" + formatDateTime(DateTimeKind::DateAndTime, m_clock.now()), 0);
     logLine("下面是本次更新的站点情况一览表", 0);
+    int unknown = 0;
     for (const SiteResult& row : rows) {
         logLine("实际更新 " + std::to_string(row.actual) + " 篇（设置更新 " + std::to_string(row.planned) +
                     " 篇，读取文章数 " + std::to_string(row.read) + " 篇）",
                 row.siteIndex);
+        // Not failed and not published as far as anyone knows: the operator checks the site.
+        if (row.unknown > 0) {
+            logLine(
+                "结果未知 " + std::to_string(row.unknown) + " 篇（请求已中止，重新更新前请先到网站后台确认）",
+                row.siteIndex);
+            unknown += row.unknown;
+        }
+    }
+    if (unknown > 0) {
+        logLine("另有 " + std::to_string(unknown) +
+                    " 篇文章结果未知（请求已中止）：文章文件已保留，更新失败记录中已注明",
+                0);
     }
     std::string duration = formatDuration(m_clock.tickMs() - startTick);
     logLine("总更新了 " + std::to_string(totalUpdated) + " 篇文章，更新耗费 " + duration, 0);

@@ -41,9 +41,10 @@ class RunLog {
     // separator line.
     void logLine(std::string_view text, int siteIndex);
 
-    // The end-of-run block: end time, one line per summary row (at the row's site), the total with
-    // the duration since `startTick` (a tick of the log's clock). Closes the file and returns the
-    // duration text.
+    // The end-of-run block: end time, one line per summary row (at the row's site) followed by the
+    // count of submissions with an unknown outcome where there are any, their total, and the total
+    // published with the duration since `startTick` (a tick of the log's clock). Closes the file and returns
+    // the duration text.
     std::string writeSummary(const std::vector<SiteResult>& rows, int totalUpdated, std::int64_t startTick);
 
     void close();

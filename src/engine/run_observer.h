@@ -26,6 +26,7 @@ struct LogEntry {
 // What a finished run reports.
 struct RunTotals {
     int totalUpdated = 0;
+    int unknownOutcome = 0;  // articles whose submission was cut off: maybe published, not counted
     std::int64_t durationMs = 0;
     std::string durationText;         // formatDuration(durationMs)
     std::vector<SiteResult> summary;  // one row per enabled site, in list order

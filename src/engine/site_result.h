@@ -8,11 +8,14 @@ struct SiteResult {
     int actual = 0;     // articles published
     int planned = 0;    // the count the site was set to publish
     int read = 0;       // article files found
+    int unknown = 0;    // submissions cut off before the back end answered: maybe published
 
     // The row of a site from its run state: `limit` is the global count when that option is on,
     // else the site's own 更新数量; a limit of 0 or less means "all files read".
-    static SiteResult fromRun(int siteIndex, int updatedCount, int limit, int articleCount) {
-        return SiteResult{siteIndex, updatedCount, limit > 0 ? limit : articleCount, articleCount};
+    static SiteResult fromRun(int siteIndex, int updatedCount, int limit, int articleCount,
+                              int unknownCount = 0) {
+        return SiteResult{siteIndex, updatedCount, limit > 0 ? limit : articleCount, articleCount,
+                          unknownCount};
     }
 
     bool operator==(const SiteResult&) const = default;

@@ -18,6 +18,7 @@ struct SiteRunState {
     std::atomic<bool> stopRequested{false};  // "停止更新选定站点"
     int failStreak = 0;                      // consecutive failed submissions
     int updatedCount = 0;                    // articles published in this run
+    int unknownCount = 0;                    // submissions cut off before an answer (maybe published)
     content::ArticleList articles;           // the listed files, how many were taken, the picker
     int articleCount = 0;                    // files listed (kept after the list is released)
     bool listed = false;                     // the list and pools were read (a re-login keeps them)

@@ -138,7 +138,8 @@ void SiteWorker::abortTransfers() {
 }
 
 SiteResult SiteWorker::result() const {
-    return SiteResult::fromRun(m_index, m_state.updatedCount, m_run.limitFor(m_site), m_state.articleCount);
+    return SiteResult::fromRun(m_index, m_state.updatedCount, m_run.limitFor(m_site), m_state.articleCount,
+                               m_state.unknownCount);
 }
 
 bool SiteWorker::prepareSite(int attempt) {
@@ -225,7 +226,7 @@ bool SiteWorker::publishNext(bool cycleMode) {
         return true;
     }
     enterPhase(SitePhase::Publishing);
-    if (stopping()) {
+    if (stopping() || transfersAborted()) {
         finishSite(false);
         return true;
     }
@@ -248,7 +249,8 @@ bool SiteWorker::publishNext(bool cycleMode) {
     }
     m_state.current = std::move(*draft);
 
-    if (publishArticle()) {
+    const backend::SubmitResult result = publishArticle();
+    if (result.success) {
         afterSuccess();
         if (m_site.deleteAfterPublish) {
             std::error_code ignored;
@@ -256,6 +258,10 @@ bool SiteWorker::publishNext(bool cycleMode) {
         }
         const int limit = m_run.limitFor(m_site);
         if (limit > 0 && m_state.updatedCount >= limit) finishSite(false);
+    } else if (result.outcomeUnknown) {
+        // Maybe stored, maybe not: the file stays, the record says so, nothing counts it as failed.
+        ++m_state.unknownCount;
+        log(joined(texts::kOutcomeUnknown, m_state.current.title));
     } else {
         log(joined(texts::kPublishFailed, m_state.current.title));
         if (++m_state.failStreak >= kReloginAfterFailures) {
@@ -269,7 +275,7 @@ bool SiteWorker::publishNext(bool cycleMode) {
     return true;
 }
 
-bool SiteWorker::publishArticle() {
+backend::SubmitResult SiteWorker::publishArticle() {
     backend::AdminSession session{m_site, *m_requester};
     for (int submission = 1;; ++submission) {
         // Every submission starts from the composed article: the insertions applied by a failed
@@ -277,11 +283,12 @@ bool SiteWorker::publishArticle() {
         content::ArticleDraft sent = m_state.current;
         backend::SubmitResult result =
             backend::submitArticle(session, m_context, sent, m_state.pools, m_index);
-        const bool last = result.success || submission >= kMaxSubmissions || stopping() || isDone() ||
-                          transfersAborted() || !m_run.settings.retryOnFailure();
+        // A submission whose outcome is unknown is never sent again: it may have been stored.
+        const bool last = result.success || result.outcomeUnknown || submission >= kMaxSubmissions ||
+                          stopping() || isDone() || transfersAborted() || !m_run.settings.retryOnFailure();
         if (last) {
             m_state.current = std::move(sent);
-            return result.success;
+            return result;
         }
         text::interruptibleWait(kRetryWait, m_wake, m_run.clock);
     }
@@ -298,6 +305,7 @@ void SiteWorker::afterSuccess() {
         log(texts::kRegenerating);
         backend::AdminSession session{m_site, *m_requester};
         backend::regenerateSite(session, m_context, {category}, m_index, true);
+        if (transfersAborted()) log(texts::kRegenerationCut);
     }
     auto& refresh = m_state.refreshCategories;
     if (category > 0 && std::find(refresh.begin(), refresh.end(), category) == refresh.end()) {
@@ -354,7 +362,8 @@ void SiteWorker::regenerateAtEnd() {
         log(texts::kRegenerating);
         backend::regenerateSite(session, m_context, m_state.refreshCategories, m_index, false);
     }
-    if (oneKey) backend::oneKeyUpdate(session, m_context, m_index);
+    if (oneKey && !transfersAborted()) backend::oneKeyUpdate(session, m_context, m_index);
+    if (transfersAborted()) log(texts::kRegenerationCut);
 }
 
 void SiteWorker::releaseList() {

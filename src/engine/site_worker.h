@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "backend/article_submission.h"
 #include "backend/backend_context.h"
 #include "config/site_config.h"
 #include "engine/run_shared.h"
@@ -78,7 +79,8 @@ class SiteWorker {
     // Ends a pause or retry wait at once (the run's stop was requested).
     void wake();
     // Cuts off the site's transfers: the running request ends within about 50 ms and later ones
-    // fail at once; the end-of-site regeneration is skipped.
+    // fail at once; the end-of-site regeneration is skipped or ends where it is. A submission cut
+    // off this way has an unknown outcome.
     void abortTransfers();
     bool transfersAborted() const { return m_abort.load(); }
     // Steady-clock nanoseconds of the site's own stop request; 0 when none.
@@ -103,8 +105,8 @@ class SiteWorker {
     void log(std::string_view text);
     void touch();
     void enterPhase(SitePhase phase);
-    bool stopping() const;  // the run's stop or the site's own
-    bool publishArticle();  // submits m_state.current (with the retries); true on success
+    bool stopping() const;                   // the run's stop or the site's own
+    backend::SubmitResult publishArticle();  // submits m_state.current (with the retries)
     void afterSuccess();
     void pause();
     void regenerateAtEnd();

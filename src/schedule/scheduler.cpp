@@ -69,10 +69,11 @@ std::optional<ScheduledStart> Scheduler::tick(const text::DateTime& now, bool ru
 
 void runScheduleLoop(Scheduler& scheduler, const text::Clock& clock, const std::atomic<bool>& stop,
                      const std::function<void(const ScheduledStart&)>& startRun,
-                     const std::function<bool()>& isRunActive) {
+                     const std::function<bool()>& isRunActive, const std::function<void()>& beforeTick) {
     constexpr std::int64_t kPeriodMs = 1000;
     std::int64_t nextTick = clock.tickMs();
     while (!stop.load() && scheduler.state() != SchedulerState::Stopped) {
+        if (beforeTick) beforeTick();
         const bool runActive = isRunActive ? isRunActive() : false;
         if (auto start = scheduler.tick(clock.now(), runActive)) startRun(*start);
         if (scheduler.state() == SchedulerState::Stopped) break;

@@ -66,9 +66,12 @@ class Scheduler {
 
 // Drives `scheduler` from `clock` once a second until `stop` is set or the scheduler has stopped.
 // A start calls `startRun`, which runs the whole run before returning, as the window's tick does;
-// a caller whose runs go on elsewhere passes `isRunActive`. The scheduler must have been started.
+// a caller whose runs go on elsewhere passes `isRunActive`. `beforeTick` (may be empty) runs
+// before every tick, so the caller can give the scheduler the rows as they are now. The scheduler
+// must have been started.
 void runScheduleLoop(Scheduler& scheduler, const text::Clock& clock, const std::atomic<bool>& stop,
                      const std::function<void(const ScheduledStart&)>& startRun,
-                     const std::function<bool()>& isRunActive = {});
+                     const std::function<bool()>& isRunActive = {},
+                     const std::function<void()>& beforeTick = {});
 
 }  // namespace oz::schedule

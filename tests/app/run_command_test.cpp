@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <csignal>
+#include <streambuf>
 #include <thread>
 
 #include "headless_fixture.h"
@@ -115,6 +118,82 @@ TEST_F(RunCommandTest, ASecondStopRequestEndsAHangingRunAtOnce) {
     // Well before the half second a plain stop grants a hanging request.
     EXPECT_LT(ended - secondRequest, 350ms);
     EXPECT_NE(out.str().find("总更新了 1 篇文章"), std::string::npos);
+}
+
+// Lines reach the observer in any order once they left the log's lock; they are printed in the
+// file's order.
+TEST(PrintingObserverTest, PrintsLinesInTheOrderOfTheFile) {
+    std::ostringstream out;
+    HeadlessHooks hooks;
+    PrintingObserver printer(out, hooks);
+    printer.logOpened({});
+    auto entry = [](std::uint64_t sequence, const std::string& text) {
+        engine::LogEntry e;
+        e.sequence = sequence;
+        e.time = "09:03:02";
+        e.siteLabel = "全局";
+        e.text = text;
+        return e;
+    };
+    printer.logLine(entry(1, "second"));
+    printer.logLine(entry(2, "third"));
+    printer.logLine(entry(0, "first"));
+    printer.logLine(entry(3, "fourth"));
+    EXPECT_EQ(
+        out.str(),
+        "09:03:02\t全局\tfirst\n09:03:02\t全局\tsecond\n09:03:02\t全局\tthird\n09:03:02\t全局\tfourth\n");
+}
+
+// Writes straight to a file descriptor, as standard output does.
+class DescriptorBuffer final : public std::streambuf {
+   public:
+    explicit DescriptorBuffer(int fd) : m_fd(fd) {}
+
+   protected:
+    std::streamsize xsputn(const char* data, std::streamsize n) override {
+        return ::write(m_fd, data, static_cast<std::size_t>(n)) == n ? n : 0;
+    }
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+        const char byte = traits_type::to_char_type(c);
+        return ::write(m_fd, &byte, 1) == 1 ? c : traits_type::eof();
+    }
+
+   private:
+    int m_fd;
+};
+
+// `run | head -0`: the reader is gone before the first line; the run still writes its whole log.
+TEST_F(RunCommandTest, AClosedStandardOutputDoesNotEndTheRun) {
+    writeSettings({addSite("s1", 2)}, {});
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);
+    DescriptorBuffer buffer(fds[1]);
+    std::ostream closed(&buffer);
+    CommandContext context{{}, dataDir, closed, err};
+    EXPECT_EQ(runCommandWith(context, hooks), 0);
+    ::close(fds[1]);
+    EXPECT_EQ(server.articleCount("s1"), 2u);
+    const auto file = logFileLines();
+    ASSERT_FALSE(file.empty());
+    EXPECT_NE(file.back().find("总更新了 2 篇文章"), std::string::npos);
+}
+
+// A closed terminal (SIGHUP) stops the run as Ctrl+C does, instead of killing the process.
+TEST_F(RunCommandTest, SigHupStopsTheRunProperly) {
+    hooks.interrupts = nullptr;  // the process's own signals
+    hooks.clock = &text::systemClock();
+    config::SiteConfig site = addSite("s1", 5);
+    site.intervalMin = site.intervalMax = 20;
+    writeSettings({site}, {});
+    hooks.onLogLine = [](const engine::LogEntry& entry) {
+        if (entry.text.rfind("已成功更新 1 篇", 0) == 0) std::raise(SIGHUP);
+    };
+    ASSERT_EQ(run(), 0);
+    EXPECT_NE(out.str().find("已强制全部停止更新"), std::string::npos);
+    EXPECT_EQ(server.articleCount("s1"), 1u);
+    EXPECT_NE(logFileLines().back().find("总更新了 1 篇文章"), std::string::npos);
 }
 
 class PowerOffTest : public RunCommandTest, public ::testing::WithParamInterface<bool> {};

@@ -107,11 +107,14 @@ TEST_F(RegenerationTest, RssOfCategorySevenAsksForTidSix) {
     EXPECT_NE(
         std::find(lines.begin(), lines.end(), std::string(kRss) + "tid=6&maxrecord=50&isremote=0&serviterm="),
         lines.end());
+    // The stand-in has no category after 6, so the honest line is the failure one.
     auto texts = logTexts();
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "已刷新RSS页 7"), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "刷新RSS页失败 7"), texts.end());
 }
 
-TEST_F(RegenerationTest, AnswersWithoutSuccessTextAreTriedThreeTimesAndLoopsStayBounded) {
+// A login page, an error page or any other answer without the action's texts: the attempts are
+// made, the paging loops end at the first such answer, and no line claims a refresh.
+TEST_F(RegenerationTest, AnswersWithoutSuccessTextAreTriedThreeTimesAndLoopsEndAtOnce) {
     oz::testing::StandinFaults faults;
     faults.omitSuccessText = true;
     server.setFaults("s1", faults);
@@ -123,15 +126,20 @@ TEST_F(RegenerationTest, AnswersWithoutSuccessTextAreTriedThreeTimesAndLoopsStay
                              [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
     };
     EXPECT_EQ(count(std::string(kList) + "maxpagesize=50&upnext=1&typeid=2"), 3);
-    EXPECT_EQ(count(std::string(kList) + "gotype=&uppage=0&maxpagesize=50&typeid=2&pageno="), 30);
+    EXPECT_EQ(count(std::string(kList) + "gotype=&uppage=0&maxpagesize=50&typeid=2&pageno="), 1);
     EXPECT_EQ(count(std::string(kRss) + "tid=1&"), 3);
+    auto texts = logTexts();
+    ASSERT_GE(texts.size(), 3u);
+    EXPECT_EQ(texts[0], "刷新栏目页失败 2");
+    EXPECT_EQ(texts[1].rfind("!刷新子级栏目页中断 2", 0), 0u);
+    EXPECT_EQ(texts[2], "刷新RSS页失败 2");
+    for (const auto& text : texts) EXPECT_EQ(text.find("已刷新"), std::string::npos) << text;
 
     server.clearRequests();
-    context.limits.allCategoryListPages = 5;
     setOptions(true, false, false);
     regenerate({}, false);
     lines = requestLines("s1");
-    EXPECT_EQ(count(std::string(kList) + "gotype=&uppage=0&maxpagesize=50&typeid=0&pageno="), 5);
+    EXPECT_EQ(count(std::string(kList) + "gotype=&uppage=0&maxpagesize=50&typeid=0&pageno="), 1);
 }
 
 TEST_F(RegenerationTest, EmptyCategoryListStillRefreshesRssHomeAndCustomItems) {
@@ -245,6 +253,61 @@ TEST_F(RegenerationTest, ProgressPagesResolveEveryKindOfAddress) {
               (std::vector<std::string>{"GET /s1/dede/task_do.php?a=1", "GET /s1/dede/task_do.php?a=2",
                                         "GET /s1/dede/task_do.php?a=3"}));
 }
+
+// An abort right after the first answered page of a loop: nothing more is requested or logged,
+// and every "已刷新" line of the loop stands for a request the stand-in answered.
+struct AbortCase {
+    const char* name;
+    bool htmlAll, rssAll, children, oneKey;
+    const char* firstLine;  // the loop's line after which the abort comes
+    const char* request;    // the loop's requests
+};
+
+class AbortDuringLoopTest : public RegenerationTest, public ::testing::WithParamInterface<AbortCase> {};
+
+TEST_P(AbortDuringLoopTest, NothingIsRequestedOrLoggedAfterTheAbort) {
+    const AbortCase& c = GetParam();
+    setOptions(c.htmlAll, c.rssAll, c.children);
+    config::RunOptions options = settings.options();
+    options.oneClickUpdate = c.oneKey;
+    settings.update(options);
+    context.abort = &requestStop;  // as the engine does: one flag for the loops and the transfers
+    const std::string first = c.firstLine;
+    context.log = [&](int, const std::string& text) {
+        std::lock_guard lock(logMutex);
+        logLines.emplace_back(2, text);
+        if (text.rfind(first, 0) == 0) requestStop = true;
+    };
+    AdminSession s = session();
+    if (c.oneKey) {
+        oneKeyUpdate(s, context, 2);
+    } else {
+        regenerateSite(s, context, {1, 2}, 2, false);
+    }
+    auto texts = logTexts();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts.back().rfind(first, 0), 0u) << texts.back();
+    auto lines = requestLines("s1");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().rfind(c.request, 0), 0u) << lines.back();
+    const auto loopLines = std::count_if(texts.begin(), texts.end(),
+                                         [&](const std::string& t) { return t.rfind(first, 0) == 0; });
+    EXPECT_EQ(loopLines, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Loops, AbortDuringLoopTest,
+    ::testing::Values(
+        AbortCase{"rssAll", false, true, false, false, "!已刷新RSS页",
+                  "GET /s1/dede/makehtml_rss_action.php?tid="},
+        AbortCase{"listAll", true, false, false, false, "!已刷新栏目页",
+                  "GET /s1/dede/makehtml_list_action.php?gotype=&uppage=0&maxpagesize=50&typeid=0"},
+        AbortCase{"category", false, false, false, false, "已刷新栏目页 1",
+                  "GET /s1/dede/makehtml_list_action.php?maxpagesize=50&upnext=1&typeid=1"},
+        AbortCase{"children", false, false, true, false, "!已刷新子级栏目页",
+                  "GET /s1/dede/makehtml_list_action.php?gotype=&uppage=0&maxpagesize=50&typeid=1"},
+        AbortCase{"oneKey", false, false, false, true, "完成数据优化", "POST /s1/dede/makehtml_all.php"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OneKeyPageTextTest, CapturedPages) {
     auto read = [](const char* name) {

@@ -302,6 +302,76 @@ TEST_F(PublishRunTest, StopDuringAPauseEndsThePauseAndStillRegenerates) {
     EXPECT_EQ(observer.countStartingWith("已强制全部停止更新"), 1);
 }
 
+// The second submission takes 1.5 s on the server, which stores it. A stop (graceful) or an abort
+// comes while it is on the wire.
+class StopDuringSubmissionTest : public EngineFixture, public ::testing::WithParamInterface<bool> {
+   protected:
+    void stopDuringSecondSubmission(config::SiteConfig& site, bool abort) {
+        site.refreshHtmlMode = 1;
+        site.deleteAfterPublish = true;
+        setOptions([](config::RunOptions& o) { o.retryOnFailure = true; });
+        observer.setHook([this](const LogEntry& e) {
+            if (e.text.rfind("已成功更新 1 篇", 0) == 0) {
+                StandinFaults faults;
+                faults.delayMs = 1500;
+                server.setFaults("s1", faults);
+            }
+        });
+        PublishRun& run = makeRun(PublishRunSetup{}.stopGrace);  // the grace a run has by default
+        start({site});
+        while (articlePosts("s1") < 2) std::this_thread::sleep_for(5ms);
+        server.setFaults("s1", {});  // later requests answer at once
+        stoppedAt = std::chrono::steady_clock::now();
+        abort ? run.abortNow() : run.requestStop();
+        ASSERT_TRUE(run.waitFor(20s));
+        endedAt = std::chrono::steady_clock::now();
+    }
+    std::chrono::steady_clock::time_point stoppedAt, endedAt;
+};
+
+TEST_P(StopDuringSubmissionTest, AStopWaitsForTheAnswerAnAbortLeavesTheOutcomeUnknown) {
+    const bool abort = GetParam();
+    config::SiteConfig site = addSite("s1", 4);
+    stopDuringSecondSubmission(site, abort);
+    const RunTotals totals = *m_run->lastTotals();
+    EXPECT_EQ(articlePosts("s1"), 2);  // never sent twice
+    EXPECT_EQ(observer.countStartingWith("更新失败："), 0);
+    const auto files = std::distance(fs::directory_iterator(site.articleDir), fs::directory_iterator());
+    const std::string file = text::gbkToUtf8(readBytes(observer.logFile()));
+    if (!abort) {
+        // Counted, recorded and regenerated as any other article.
+        EXPECT_EQ(totals.totalUpdated, 2);
+        EXPECT_EQ(addressLines(site).size(), 2u);
+        EXPECT_EQ(files, 2);
+        EXPECT_EQ(observer.countStartingWith("正在停止更新：不再开始新的文章，等待 1 个站点"), 1);
+        EXPECT_EQ(observer.countStartingWith("正在停止：等待文章提交的回答", 1), 1);
+        EXPECT_GT(requestsTo("s1", "makehtml_homepage.php"), 0);
+        EXPECT_EQ(totals.unknownOutcome, 0);
+        return;
+    }
+    EXPECT_LT(endedAt - stoppedAt, 1s);
+    EXPECT_EQ(totals.totalUpdated, 1);
+    EXPECT_EQ(totals.unknownOutcome, 1);
+    EXPECT_EQ(totals.summary[0].unknown, 1);
+    EXPECT_EQ(files, 3);  // the cut-off article's file stays
+    ASSERT_EQ(observer.countStartingWith("结果未知（请求已中止）：", 1), 1);
+    EXPECT_NE(file.find("结果未知 1 篇（请求已中止"), std::string::npos);
+    EXPECT_NE(file.find("另有 1 篇文章结果未知"), std::string::npos);
+    EXPECT_EQ(observer.countStartingWith("已立即中止所有进行中的请求"), 1);
+    // Its failure record says the outcome is unknown.
+    std::string title;
+    for (const auto& text : observer.textsOf(1)) {
+        if (text.rfind("结果未知（请求已中止）：", 0) == 0)
+            title = text.substr(std::string("结果未知（请求已中止）：").size());
+    }
+    const std::string record = readBytes(backend::failureRecordPath(data.path(), title));
+    EXPECT_EQ(record.rfind("<!-- 结果未知（请求已中止） -->", 0), 0u) << record;
+    EXPECT_NE(completionMessage(totals).find("另有 1 篇结果未知"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(StopOrAbort, StopDuringSubmissionTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Abort" : "Stop"; });
+
 TEST_F(PublishRunTest, StoppingOneSiteLetsTheOthersFinish) {
     std::vector<config::SiteConfig> sites{addSite("s1", 30), addSite("s2", 3)};
     sites[0].intervalMin = sites[0].intervalMax = 0.05f;
