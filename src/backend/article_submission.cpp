@@ -58,11 +58,13 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
     content::applyInsertions(draft, site, pools);
     std::string body = formBody(buildArticleForm(draft, site, context), isUtf8Site(site));
     double timeout = site.downloadRemoteImages ? 1000 : 120;
-    std::string answer = postPage(session, context, backEndBaseUrl(site) + "/article_add.php", body,
-                                  siteAnswerDecoding(site), timeout);
+    const http::PageAnswer posted = requestPage(session, context, backEndBaseUrl(site) + "/article_add.php",
+                                                body, siteAnswerDecoding(site), timeout);
+    const std::string& answer = posted.text;
 
     SubmitResult result;
     if (answer.find(kArticleCreatedText) == std::string::npos) {
+        result.failureReason = http::failureReason(posted);
         writeFailureRecord(context.dataDir, draft.title, answer, isUtf8Site(site));
         return result;
     }

@@ -14,7 +14,8 @@ inline constexpr const char* kArticleCreatedText = "<u>查看文章</u>";
 
 struct SubmitResult {
     bool success = false;
-    std::string address;  // the new article's address (success only)
+    std::string address;        // the new article's address (success only)
+    std::string failureReason;  // why the post failed on the way ("等待回应超时", ...); empty when answered
 
     explicit operator bool() const { return success; }
 };

@@ -42,6 +42,12 @@ std::string joined(std::string_view a, const std::string& b) {
     return line;
 }
 
+// A failure's log line with the transport reason, when there is one: "更新失败：标题（连接超时）".
+std::string withReason(std::string line, const std::string& reason) {
+    if (!reason.empty()) line += "（" + reason + "）";
+    return line;
+}
+
 }  // namespace
 
 // The run's settings as the site's back-end client reads them. Every back-end request reads the
@@ -151,11 +157,12 @@ bool SiteWorker::prepareSite(int attempt) {
     backend::AdminSession session{m_site, *m_requester};
     bool loggedIn = false;
     for (int t = 0; t < kLoginTries; ++t) {
-        if (backend::login(session, m_context)) {
+        std::string reason;
+        if (backend::login(session, m_context, &reason)) {
             loggedIn = true;
             break;
         }
-        log(texts::kLoginRetrying);
+        log(withReason(std::string(texts::kLoginRetrying), reason));
         if (isDone() || stopping() || transfersAborted()) break;
     }
     if (!loggedIn) {
@@ -239,7 +246,7 @@ bool SiteWorker::publishNext(bool cycleMode) {
         const int limit = m_run.limitFor(m_site);
         if (limit > 0 && m_state.updatedCount >= limit) finishSite(false);
     } else {
-        log(joined(texts::kPublishFailed, m_state.current.title));
+        log(withReason(joined(texts::kPublishFailed, m_state.current.title), m_failureReason));
         if (++m_state.failStreak >= kReloginAfterFailures) {
             m_state.failStreak = 0;
             if (!isDone()) m_phase = SitePhase::Ready;
@@ -263,6 +270,7 @@ bool SiteWorker::publishArticle() {
                           transfersAborted() || !m_run.settings.retryOnFailure();
         if (last) {
             m_state.current = std::move(sent);
+            m_failureReason = result.failureReason;
             return result.success;
         }
         text::interruptibleWait(kRetryWait, m_wake, m_run.clock);

@@ -122,6 +122,7 @@ class SiteWorker {
     std::atomic<std::int64_t> m_stopAt{0};
     std::atomic<std::int64_t> m_activeAt{0};
     std::atomic<SitePhase> m_phase{SitePhase::Waiting};
+    std::string m_failureReason;  // why the last submission failed on the way, for its log line
 };
 
 }  // namespace oz::engine

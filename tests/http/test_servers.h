@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/black_hole.h"
+
 namespace oz::http {
 
 inline std::string gzipBytes(std::string_view data) {
