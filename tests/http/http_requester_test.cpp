@@ -395,6 +395,7 @@ TEST_F(Requester, UnreachableHostFailsWithEmptyText) {
 // Regression: a failed request said only that it failed, never why.
 TEST_F(Requester, FailuresNameTheirReason) {
     test::BlackHoleListener blackHole;
+    PlainReplyServer plain;
     struct Case {
         std::string url;
         double timeoutSeconds;
@@ -407,13 +408,13 @@ TEST_F(Requester, FailuresNameTheirReason) {
         {blackHole.url(), 0, kMaxAnswerBytes, Failure::ConnectTimedOut, "连接超时"},
         {m_server.url("/hang"), 1.0, kMaxAnswerBytes, Failure::TimedOut, "等待回应超时"},
         {m_server.url("/big"), 0, 1000, Failure::TooLarge, "回应过大"},
-        {"https://127.0.0.1:" + std::to_string(m_server.port()) + "/echo", 0, kMaxAnswerBytes, Failure::Tls,
+        {"https://127.0.0.1:" + std::to_string(plain.port()) + "/echo", 0, kMaxAnswerBytes, Failure::Tls,
          "TLS 连接失败"},
     };
     for (int profile : {kProfile0, kProfile1}) {
         for (const Case& c : cases) {
             HttpRequester requester;
-            requester.setMaxConnectMs(300);
+            requester.setMaxConnectMs(600);
             requester.setMaxAnswerBytes(c.maxBytes);
             PageRequest request = get(profile, c.url);
             request.timeoutSeconds = c.timeoutSeconds;
