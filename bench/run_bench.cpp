@@ -3,7 +3,9 @@
 // article POSTs the same stand-in sustains), and 1,000 one-article sites with 10 at once (the time
 // the launcher adds per site). The stand-in runs in a child process, so the CPU and memory figures
 // are the program's own; its own CPU per article is read from /proc. Each site has a host name of
-// its own, as real sites do.
+// its own, as real sites do. With real latency: 100 sites x 10 articles at 10 and 50 sites at once
+// against a second stand-in whose every answer waits 100 ms, wall time against the ideal (the
+// requests the stand-in saw x 100 ms, spread over the sites at once).
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
@@ -47,6 +49,65 @@ constexpr int kLauncherSites = 1000;
 int g_port = 0;  // the stand-in child's loopback port
 pid_t g_standin = 0;
 fs::path g_root;  // temporary folder: article folders and data folders
+
+constexpr int kLatencySites = 100;
+constexpr int kLatencyArticles = 10;
+constexpr int kLatencyDelayMs = 100;
+int g_latencyPort = 0;
+int g_latencyAsk = -1;     // write 'c' for the request count (then 'z' clears it)
+int g_latencyAnswer = -1;  // the count comes back here
+
+// The stand-in with a delay on every answer, in a child process with sites "d1".."d100".
+void startLatencyStandinProcess() {
+    int ready[2];
+    int ask[2];
+    if (pipe(ready) != 0 || pipe(ask) != 0) std::abort();
+    if (fork() == 0) {
+        close(ready[0]);
+        close(ask[1]);
+        oz::testing::StandinServerOptions options;
+        options.recordRequests = false;
+        options.answerDelayMs = kLatencyDelayMs;
+        options.threads = 200;  // every open keep-alive connection holds one
+        oz::testing::StandinServer server(options);
+        for (int i = 1; i <= kLatencySites; ++i) {
+            oz::testing::StandinSite site;
+            site.prefix = "d" + std::to_string(i);
+            server.addSite(site);
+        }
+        const int port = server.start() ? server.port() : 0;
+        (void)!write(ready[1], &port, sizeof port);
+        char byte;
+        while (read(ask[0], &byte, 1) > 0) {
+            if (byte == 'c') {
+                const std::size_t count = server.requestCount();
+                (void)!write(ready[1], &count, sizeof count);
+            } else if (byte == 'z') {
+                server.clearRequests();
+            }
+        }
+        server.stop();
+        _exit(0);
+    }
+    close(ready[1]);
+    close(ask[0]);
+    int port = 0;
+    if (read(ready[0], &port, sizeof port) != sizeof port || port == 0) {
+        std::fprintf(stderr, "the latency stand-in did not start\n");
+        std::exit(1);
+    }
+    g_latencyPort = port;
+    g_latencyAsk = ask[1];
+    g_latencyAnswer = ready[0];
+}
+
+std::size_t latencyRequestCount(bool clear) {
+    std::size_t count = 0;
+    (void)!write(g_latencyAsk, "c", 1);
+    if (read(g_latencyAnswer, &count, sizeof count) != sizeof count) return 0;
+    if (clear) (void)!write(g_latencyAsk, "z", 1);
+    return count;
+}
 
 // The stand-in back end in a child process with sites "b1".."b100" and "l1".."l1000".
 void startStandinProcess() {
@@ -114,7 +175,8 @@ fs::path articleFolder(const std::string& name, int count) {
 
 // A newly added site's settings (keywords from the title, tags and short titles by word
 // segmentation); `light` draws tags and short titles from lists instead.
-oz::config::SiteConfig benchSite(const std::string& prefix, const fs::path& folder, bool light = false) {
+oz::config::SiteConfig benchSite(const std::string& prefix, const fs::path& folder, bool light = false,
+                                 int port = g_port) {
     oz::config::SiteConfig site = oz::config::initialSiteConfig();
     if (light) {
         site.tagMethod = oz::content::kRandomPhrases;
@@ -124,7 +186,7 @@ oz::config::SiteConfig benchSite(const std::string& prefix, const fs::path& fold
     }
     // Each site gets its own host name, as real sites have: libcurl resolves every
     // "*.localhost" name to the loopback address itself, and keeps each host's cookies apart.
-    site.domain = prefix + ".localhost:" + std::to_string(g_port) + "/" + prefix;
+    site.domain = prefix + ".localhost:" + std::to_string(port) + "/" + prefix;
     site.user = "admin";
     site.password = "admin";
     site.categoryIds = "1,2,3";
@@ -248,9 +310,10 @@ class SiteTimes final : public oz::engine::RunObserver {
 };
 
 oz::engine::RunTotals publish(const std::vector<oz::config::SiteConfig>& sites,
-                              oz::engine::RunObserver* observer, const fs::path& dataDir) {
+                              oz::engine::RunObserver* observer, const fs::path& dataDir,
+                              int atOnce = kAtOnce) {
     oz::config::RunOptions options;
-    options.simultaneousSites = std::to_string(kAtOnce);
+    options.simultaneousSites = std::to_string(atOnce);
     oz::backend::OptionsRunSettings settings(options);
     oz::engine::PublishRunSetup setup;
     setup.dataDir = dataDir;
@@ -338,8 +401,44 @@ BENCHMARK(BM_Launch1000Sites)->Iterations(1)->Unit(benchmark::kMillisecond)->Use
 
 }  // namespace
 
+// Argument: 同时站点数.
+void BM_Run100SitesX10ArticlesWithLatency(benchmark::State& state) {
+    const int atOnce = static_cast<int>(state.range(0));
+    const fs::path folder = articleFolder("articles10", kLatencyArticles);
+    std::vector<oz::config::SiteConfig> sites;
+    for (int i = 1; i <= kLatencySites; ++i)
+        sites.push_back(benchSite("d" + std::to_string(i), folder, false, g_latencyPort));
+    double wall = 0;
+    double ideal = 0;
+    std::size_t requests = 0;
+    int published = 0;
+    for (auto _ : state) {
+        latencyRequestCount(true);
+        SiteTimes times;
+        const auto start = Clock::now();
+        const oz::engine::RunTotals totals =
+            publish(sites, &times, g_root / ("data-latency" + std::to_string(atOnce)), atOnce);
+        wall = std::chrono::duration<double>(Clock::now() - start).count();
+        requests = latencyRequestCount(false);
+        ideal = static_cast<double>(requests) * kLatencyDelayMs / 1000.0 / atOnce;
+        published = totals.totalUpdated;
+    }
+    state.counters["articles"] = published;
+    state.counters["requests"] = static_cast<double>(requests);
+    state.counters["wall_s"] = wall;
+    state.counters["ideal_s"] = ideal;
+    state.counters["ideal_vs_wall"] = wall > 0 ? ideal / wall : 0;
+}
+BENCHMARK(BM_Run100SitesX10ArticlesWithLatency)
+    ->Arg(10)
+    ->Arg(50)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 int main(int argc, char** argv) {
     startStandinProcess();  // before any thread exists
+    startLatencyStandinProcess();
     std::string pattern = (fs::temp_directory_path() / "oz-run-bench-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) return 1;
     g_root = pattern;

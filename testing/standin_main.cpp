@@ -1,7 +1,8 @@
 // oz-standin: serves stand-in DedeCMS back ends on 127.0.0.1 until SIGINT or SIGTERM.
-//   oz-standin [--port N] [--site PREFIX,USER,PASSWORD,utf8|gbk]...
+//   oz-standin [--port N] [--delay-ms MS] [--site PREFIX,USER,PASSWORD,utf8|gbk]...
 // The first line on stdout is "listening on 127.0.0.1:PORT". Without --site one UTF-8 site "s1"
-// with the account admin/admin is served.
+// with the account admin/admin is served. --delay-ms makes every answer wait that long first, as a
+// distant host would.
 
 #include <chrono>
 #include <csignal>
@@ -49,7 +50,7 @@ bool parseSite(const std::string& text, oz::testing::StandinSite& site) {
 }
 
 int usage() {
-    std::cerr << "usage: oz-standin [--port N] [--site PREFIX,USER,PASSWORD,utf8|gbk]...\n";
+    std::cerr << "usage: oz-standin [--port N] [--delay-ms MS] [--site PREFIX,USER,PASSWORD,utf8|gbk]...\n";
     return 2;
 }
 
@@ -57,6 +58,7 @@ int usage() {
 
 int main(int argc, char** argv) {
     int port = 0;
+    int delayMs = 0;
     std::vector<oz::testing::StandinSite> sites;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
@@ -65,6 +67,11 @@ int main(int argc, char** argv) {
             const long value = std::strtol(argv[++i], &end, 10);
             if (*end != '\0' || value < 0 || value > 65535) return usage();
             port = static_cast<int>(value);
+        } else if (argument == "--delay-ms" && i + 1 < argc) {
+            char* end = nullptr;
+            const long value = std::strtol(argv[++i], &end, 10);
+            if (*end != '\0' || value < 0 || value > 600000) return usage();
+            delayMs = static_cast<int>(value);
         } else if (argument == "--site" && i + 1 < argc) {
             oz::testing::StandinSite site;
             if (!parseSite(argv[++i], site)) return usage();
@@ -77,6 +84,7 @@ int main(int argc, char** argv) {
 
     oz::testing::StandinServerOptions options;
     options.recordRequests = false;  // a long-running demo would only pile them up
+    options.answerDelayMs = delayMs;
     oz::testing::StandinServer server(options);
     for (const auto& site : sites) {
         if (!server.addSite(site)) {

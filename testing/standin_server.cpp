@@ -111,6 +111,7 @@ struct StandinServer::Impl {
 
     mutable std::mutex requestsMutex;
     std::vector<RecordedRequest> requests;
+    std::atomic<std::size_t> requestTotal{0};
 
     std::shared_ptr<SiteBackEnd> site(std::string_view prefix) const {
         std::shared_lock lock(sitesMutex);
@@ -149,6 +150,7 @@ void StandinServer::Impl::serve(const httplib::Request& request, httplib::Respon
         question == std::string::npos ? std::string() : request.target.substr(question + 1);
     const std::shared_ptr<SiteBackEnd> site = siteForPath(request.path);
 
+    ++requestTotal;
     if (options.recordRequests) {
         RecordedRequest record;
         record.site = site ? site->prefix() : std::string();
@@ -163,6 +165,10 @@ void StandinServer::Impl::serve(const httplib::Request& request, httplib::Respon
     // Compression is the gzip switch's business alone: without this the library would compress
     // on its own whenever the client accepts it. The request object is the server's own, not const.
     const_cast<httplib::Request&>(request).headers.erase("Accept-Encoding");
+    if (options.answerDelayMs > 0 && !waitUnlessStopping(options.answerDelayMs)) {
+        response.status = 503;
+        return;
+    }
 
     if (!site) {
         response.status = 404;
@@ -383,14 +389,12 @@ std::vector<RecordedRequest> StandinServer::requests(std::string_view prefix) co
     return selected;
 }
 
-std::size_t StandinServer::requestCount() const {
-    std::lock_guard lock(m_impl->requestsMutex);
-    return m_impl->requests.size();
-}
+std::size_t StandinServer::requestCount() const { return m_impl->requestTotal.load(); }
 
 void StandinServer::clearRequests() {
     std::lock_guard lock(m_impl->requestsMutex);
     m_impl->requests.clear();
+    m_impl->requestTotal = 0;
 }
 
 }  // namespace oz::testing

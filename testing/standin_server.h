@@ -68,6 +68,7 @@
 // ("+" is a space, fields split at "&", the first "=" splits name and value); multipart bodies are
 // read and dropped. The switches neverAnswer, delayMs, serverError and garbageAnswers act before the
 // site sees the request (a request they answer has no effect); the others act inside the pages.
+// StandinServerOptions::answerDelayMs delays every answer of the server, as a distant host would.
 
 #include <cstddef>
 #include <memory>
@@ -112,7 +113,8 @@ struct StandinSite {
     std::string adminDir = "dede";  // 目录; "cms/dede" puts vdimgck.php under /PREFIX/cms/include/
     std::string user = "admin";
     std::string password = "admin";
-    oz::text::Charset charset = oz::text::Charset::Utf8;  // Utf8 or Gbk
+    std::vector<std::pair<std::string, std::string>> moreAccounts;  // further user, password pairs
+    oz::text::Charset charset = oz::text::Charset::Utf8;            // Utf8 or Gbk
     std::vector<StandinCategory> categories = sampleCategories();
     std::string homeTemplet = "default/index.htm";
     std::string homePosition = "../index.html";
@@ -144,6 +146,7 @@ struct StoredArticle {
     std::string url;  // path from the host root, as in the success link: "/s1/a/news/2026/1209/1.html"
     std::vector<std::pair<std::string, std::string>> fields;  // every body field in order, decoded to UTF-8
     bool deleted = false;  // removed through archives_do.php or catalog_del
+    std::string user;      // the account whose session stored it
 
     std::string field(std::string_view name) const;                     // first value; empty when absent
     std::vector<std::string> fieldValues(std::string_view name) const;  // all values ("flags[]")
@@ -154,7 +157,8 @@ struct StandinServerOptions {
     int threads = 32;                 // worker threads; a keep-alive connection holds one while open
     int keepAliveTimeoutSeconds = 2;  // an idle keep-alive connection is closed after this
     int neverAnswerCapMs = 120000;
-    bool recordRequests = true;  // off for long benchmarks
+    int answerDelayMs = 0;       // every answer of the server (any site, any path) waits this long first
+    bool recordRequests = true;  // off for long benchmarks; requestCount counts either way
 };
 
 // Usage in a fixture:
@@ -192,7 +196,7 @@ class StandinServer {
 
     std::vector<RecordedRequest> requests() const;                         // all, in arrival order
     std::vector<RecordedRequest> requests(std::string_view prefix) const;  // one site's
-    std::size_t requestCount() const;
+    std::size_t requestCount() const;  // since the start or the last clear, recorded or not
     void clearRequests();
 
    private:

@@ -74,8 +74,11 @@ SiteBackEnd::SiteBackEnd(StandinSite site)
       m_installPrefix(m_adminDir.find('/') == std::string::npos
                           ? std::string()
                           : m_adminDir.substr(0, m_adminDir.find('/') + 1)),
-      m_user(site.user),
-      m_password(site.password),
+      m_accounts([&site] {
+          std::vector<std::pair<std::string, std::string>> accounts{{site.user, site.password}};
+          accounts.insert(accounts.end(), site.moreAccounts.begin(), site.moreAccounts.end());
+          return accounts;
+      }()),
       m_charset(site.charset),
       m_progressFrame(site.progressFrame),
       m_tagFrames(site.tagFrames),
@@ -355,11 +358,15 @@ SiteAnswer SiteBackEnd::login(Context& context) {
         openSession(context);
         return message("验证码不正确!", "login.php");
     }
-    if (context.fields.get("userid") != m_user) return message("你的用户名不存在!", "login.php");
-    if (m_faults.refuseLogin || context.fields.get("pwd") != m_password)
+    const std::string user = context.fields.get("userid");
+    const auto account = std::find_if(m_accounts.begin(), m_accounts.end(),
+                                      [&user](const auto& known) { return known.first == user; });
+    if (account == m_accounts.end()) return message("你的用户名不存在!", "login.php");
+    if (m_faults.refuseLogin || context.fields.get("pwd") != account->second)
         return message("你的密码错误!", "login.php");
 
     current->loggedIn = true;
+    current->user = user;
     current->articles = 0;
     ++m_loginCount;
     const std::string path = "; Max-Age=86400; path=" + m_sitePath + "/";
@@ -392,6 +399,7 @@ SiteAnswer SiteBackEnd::articleAdd(Context& context) {
     article.site = m_prefix;
     article.typeId = typeId;
     article.fields = context.bodyFields.all();
+    if (const Session* owner = session(context)) article.user = owner->user;
     std::string fileName = context.fields.get("filename");
     if (fileName.empty()) {
         article.url =

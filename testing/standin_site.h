@@ -56,6 +56,7 @@ class SiteBackEnd {
    private:
     struct Session {
         bool loggedIn = false;
+        std::string user;  // the account logged in
         int articles = 0;
     };
     struct Context;  // one request being answered
@@ -90,9 +91,8 @@ class SiteBackEnd {
     const std::string m_prefix;
     const std::string m_sitePath;
     const std::string m_adminDir;
-    const std::string m_installPrefix;  // "" or "cms/"
-    const std::string m_user;
-    const std::string m_password;
+    const std::string m_installPrefix;                                  // "" or "cms/"
+    const std::vector<std::pair<std::string, std::string>> m_accounts;  // user, password; the first is 用户
     const oz::text::Charset m_charset;
     const bool m_progressFrame;
     const int m_tagFrames;

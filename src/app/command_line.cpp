@@ -1,10 +1,14 @@
 #include "app/command_line.h"
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "config/data_folder.h"
+#include "config/site_line.h"
 
 namespace oz::app {
 
@@ -31,10 +35,87 @@ constexpr const char* kUsage =
     "  --help           this text\n"
     "  --version        the program's version\n";
 
+// What "COMMAND --help" (or -h anywhere among its arguments) prints, before anything else is done.
+// A function, so a usage may be put together from texts held elsewhere.
+using UsageText = std::string (*)();
+
+std::string sitesUsage() {
+    std::string help = config::kSiteLineHelp;
+    for (std::size_t at; (at = help.find("\r\n")) != std::string::npos;) help.replace(at, 2, "\n");
+    return "用法：orvane-zentrel [--data-dir DIR] sites\n"
+           "      orvane-zentrel [--data-dir DIR] sites import FILE\n"
+           "\n"
+           "sites 列出设置文件中的站点：序号、[x] 启用或 [ ] 不启用、域名(用户)。\n"
+           "sites import 把 FILE 中的站点加入站点列表并保存设置文件（FILE 为 UTF-8 或 GBK 文本）。\n"
+           "\n" +
+           help + "\n（命令行导入时，留空的参数取新站点的默认值。）\n";
+}
+
+std::string previewUsage() {
+    return "用法：orvane-zentrel [--data-dir DIR] preview --site N FILE...\n"
+           "\n"
+           "按第 N 个站点（sites 列出的序号）的设置组成每个文章文件，列出将要提交的表单字段；\n"
+           "不连接站点。\n";
+}
+
+std::string categoriesUsage() {
+    return "用法：orvane-zentrel [--data-dir DIR] categories --site N\n"
+           "\n"
+           "登录第 N 个站点的后台，读取并列出它的栏目树：每行一个栏目“名称[ID]”，每深一级缩进两格，\n"
+           "站点栏目ID中已选的栏目后标有 [x]。\n";
+}
+
+std::string runUsage() {
+    return "Usage: orvane-zentrel run [--data-dir DIR] [--fast-listing] [--allow-poweroff]\n"
+           "\n"
+           "Publishes once to the checked sites of the settings file with the stored run options, as the\n"
+           "window's start button does, and prints every log line as it is written.\n"
+           "\n"
+           "  --fast-listing    list article folders the fast way (the start button's right click)\n"
+           "  --allow-poweroff  when 更新完成关机 is checked, count 30 seconds down after the run and\n"
+           "                    power the computer off; without this option the run never powers off\n"
+           "\n"
+           "SIGINT/SIGTERM (Ctrl+C) stops the run properly: pages are still regenerated and the summary\n"
+           "is written. A second signal ends it at once. During the countdown a signal stops the\n"
+           "power-off.\n";
+}
+
+std::string scheduleUsage() {
+    return "Usage: orvane-zentrel schedule [--data-dir DIR] [--allow-poweroff]\n"
+           "\n"
+           "Runs the scheduler without a window: every second it compares the clock with the checked time\n"
+           "points of the schedule file (时间点.计划任务) and, when one is reached and no run is going,\n"
+           "publishes to the checked sites with the listing method stored for scheduled runs.\n"
+           "\n"
+           "  --allow-poweroff  when 更新完成关机 is checked, count 30 seconds down after a run and power\n"
+           "                    the computer off; without this option it never powers off\n"
+           "\n"
+           "SIGINT/SIGTERM (Ctrl+C) stops the schedule; a run that is going stops properly (a second\n"
+           "signal ends it at once).\n";
+}
+
 struct Subcommand {
     const char* name;
     std::function<int(const CommandContext&)> run;
+    UsageText usage;
 };
+
+// One entry per command.
+const std::vector<Subcommand>& subcommands() {
+    static const std::vector<Subcommand> kSubcommands = {
+        {"sites", sitesCommand, sitesUsage},
+        {"preview", previewCommand, previewUsage},
+        {"categories", categoriesCommand, categoriesUsage},
+        {"run", runCommand, runUsage},
+        {"schedule", scheduleCommand, scheduleUsage},
+    };
+    return kSubcommands;
+}
+
+bool asksForHelp(const std::vector<std::string>& args) {
+    return std::any_of(args.begin(), args.end(),
+                       [](const std::string& arg) { return arg == "--help" || arg == "-h"; });
+}
 
 }  // namespace
 
@@ -64,18 +145,19 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
         return 0;
     }
 
-    static const Subcommand kSubcommands[] = {
-        {"sites", sitesCommand},     {"preview", previewCommand}, {"categories", categoriesCommand},
-        {"run", runCommand},         {"schedule", scheduleCommand},
-    };
-    for (const auto& sub : kSubcommands) {
+    for (const auto& sub : subcommands()) {
         if (rest[0] != sub.name) continue;
+        std::vector<std::string> args(rest.begin() + 1, rest.end());
+        if (asksForHelp(args)) {
+            out << sub.usage();
+            return 0;
+        }
         std::filesystem::path dir = config::chooseDataFolder(config::dataFolderChoiceFromProcess(dataDir));
         if (std::string problem = config::prepareDataFolder(dir); !problem.empty()) {
             err << problem << "\n";
             return 2;
         }
-        CommandContext context{std::vector<std::string>(rest.begin() + 1, rest.end()), dir, out, err};
+        CommandContext context{std::move(args), dir, out, err};
         return sub.run(context);
     }
     err << "未知命令：" << rest[0] << "\n\n" << kUsage;

@@ -28,24 +28,25 @@ bool isUtf8Site(const config::SiteConfig& site) { return site.charset == 0; }
 
 int siteAnswerDecoding(const config::SiteConfig& site) { return isUtf8Site(site) ? 2 : 1; }
 
-std::string getPage(AdminSession& session, const BackendContext& context, const std::string& url,
-                    int answerDecoding) {
-    http::PageRequest request;
-    request.accessMethod = context.options().accessMethod();
-    request.url = url;
-    request.answerDecoding = answerDecoding;
-    return session.requester.pageRequest(request).text;
-}
-
-std::string postPage(AdminSession& session, const BackendContext& context, const std::string& url,
-                     const std::string& body, int answerDecoding, double timeoutSeconds) {
+http::PageAnswer requestPage(AdminSession& session, const BackendContext& context, const std::string& url,
+                             const std::string& body, int answerDecoding, double timeoutSeconds) {
     http::PageRequest request;
     request.accessMethod = context.options().accessMethod();
     request.url = url;
     request.postText = body;
     request.answerDecoding = answerDecoding;
     request.timeoutSeconds = timeoutSeconds;
-    return session.requester.pageRequest(request).text;
+    return session.requester.pageRequest(request);
+}
+
+std::string getPage(AdminSession& session, const BackendContext& context, const std::string& url,
+                    int answerDecoding) {
+    return requestPage(session, context, url, {}, answerDecoding).text;
+}
+
+std::string postPage(AdminSession& session, const BackendContext& context, const std::string& url,
+                     const std::string& body, int answerDecoding, double timeoutSeconds) {
+    return requestPage(session, context, url, body, answerDecoding, timeoutSeconds).text;
 }
 
 std::string loginBody(const config::SiteConfig& site) {
@@ -55,16 +56,24 @@ std::string loginBody(const config::SiteConfig& site) {
            "&dopost=login&adminstyle=newdedecms";
 }
 
-bool login(AdminSession& session, const BackendContext& context) {
+bool login(AdminSession& session, const BackendContext& context, std::string* whyFailed) {
     const config::SiteConfig& site = session.site;
-    getPage(session, context, backEndBaseUrl(site));
-    getPage(session, context,
+    const http::PageAnswer folder = requestPage(session, context, backEndBaseUrl(site));
+    http::PageAnswer form;
+    // A host that cannot be reached would only make the other two requests wait as long again.
+    if (http::cannotConnect(folder.failure)) {
+        form = folder;
+    } else {
+        requestPage(
+            session, context,
             siteScheme(site) + "://" + site.domain + "/" + installPrefix(site) + "include/vdimgck.php");
-    std::string answer = postPage(session, context, backEndBaseUrl(site) + "/login.php", loginBody(site),
-                                  siteAnswerDecoding(site));
-    if (decodeAnswerText(answer).find("成功") != std::string::npos) return true;
-    writeLoginFailureRecord(context.dataDir, answer);
-    return false;
+        form = requestPage(session, context, backEndBaseUrl(site) + "/login.php", loginBody(site),
+                           siteAnswerDecoding(site));
+    }
+    const bool success = decodeAnswerText(form.text).find("成功") != std::string::npos;
+    if (whyFailed != nullptr) *whyFailed = success ? std::string() : http::failureReason(form);
+    if (!success) writeLoginFailureRecord(context.dataDir, form.text);
+    return success;
 }
 
 }  // namespace oz::backend

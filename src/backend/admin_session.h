@@ -38,6 +38,10 @@ std::string getPage(AdminSession& session, const BackendContext& context, const 
 std::string postPage(AdminSession& session, const BackendContext& context, const std::string& url,
                      const std::string& body, int answerDecoding = http::kDecodeAuto,
                      double timeoutSeconds = 0);
+// The same two with the whole answer, whose failure says why a request failed. An empty body GETs.
+http::PageAnswer requestPage(AdminSession& session, const BackendContext& context, const std::string& url,
+                             const std::string& body = {}, int answerDecoding = http::kDecodeAuto,
+                             double timeoutSeconds = 0);
 
 // The login form's body: userid, pwd, gotopage ("/" + 目录 + "/index.php") and the fixed fields,
 // percent-encoded in the site's charset. Each value is encoded on its own, so a user name or
@@ -47,7 +51,9 @@ std::string loginBody(const config::SiteConfig& site);
 // `login`: the three requests of the login exchange (the back-end folder, the verification-code
 // image that opens the server's session, the login form). True when the unescaped answer contains
 // "成功". Otherwise the answer is kept as 登录失败.htm in the data folder (the latest failure of
-// any site; one writer at a time) and the result is false. Logs nothing.
-bool login(AdminSession& session, const BackendContext& context);
+// any site; one writer at a time) and the result is false. When the first request cannot connect
+// the other two are not sent. `whyFailed` (may be null) receives the transport reason of a failed
+// request ("连接被拒绝", ...), empty when the back end answered and refused. Logs nothing.
+bool login(AdminSession& session, const BackendContext& context, std::string* whyFailed = nullptr);
 
 }  // namespace oz::backend

@@ -64,14 +64,16 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
     double timeout = site.downloadRemoteImages ? 1000 : 120;
     SubmitResult result;
     if (context.aborted()) return result;  // nothing is sent
-    std::string answer = postPage(session, context, backEndBaseUrl(site) + "/article_add.php", body,
-                                  siteAnswerDecoding(site), timeout);
+    const http::PageAnswer posted = requestPage(session, context, backEndBaseUrl(site) + "/article_add.php",
+                                                body, siteAnswerDecoding(site), timeout);
+    const std::string& answer = posted.text;
 
     if (answer.find(kArticleCreatedText) == std::string::npos) {
         result.outcomeUnknown = answer.empty() && context.aborted();
         if (result.outcomeUnknown) {
             writeUnknownOutcomeRecord(context.dataDir, draft.title, isUtf8Site(site));
         } else {
+            result.failureReason = http::failureReason(posted);
             writeFailureRecord(context.dataDir, draft.title, answer, isUtf8Site(site));
         }
         return result;

@@ -14,7 +14,8 @@ inline constexpr const char* kArticleCreatedText = "<u>查看文章</u>";
 
 struct SubmitResult {
     bool success = false;
-    std::string address;  // the new article's address (success only)
+    std::string address;        // the new article's address (success only)
+    std::string failureReason;  // why the post failed on the way ("等待回应超时", ...); empty when answered
     // The abort flag cut the request off before the back end answered: the article may have been
     // stored or not. Its failure record says so.
     bool outcomeUnknown = false;

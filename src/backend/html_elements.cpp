@@ -180,28 +180,31 @@ std::vector<std::string> childElements(std::string_view element, std::string_vie
     std::vector<std::string> children;
     auto parent = nextTag(element, 0);
     if (!parent) return children;
+    // One pass over the tags: a child ends at its end tag or where the next one of its name starts,
+    // as a browser closes an open option. Searching each child's end tag on its own would read the
+    // rest of the text once per child without one.
+    constexpr std::size_t kNone = std::string_view::npos;
+    std::size_t openAt = kNone;  // the "<" of the child being read
+    const auto close = [&](std::size_t end) {
+        children.emplace_back(element.substr(openAt, end - openAt));
+        openAt = kNone;
+    };
     std::size_t i = parent->end;
     while (auto tag = nextTag(element, i)) {
         i = tag->end;
-        if (tag->kind != TagKind::Start || !text::equalsNoCase(tag->name, tagName)) continue;
-        std::size_t end = tag->end;
-        if (!isEmptyElement(*tag)) {
-            end = matchingEnd(element, *tag);
-            if (end == std::string_view::npos) {
-                // No end tag: the element runs to the next one of its name, or to the end.
-                end = element.size();
-                std::size_t j = tag->end;
-                while (auto next = nextTag(element, j)) {
-                    if (next->kind == TagKind::Start && text::equalsNoCase(next->name, tagName)) {
-                        end = next->begin;
-                        break;
-                    }
-                    j = next->end;
-                }
-            }
+        if (!text::equalsNoCase(tag->name, tagName)) continue;
+        if (tag->kind == TagKind::End) {
+            if (openAt != kNone) close(tag->end);
+            continue;
         }
-        children.emplace_back(element.substr(tag->begin, end - tag->begin));
+        if (openAt != kNone) close(tag->begin);
+        if (isEmptyElement(*tag)) {
+            children.emplace_back(element.substr(tag->begin, tag->end - tag->begin));
+        } else {
+            openAt = tag->begin;
+        }
     }
+    if (openAt != kNone) close(element.size());
     return children;
 }
 

@@ -21,7 +21,8 @@ std::string findElement(std::string_view html, std::string_view tagName, std::st
 std::string elementAttribute(std::string_view element, std::string_view name);
 
 // `childElements`: the elements named tagName inside the element (after its start tag), in
-// document order. An element without an end tag runs to the next one of the same name.
+// document order. Each ends at its end tag or at the start of the next one of the same name,
+// whichever comes first (they do not nest); without either it runs to the end. Linear in the text.
 std::vector<std::string> childElements(std::string_view element, std::string_view tagName);
 
 // The text after the element's start tag up to the next "<" (or the end): an option's visible

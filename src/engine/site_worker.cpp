@@ -55,6 +55,12 @@ std::string joined(std::string_view a, const std::string& b) {
     return line;
 }
 
+// A failure's log line with the transport reason, when there is one: "更新失败：标题（连接超时）".
+std::string withReason(std::string line, const std::string& reason) {
+    if (!reason.empty()) line += "（" + reason + "）";
+    return line;
+}
+
 }  // namespace
 
 // The run's settings as the site's back-end client reads them. Every back-end request reads the
@@ -165,11 +171,12 @@ bool SiteWorker::prepareSite(int attempt) {
     backend::AdminSession session{m_site, *m_requester};
     bool loggedIn = false;
     for (int t = 0; t < kLoginTries; ++t) {
-        if (backend::login(session, m_context)) {
+        std::string reason;
+        if (backend::login(session, m_context, &reason)) {
             loggedIn = true;
             break;
         }
-        log(texts::kLoginRetrying);
+        log(withReason(std::string(texts::kLoginRetrying), reason));
         if (isDone() || stopping() || transfersAborted()) break;
     }
     if (!loggedIn) {
@@ -263,7 +270,7 @@ bool SiteWorker::publishNext(bool cycleMode) {
         ++m_state.unknownCount;
         log(joined(texts::kOutcomeUnknown, m_state.current.title));
     } else {
-        log(joined(texts::kPublishFailed, m_state.current.title));
+        log(withReason(joined(texts::kPublishFailed, m_state.current.title), result.failureReason));
         if (++m_state.failStreak >= kReloginAfterFailures) {
             m_state.failStreak = 0;
             if (!isDone()) m_phase = SitePhase::Ready;

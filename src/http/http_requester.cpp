@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <array>
 #include <initializer_list>
 #include <mutex>
@@ -17,22 +18,20 @@ constexpr long kPollMs = 50;
 constexpr long kMaxRedirects = 10;
 constexpr std::size_t kMaxHeaderBytes = 1024 * 1024;
 
-// libcurl's global state, the process-wide profile-0 cookie store and the public suffix list, set
-// up once. The suffix list, which the cookie engine consults, would otherwise be read from disk
-// again by every requester; profile-1 handles share only the list, not the cookies.
+// libcurl's global state and the public suffix list, set up once. The suffix list, which the cookie
+// engine consults, would otherwise be read from disk again by every requester. Handles share only
+// the list: every requester keeps its own cookies.
 class CurlRuntime {
    public:
     static CurlRuntime& instance() {
         static CurlRuntime runtime;
         return runtime;
     }
-    CURLSH* cookieShare() const { return m_cookieShare; }
     CURLSH* suffixListShare() const { return m_suffixListShare; }
 
    private:
     CurlRuntime() {
         curl_global_init(CURL_GLOBAL_DEFAULT);
-        m_cookieShare = newShare({CURL_LOCK_DATA_COOKIE, CURL_LOCK_DATA_PSL});
         m_suffixListShare = newShare({CURL_LOCK_DATA_PSL});
     }
     // Lives until the process ends: requesters may be destroyed during static destruction.
@@ -55,7 +54,6 @@ class CurlRuntime {
         static_cast<CurlRuntime*>(self)->m_locks[static_cast<std::size_t>(data)].unlock();
     }
 
-    CURLSH* m_cookieShare = nullptr;
     CURLSH* m_suffixListShare = nullptr;
     std::array<std::mutex, CURL_LOCK_DATA_LAST> m_locks;
 };
@@ -152,13 +150,6 @@ std::vector<Cookie> cookiesOf(CURL* easy) {
     return out;
 }
 
-// A handle on the shared profile-0 store, for reading or changing it outside a transfer.
-EasyHandle sharedStoreHandle() {
-    EasyHandle easy = newEasy();
-    if (easy) curl_easy_setopt(easy.get(), CURLOPT_SHARE, CurlRuntime::instance().cookieShare());
-    return easy;
-}
-
 std::string hostOf(const std::string& url) {
     CURLU* parsed = curl_url();
     std::string host;
@@ -174,17 +165,43 @@ std::string hostOf(const std::string& url) {
 
 // Profile 0 with a cookie text of the caller: the store neither sends nor records by itself, but
 // every cookie of the answer is added to it under the host's name, so later requests send it.
-void recordInSharedStore(const std::string& url, std::string_view headers) {
+void recordInStore(CURL* store, const std::string& url, std::string_view headers) {
     const auto pairs = setCookiePairs(headers);
-    if (pairs.empty()) return;
-    EasyHandle easy = sharedStoreHandle();
-    if (!easy) return;
+    if (pairs.empty() || store == nullptr) return;
     const std::string host = hostOf(url);
     if (host.empty()) return;
     for (const auto& [name, value] : pairs) {
         if (name.find('\t') != std::string::npos || value.find('\t') != std::string::npos) continue;
         const std::string line = host + "\tFALSE\t/\tFALSE\t0\t" + name + "\t" + value;
-        curl_easy_setopt(easy.get(), CURLOPT_COOKIELIST, line.c_str());
+        curl_easy_setopt(store, CURLOPT_COOKIELIST, line.c_str());
+    }
+}
+
+// Why the transfer failed, by libcurl's result; `requestSent` tells a slow answer from a connection
+// that never came up.
+Failure failureOf(CURLcode result, bool requestSent) {
+    switch (result) {
+        case CURLE_OK:
+            return Failure::None;
+        case CURLE_OPERATION_TIMEDOUT:
+            return requestSent ? Failure::TimedOut : Failure::ConnectTimedOut;
+        case CURLE_COULDNT_CONNECT:
+            return Failure::Refused;
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return Failure::NameNotResolved;
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        case CURLE_SSL_INVALIDCERTSTATUS:
+        case CURLE_USE_SSL_FAILED:
+            return Failure::Tls;
+        default:
+            return Failure::Other;
     }
 }
 
@@ -243,22 +260,18 @@ void setFixedOptions(CURL* easy) {
     curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &onProgress);
 }
 
-enum class CookieKeeping { Own, Shared, None };
-
-EasyHandle newRequestHandle(CookieKeeping cookies) {
+EasyHandle newRequestHandle(bool keepsCookies) {
     EasyHandle easy = newEasy();
     if (!easy) return easy;
     setFixedOptions(easy.get());
-    const CurlRuntime& runtime = CurlRuntime::instance();
-    curl_easy_setopt(easy.get(), CURLOPT_SHARE,
-                     cookies == CookieKeeping::Shared ? runtime.cookieShare() : runtime.suffixListShare());
-    if (cookies != CookieKeeping::None) curl_easy_setopt(easy.get(), CURLOPT_COOKIEFILE, "");
+    curl_easy_setopt(easy.get(), CURLOPT_SHARE, CurlRuntime::instance().suffixListShare());
+    if (keepsCookies) curl_easy_setopt(easy.get(), CURLOPT_COOKIEFILE, "");
     return easy;
 }
 
 // Every option that may differ between two requests on one handle is set here, each time.
 void setRequestOptions(CURL* easy, const RequestPlan& plan, const PageRequest& request,
-                       const ProxyChoice& proxy, curl_slist* headers) {
+                       const ProxyChoice& proxy, curl_slist* headers, long maxConnectMs) {
     curl_easy_setopt(easy, CURLOPT_URL, plan.url.c_str());
     if (plan.post) {
         curl_easy_setopt(easy, CURLOPT_POST, 1L);
@@ -271,7 +284,8 @@ void setRequestOptions(CURL* easy, const RequestPlan& plan, const PageRequest& r
     curl_easy_setopt(easy, CURLOPT_COOKIE, plan.cookieText ? plan.cookieText->c_str() : nullptr);
 
     const TimeLimits limits = timeLimits(request.accessMethod, request.timeoutSeconds, request.synchronous);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, limits.connectMs);
+    const long connectMs = limits.connectMs > 0 ? std::min(limits.connectMs, maxConnectMs) : maxConnectMs;
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, limits.idleSeconds > 0 ? 1L : 0L);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, limits.idleSeconds);
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, limits.totalMs);
@@ -313,10 +327,11 @@ struct HttpRequester::Impl {
     // The multi handle keeps the open connections, for every easy handle of this requester.
     // Declared first: the easy handles are cleaned up before it.
     MultiHandle multi{nullptr};
-    EasyHandle profile1;  // owns the requester's cookies
-    EasyHandle profile0;  // attached to the shared store
+    EasyHandle profile1;  // owns the requester's profile-1 cookies
+    EasyHandle profile0;  // owns its profile-0 cookies
     std::string cookieStore;
     std::size_t maxAnswerBytes = kMaxAnswerBytes;
+    long maxConnectMs = kMaxConnectMs;
     const std::atomic<bool>* stops[2] = {nullptr, nullptr};
 
     CURLM* multiHandle() {
@@ -369,6 +384,7 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
     transfer.stops[1] = stops[1];
     if (transfer.stopRequested()) {
         answer.error = "stopped";
+        answer.failure = Failure::Stopped;
         return answer;
     }
 
@@ -377,23 +393,24 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
     EasyHandle oneOff;
     CURL* easy = nullptr;
     if (request.accessMethod == kProfile1) {
-        if (!profile1) profile1 = newRequestHandle(CookieKeeping::Own);
+        if (!profile1) profile1 = newRequestHandle(true);
         easy = profile1.get();
-    } else if (plan.sharedCookies) {
-        if (!profile0) profile0 = newRequestHandle(CookieKeeping::Shared);
+    } else if (plan.storeCookies) {
+        if (!profile0) profile0 = newRequestHandle(true);
         easy = profile0.get();
     } else {
-        oneOff = newRequestHandle(CookieKeeping::None);
+        oneOff = newRequestHandle(false);
         easy = oneOff.get();
     }
     if (easy == nullptr) {
         answer.error = "the transport could not be set up";
+        answer.failure = Failure::Other;
         return answer;
     }
 
     const ProxyChoice proxy = chooseProxy(request.proxy, plan.url, processEnvironment());
     const HeaderSlist headers = headerListOf(plan);
-    setRequestOptions(easy, plan, request, proxy, headers.get());
+    setRequestOptions(easy, plan, request, proxy, headers.get(), maxConnectMs);
     char errorBuffer[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
@@ -420,10 +437,15 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
         answer.finalUrl = effective;
     }
 
+    long requestBytes = 0;
+    curl_easy_getinfo(easy, CURLINFO_REQUEST_SIZE, &requestBytes);
+    answer.failure = failureOf(result, requestBytes > 0);
     if (stopped || result == CURLE_ABORTED_BY_CALLBACK) {
         answer.error = "stopped";
+        answer.failure = Failure::Stopped;
     } else if (transfer.tooLarge) {
         answer.error = "answer too large";
+        answer.failure = Failure::TooLarge;
     } else if (result == CURLE_OPERATION_TIMEDOUT) {
         answer.error = "timed out";
     } else if (result != CURLE_OK) {
@@ -436,14 +458,16 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
     if (request.accessMethod == kProfile1 && request.keepCookies) {
         cookieStore = cookieStoreFromHeaders(answer.headers);
     }
-    if (request.accessMethod != kProfile1 && !plan.sharedCookies) {
-        recordInSharedStore(plan.url, answer.allHeaders);
+    if (request.accessMethod != kProfile1 && !plan.storeCookies) {
+        if (!profile0) profile0 = newRequestHandle(true);
+        recordInStore(profile0.get(), plan.url, answer.allHeaders);
     }
 
     answer.body = std::move(transfer.body);
     std::optional<std::string> text = decodeAnswer(answer.body, answer.headers, request);
     if (!text) {
         answer.error = "answer too large";
+        answer.failure = Failure::TooLarge;
         answer.body.clear();
         return answer;
     }
@@ -461,6 +485,7 @@ PageAnswer HttpRequester::pageRequest(PageRequest& request) { return m_impl->per
 
 void HttpRequester::reset() {
     m_impl->profile1.reset();
+    m_impl->profile0.reset();
     m_impl->cookieStore.clear();
 }
 
@@ -471,18 +496,41 @@ void HttpRequester::setStopFlags(const std::atomic<bool>* runStop, const std::at
 
 void HttpRequester::setMaxAnswerBytes(std::size_t maxBytes) { m_impl->maxAnswerBytes = maxBytes; }
 
+void HttpRequester::setMaxConnectMs(long ms) { m_impl->maxConnectMs = std::max(1L, ms); }
+
 const std::string& HttpRequester::cookieStore() const { return m_impl->cookieStore; }
 
-std::vector<Cookie> HttpRequester::cookies() const { return cookiesOf(m_impl->profile1.get()); }
-
-std::vector<Cookie> HttpRequester::sharedCookies() {
-    EasyHandle easy = sharedStoreHandle();
-    return cookiesOf(easy.get());
+std::vector<Cookie> HttpRequester::cookies(int accessMethod) const {
+    return cookiesOf(accessMethod == kProfile1 ? m_impl->profile1.get() : m_impl->profile0.get());
 }
 
-void HttpRequester::clearSharedCookies() {
-    EasyHandle easy = sharedStoreHandle();
-    if (easy) curl_easy_setopt(easy.get(), CURLOPT_COOKIELIST, "ALL");
+bool cannotConnect(Failure failure) {
+    return failure == Failure::Refused || failure == Failure::NameNotResolved ||
+           failure == Failure::ConnectTimedOut || failure == Failure::Tls;
+}
+
+std::string failureReason(const PageAnswer& answer) {
+    switch (answer.failure) {
+        case Failure::None:
+            return {};
+        case Failure::Stopped:
+            return "请求已中止";
+        case Failure::TimedOut:
+            return "等待回应超时";
+        case Failure::ConnectTimedOut:
+            return "连接超时";
+        case Failure::Refused:
+            return "连接被拒绝";
+        case Failure::NameNotResolved:
+            return "域名解析失败";
+        case Failure::Tls:
+            return "TLS 连接失败";
+        case Failure::TooLarge:
+            return "回应过大";
+        case Failure::Other:
+            break;
+    }
+    return answer.error.empty() ? std::string("网络错误") : "网络错误：" + answer.error;
 }
 
 }  // namespace oz::http

@@ -24,6 +24,10 @@ inline constexpr std::string_view kDefaultUserAgent =
     "Safari/537.36";
 inline constexpr std::string_view kFormContentType = "application/x-www-form-urlencoded";
 
+// No request waits longer than this for its connection: a host that drops every packet then costs
+// a login (which gives up after its first request cannot connect) 20 s a try.
+inline constexpr long kMaxConnectMs = 20000;
+
 // Answers (also after gzip) larger than this are cut off and the request fails.
 inline constexpr std::size_t kMaxAnswerBytes = 64u * 1024u * 1024u;
 
@@ -47,6 +51,19 @@ struct PageRequest {
     bool fakeClientIp = false;  // add forged client-address lines
 };
 
+// Why a request failed; None when an answer arrived completely.
+enum class Failure {
+    None,
+    Stopped,          // a stop flag ended it
+    TimedOut,         // the request was sent, the answer did not come in time
+    ConnectTimedOut,  // no connection in time (a host that drops every packet)
+    Refused,          // the host refused the connection
+    NameNotResolved,  // the host name could not be resolved
+    Tls,              // the TLS handshake or the certificate check failed
+    TooLarge,         // the answer went beyond the size limit
+    Other,            // any other transport failure (see PageAnswer::error)
+};
+
 struct PageAnswer {
     std::string text;        // the decoded body (UTF-8); empty when the request failed
     bool ok = false;         // an answer arrived completely (whatever its status)
@@ -56,7 +73,15 @@ struct PageAnswer {
     std::string headers;     // header block of the final answer, CR LF lines
     std::string allHeaders;  // header blocks of every answer on the way (redirects included)
     std::string error;       // transport failure, "stopped", "answer too large", "timed out"; "" when ok
+    Failure failure = Failure::None;
 };
+
+// The request never reached the server: refused, name not resolved, no connection in time, or no
+// TLS session. Further requests to the same host at this moment would fail the same way.
+bool cannotConnect(Failure failure);
+
+// The reason for the log ("连接被拒绝", "等待回应超时", ...); empty when the answer arrived.
+std::string failureReason(const PageAnswer& answer);
 
 struct Cookie {
     std::string domain;
@@ -66,9 +91,10 @@ struct Cookie {
 };
 
 // `HttpRequester`: one per site. Connections are kept alive between its requests; it is used by
-// one thread at a time, and requesters of different sites run in parallel. Profile 1 keeps the
-// cookies answers set in the requester (until `reset`); profile 0 keeps them in one store shared by
-// the process. TLS certificates are verified. A moved-from requester may only be assigned or destroyed.
+// one thread at a time, and requesters of different sites run in parallel. Each profile keeps the
+// cookies answers set in the requester itself (until `reset`): no two requesters share a cookie, so
+// two entries with different accounts on one host have two back-end sessions. TLS certificates are
+// verified. A moved-from requester may only be assigned or destroyed.
 class HttpRequester {
    public:
     HttpRequester();
@@ -81,7 +107,7 @@ class HttpRequester {
     // `pageRequest`: one request. Writes back request.answerDecoding and request.cookies.
     PageAnswer pageRequest(PageRequest& request);
 
-    // `reset`: forgets the profile-1 cookies and empties cookieStore.
+    // `reset`: forgets the cookies of both profiles and empties cookieStore.
     void reset();
 
     // A set flag aborts the running request within about 50 ms, and every later one at once.
@@ -89,14 +115,12 @@ class HttpRequester {
     void setStopFlags(const std::atomic<bool>* runStop, const std::atomic<bool>* siteStop = nullptr);
 
     void setMaxAnswerBytes(std::size_t maxBytes);
+    // The longest wait for a connection, below the profiles' own limits (kMaxConnectMs by default).
+    void setMaxConnectMs(long ms);
 
     const std::string& cookieStore() const;
-    // The profile-1 cookies the requester holds.
-    std::vector<Cookie> cookies() const;
-
-    // The process-wide profile-0 cookie store.
-    static std::vector<Cookie> sharedCookies();
-    static void clearSharedCookies();
+    // The cookies the requester holds for one profile.
+    std::vector<Cookie> cookies(int accessMethod = kProfile1) const;
 
    private:
     struct Impl;

@@ -176,11 +176,11 @@ void planProfile0(const PageRequest& request, std::string_view forgedIp, Request
     headers.addIfMissing("Accept-Language", "zh-cn");
     if (plan.post) headers.addIfMissing("Content-Type", kFormContentType);
     headers.remove("Content-Length");
-    // A cookie text of the caller (parameter or extra line) replaces the shared store for this request.
+    // A cookie text of the caller (parameter or extra line) replaces the profile-0 store for this request.
     std::string cookie = takeHeader(headers, "Cookie");
     if (!plan.cookiesUsed.empty()) cookie = plan.cookiesUsed == "-1" ? std::string() : plan.cookiesUsed;
-    plan.sharedCookies = plan.cookiesUsed.empty() && cookie.empty();
-    if (!plan.sharedCookies) headers.set("Cookie", cookie);
+    plan.storeCookies = plan.cookiesUsed.empty() && cookie.empty();
+    if (!plan.storeCookies) headers.set("Cookie", cookie);
     plan.headers = headers.take();
 }
 

@@ -28,8 +28,8 @@ struct RequestPlan {
     std::vector<HeaderLine> headers;  // every header the request carries, in order, names unique
     // Profile 1: the cookie text sent together with the requester's own cookies (one Cookie line).
     std::optional<std::string> cookieText;
-    // Profile 0 without cookie text: the process-wide store sends its cookies and keeps new ones.
-    bool sharedCookies = false;
+    // Profile 0 without cookie text: the requester's profile-0 store sends its cookies and keeps new ones.
+    bool storeCookies = false;
     std::string cookiesUsed;  // the cookie parameter after the cookieStore took the place of ""
 };
 

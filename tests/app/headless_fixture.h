@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/command_line.h"
@@ -61,9 +62,11 @@ class HeadlessFixture : public ::testing::Test {
     ~HeadlessFixture() override { server.stop(); }
 
     // A stand-in site and its record, with `articles` files "文章N.txt".
-    config::SiteConfig addSite(const std::string& prefix, int articles) {
+    config::SiteConfig addSite(const std::string& prefix, int articles,
+                               std::vector<std::pair<std::string, std::string>> moreAccounts = {}) {
         oz::testing::StandinSite standin;
         standin.prefix = prefix;
+        standin.moreAccounts = std::move(moreAccounts);
         EXPECT_TRUE(server.addSite(standin));
         if (!server.isRunning()) {
             EXPECT_TRUE(server.start());
@@ -78,14 +81,19 @@ class HeadlessFixture : public ::testing::Test {
         site.shortTitleMethod = 3;
         site.categoryIds = "1";
         site.fileFilter = "*.txt";
-        const fs::path folder = m_dir / ("articles-" + prefix);
+        site.articleDir = articleFolder("articles-" + prefix, articles).string();
+        return site;
+    }
+
+    // A folder with `articles` files "文章N.txt".
+    fs::path articleFolder(const std::string& name, int articles) {
+        const fs::path folder = m_dir / name;
         fs::create_directories(folder);
         for (int n = 1; n <= articles; ++n) {
             std::ofstream(folder / utf8Path("文章" + std::to_string(n) + ".txt"), std::ios::binary)
                 << "第" << n << "篇的正文。\r\n";
         }
-        site.articleDir = folder.string();
-        return site;
+        return folder;
     }
 
     void writeSettings(const std::vector<config::SiteConfig>& sites, const config::RunOptions& options) {

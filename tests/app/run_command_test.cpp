@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <map>
 #include <streambuf>
 #include <thread>
 
@@ -36,6 +37,42 @@ TEST_F(RunCommandTest, PublishesTheCheckedSitesPrintsTheLogAsWrittenAndEndsWithT
     EXPECT_NE(out.str().find("\t" + sites[0].domain + "(admin)\t已成功更新 2 篇文章[栏目:1]\n"),
               std::string::npos);
     EXPECT_EQ(power.calls, 0);
+}
+
+// Regression: with 访问方式1 all entries shared one cookie jar, so the second account's login took
+// over the first one's back-end session and its articles were stored under the other account.
+TEST_F(RunCommandTest, TwoAccountsOnOneHostPublishUnderTheirOwnSessions) {
+    config::SiteConfig admin = addSite("s1", 3, {{"editor", "secret"}});
+    admin.intervalMin = admin.intervalMax = 0.15f;  // still publishing when the second one logs in
+    config::SiteConfig editor = admin;
+    editor.user = "editor";
+    editor.password = "secret";
+    editor.articleDir = articleFolder("articles-editor", 3).string();
+    config::RunOptions options;
+    options.accessMethod = 0;
+    writeSettings({admin, editor}, options);
+    ASSERT_EQ(run(), 0) << err.str();
+    std::map<std::string, int> byUser;
+    for (const auto& article : server.articles("s1")) ++byUser[article.user];
+    EXPECT_EQ(byUser, (std::map<std::string, int>{{"admin", 3}, {"editor", 3}}));
+}
+
+// Regression: a site whose host refused every connection was still sent all three login requests
+// of each try, and the log did not say why the login failed.
+TEST_F(RunCommandTest, UnreachableSiteIsGivenUpAtOnceWithTheReason) {
+    config::SiteConfig site = addSite("s1", 1);
+    site.domain = "127.0.0.1:1/s1";
+    writeSettings({site}, {});
+    const auto before = std::chrono::steady_clock::now();
+    ASSERT_EQ(run(), 0) << err.str();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 5s);
+    const std::string printed = out.str();
+    std::size_t reasons = 0;
+    for (std::size_t at = 0;
+         (at = printed.find("登录失败，正在重试..（连接被拒绝）", at)) != std::string::npos; ++at)
+        ++reasons;
+    EXPECT_EQ(reasons, 3u) << printed;
+    EXPECT_NE(printed.find("经过多次重试依然登录失败！"), std::string::npos);
 }
 
 TEST_F(RunCommandTest, MissingOrLockedSettingsFileIsAClearError) {

@@ -57,6 +57,29 @@ TEST_F(SitesCommand, ImportedSitesTakeTheInitialWindowValues) {
     EXPECT_EQ(settings.readNumber("站点数"), 1);
 }
 
+// Regression: "sites import --help" was refused as a wrong call, with the short usage on stderr.
+TEST_F(SitesCommand, HelpOnEveryCommandPrintsItsUsageAndTouchesNothing) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {{"sites", "import", "--help"},
+         "文章首行当标题|加网页段落标签|使用HTTPS发布\nwww.example.com|admin|"},
+        {{"sites", "-h"}, "sites import FILE"},
+        {{"preview", "--help"}, "preview --site N FILE..."},
+        {{"categories", "--site", "1", "--help"}, "categories --site N"},
+        {{"run", "--help"}, "--fast-listing"},
+        {{"schedule", "--help"}, "--allow-poweroff"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(run(c.args), 0) << c.args[0];
+        EXPECT_NE(m_out.str().find(c.expected), std::string::npos) << m_out.str();
+        EXPECT_EQ(m_err.str(), "");
+    }
+    EXPECT_FALSE(fs::exists(m_data));
+}
+
 TEST_F(SitesCommand, ShowsUncheckedSites) {
     fs::create_directories(m_data);
     std::ofstream(m_data / "Orvane·Zentrel.ini", std::ios::binary) << text::utf8ToGbk(

@@ -2,6 +2,7 @@
 // the element finder and the category tree, checked against pages captured from a real back end.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "backend/answer_text.h"
@@ -156,6 +157,20 @@ TEST(CategoryTreeTest, DepthMarksBuildTheTreeAndPlaceholdersAreSkipped) {
     EXPECT_EQ(items[4].parent, 3);
     EXPECT_EQ(checkedCategoryIds(items), "5,9");
     EXPECT_TRUE(parseCategoryTree("<html>请指定文档的栏目！</html>").empty());
+}
+
+// Regression: options without "</option>" made the reader search the rest of the page once per
+// option; 16,000 of them took 3 s.
+TEST(CategoryTreeTest, OptionsWithoutEndTagsAreReadInLinearTime) {
+    std::string page = "<select name='typeid' id='typeid'>";
+    constexpr int kOptions = 40000;
+    for (int id = 1; id <= kOptions; ++id) page += "<option value='" + std::to_string(id) + "'>栏目";
+    page += "</select>";
+    const auto start = std::chrono::steady_clock::now();
+    const auto items = parseCategoryTree(page);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    ASSERT_EQ(items.size(), static_cast<std::size_t>(kOptions));
+    EXPECT_EQ(items.back().displayText(), "栏目[40000]");
 }
 
 struct ColorCase {

@@ -2,11 +2,14 @@
 // sites, the success test and the failure record.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 #include "backend/admin_session.h"
+#include "backend/category_tree.h"
 #include "backend/records.h"
 #include "backend_fixture.h"
+#include "tests/support/black_hole.h"
 #include "text/characters.h"
 #include "text/charset.h"
 
@@ -20,6 +23,7 @@ class LoginTest : public test::BackendFixture {
         gbk.user = "管理员";
         gbk.password = "a&b";
         gbk.adminDir = "cms/dede";
+        utf8.moreAccounts = {{"editor", "secret"}};
     }
 };
 
@@ -102,6 +106,69 @@ TEST_F(LoginTest, ConcurrentFailuresWriteWholeRecords) {
     std::string text = text::gbkToUtf8(test::readBytes(loginFailureRecordPath(data.path())));
     EXPECT_NE(text.find("你的密码错误!"), std::string::npos);
     EXPECT_EQ(text.find("你的密码错误!"), text.rfind("你的密码错误!"));  // one page, not two mixed
+}
+
+// Regression: access method 1 (request profile 0) kept one cookie jar for the whole process, so two
+// entries of one host shared a back-end session and a requester that never logged in acted as the
+// last one to log in.
+TEST_F(LoginTest, EveryEntryOfOneHostHasItsOwnSession) {
+    utf8Site.password = "p&w=1%2 x";
+    config::SiteConfig editorSite = utf8Site;
+    editorSite.user = "editor";
+    editorSite.password = "secret";
+    for (int accessMethod : {http::kProfile0, http::kProfile1}) {
+        config::RunOptions options;
+        options.accessMethod = accessMethod;
+        settings.update(options);
+        http::HttpRequester adminRequester;
+        http::HttpRequester editorRequester;
+        http::HttpRequester stranger;
+        AdminSession admin{utf8Site, adminRequester};
+        AdminSession editor{editorSite, editorRequester};
+        AdminSession nobody{utf8Site, stranger};
+        ASSERT_TRUE(login(admin, context));
+        ASSERT_TRUE(login(editor, context));
+        EXPECT_TRUE(readCategoryTree(nobody, context).empty()) << accessMethod;
+
+        const std::size_t before = server.articles("s1").size();
+        for (AdminSession* session : {&admin, &editor}) {
+            postPage(*session, context, backEndBaseUrl(utf8Site) + "/article_add.php",
+                     "channelid=1&dopost=save&typeid=1&title=t");
+        }
+        const auto stored = server.articles("s1");
+        ASSERT_EQ(stored.size(), before + 2);
+        EXPECT_EQ(stored[before].user, "admin") << accessMethod;
+        EXPECT_EQ(stored[before + 1].user, "editor") << accessMethod;
+    }
+}
+
+// Regression: a failed login said nothing of why, and a host that refused or dropped the first
+// request was still sent the other two, each waiting as long.
+TEST_F(LoginTest, UnreachableHostEndsTheLoginAfterOneRequestAndNamesTheReason) {
+    oz::test::BlackHoleListener blackHole;
+    struct Case {
+        std::string domain;
+        std::string reason;
+    };
+    for (const Case& c : {Case{"127.0.0.1:1", "连接被拒绝"},
+                          Case{"127.0.0.1:" + std::to_string(blackHole.port()), "连接超时"}}) {
+        http::HttpRequester own;
+        own.setMaxConnectMs(500);
+        config::SiteConfig site = utf8Site;
+        site.domain = c.domain;
+        AdminSession session{site, own};
+        std::string reason = "unset";
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(login(session, context, &reason));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000)) << c.domain;
+        EXPECT_EQ(reason, c.reason);
+    }
+
+    utf8Site.password = "wrong";
+    std::string reason = "unset";
+    AdminSession session{utf8Site, requester};
+    EXPECT_FALSE(login(session, context, &reason));
+    EXPECT_EQ(reason, "");  // answered and refused: the record tells the rest
 }
 
 TEST(SessionUrlTest, BaseUrlsFollowTheSiteSettings) {

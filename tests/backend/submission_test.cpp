@@ -310,6 +310,21 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"garbage", makeFaults([](auto& f) { f.garbageAnswers = true; }), false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Regression: a post that failed on the way gave no reason for its log line.
+TEST_F(SubmissionTest, FailedPostNamesItsTransportReason) {
+    ASSERT_TRUE(loginTo(utf8Site));
+    content::ArticleDraft refused = sampleDraft();
+    oz::testing::StandinFaults faults;
+    faults.serverError = true;
+    server.setFaults("s1", faults);
+    EXPECT_EQ(submit(utf8Site, refused).failureReason, "");  // answered: the record tells the rest
+    server.stop();
+    content::ArticleDraft unsent = sampleDraft();
+    const SubmitResult result = submit(utf8Site, unsent);
+    EXPECT_FALSE(result.success);
+    EXPECT_EQ(result.failureReason, "连接被拒绝");
+}
+
 TEST_F(SubmissionTest, NeverAnsweringServerEndsWithTheStopFlag) {
     ASSERT_TRUE(loginTo(utf8Site));
     oz::testing::StandinFaults faults;

@@ -109,7 +109,6 @@ TEST_F(WireLines, Profile1EmptyCookieHeaderForMinusOne) {
 class Requester : public ::testing::Test {
    protected:
     void SetUp() override {
-        HttpRequester::clearSharedCookies();
         auto& s = m_server.server();
         s.Get("/echo",
               [](const httplib::Request&, httplib::Response& res) { res.set_content("echo", "text/plain"); });
@@ -225,28 +224,32 @@ TEST_F(Requester, Profile1CookieStoreIsKeptAndSentWithOwnCookies) {
     EXPECT_EQ(m_requester.pageRequest(explicitCookie).text, "sid=abc; k=v");
 }
 
-TEST_F(Requester, Profile0CookiesAreSharedByTheProcess) {
+// Regression: profile 0 kept one cookie store for the whole process, so a requester that never
+// logged in sent another site's session.
+TEST_F(Requester, Profile0CookiesStayInTheirRequester) {
     fetch(m_requester, kProfile0, "/login");
+    EXPECT_EQ(fetch(m_requester, kProfile0, "/cookie"), "sid=abc");
+    ASSERT_EQ(m_requester.cookies(kProfile0).size(), 1u);
+    EXPECT_EQ(fetch(m_requester, kProfile1, "/cookie"), "");  // profile 1 keeps its own
     HttpRequester other;
-    EXPECT_EQ(fetch(other, kProfile0, "/cookie"), "sid=abc");
-    EXPECT_EQ(fetch(other, kProfile1, "/cookie"), "");  // profile 1 keeps its own
-    ASSERT_EQ(HttpRequester::sharedCookies().size(), 1u);
+    EXPECT_EQ(fetch(other, kProfile0, "/cookie"), "");
 
     // A cookie text of the caller replaces the store for the request; what the answer sets is kept.
-    HttpRequester::clearSharedCookies();
     PageRequest request = get(kProfile0, m_server.url("/login"));
     request.cookies = "mine=1";
-    m_requester.pageRequest(request);
+    other.pageRequest(request);
     PageRequest check = get(kProfile0, m_server.url("/cookie"));
     check.cookies = "only=this";
     EXPECT_EQ(other.pageRequest(check).text, "only=this");
     EXPECT_EQ(fetch(other, kProfile0, "/cookie"), "sid=abc");
+
+    m_requester.reset();
+    EXPECT_EQ(fetch(m_requester, kProfile0, "/cookie"), "");
 }
 
 TEST_F(Requester, RedirectsAreFollowedWithTheirCookies) {
     for (int profile : {kProfile0, kProfile1}) {
         HttpRequester requester;
-        HttpRequester::clearSharedCookies();
         PageRequest request = get(profile, m_server.url("/redirect"));
         const PageAnswer answer = requester.pageRequest(request);
         EXPECT_EQ(answer.text, "hop=1");
@@ -387,6 +390,45 @@ TEST_F(Requester, UnreachableHostFailsWithEmptyText) {
     EXPECT_FALSE(answer.ok);
     EXPECT_TRUE(answer.text.empty());
     EXPECT_EQ(answer.status, 0);
+}
+
+// Regression: a failed request said only that it failed, never why.
+TEST_F(Requester, FailuresNameTheirReason) {
+    test::BlackHoleListener blackHole;
+    PlainReplyServer plain;
+    struct Case {
+        std::string url;
+        double timeoutSeconds;
+        std::size_t maxBytes;
+        Failure failure;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {"http://127.0.0.1:1/", 0, kMaxAnswerBytes, Failure::Refused, "连接被拒绝"},
+        {blackHole.url(), 0, kMaxAnswerBytes, Failure::ConnectTimedOut, "连接超时"},
+        {m_server.url("/hang"), 1.0, kMaxAnswerBytes, Failure::TimedOut, "等待回应超时"},
+        {m_server.url("/big"), 0, 1000, Failure::TooLarge, "回应过大"},
+        {"https://127.0.0.1:" + std::to_string(plain.port()) + "/echo", 0, kMaxAnswerBytes, Failure::Tls,
+         "TLS 连接失败"},
+    };
+    for (int profile : {kProfile0, kProfile1}) {
+        for (const Case& c : cases) {
+            HttpRequester requester;
+            requester.setMaxConnectMs(600);
+            requester.setMaxAnswerBytes(c.maxBytes);
+            PageRequest request = get(profile, c.url);
+            request.timeoutSeconds = c.timeoutSeconds;
+            const auto start = Clock::now();
+            const PageAnswer answer = requester.pageRequest(request);
+            EXPECT_EQ(answer.failure, c.failure) << c.url << " " << answer.error;
+            EXPECT_EQ(failureReason(answer), c.reason);
+            EXPECT_EQ(cannotConnect(answer.failure),
+                      c.failure != Failure::TimedOut && c.failure != Failure::TooLarge);
+            EXPECT_LT(msSince(start), 2500) << c.url;
+        }
+    }
+    PageRequest fine = get(kProfile1, m_server.url("/echo"));
+    EXPECT_EQ(failureReason(m_requester.pageRequest(fine)), "");
 }
 
 TEST(RequesterGzipBomb, InflatingBeyondTheCapFails) {

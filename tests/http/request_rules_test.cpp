@@ -52,7 +52,7 @@ TEST(RequestRules, ProfileDefaults) {
     plan = planRequest(request, "", "");
     EXPECT_EQ(headerValue(plan, "Referer"), "b.com/from");
     EXPECT_EQ(headerValue(plan, "Content-Type"), "<absent>");  // GET without a type
-    EXPECT_TRUE(plan.sharedCookies);
+    EXPECT_TRUE(plan.storeCookies);
 
     request.contentType = "text/plain";
     EXPECT_EQ(headerValue(planRequest(request, "", ""), "Content-Type"), "text/plain");
@@ -82,7 +82,7 @@ TEST_P(CookieRules, ChoosesWhatIsSent) {
         EXPECT_EQ(headerValue(plan, "Cookie"), "<absent>");
     } else {
         EXPECT_EQ(headerValue(plan, "Cookie"), c.cookieHeader);
-        EXPECT_EQ(plan.sharedCookies, c.cookieHeader == "<absent>");
+        EXPECT_EQ(plan.storeCookies, c.cookieHeader == "<absent>");
     }
 }
 

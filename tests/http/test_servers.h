@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/black_hole.h"
+
 namespace oz::http {
 
 inline std::string gzipBytes(std::string_view data) {
@@ -167,6 +169,46 @@ class RawCaptureServer {
     std::atomic<bool> m_stopping{false};
     mutable std::mutex m_mutex;
     std::string m_lastHead;
+};
+
+// Answers every connection at once with a plain HTTP error and closes it: a TLS client meets no
+// TLS server there.
+class PlainReplyServer {
+   public:
+    PlainReplyServer() {
+        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        ::listen(m_listen, 8);
+        socklen_t len = sizeof addr;
+        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
+        m_port = ntohs(addr.sin_port);
+        m_thread = std::thread([this] {
+            while (!m_stopping) {
+                pollfd p{m_listen, POLLIN, 0};
+                if (::poll(&p, 1, 20) <= 0) continue;
+                const int client = ::accept(m_listen, nullptr, nullptr);
+                if (client < 0) continue;
+                const std::string reply = "HTTP/1.1 400 Bad Request\r\nConnection: close\r\n\r\n";
+                ::send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
+                ::close(client);
+            }
+        });
+    }
+    ~PlainReplyServer() {
+        m_stopping = true;
+        m_thread.join();
+        ::close(m_listen);
+    }
+    int port() const { return m_port; }
+
+   private:
+    int m_listen = -1;
+    int m_port = 0;
+    std::thread m_thread;
+    std::atomic<bool> m_stopping{false};
 };
 
 }  // namespace oz::http
