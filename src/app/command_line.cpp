@@ -24,6 +24,8 @@ constexpr const char* kUsage =
     "  run [--fast-listing] [--allow-poweroff]\n"
     "                               publish to the checked sites once, as the window's start button does\n"
     "  schedule [--allow-poweroff]  start runs at the time points of the schedule file\n"
+    "  generate chinese|digits ...  print random groups of Chinese characters, or of digits and letters\n"
+    "  pinyin [--mode 1|2|3|4] ...  the pinyin of the text on standard input\n"
     "\n"
     "Options:\n"
     "  --data-dir DIR   the data folder (settings file, logs, records); default: $ORVANE_DATA_DIR,\n"
@@ -67,6 +69,7 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     static const Subcommand kSubcommands[] = {
         {"sites", sitesCommand},     {"preview", previewCommand}, {"categories", categoriesCommand},
         {"run", runCommand},         {"schedule", scheduleCommand},
+        {"generate", generateCommand}, {"pinyin", pinyinCommand},
     };
     for (const auto& sub : kSubcommands) {
         if (rest[0] != sub.name) continue;
