@@ -58,12 +58,13 @@ PinyinWindow::PinyinWindow(config::SettingsFile& settings, QWidget* parent)
          std::initializer_list<QWidget*>{m_firstOfText, m_everySyllable, m_upper, m_lower}) {
         options->addWidget(option);
     }
-    options->addSpacing(16);
+    options->addStretch();
+    auto* checks = new QHBoxLayout;
     for (QWidget* option :
          std::initializer_list<QWidget*>{m_initials, m_lettersOnly, m_keepSpaces, m_keepLines}) {
-        options->addWidget(option);
+        checks->addWidget(option);
     }
-    options->addStretch();
+    checks->addStretch();
 
     auto* middle = new QVBoxLayout;
     middle->addWidget(m_pasteButton);
@@ -80,6 +81,7 @@ PinyinWindow::PinyinWindow(config::SettingsFile& settings, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(options);
+    layout->addLayout(checks);
     layout->addLayout(boxes, 1);
 
     connect(m_lettersOnly, &QCheckBox::toggled, this, [this] { applyCleaningRule(); });
