@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/generator_commands.h"
 #include "config/data_folder.h"
 #include "config/site_line.h"
 
@@ -28,6 +29,8 @@ constexpr const char* kUsage =
     "  run [--fast-listing] [--allow-poweroff]\n"
     "                               publish to the checked sites once, as the window's start button does\n"
     "  schedule [--allow-poweroff]  start runs at the time points of the schedule file\n"
+    "  generate chinese|digits ...  print random groups of Chinese characters, or of digits and letters\n"
+    "  pinyin [--mode 1|2|3|4] ...  the pinyin of the text on standard input\n"
     "\n"
     "Options:\n"
     "  --data-dir DIR   the data folder (settings file, logs, records); default: $ORVANE_DATA_DIR,\n"
@@ -108,6 +111,8 @@ const std::vector<Subcommand>& subcommands() {
         {"categories", categoriesCommand, categoriesUsage},
         {"run", runCommand, runUsage},
         {"schedule", scheduleCommand, scheduleUsage},
+        {"generate", generateCommand, generateUsage},
+        {"pinyin", pinyinCommand, pinyinUsage},
     };
     return kSubcommands;
 }

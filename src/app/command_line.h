@@ -25,5 +25,7 @@ int previewCommand(const CommandContext& context);
 int categoriesCommand(const CommandContext& context);
 int runCommand(const CommandContext& context);
 int scheduleCommand(const CommandContext& context);
+int generateCommand(const CommandContext& context);
+int pinyinCommand(const CommandContext& context);
 
 }  // namespace oz::app

@@ -1,0 +1,146 @@
+#include "ui/pinyin_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "config/settings_file.h"
+#include "tools/pinyin_converter.h"
+#include "ui/control_state.h"
+
+namespace oz::ui {
+
+namespace {
+
+const QString kSection = QStringLiteral("汉字拼音转换器");
+
+template <class Widget>
+Widget* named(Widget* widget, const QString& name) {
+    widget->setObjectName(name);
+    return widget;
+}
+
+}  // namespace
+
+PinyinWindow::PinyinWindow(config::SettingsFile& settings, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_settings(settings) {
+    setWindowTitle(kSection);
+    resize(625, 286);
+
+    m_firstOfText = named(new QRadioButton(QStringLiteral("首字母大写")), QStringLiteral("单选框首字母大写"));
+    m_everySyllable =
+        named(new QRadioButton(QStringLiteral("拼音首大写")), QStringLiteral("单选框拼音首大写"));
+    m_upper = named(new QRadioButton(QStringLiteral("全部大写")), QStringLiteral("单选框全部大写"));
+    m_lower = named(new QRadioButton(QStringLiteral("全部小写")), QStringLiteral("单选框全部小写"));
+    m_everySyllable->setChecked(true);
+    m_initials = named(new QCheckBox(QStringLiteral("首拼模式")), QStringLiteral("选择框首拼模式"));
+    m_lettersOnly = named(new QCheckBox(QStringLiteral("清除非字母")), QStringLiteral("选择框清除非字母"));
+    m_keepSpaces = named(new QCheckBox(QStringLiteral("保留空格")), QStringLiteral("选择框保留空格"));
+    m_keepLines = named(new QCheckBox(QStringLiteral("保留换行")), QStringLiteral("选择框保留换行"));
+    m_input = named(new QPlainTextEdit, QStringLiteral("编辑框汉字"));
+    m_pasteButton = named(new QPushButton(QStringLiteral("粘贴\n汉字")), QStringLiteral("按钮粘贴汉字"));
+    m_convertButton = named(new QPushButton(QStringLiteral("转换拼音")), QStringLiteral("按钮转换拼音"));
+    m_result = named(new QPlainTextEdit, QStringLiteral("编辑框结果"));
+    m_copyButton = named(new QPushButton(QStringLiteral("复制结果")), QStringLiteral("按钮复制结果"));
+    for (QWidget* unsaved : std::initializer_list<QWidget*>{m_keepLines, m_input, m_result, m_pasteButton,
+                                                            m_convertButton, m_copyButton}) {
+        setTag(unsaved, kTagNoSave);
+    }
+
+    auto* options = new QHBoxLayout;
+    for (QWidget* option :
+         std::initializer_list<QWidget*>{m_firstOfText, m_everySyllable, m_upper, m_lower}) {
+        options->addWidget(option);
+    }
+    options->addStretch();
+    auto* checks = new QHBoxLayout;
+    for (QWidget* option :
+         std::initializer_list<QWidget*>{m_initials, m_lettersOnly, m_keepSpaces, m_keepLines}) {
+        checks->addWidget(option);
+    }
+    checks->addStretch();
+
+    auto* middle = new QVBoxLayout;
+    middle->addWidget(m_pasteButton);
+    middle->addWidget(m_convertButton);
+    middle->addStretch();
+    auto* right = new QVBoxLayout;
+    right->addWidget(m_copyButton);
+    right->addStretch();
+    auto* boxes = new QHBoxLayout;
+    boxes->addWidget(m_input, 1);
+    boxes->addLayout(middle);
+    boxes->addWidget(m_result, 1);
+    boxes->addLayout(right);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(options);
+    layout->addLayout(checks);
+    layout->addLayout(boxes, 1);
+
+    connect(m_lettersOnly, &QCheckBox::toggled, this, [this] { applyCleaningRule(); });
+    connect(m_pasteButton, &QPushButton::clicked, this,
+            [this] { m_input->setPlainText(QApplication::clipboard()->text()); });
+    connect(m_copyButton, &QPushButton::clicked, this,
+            [this] { QApplication::clipboard()->setText(m_result->toPlainText()); });
+    connect(m_convertButton, &QPushButton::clicked, this, [this] { convert(); });
+
+    loadWindow(m_settings, this, kSection);
+    applyCleaningRule();
+}
+
+PinyinWindow::~PinyinWindow() {
+    m_stop = true;
+    joinWorker();
+}
+
+void PinyinWindow::applyCleaningRule() {
+    m_keepSpaces->setEnabled(m_lettersOnly->isChecked());
+    m_keepLines->setEnabled(m_lettersOnly->isChecked());
+}
+
+void PinyinWindow::convert() {
+    if (isConverting()) return;
+    tools::PinyinOptions options;
+    options.letterCase = m_firstOfText->isChecked() ? tools::PinyinCase::FirstOfText
+                         : m_upper->isChecked()     ? tools::PinyinCase::Upper
+                         : m_lower->isChecked()     ? tools::PinyinCase::Lower
+                                                    : tools::PinyinCase::EverySyllable;
+    options.initials = m_initials->isChecked();
+    options.lettersOnly = m_lettersOnly->isChecked();
+    options.keepSpaces = m_keepSpaces->isChecked();
+    options.keepLineBreaks = m_keepLines->isChecked();
+    m_convertButton->setEnabled(false);
+    m_stop = false;
+    m_worker = std::thread([this, options, input = m_input->toPlainText().toStdString()] {
+        tools::GeneratorControl control;
+        control.stopRequested = [this] { return m_stop.load(); };
+        QString text = QString::fromStdString(tools::convertToPinyin(input, options, control).text);
+        // The window joins this thread before it goes, so `this` is alive while the call is queued.
+        QMetaObject::invokeMethod(
+            this,
+            [this, text] {
+                joinWorker();
+                m_result->setPlainText(text);
+                m_convertButton->setEnabled(true);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void PinyinWindow::joinWorker() {
+    if (m_worker.joinable()) m_worker.join();
+}
+
+void PinyinWindow::closeEvent(QCloseEvent* event) {
+    saveWindow(m_settings, this, kSection);
+    QWidget::closeEvent(event);
+}
+
+}  // namespace oz::ui

@@ -1,0 +1,211 @@
+#include "ui/random_text_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "config/settings_file.h"
+#include "tools/random_text.h"
+#include "ui/control_state.h"
+#include "ui/dialogs.h"
+
+namespace oz::ui {
+
+namespace {
+
+const QString kSection = QStringLiteral("随机文本生成器");
+const QString kChineseIdle = QStringLiteral("生成随机汉字");
+const QString kLettersIdle = QStringLiteral("生成随机数字字母");
+const QString kRunning = QStringLiteral("点我停止生成");
+const QString kStopping = QStringLiteral("正在停止中");
+constexpr char kMinKey[] = "字数1";
+constexpr char kMaxKey[] = "字数2";
+constexpr char kGroupsKey[] = "组数";
+
+template <class Widget>
+Widget* named(Widget* widget, const QString& name) {
+    widget->setObjectName(name);
+    return widget;
+}
+
+// The window's whole numbers: anything that is not one counts as 0.
+int intOf(const QLineEdit* edit) { return edit->text().trimmed().toInt(); }
+
+}  // namespace
+
+RandomTextWindow::RandomTextWindow(const UiServices& services, config::SettingsFile& settings,
+                                   QWidget* parent)
+    : QWidget(parent, Qt::Window), m_services(services), m_settings(settings) {
+    setWindowTitle(kSection);
+    resize(459, 467);
+
+    m_digits = named(new QCheckBox(QStringLiteral("有数字")), QStringLiteral("选择框有数字"));
+    m_lower = named(new QCheckBox(QStringLiteral("有小字母")), QStringLiteral("选择框有小字母"));
+    m_upper = named(new QCheckBox(QStringLiteral("有大字母")), QStringLiteral("选择框有大字母"));
+    m_fullWidth = named(new QCheckBox(QStringLiteral("转为全角")), QStringLiteral("选择框转为全角"));
+    m_traditional = named(new QCheckBox(QStringLiteral("转为繁体")), QStringLiteral("选择框转为繁体"));
+    m_mostUsed = named(new QRadioButton(QStringLiteral("最常用")), QStringLiteral("单选框最常用"));
+    m_common = named(new QRadioButton(QStringLiteral("一般常用")), QStringLiteral("单选框一般常用"));
+    m_secondary = named(new QRadioButton(QStringLiteral("次要常用")), QStringLiteral("单选框次要常用"));
+    m_mostUsed->setChecked(true);
+    m_minLength = named(new QLineEdit(QStringLiteral("3")), QStringLiteral("编辑框字数1"));
+    m_maxLength = named(new QLineEdit(QStringLiteral("5")), QStringLiteral("编辑框字数2"));
+    m_groups = named(new QLineEdit(QStringLiteral("100")), QStringLiteral("编辑框组数"));
+    m_lettersButton = named(new QPushButton(kLettersIdle), QStringLiteral("按钮生成数母"));
+    m_copyButton = named(new QPushButton(QStringLiteral("复制结果")), QStringLiteral("按钮复制结果"));
+    m_chineseButton = named(new QPushButton(kChineseIdle), QStringLiteral("按钮生成汉字"));
+    m_result = named(new QPlainTextEdit, QStringLiteral("编辑框结果"));
+    // The texts are kept under their own keys (字数1, 字数2, 组数), the result not at all.
+    for (QWidget* unsaved : std::initializer_list<QWidget*>{m_minLength, m_maxLength, m_groups, m_result,
+                                                            m_lettersButton, m_copyButton, m_chineseButton}) {
+        setTag(unsaved, kTagNoSave);
+    }
+    for (QLineEdit* number : {m_minLength, m_maxLength, m_groups}) number->setMaximumWidth(80);
+
+    auto* options = new QGridLayout;
+    options->addWidget(new QLabel(QStringLiteral("数母成分：")), 0, 0);
+    auto* kinds = new QHBoxLayout;
+    for (QWidget* box :
+         std::initializer_list<QWidget*>{m_digits, m_lower, m_upper, m_fullWidth, m_traditional}) {
+        kinds->addWidget(box);
+    }
+    kinds->addStretch();
+    options->addLayout(kinds, 0, 1);
+    options->addWidget(new QLabel(QStringLiteral("汉字类型：")), 1, 0);
+    auto* tables = new QHBoxLayout;
+    for (QWidget* radio : std::initializer_list<QWidget*>{m_mostUsed, m_common, m_secondary})
+        tables->addWidget(radio);
+    tables->addStretch();
+    options->addLayout(tables, 1, 1);
+    options->addWidget(new QLabel(QStringLiteral("每组字数：")), 2, 0);
+    auto* lengths = new QHBoxLayout;
+    lengths->addWidget(m_minLength);
+    lengths->addWidget(new QLabel(QStringLiteral("到")));
+    lengths->addWidget(m_maxLength);
+    lengths->addWidget(new QLabel(QStringLiteral("个")));
+    lengths->addSpacing(16);
+    lengths->addWidget(new QLabel(QStringLiteral("生成组数：")));
+    lengths->addWidget(m_groups);
+    lengths->addStretch();
+    options->addLayout(lengths, 2, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_lettersButton);
+    buttons->addWidget(m_copyButton);
+    buttons->addWidget(m_chineseButton);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(options);
+    layout->addLayout(buttons);
+    layout->addWidget(m_result, 1);
+
+    connect(m_chineseButton, &QPushButton::clicked, this, [this] { startOrStop(Kind::Chinese); });
+    connect(m_lettersButton, &QPushButton::clicked, this, [this] { startOrStop(Kind::Letters); });
+    connect(m_copyButton, &QPushButton::clicked, this,
+            [this] { QApplication::clipboard()->setText(m_result->toPlainText()); });
+    load();
+}
+
+RandomTextWindow::~RandomTextWindow() {
+    m_stop = true;
+    joinWorker();
+}
+
+void RandomTextWindow::startOrStop(Kind kind) {
+    QPushButton* button = kind == Kind::Chinese ? m_chineseButton : m_lettersButton;
+    QPushButton* other = kind == Kind::Chinese ? m_lettersButton : m_chineseButton;
+    if (button->text() != (kind == Kind::Chinese ? kChineseIdle : kLettersIdle)) {
+        button->setText(kStopping);
+        m_stop = true;
+        return;
+    }
+    joinWorker();
+    m_stop = false;
+    button->setText(kRunning);
+    other->setEnabled(false);
+
+    const int minLength = intOf(m_minLength);
+    const int maxLength = intOf(m_maxLength);
+    const long long groups = m_groups->text().trimmed().toLongLong();
+    tools::ChineseTextOptions chinese;
+    tools::LetterTextOptions letters;
+    if (kind == Kind::Chinese) {
+        chinese.table = m_mostUsed->isChecked() ? tools::CharacterTable::MostUsed
+                        : m_common->isChecked() ? tools::CharacterTable::Common
+                                                : tools::CharacterTable::Secondary;
+        chinese.minLength = minLength;
+        chinese.maxLength = maxLength;
+        chinese.groups = groups;
+        chinese.traditional = m_traditional->isChecked();
+    } else {
+        letters = {m_digits->isChecked(),
+                   m_lower->isChecked(),
+                   m_upper->isChecked(),
+                   m_fullWidth->isChecked(),
+                   minLength,
+                   maxLength,
+                   groups};
+    }
+    m_worker = std::thread([this, kind, chinese, letters] {
+        tools::GeneratorControl control;
+        control.stopRequested = [this] { return m_stop.load(); };
+        tools::GeneratedText result = kind == Kind::Chinese ? tools::generateChinese(chinese, control)
+                                                            : tools::generateLetters(letters, control);
+        // The window joins this thread before it goes, so `this` is alive while the call is queued.
+        QMetaObject::invokeMethod(
+            this, [this, kind, result = std::move(result)] { finished(kind, result); }, Qt::QueuedConnection);
+    });
+}
+
+void RandomTextWindow::finished(Kind kind, const tools::GeneratedText& result) {
+    joinWorker();
+    if (!result.error.empty()) {
+        m_services.dialogs->message(this, QString::fromStdString(result.error), {}, Dialogs::Buttons::Ok,
+                                    Dialogs::Icon::Warning);
+    } else {
+        m_result->setPlainText(QString::fromStdString(result.text));
+    }
+    (kind == Kind::Chinese ? m_lettersButton : m_chineseButton)->setEnabled(true);
+    (kind == Kind::Chinese ? m_chineseButton : m_lettersButton)
+        ->setText(kind == Kind::Chinese ? kChineseIdle : kLettersIdle);
+}
+
+void RandomTextWindow::joinWorker() {
+    if (m_worker.joinable()) m_worker.join();
+}
+
+void RandomTextWindow::load() {
+    loadWindow(m_settings, this, kSection);
+    m_minLength->setText(
+        QString::fromStdString(m_settings.readText(kMinKey, m_minLength->text().toStdString())));
+    m_maxLength->setText(
+        QString::fromStdString(m_settings.readText(kMaxKey, m_maxLength->text().toStdString())));
+    m_groups->setText(
+        QString::fromStdString(m_settings.readText(kGroupsKey, m_groups->text().toStdString())));
+}
+
+void RandomTextWindow::save() {
+    m_settings.beginBatch();
+    saveWindow(m_settings, this, kSection);
+    m_settings.writeText(kMinKey, m_minLength->text().toStdString());
+    m_settings.writeText(kMaxKey, m_maxLength->text().toStdString());
+    m_settings.writeText(kGroupsKey, m_groups->text().toStdString());
+    m_settings.endBatch();
+}
+
+void RandomTextWindow::closeEvent(QCloseEvent* event) {
+    m_stop = true;
+    save();
+    QWidget::closeEvent(event);
+}
+
+}  // namespace oz::ui

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QWidget>
+#include <atomic>
+#include <thread>
+
+#include "ui/ui_services.h"
+
+class QCheckBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace oz::config {
+class SettingsFile;
+}
+namespace oz::tools {
+struct GeneratedText;
+}
+
+namespace oz::ui {
+
+// "随机文本生成器": random groups of Chinese characters or of digits and letters, made on a worker
+// thread. A second click on the running button stops it. The check boxes, the radios and the texts
+// 字数1, 字数2, 组数 are loaded from the section "随机文本生成器" when the window is made and saved
+// there when it is closed. A top-level window owned by `parent`.
+class RandomTextWindow : public QWidget {
+    Q_OBJECT
+   public:
+    RandomTextWindow(const UiServices& services, config::SettingsFile& settings, QWidget* parent = nullptr);
+    ~RandomTextWindow() override;
+
+    bool isGenerating() const { return m_worker.joinable(); }
+
+   protected:
+    void closeEvent(QCloseEvent* event) override;
+
+   private:
+    enum class Kind { Chinese, Letters };
+    void startOrStop(Kind kind);
+    void finished(Kind kind, const tools::GeneratedText& result);
+    void load();
+    void save();
+    void joinWorker();
+
+    UiServices m_services;
+    config::SettingsFile& m_settings;
+    QCheckBox* m_digits;
+    QCheckBox* m_lower;
+    QCheckBox* m_upper;
+    QCheckBox* m_fullWidth;
+    QCheckBox* m_traditional;
+    QRadioButton* m_mostUsed;
+    QRadioButton* m_common;
+    QRadioButton* m_secondary;
+    QLineEdit* m_minLength;
+    QLineEdit* m_maxLength;
+    QLineEdit* m_groups;
+    QPushButton* m_lettersButton;
+    QPushButton* m_copyButton;
+    QPushButton* m_chineseButton;
+    QPlainTextEdit* m_result;
+    std::atomic<bool> m_stop{false};
+    std::thread m_worker;
+};
+
+}  // namespace oz::ui
