@@ -5,8 +5,8 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTableView>
 #include <QTimer>
-#include <QTreeView>
 #include <QVBoxLayout>
 
 #include "ui/desktop.h"
@@ -95,31 +95,39 @@ LogWindow::LogWindow(Desktop& desktop, QWidget* parent) : QWidget(parent, Qt::Wi
     layout->setContentsMargins(4, 4, 4, 4);
 
     m_model = new LogModel(LogModel::kDefaultCapacity, this);
-    m_view = new QTreeView(this);
+    m_view = new QTableView(this);
     m_view->setObjectName(QStringLiteral("列表框"));
     m_view->setModel(m_model);
-    m_view->setRootIsDecorated(false);
-    m_view->setUniformRowHeights(true);  // rows are never measured one by one
-    m_view->setItemsExpandable(false);
+    // Fixed row heights: inserting and scrolling never measure rows one by one.
+    m_view->verticalHeader()->hide();
+    m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 4);
+    m_view->setShowGrid(false);
+    m_view->setWordWrap(false);
     m_view->setAlternatingRowColors(true);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_view->header()->setStretchLastSection(true);
-    m_view->header()->resizeSection(0, 70);
-    m_view->header()->resizeSection(1, 150);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->horizontalHeader()->setStretchLastSection(true);
+    m_view->horizontalHeader()->setHighlightSections(false);
+    m_view->horizontalHeader()->resizeSection(0, 70);
+    m_view->horizontalHeader()->resizeSection(1, 190);
     layout->addWidget(m_view, 1);
 
     m_locate = new QPushButton(QStringLiteral("开始采集之后才有日志"), this);
     m_locate->setObjectName(QStringLiteral("按钮定位日志"));
     layout->addWidget(m_locate);
 
-    // New lines scroll into view unless the operator has scrolled up to read.
-    connect(m_model, &LogModel::rowsAboutToBeInserted, this, [this] {
-        QScrollBar* bar = m_view->verticalScrollBar();
-        m_view->setProperty("followTail", bar->value() >= bar->maximum());
+    // New lines scroll into view unless the operator has scrolled up to read; reaching the end
+    // again resumes following.
+    QScrollBar* bar = m_view->verticalScrollBar();
+    connect(bar, &QScrollBar::actionTriggered, this, [this, bar] {
+        QTimer::singleShot(0, this, [this, bar] { m_followTail = bar->value() >= bar->maximum(); });
     });
     connect(m_model, &LogModel::flushed, this, [this] {
-        if (m_view->property("followTail").toBool()) m_view->scrollToBottom();
+        if (m_followTail) m_view->scrollToBottom();
     });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { m_followTail = true; });
     connect(m_locate, &QPushButton::clicked, this, &LogWindow::revealLog);
     resize(534, 436);
 }

@@ -10,7 +10,7 @@
 #include "engine/run_observer.h"
 
 class QPushButton;
-class QTreeView;
+class QTableView;
 
 namespace oz::ui {
 
@@ -64,7 +64,7 @@ class LogWindow final : public QWidget {
     void follow(WindowRun& run);
 
     LogModel& model() { return *m_model; }
-    QTreeView& view() { return *m_view; }
+    QTableView& view() { return *m_view; }
     QString logFile() const { return m_logFile; }
 
     // A run's log was opened: clear the pane and name the file on the button.
@@ -85,9 +85,10 @@ class LogWindow final : public QWidget {
 
     Desktop& m_desktop;
     LogModel* m_model = nullptr;
-    QTreeView* m_view = nullptr;
+    QTableView* m_view = nullptr;
     QPushButton* m_locate = nullptr;
     QString m_logFile;
+    bool m_followTail = true;
 };
 
 }  // namespace oz::ui
