@@ -7,13 +7,14 @@ class DialogsTest : public QObject {
     Q_OBJECT
    private slots:
     void scriptedAnswersThenSafeDefault() {
-        oz::test::ScriptedDialogs dialogs;
-        dialogs.answers.push_back(oz::ui::Dialogs::Answer::Yes);
+        oz::test::ScriptedDialogs scripted;
+        oz::ui::Dialogs& dialogs = scripted;  // the default arguments live on the interface
+        scripted.answers.push_back(oz::ui::Dialogs::Answer::Yes);
         using B = oz::ui::Dialogs::Buttons;
         QCOMPARE(dialogs.message(nullptr, "a", "b", B::YesNo), oz::ui::Dialogs::Answer::Yes);
         QCOMPARE(dialogs.message(nullptr, "c", {}, B::YesNo), oz::ui::Dialogs::Answer::No);
-        QCOMPARE(dialogs.messages.at(0).title, QStringLiteral("Orvane：b"));
-        QCOMPARE(dialogs.messages.at(1).title, QStringLiteral("Orvane："));
+        QCOMPARE(scripted.messages.at(0).title, QStringLiteral("Orvane：b"));
+        QCOMPARE(scripted.messages.at(1).title, QStringLiteral("Orvane："));
     }
 };
 

@@ -1,0 +1,101 @@
+#include "ui/countdown_window.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "text/clock.h"
+#include "ui/dialogs.h"
+#include "ui/ui_services.h"
+
+namespace oz::ui {
+
+namespace {
+
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+CountdownWindow::CountdownWindow(schedule::PowerControl& power, const text::Clock& clock, Dialogs& dialogs,
+                                 QWidget* owner)
+    : QDialog(owner), m_countdown(power, clock), m_clock(clock), m_dialogs(dialogs) {
+    setWindowTitle(qs(schedule::kCountdownTitle));
+    setModal(true);
+    auto* layout = new QVBoxLayout(this);
+    m_label = new QLabel(qs(m_countdown.labelText()), this);
+    m_label->setObjectName(QStringLiteral("标签1"));
+    m_label->setAlignment(Qt::AlignCenter);
+    QFont font = m_label->font();
+    font.setPointSizeF(font.pointSizeF() * 1.5);
+    m_label->setFont(font);
+    layout->addWidget(m_label);
+
+    auto* buttons = new QHBoxLayout;
+    auto* now = new QPushButton(qs(schedule::kShutdownNowCaption), this);
+    now->setObjectName(QStringLiteral("按钮立即"));
+    auto* stop = new QPushButton(qs(schedule::kStopShutdownCaption), this);
+    stop->setObjectName(QStringLiteral("按钮停止"));
+    stop->setDefault(true);  // Enter or Esc never powers off by accident
+    buttons->addWidget(now);
+    buttons->addWidget(stop);
+    layout->addLayout(buttons);
+    connect(now, &QPushButton::clicked, this, &CountdownWindow::shutdownNow);
+    connect(stop, &QPushButton::clicked, this, &CountdownWindow::stopShutdown);
+
+    // The seconds are counted on the clock; the timer only looks at it often.
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("时钟1"));
+    m_timer->setInterval(50);
+    connect(m_timer, &QTimer::timeout, this, &CountdownWindow::poll);
+    m_nextTick = m_clock.tickMs() + schedule::ShutdownCountdown::kTickPeriod.count();
+    m_timer->start();
+    stop->setFocus();
+}
+
+QString CountdownWindow::labelText() const { return m_label->text(); }
+
+void CountdownWindow::poll() {
+    const std::int64_t now = m_clock.tickMs();
+    if (m_zeroAt >= 0) {
+        if (now - m_zeroAt >= schedule::ShutdownCountdown::kPowerOffDelay.count()) {
+            m_timer->stop();
+            m_countdown.shutdownNow();
+        }
+        return;
+    }
+    while (now >= m_nextTick && m_zeroAt < 0) {
+        const bool zero = m_countdown.tick();
+        m_label->setText(qs(m_countdown.labelText()));
+        m_nextTick += schedule::ShutdownCountdown::kTickPeriod.count();
+        if (zero) m_zeroAt = now;
+        if (m_countdown.state() != schedule::CountdownState::Counting && !zero) {
+            m_timer->stop();
+            return;
+        }
+    }
+}
+
+void CountdownWindow::shutdownNow() {
+    m_timer->stop();
+    m_countdown.shutdownNow();
+}
+
+void CountdownWindow::stopShutdown() {
+    if (!m_countdown.stop()) return;  // the power-off was already requested
+    m_timer->stop();
+    m_dialogs.message(this, qs(schedule::kShutdownStoppedMessage));
+    accept();
+}
+
+bool CountdownWindow::shutdownCountdown(QWidget* owner, const UiServices& services) {
+    CountdownWindow window(*services.power, services.clock != nullptr ? *services.clock : text::systemClock(),
+                           *services.dialogs, owner);
+    window.exec();
+    return window.countdown().state() == schedule::CountdownState::PoweringOff;
+}
+
+}  // namespace oz::ui

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+
+#include "schedule/shutdown_countdown.h"
+
+class QLabel;
+class QTimer;
+
+namespace oz::ui {
+
+class Dialogs;
+struct UiServices;
+
+// "更新完毕，准备关机..": counts 30 seconds down on the injected clock, then asks the injected power
+// control for a power-off half a second later. "立即关机！" asks at once; "停止关机！" ends it.
+class CountdownWindow final : public QDialog {
+    Q_OBJECT
+   public:
+    CountdownWindow(schedule::PowerControl& power, const text::Clock& clock, Dialogs& dialogs,
+                    QWidget* owner = nullptr);
+
+    const schedule::ShutdownCountdown& countdown() const { return m_countdown; }
+    QString labelText() const;
+    // Closing the window (Esc, the title bar) stops the countdown as "停止关机！" does.
+    void reject() override { stopShutdown(); }
+
+    // Opens the window modally over `owner` and returns when it closes; true when the power-off was
+    // requested.
+    static bool shutdownCountdown(QWidget* owner, const UiServices& services);
+
+   private:
+    void poll();
+    void shutdownNow();
+    void stopShutdown();
+
+    schedule::ShutdownCountdown m_countdown;
+    const text::Clock& m_clock;
+    Dialogs& m_dialogs;
+    QLabel* m_label = nullptr;
+    QTimer* m_timer = nullptr;
+    std::int64_t m_nextTick = 0;
+    std::int64_t m_zeroAt = -1;  // tick of reaching zero; the power-off follows 500 ms later
+};
+
+}  // namespace oz::ui

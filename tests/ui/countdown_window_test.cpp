@@ -1,0 +1,77 @@
+#include "ui/countdown_window.h"
+
+#include <QPushButton>
+#include <QtTest>
+
+#include "tests/ui/ui_fakes.h"
+#include "text/fake_clock.h"
+
+using namespace std::chrono_literals;
+
+// The countdown on a fake clock with a counting power control: nothing here can power off.
+class CountdownWindowTest : public QObject {
+    Q_OBJECT
+    oz::test::CountingPower power;
+    oz::test::ScriptedDialogs dialogs;
+    oz::text::FakeClock clock;
+
+    void advanceSeconds(oz::ui::CountdownWindow& window, int seconds) {
+        for (int i = 0; i < seconds; ++i) {
+            clock.advance(1000ms);
+            QTest::qWait(60);
+        }
+        (void)window;
+    }
+
+   private slots:
+    void init() {
+        power.requests = 0;
+        dialogs = {};
+    }
+
+    void countsDownAndPowersOffHalfASecondAfterZero() {
+        oz::ui::CountdownWindow window(power, clock, dialogs);
+        window.show();
+        QCOMPARE(window.windowTitle(), QStringLiteral("更新完毕，准备关机.."));
+        QCOMPARE(window.labelText(), QStringLiteral("距离关机还有 30 秒"));
+        advanceSeconds(window, 1);
+        QCOMPARE(window.labelText(), QStringLiteral("距离关机还有 29 秒"));
+        advanceSeconds(window, 29);
+        QCOMPARE(window.labelText(), QStringLiteral("距离关机还有 0 秒"));
+        QCOMPARE(power.requests, 0);
+        clock.advance(400ms);
+        QTest::qWait(80);
+        QCOMPARE(power.requests, 0);
+        clock.advance(100ms);
+        QTRY_COMPARE(power.requests, 1);
+        advanceSeconds(window, 2);
+        QCOMPARE(power.requests, 1);
+    }
+
+    void stopAtTwelveKeepsTheComputerOn() {
+        oz::ui::CountdownWindow window(power, clock, dialogs);
+        window.show();
+        advanceSeconds(window, 18);
+        QCOMPARE(window.labelText(), QStringLiteral("距离关机还有 12 秒"));
+        window.findChild<QPushButton*>(QStringLiteral("按钮停止"))->click();
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(dialogs.messages.at(0).text, QStringLiteral("已停止关机倒计时！"));
+        QVERIFY(!window.isVisible());
+        advanceSeconds(window, 13);
+        QCOMPARE(power.requests, 0);
+    }
+
+    void shutdownNowAsksOnce() {
+        oz::ui::CountdownWindow window(power, clock, dialogs);
+        window.show();
+        auto* now = window.findChild<QPushButton*>(QStringLiteral("按钮立即"));
+        QCOMPARE(now->text(), QStringLiteral("立即关机！"));
+        now->click();
+        now->click();
+        advanceSeconds(window, 31);
+        QCOMPARE(power.requests, 1);
+    }
+};
+
+QTEST_MAIN(CountdownWindowTest)
+#include "countdown_window_test.moc"
