@@ -24,6 +24,9 @@ constexpr const char* kUsage =
     "  run [--fast-listing] [--allow-poweroff]\n"
     "                               publish to the checked sites once, as the window's start button does\n"
     "  schedule [--allow-poweroff]  start runs at the time points of the schedule file\n"
+    "  batch OPERATION [--scope checked|all|N] [--refresh] ...\n"
+    "                               create-categories, delete-categories, delete-articles,\n"
+    "                               rewrite-homepage, read-categories on many sites (batch --help)\n"
     "\n"
     "Options:\n"
     "  --data-dir DIR   the data folder (settings file, logs, records); default: $ORVANE_DATA_DIR,\n"
@@ -67,6 +70,7 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     static const Subcommand kSubcommands[] = {
         {"sites", sitesCommand},     {"preview", previewCommand}, {"categories", categoriesCommand},
         {"run", runCommand},         {"schedule", scheduleCommand},
+        {"batch", batchCommand},
     };
     for (const auto& sub : kSubcommands) {
         if (rest[0] != sub.name) continue;

@@ -25,5 +25,6 @@ int previewCommand(const CommandContext& context);
 int categoriesCommand(const CommandContext& context);
 int runCommand(const CommandContext& context);
 int scheduleCommand(const CommandContext& context);
+int batchCommand(const CommandContext& context);
 
 }  // namespace oz::app
