@@ -58,7 +58,8 @@
 //   POST /s1/dede/catalog_add.php        dopost=save&reid=P&typename=...: "成功创建一个分类！"
 //   POST /s1/dede/catalog_del.php        dopost=ok&id=N&delfile=yes|no: "成功删除一个栏目！" (also for
 //                                        an unknown id, as the real back end does)
-//   POST /s1/dede/archives_do.php        dopost=delArchives&qstr=ID`ID...: "成功删除指定的文档！"
+//   POST /s1/dede/archives_do.php        fmdo=yes&dopost=delArchives&qstr=ID`ID...: "成功删除指定的文档！";
+//                                        without fmdo=yes: a confirmation form, nothing deleted
 //   GET  /s1/a/...html                   a stored article's page
 // Anything else answers 404. Every back-end page except the folder redirects, login.php and
 // vdimgck.php needs a logged-in session; without one it answers 302 "login.php?gotopage=" + the

@@ -579,6 +579,17 @@ SiteAnswer SiteBackEnd::archivesDo(Context& context) {
     if (context.fields.get("dopost") != "delArchives") return message("完成操作！", kDone);
     std::string list = context.fields.get("qstr");
     if (list.empty()) list = context.fields.get("aid");
+    // Without fmdo=yes the real back end only asks for confirmation and deletes nothing.
+    if (context.fields.get("fmdo") != "yes") {
+        return page(
+            "<form name='form1' action='archives_do.php' method='post'>\r\n"
+            "<input type='hidden' name='fmdo' value='yes' />\r\n"
+            "<input type='hidden' name='dopost' value='delArchives' />\r\n"
+            "<input type='hidden' name='aid' value='" +
+            htmlEscape(context.fields.get("aid")) + "' />\r\n<input type='hidden' name='qstr' value='" +
+            htmlEscape(list) + "' />\r\n你确实要删除“ " + htmlEscape(list) +
+            " ”这些文档？\r\n<input type='submit' value='确定' />\r\n</form>");
+    }
     std::size_t start = 0;
     while (start <= list.size()) {
         const std::size_t end = std::min(list.find('`', start), list.size());

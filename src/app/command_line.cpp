@@ -31,6 +31,9 @@ constexpr const char* kUsage =
     "  schedule [--allow-poweroff]  start runs at the time points of the schedule file\n"
     "  generate chinese|digits ...  print random groups of Chinese characters, or of digits and letters\n"
     "  pinyin [--mode 1|2|3|4] ...  the pinyin of the text on standard input\n"
+    "  batch OPERATION [--scope checked|all|N] [--refresh] ...\n"
+    "                               create-categories, delete-categories, delete-articles,\n"
+    "                               rewrite-homepage, read-categories on many sites (batch --help)\n"
     "\n"
     "Options:\n"
     "  --data-dir DIR   the data folder (settings file, logs, records); default: $ORVANE_DATA_DIR,\n"
@@ -46,10 +49,12 @@ std::string sitesUsage() {
     std::string help = config::kSiteLineHelp;
     for (std::size_t at; (at = help.find("\r\n")) != std::string::npos;) help.replace(at, 2, "\n");
     return "用法：orvane-zentrel [--data-dir DIR] sites\n"
-           "      orvane-zentrel [--data-dir DIR] sites import FILE\n"
+           "      orvane-zentrel [--data-dir DIR] sites import FILE [--read-categories [--check-all]] [--delay S]\n"
            "\n"
            "sites 列出设置文件中的站点：序号、[x] 启用或 [ ] 不启用、域名(用户)。\n"
            "sites import 把 FILE 中的站点加入站点列表并保存设置文件（FILE 为 UTF-8 或 GBK 文本）。\n"
+           "  --read-categories  登录每个导入的站点并读取其栏目列表（--check-all 勾选全部栏目）\n"
+           "  --delay S          每导入一个站点后等待 S 秒（有 --read-categories 时默认 2，否则 0）\n"
            "\n" +
            help + "\n（命令行导入时，留空的参数取新站点的默认值。）\n";
 }
@@ -113,6 +118,7 @@ const std::vector<Subcommand>& subcommands() {
         {"schedule", scheduleCommand, scheduleUsage},
         {"generate", generateCommand, generateUsage},
         {"pinyin", pinyinCommand, pinyinUsage},
+        {"batch", batchCommand, batchUsage},
     };
     return kSubcommands;
 }

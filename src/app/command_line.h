@@ -27,5 +27,8 @@ int runCommand(const CommandContext& context);
 int scheduleCommand(const CommandContext& context);
 int generateCommand(const CommandContext& context);
 int pinyinCommand(const CommandContext& context);
+int batchCommand(const CommandContext& context);
+// What "batch --help" prints.
+std::string batchUsage();
 
 }  // namespace oz::app

@@ -1,8 +1,14 @@
+#include <atomic>
+#include <cstdlib>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
 
 #include "app/command_line.h"
+#include "app/headless_run.h"
+#include "backend/bulk_import.h"
+#include "backend/run_settings.h"
 #include "config/atomic_file.h"
 #include "config/data_folder.h"
 #include "config/settings_file.h"
@@ -18,7 +24,10 @@ namespace {
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr const char* kSitesUsage =
     "用法：orvane-zentrel sites [--data-dir DIR]\n"
-    "      orvane-zentrel sites import FILE [--data-dir DIR]\n";
+    "      orvane-zentrel sites import FILE [--read-categories [--check-all]] [--delay S] [--data-dir DIR]\n"
+    "  --read-categories  read each imported site's category list (--check-all checks every category)\n"
+    "  --delay S          seconds to wait after each imported site (default 2 with --read-categories, else "
+    "0)\n";
 
 std::filesystem::path settingsPath(const CommandContext& context) {
     return context.dataDir / config::kSettingsFileName;
@@ -60,7 +69,8 @@ int listSites(const CommandContext& context) {
     return 0;
 }
 
-int importSites(const CommandContext& context, const std::string& listPath) {
+int importSites(const CommandContext& context, const std::string& listPath,
+                const backend::BulkImportOptions& importOptions) {
     std::string error;
     bool missing = false;
     auto bytes = config::readWholeFile(listPath, error, &missing);
@@ -79,8 +89,20 @@ int importSites(const CommandContext& context, const std::string& listPath) {
     int current = config::loadSiteList(file, list);
     list.current = current >= 0 && current < list.size() ? current : -1;
 
-    config::BulkImportResult result =
-        config::bulkImportSites(list, decodeListFile(*bytes), config::initialSiteConfig());
+    backend::OptionsRunSettings settings(options);
+    StopRequests stopRequests(HeadlessHooks{});
+    std::atomic<bool> stop{false};
+    backend::BatchEnvironment env;
+    env.backend.settings = &settings;
+    env.backend.dataDir = context.dataDir;
+    env.backend.abort = &stop;
+    env.stop = &stop;
+    config::BulkImportResult result;
+    {
+        InterruptWatcher watcher(stopRequests.count(), [&stop](int) { stop = true; });
+        result = backend::bulkImport(list, decodeListFile(*bytes), config::initialSiteConfig(), importOptions,
+                                     env);
+    }
 
     if (!config::globalSave(file, options, list)) {
         context.err << "保存设置文件失败：" << file.lastError() << "\n";
@@ -100,7 +122,33 @@ int importSites(const CommandContext& context, const std::string& listPath) {
 int sitesCommand(const CommandContext& context) {
     const auto& args = context.args;
     if (args.empty()) return listSites(context);
-    if (args[0] == "import" && args.size() == 2) return importSites(context, args[1]);
+    if (args[0] == "import" && args.size() >= 2) {
+        backend::BulkImportOptions options;
+        std::optional<std::string> file;
+        std::optional<double> delay;
+        bool ok = true;
+        for (std::size_t i = 1; i < args.size() && ok; ++i) {
+            if (args[i] == "--read-categories") {
+                options.readCategories = true;
+            } else if (args[i] == "--check-all") {
+                options.checkAll = true;
+            } else if (args[i] == "--delay" && i + 1 < args.size()) {
+                const std::string& text = args[++i];
+                char* end = nullptr;
+                double value = std::strtod(text.c_str(), &end);
+                ok = !text.empty() && end != nullptr && *end == '\0' && value >= 0 && value <= 86400;
+                delay = value;
+            } else if (!args[i].starts_with("--") && !file) {
+                file = args[i];
+            } else {
+                ok = false;
+            }
+        }
+        if (ok && file && (!options.checkAll || options.readCategories)) {
+            options.delaySeconds = delay.value_or(options.readCategories ? 2.0 : 0.0);
+            return importSites(context, *file, options);
+        }
+    }
     if (args[0] == "--help" || args[0] == "-h") {
         context.out << kSitesUsage;
         return 0;

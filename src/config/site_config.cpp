@@ -56,7 +56,10 @@ SiteConfig initialSiteConfig() {
     site.viewCountMin = 50;
     site.viewCountMax = 150;
     site.pageSizeKb = 5;
+    // Outside Windows the folder starts empty: a Windows path would name a folder that is not there.
+#ifdef _WIN32
     site.articleDir = "C:\\用于更新的文章所在目录";
+#endif
     site.fileFilter = "*.txt";
     site.articleCount = 0;
     site.intervalMin = 0.01f;

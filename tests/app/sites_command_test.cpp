@@ -6,6 +6,7 @@
 
 #include "command_fixture.h"
 #include "config/settings_file.h"
+#include "testing/standin_server.h"
 #include "text/charset.h"
 
 namespace oz::app {
@@ -109,6 +110,24 @@ TEST_F(SitesCommand, UnreadableSettingsFileIsAnError) {
     fs::create_directories(m_data / "Orvane·Zentrel.ini");
     EXPECT_NE(run({"sites"}), 0);
     EXPECT_FALSE(m_err.str().empty());
+}
+
+TEST_F(SitesCommand, ImportReadsAndChecksEachSitesCategoriesAndKeepsAFailedOnesTreeEmpty) {
+    oz::testing::StandinServer server;
+    ASSERT_TRUE(server.addSite({}));
+    ASSERT_TRUE(server.start());
+    fs::path file = m_dir.write("list.txt", server.siteDomain("s1") + "|admin|admin\r\n" +
+                                                server.siteDomain("s1") + "|other|wrong\r\n");
+    ASSERT_EQ(run({"sites", "import", file.string(), "--read-categories", "--check-all", "--delay", "0"}), 0)
+        << m_err.str();
+    EXPECT_EQ(run({"sites", "import", file.string(), "--check-all"}), 2);
+    config::SettingsFile settings;
+    ASSERT_TRUE(settings.open(m_data / "Orvane·Zentrel.ini", config::SettingsFile::Mode::ReadOnly));
+    settings.setSection("站点序号_1");
+    EXPECT_EQ(settings.readText("栏目ID"), "1,3,2");
+    EXPECT_EQ(settings.readText("文章目录"), "");
+    settings.setSection("站点序号_2");
+    EXPECT_EQ(settings.readText("栏目ID"), "");
 }
 
 }  // namespace

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "backend/batch_site_loop.h"
+
+namespace oz::backend {
+
+inline constexpr const char* kDeleteArticlesCaption = "批量删除文章";
+inline constexpr int kArticleBatchSize = 100;
+
+struct DeleteArticlesOptions {
+    int from = 1;  // 编辑框起始ID, 编辑框终止ID: both included, counted down when from > to
+    int to = 500;
+    bool refreshLists = false;  // 选择框刷新栏目
+};
+
+// "确定要删除 ID 从 A 到 B 的文章吗？"
+std::string deleteArticlesQuestion(const DeleteArticlesOptions& options);
+
+// The archives_do.php body of one batch: ids joined by "%60", aid the range's first id.
+std::string articleDeleteBody(int firstId, const std::string& joinedIds);
+
+// `deleteArticles`: per site the login, then batches of at most 100 ids posted to
+// archives_do.php. A batch counts as deleted only when the back end answers
+// "成功删除指定的文档！"; the report line shows those and the batches sent:
+// 域名 + " 已删除 " + confirmed + " 批（已发送 " + sent + " 批）". The report ends with
+// "\r\n\r\n(每批 100 篇)".
+BatchReport deleteArticles(const std::vector<BatchTarget>& targets, const DeleteArticlesOptions& options,
+                           const BatchEnvironment& env);
+
+}  // namespace oz::backend

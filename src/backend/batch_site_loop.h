@@ -1,0 +1,93 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "backend/admin_session.h"
+#include "backend/backend_context.h"
+#include "backend/site_form.h"
+#include "config/site_config.h"
+#include "http/http_requester.h"
+
+// The site loop of the batch tools and the types every batch operation shares. The operations
+// never touch a window: a window (or the command line) runs them on a worker thread, hears their
+// progress through a BatchObserver and stops them through the stop flag.
+namespace oz::backend {
+
+// Which entries of the site list a batch operation touches (单选框选定, 单选框勾选, 单选框全部).
+enum class BatchScope { Current, Checked, All };
+
+// One site a batch operation visits: its 1-based place in the site list, the stored record and
+// the connection fields the operation logs in with.
+struct BatchTarget {
+    int index = 0;
+    config::SiteConfig record;
+    SiteForm form;
+};
+
+// Told what an operation is doing. Called on the thread running the operation; an implementation
+// for a window turns each call into a queued signal carrying the values.
+class BatchObserver {
+   public:
+    virtual ~BatchObserver() = default;
+    // The progress text the operation's button shows ("域名\r\n登录中...", "已导入 3 个站点", ...).
+    virtual void caption(const std::string& text) = 0;
+};
+
+// What an operation needs from its surroundings. Everything pointed to outlives the call.
+struct BatchEnvironment {
+    BackendContext backend;                   // settings, data folder, clock, random draws
+    const std::atomic<bool>* stop = nullptr;  // checked between requests; nullptr: never stops
+    BatchObserver* observer = nullptr;        // may be nullptr
+
+    bool stopped() const { return stop != nullptr && stop->load(); }
+    void caption(const std::string& text) const {
+        if (observer != nullptr) observer->caption(text);
+    }
+    // Waits in short steps; false when the stop flag ended the wait.
+    bool pause(int milliseconds) const;
+};
+
+// The texts an operation ends with: the report (CR LF line ends) for the dialog titled `title`,
+// and, when not empty, the failure text for a second dialog titled `failureTitle`.
+struct BatchReport {
+    std::string title;
+    std::string report;
+    std::string failureTitle;
+    std::string failures;
+    bool stopped = false;  // the stop flag ended the operation early
+};
+
+// The sites of a scope in list order. Current: the current entry only (none when there is no
+// current entry), with `currentForm` in place of the stored connection fields when given.
+std::vector<BatchTarget> batchTargets(const config::SiteList& list, BatchScope scope,
+                                      const std::optional<SiteForm>& currentForm = std::nullopt);
+
+// One visited site: the record built by siteFromForm and the requester of its session.
+struct BatchSite {
+    const BatchTarget& target;
+    config::SiteConfig site;
+    http::HttpRequester requester;
+    AdminSession session() { return AdminSession{site, requester}; }
+};
+
+// `batchSiteLoop`: for each target until the stop flag is set, builds the site with
+// siteFromForm(form, false) and a fresh requester and hands it to `work`.
+void batchSiteLoop(const std::vector<BatchTarget>& targets, const BatchEnvironment& env,
+                   const std::function<void(BatchSite&)>& work);
+
+// Shows `loginCaption`, logs in; on failure appends 域名 + " 登录失败\r\n" to `report`.
+bool loginForBatch(BatchSite& site, const BatchEnvironment& env, const std::string& loginCaption,
+                   std::string& report);
+
+// "；已刷新栏目 N 个" after refreshAllLists (its progress shown as captions).
+std::string refreshedListsText(BatchSite& site, const BatchEnvironment& env);
+
+// Calls `visit` for each id from `from` to `to`, both included, counting down when from > to,
+// until it returns false.
+void forEachId(int from, int to, const std::function<bool(int id)>& visit);
+
+}  // namespace oz::backend

@@ -1,0 +1,48 @@
+#include "backend/bulk_import.h"
+
+#include "backend/batch_category_read.h"
+#include "config/site_line.h"
+#include "text/markers.h"
+
+namespace oz::backend {
+
+config::BulkImportResult bulkImport(config::SiteList& list, std::string_view text,
+                                    const config::SiteConfig& window, const BulkImportOptions& options,
+                                    const BatchEnvironment& env) {
+    config::BulkImportResult result;
+    std::vector<std::string_view> lines = text::splitLines(text);
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        if (env.stopped()) {
+            result.stopped = true;
+            break;
+        }
+        env.caption("已导入 " + std::to_string(n) + " 个站点");
+        std::string_view line = lines[n];
+        if (line.empty()) continue;
+        int index = config::addSite(list, config::siteFromLine(config::splitSiteLine(line), window));
+        if (index < 0) {
+            result.failedLines.emplace_back(line);
+            continue;
+        }
+        ++result.imported;
+        config::SiteConfig& site = list.sites[static_cast<std::size_t>(index)];
+        if (options.readCategories) {
+            BatchSite visit{
+                BatchTarget{index + 1, site, formOfSite(site)}, siteFromForm(formOfSite(site), false), {}};
+            AdminSession session = visit.session();
+            CategoryListResult read = readCategoryList(session, env.backend);
+            if (options.checkAll) {
+                for (CategoryItem& item : read.items) item.checked = true;
+            }
+            storeCategoryTree(site, read.items);
+        }
+        if (n + 1 < lines.size() && options.delaySeconds > 0 &&
+            !env.pause(static_cast<int>(options.delaySeconds * 1000))) {
+            result.stopped = true;
+            break;
+        }
+    }
+    return result;
+}
+
+}  // namespace oz::backend

@@ -1,0 +1,41 @@
+#include "backend/category_deletion.h"
+
+namespace oz::backend {
+
+std::string deleteCategoriesQuestion(const DeleteCategoriesOptions& options) {
+    return "确定要删除 ID 从 " + std::to_string(options.from) + " 到 " + std::to_string(options.to) +
+           " 的栏目吗？";
+}
+
+BatchReport deleteCategories(const std::vector<BatchTarget>& targets, const DeleteCategoriesOptions& options,
+                             const BatchEnvironment& env) {
+    BatchReport result;
+    result.title = "全部删除完成！";
+    batchSiteLoop(targets, env, [&](BatchSite& site) {
+        const std::string& domain = site.site.domain;
+        if (!loginForBatch(site, env, domain + "\r\n登录中...", result.report)) return;
+        int successes = 0;
+        int failures = 0;
+        forEachId(options.from, options.to, [&](int id) {
+            if (env.stopped()) return false;
+            AdminSession session = site.session();
+            std::string answer =
+                postPage(session, env.backend, backEndBaseUrl(site.site) + "/catalog_del.php",
+                         std::string("dopost=ok&delfile=") + (options.deleteFiles ? "yes" : "no") +
+                             "&imageField1.x=29&imageField1.y=16&id=" + std::to_string(id),
+                         siteAnswerDecoding(site.site));
+            ++(answer.find("成功删除一个栏目！") != std::string::npos ? successes : failures);
+            env.caption(domain + "\r\n成功 " + std::to_string(successes) + " 个；失败 " +
+                        std::to_string(failures) + " 个");
+            return true;
+        });
+        result.report +=
+            domain + " 成功 " + std::to_string(successes) + " 个；失败 " + std::to_string(failures) + " 个";
+        if (options.refreshLists && !env.stopped()) result.report += refreshedListsText(site, env);
+        result.report += "\r\n";
+    });
+    result.stopped = env.stopped();
+    return result;
+}
+
+}  // namespace oz::backend

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "backend/batch_site_loop.h"
+
+namespace oz::backend {
+
+inline constexpr const char* kDeleteCategoriesCaption = "批量删除栏目";
+
+struct DeleteCategoriesOptions {
+    int from = 1;  // 编辑框起始ID1, 编辑框终止ID1: both included, counted down when from > to
+    int to = 500;
+    bool deleteFiles = false;   // 选择框删除文件: delfile "yes" / "no"
+    bool refreshLists = false;  // 选择框刷新栏目
+};
+
+// "确定要删除 ID 从 A 到 B 的栏目吗？"
+std::string deleteCategoriesQuestion(const DeleteCategoriesOptions& options);
+
+// `deleteCategories`: per site the login, then one catalog_del.php request per id; an id counts
+// as deleted when the answer holds "成功删除一个栏目！".
+BatchReport deleteCategories(const std::vector<BatchTarget>& targets, const DeleteCategoriesOptions& options,
+                             const BatchEnvironment& env);
+
+}  // namespace oz::backend

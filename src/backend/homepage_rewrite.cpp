@@ -1,0 +1,41 @@
+#include "backend/homepage_rewrite.h"
+
+#include "backend/regeneration.h"
+
+namespace oz::backend {
+
+std::string scopeLabel(BatchScope scope) {
+    switch (scope) {
+        case BatchScope::Current:
+            return "当前网站";
+        case BatchScope::Checked:
+            return "勾选网站";
+        case BatchScope::All:
+            break;
+    }
+    return "全部网站";
+}
+
+std::string rewriteHomePagesQuestion(BatchScope scope) {
+    return "确定要修改" + scopeLabel(scope) + "的主页？";
+}
+
+BatchReport rewriteHomePages(const std::vector<BatchTarget>& targets, const RewriteHomePagesOptions& options,
+                             const BatchEnvironment& env) {
+    BatchReport result;
+    result.title = "全部修改完成！";
+    batchSiteLoop(targets, env, [&](BatchSite& site) {
+        const std::string& domain = site.site.domain;
+        if (!loginForBatch(site, env, domain + "\r\n登录中...", result.report)) return;
+        if (env.stopped()) return;
+        env.caption(domain + "\r\n修改中...");
+        AdminSession session = site.session();
+        bool ok = refreshHomePage(session, env.backend, options.position.value_or(""),
+                                  options.templet.value_or(""));
+        result.report += domain + " 修改" + (ok ? "成功" : "失败") + "\r\n";
+    });
+    result.stopped = env.stopped();
+    return result;
+}
+
+}  // namespace oz::backend

@@ -1,0 +1,244 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "backend/article_deletion.h"
+#include "backend/batch_category_read.h"
+#include "backend/category_creation.h"
+#include "backend/category_deletion.h"
+#include "backend/homepage_rewrite.h"
+#include "backend_fixture.h"
+
+namespace oz::backend::test {
+namespace {
+
+// Sets the stop flag once `after` captions have been shown.
+class StoppingObserver final : public BatchObserver {
+   public:
+    StoppingObserver(std::atomic<bool>& stop, int after) : m_stop(stop), m_after(after) {}
+    void caption(const std::string& text) override {
+        captions.push_back(text);
+        if (onCaption) onCaption(text);
+        if (m_after > 0 && static_cast<int>(captions.size()) >= m_after) m_stop = true;
+    }
+    std::vector<std::string> captions;
+    std::function<void(const std::string&)> onCaption;
+
+   private:
+    std::atomic<bool>& m_stop;
+    int m_after;
+};
+
+class BatchOperations : public BackendFixture {
+   protected:
+    void adjustSites(oz::testing::StandinSite& utf8, oz::testing::StandinSite&) override {
+        oz::testing::StandinSite third;
+        third.prefix = "s3";
+        ASSERT_TRUE(server.addSite(third));
+        utf8.homeTemplet = "mine/index.htm";
+    }
+
+    // Sites s1, g1, s3, all checked.
+    std::vector<BatchTarget> targets() {
+        config::SiteList list;
+        for (auto site : {utf8Site, gbkSite, siteFor("s3", 0)}) {
+            site.enabled = true;
+            list.sites.push_back(site);
+        }
+        return batchTargets(list, BatchScope::Checked);
+    }
+
+    BatchEnvironment env(int stopAfterCaptions = 0) {
+        observer = std::make_unique<StoppingObserver>(stop, stopAfterCaptions);
+        BatchEnvironment e;
+        e.backend = context;
+        e.stop = &stop;
+        e.observer = observer.get();
+        return e;
+    }
+
+    // The decoded value of `name` in every POST to `page` of the site.
+    std::vector<std::string> posted(const std::string& prefix, const std::string& page,
+                                    const std::string& name) {
+        std::vector<std::string> values;
+        for (const auto& request : server.requests(prefix)) {
+            if (request.method != "POST" || request.path.find(page) == std::string::npos) continue;
+            std::string body = "&" + request.body;
+            std::size_t at = body.find("&" + name + "=");
+            std::size_t start = at + name.size() + 2;
+            values.push_back(at == std::string::npos ? ""
+                                                     : body.substr(start, body.find('&', start) - start));
+        }
+        return values;
+    }
+
+    std::atomic<bool> stop{false};
+    std::unique_ptr<StoppingObserver> observer;
+};
+
+TEST(CategoryLine, TenFieldDefaultsAndAttributes) {
+    CategoryFields only = parseCategoryLine("新栏目|||||||||");
+    EXPECT_EQ(only.seoTitle, "新栏目");
+    EXPECT_EQ(only.keywords, "新栏目");
+    EXPECT_EQ(only.listTemplate, "list_article.htm");
+    EXPECT_EQ(only.ispart, 0);
+    EXPECT_EQ(only.articleRule, "{typedir}/{Y}/{M}{D}/{aid}.html");
+    EXPECT_EQ(only.listRule, "{typedir}/list_{tid}_{page}.html");
+    EXPECT_EQ(only.articleTemplate, "{style}/article_article.htm");
+    EXPECT_EQ(parseCategoryLine("a|||||3").ispart, 2);
+    EXPECT_EQ(parseCategoryLine("a|||||9").ispart, 0);
+    EXPECT_EQ(parseCategoryLine("a|||||x").ispart, 0);
+}
+
+TEST_F(BatchOperations, CreatesCategoriesSharedOutInModeOneWithTheExactBody) {
+    context.random = [](int lo, int) { return lo; };
+    CreateCategoriesOptions options;
+    options.lines = categoryLinesFromText("c1\r\nc2\r\nc3\r\nc4\r\nc5\r\n", 1);
+    options.mode = 1;
+    options.countMin = options.countMax = 2;
+    options.parentDir.clear();
+    BatchReport report = createCategories(targets(), options, env());
+    EXPECT_EQ(posted("s1", "catalog_add", "typename"), (std::vector<std::string>{"c1", "c2"}));
+    EXPECT_EQ(posted("g1", "catalog_add", "typename"), (std::vector<std::string>{"c3", "c4"}));
+    EXPECT_EQ(posted("s3", "catalog_add", "typename"), (std::vector<std::string>{"c5", "c1"}));
+    // The parent's folder is asked for once per site.
+    int edits = 0;
+    for (const auto& request : server.requests("s1")) edits += request.path.ends_with("catalog_edit.php");
+    EXPECT_EQ(edits, 1);
+    EXPECT_EQ(
+        server.requests("s1").back().body,
+        "dopost=save&reid=1&topid=0&issend=1&ishidden=0&channeltype=1&typename=c2&sortrank=50&corank=0"
+        "&nextdir=%7Bcmspath%7D%2Fa%2Fnews&typedir=&referpath=parent&isdefault=0&defaultname=index.html"
+        "&ispart=0&cross=0&crossid=&moresite=0&siteurl=&dfstyle=%7Bstyle%7D"
+        "&tempindex=%7Bstyle%7D%2Findex_article.htm&templist=%7Bstyle%7D%2Flist_article.htm"
+        "&temparticle=%7Bstyle%7D%2Farticle_article.htm&namerule=%7Btypedir%7D%2F%7BY%7D%2F%7BM%7D%7BD%7D"
+        "%2F%7Baid%7D.html&namerule2=%7Btypedir%7D%2Flist_%7Btid%7D_%7Bpage%7D.html&seotitle=c2"
+        "&keywords=c2&description=&content=&imageField.x=26&imageField.y=8");
+    std::string host = server.hostAndPort();
+    EXPECT_EQ(report.report, host + "/s1 成功 2 个；失败 0 个\r\n" + host + "/g1 成功 2 个；失败 0 个\r\n" +
+                                 host + "/s3 成功 2 个；失败 0 个\r\n");
+    EXPECT_TRUE(report.failures.empty());
+    bool inForm = false;
+    for (const auto& category : server.categories("s3")) inForm |= category.name == "c5";
+    EXPECT_TRUE(inForm);
+}
+
+TEST_F(BatchOperations, DeletesCategoryIdsCountingDown) {
+    DeleteCategoriesOptions options;
+    options.from = 10;
+    options.to = 8;
+    BatchReport report = deleteCategories({targets()[0]}, options, env());
+    EXPECT_EQ(posted("s1", "catalog_del", "id"), (std::vector<std::string>{"10", "9", "8"}));
+    EXPECT_EQ(posted("s1", "catalog_del", "delfile"), (std::vector<std::string>{"no", "no", "no"}));
+    EXPECT_EQ(report.report, server.hostAndPort() + "/s1 成功 3 个；失败 0 个\r\n");
+}
+
+struct ArticleRange {
+    int from, to;
+    std::vector<std::string> firstIds, lastIds;
+};
+
+class ArticleBatches : public BatchOperations, public ::testing::WithParamInterface<ArticleRange> {};
+
+TEST_P(ArticleBatches, SendsBatchesOfAHundredWithTheFirstIdAsAid) {
+    const ArticleRange& range = GetParam();
+    DeleteArticlesOptions options;
+    options.from = range.from;
+    options.to = range.to;
+    BatchReport report = deleteArticles({targets()[0]}, options, env());
+    std::vector<std::string> first, last;
+    for (const std::string& qstr : posted("s1", "archives_do", "qstr")) {
+        first.push_back(qstr.substr(0, qstr.find("%60")));
+        last.push_back(qstr.substr(qstr.rfind("%60") == std::string::npos ? 0 : qstr.rfind("%60") + 3));
+    }
+    EXPECT_EQ(first, range.firstIds);
+    EXPECT_EQ(last, range.lastIds);
+    for (const std::string& aid : posted("s1", "archives_do", "aid"))
+        EXPECT_EQ(aid, std::to_string(range.from));
+    std::string n = std::to_string(range.firstIds.size());
+    EXPECT_EQ(report.report, server.hostAndPort() + "/s1 已删除 " + n + " 批（已发送 " + n +
+                                 " 批）\r\n\r\n\r\n(每批 100 篇)");
+}
+
+INSTANTIATE_TEST_SUITE_P(Ranges, ArticleBatches,
+                         ::testing::Values(ArticleRange{1, 250, {"1", "101", "201"}, {"100", "200", "250"}},
+                                           ArticleRange{300, 201, {"300"}, {"201"}},
+                                           ArticleRange{5, 5, {"5"}, {"5"}}));
+
+TEST_F(BatchOperations, UnconfirmedArticleBatchesAreCountedApart) {
+    DeleteArticlesOptions options;
+    options.from = 1;
+    options.to = 150;
+    BatchEnvironment e = env();
+    observer->onCaption = [this](const std::string& text) {
+        oz::testing::StandinFaults faults;
+        faults.omitSuccessText = text.ends_with("已删除第 1 批文章");
+        server.setFaults("s3", faults);
+    };
+    BatchReport report = deleteArticles({targets()[2]}, options, e);
+    EXPECT_EQ(report.report,
+              server.hostAndPort() + "/s3 已删除 1 批（已发送 2 批）\r\n\r\n\r\n(每批 100 篇)");
+}
+
+TEST_F(BatchOperations, RewriteWithoutOverridesPostsTheFormsOwnValues) {
+    BatchReport report = rewriteHomePages({targets()[0]}, {}, env());
+    EXPECT_EQ(posted("s1", "makehtml_homepage", "templet"), (std::vector<std::string>{"mine%2Findex.htm"}));
+    EXPECT_EQ(posted("s1", "makehtml_homepage", "position"), (std::vector<std::string>{"..%2Findex.html"}));
+    EXPECT_EQ(report.report, server.hostAndPort() + "/s1 修改成功\r\n");
+}
+
+TEST_F(BatchOperations, ReadsTreesChecksAllAndSkipsReadSites) {
+    std::vector<BatchTarget> all = targets();
+    all[1].record.categoryTree = encodeCategoryTree({{7, "旧", 1, -1, 1, true}});
+    std::vector<std::pair<int, config::SiteConfig>> stored;
+    BatchReport report =
+        readCategoryLists(all, {true, true}, env(),
+                          [&](int index, const config::SiteConfig& r) { stored.emplace_back(index, r); });
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored[0].first, 1);
+    EXPECT_EQ(stored[1].first, 3);
+    EXPECT_EQ(stored[0].second.categoryIds, "1,3,2");
+    std::vector<CategoryItem> tree = decodeCategoryTree(stored[0].second.categoryTree);
+    ASSERT_EQ(tree.size(), 3u);
+    EXPECT_EQ(tree[1].displayText(), "国内新闻[3]");
+    EXPECT_EQ(tree[1].parent, 0);
+    EXPECT_TRUE(server.requests("g1").empty());
+    EXPECT_FALSE(report.stopped);
+}
+
+// A stop between requests ends every operation where it is and still gives the report so far.
+TEST_F(BatchOperations, StopInTheMiddleOfEachOperation) {
+    CreateCategoriesOptions create;
+    create.lines = categoryLinesFromText("a\nb\nc\nd", 0);
+    BatchReport created = createCategories(targets(), create, env(3));  // login, a, b
+    EXPECT_TRUE(created.stopped);
+    EXPECT_EQ(created.report, server.hostAndPort() + "/s1 成功 2 个；失败 0 个\r\n");
+
+    stop = false;
+    server.clearRequests();
+    BatchReport deleted = deleteCategories(targets(), {1, 500, false, false}, env(4));
+    EXPECT_EQ(posted("s1", "catalog_del", "id").size(), 3u);
+    EXPECT_TRUE(server.requests("g1").empty());
+    EXPECT_TRUE(deleted.stopped);
+
+    stop = false;
+    BatchReport articles = deleteArticles(targets(), {1, 1000, false}, env(3));
+    EXPECT_EQ(posted("s1", "archives_do", "qstr").size(), 2u);
+    EXPECT_TRUE(articles.report.starts_with(server.hostAndPort() + "/s1 已删除 2 批（已发送 2 批）\r\n"));
+
+    stop = false;
+    BatchReport rewritten = rewriteHomePages(targets(), {}, env(2));  // s1 login, then s1 rewriting
+    EXPECT_EQ(rewritten.report, server.hostAndPort() + "/s1 修改成功\r\n");
+
+    stop = false;
+    int reads = 0;
+    readCategoryLists(targets(), {}, env(2), [&](int, const config::SiteConfig&) { ++reads; });
+    EXPECT_EQ(reads, 1);
+}
+
+}  // namespace
+}  // namespace oz::backend::test
