@@ -1,0 +1,126 @@
+#include "ui/text_dialog.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include "tests/ui/ui_fakes.h"
+#include "ui/help_text.h"
+
+using oz::ui::TextDialogOptions;
+
+namespace {
+
+QPushButton* button(QDialog& dialog, const char* name) {
+    return dialog.findChild<QPushButton*>(QString::fromUtf8(name));
+}
+QPlainTextEdit* body(QDialog& dialog) {
+    return dialog.findChild<QPlainTextEdit*>(QStringLiteral("编辑框正文"));
+}
+
+}  // namespace
+
+// The text window driven through its test hook: every case closes it from inside, so none blocks.
+class TextDialogTest : public QObject {
+    Q_OBJECT
+    oz::test::ScriptedDialogs dialogs;
+
+   private slots:
+    void cleanup() {
+        oz::ui::setTextDialogTestHook({});
+        dialogs = {};
+    }
+
+    void inputModeDefaultsAndConfirm() {
+        QString seen;
+        bool secondOpened = true;
+        oz::ui::setTextDialogTestHook([&](QDialog& d) {
+            seen = d.windowTitle() + "|" + d.findChild<QLabel*>(QStringLiteral("编辑框提示"))->text();
+            QString other = "x";
+            secondOpened = oz::ui::showTextDialog(other, {}, {}, nullptr, dialogs);
+            QVERIFY(button(d, "按钮文件")->isHidden());
+            body(d)->setPlainText("甲\n乙");
+            button(d, "按钮确定")->click();
+        });
+        QString text = "旧";
+        QVERIFY(oz::ui::showTextDialog(text, {}, {}, nullptr, dialogs));
+        QCOMPARE(seen, QStringLiteral("输入：|请输入数据："));
+        QVERIFY(!secondOpened);
+        QCOMPARE(text, QStringLiteral("甲\r\n乙"));
+        QVERIFY(dialogs.messages.isEmpty());  // OK never asks
+    }
+
+    void displayModeHidesEditing() {
+        QString seen;
+        oz::ui::setTextDialogTestHook([&](QDialog& d) {
+            seen = d.windowTitle() + "|" + d.findChild<QLabel*>(QStringLiteral("编辑框提示"))->text() + "|" +
+                   button(d, "按钮取消")->text();
+            QVERIFY(button(d, "按钮确定")->isHidden());
+            QVERIFY(d.findChild<QWidget*>(QStringLiteral("外形框"))->isHidden());
+            QVERIFY(body(d)->isReadOnly());
+            QVERIFY(button(d, "按钮取消")->isDefault());
+            QVERIFY(body(d)->toPlainText().contains("[#id#]"));
+            button(d, "按钮取消")->click();
+        });
+        oz::ui::showHelpText(nullptr, dialogs);
+        QCOMPARE(seen, QStringLiteral("疑点说明|以下为信息详情：|关闭(&G)"));
+    }
+
+    // 恢复 (empty and set), 清空, 粘贴, 文件名 with three files, then leaving with changed text.
+    void barButtonsAndDiscardQuestion() {
+        QTemporaryDir dir;
+        QStringList files;
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) files << dir.filePath(name);
+        dialogs.fileNames.push_back(files);
+        dialogs.answers = {oz::ui::Dialogs::Answer::Ok, oz::ui::Dialogs::Answer::No,
+                           oz::ui::Dialogs::Answer::Yes};
+        QApplication::clipboard()->setText("剪贴板");
+        QStringList steps;
+        oz::ui::setTextDialogTestHook([&](QDialog& d) {
+            button(d, "按钮恢复")->click();  // empty restore value: the message, text kept
+            steps << body(d)->toPlainText();
+            button(d, "按钮粘贴")->click();
+            steps << body(d)->toPlainText();
+            button(d, "按钮清空")->click();
+            button(d, "按钮文件名")->click();
+            steps << body(d)->toPlainText();
+            button(d, "按钮取消")->click();  // No: stays open
+            steps << (d.isVisible() ? "open" : "closed");
+            button(d, "按钮取消")->click();  // Yes: discards
+        });
+        TextDialogOptions options;
+        options.fileNameButton = true;
+        QString text = "原文";
+        QVERIFY(!oz::ui::showTextDialog(text, "提示", "标题", nullptr, dialogs, options));
+        QCOMPARE(text, QStringLiteral("原文"));
+        QCOMPARE(dialogs.fileTitles, QStringList{QStringLiteral("选择多个文件，将导入其文件路径")});
+        QCOMPARE(steps.at(0), QStringLiteral("原文"));
+        QCOMPARE(steps.at(1), QStringLiteral("剪贴板"));
+        QCOMPARE(steps.at(2), files.join("\n") + "\n");
+        QCOMPARE(steps.at(3), QStringLiteral("open"));
+        QCOMPARE(dialogs.messages.size(), 3);
+        QCOMPARE(dialogs.messages.at(0).text, QStringLiteral("启动值为空！"));
+        QCOMPARE(dialogs.messages.at(1).text, QStringLiteral("内容已被改动，是否要放弃？"));
+
+        // The same three files confirmed: three lines, each with CR LF.
+        dialogs = {};
+        dialogs.fileNames.push_back(files);
+        options.restoreValue = "启动值";
+        oz::ui::setTextDialogTestHook([&](QDialog& d) {
+            button(d, "按钮恢复")->click();
+            steps << body(d)->toPlainText();
+            button(d, "按钮清空")->click();
+            button(d, "按钮文件名")->click();
+            button(d, "按钮确定")->click();
+        });
+        QVERIFY(oz::ui::showTextDialog(text, {}, {}, nullptr, dialogs, options));
+        QCOMPARE(steps.last(), QStringLiteral("启动值"));
+        QCOMPARE(text, files.join("\r\n") + "\r\n");
+    }
+};
+
+QTEST_MAIN(TextDialogTest)
+#include "text_dialog_test.moc"
