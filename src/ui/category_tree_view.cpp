@@ -93,6 +93,8 @@ void setAllTreeChecks(QTreeWidget* tree, int how) {
     }
 }
 
-int countCheckedTreeItems(const QTreeWidget* tree) { return static_cast<int>(checkedTreeIdList(tree).size()); }
+int countCheckedTreeItems(const QTreeWidget* tree) {
+    return static_cast<int>(checkedTreeIdList(tree).size());
+}
 
 }  // namespace oz::ui

@@ -38,7 +38,11 @@
 #include "ui/custom_refresh_menu.h"
 #include "ui/desktop.h"
 #include "ui/dialogs.h"
+#include "ui/help_text.h"
+#include "ui/log_window.h"
 #include "ui/site_bindings.h"
+#include "ui/text_dialog.h"
+#include "ui/window_run.h"
 
 namespace oz::ui {
 
@@ -47,22 +51,27 @@ namespace {
 const QString kIdleCaption = QStringLiteral("开始站群更新");
 const QString kReadCaption = QStringLiteral("读取栏目列表");
 const QString kSiteFileFilter = QStringLiteral("配置文件 (*.ini);;全部文件 (*)");
-const QStringList kMethodItems = {QStringLiteral("随机词组"), QStringLiteral("自动分词"), QStringLiteral("使用标题"),
-                                  QStringLiteral("留空内容"), QStringLiteral("内容首行")};
+const QStringList kMethodItems = {QStringLiteral("随机词组"), QStringLiteral("自动分词"),
+                                  QStringLiteral("使用标题"), QStringLiteral("留空内容"),
+                                  QStringLiteral("内容首行")};
 
 // The controls a run disables for its whole length.
-const char* const kRunLockedControls[] = {"单选框先后独立", "单选框同步循环", "按钮导入", "按钮导出", "按钮上移",
-                                          "按钮下移",       "按钮启用",       "按钮不启", "按钮反启", "按钮添加",
-                                          "按钮修改",       "按钮删除",       "按钮清空", "按钮读取栏目列表"};
+const char* const kRunLockedControls[] = {
+    "单选框先后独立", "单选框同步循环", "按钮导入", "按钮导出", "按钮上移", "按钮下移", "按钮启用",
+    "按钮不启",       "按钮反启",       "按钮添加", "按钮修改", "按钮删除", "按钮清空", "按钮读取栏目列表"};
 
 template <typename T>
 T* named(T* widget, const char* name) {
     widget->setObjectName(QString::fromUtf8(name));
     return widget;
 }
-QPushButton* button(const char* name, const QString& caption) { return named(new QPushButton(caption), name); }
+QPushButton* button(const char* name, const QString& caption) {
+    return named(new QPushButton(caption), name);
+}
 QCheckBox* check(const char* name, const QString& caption) { return named(new QCheckBox(caption), name); }
-QRadioButton* radio(const char* name, const QString& caption) { return named(new QRadioButton(caption), name); }
+QRadioButton* radio(const char* name, const QString& caption) {
+    return named(new QRadioButton(caption), name);
+}
 QLineEdit* edit(const char* name, int width = 0) {
     auto* e = named(new QLineEdit, name);
     if (width > 0) e->setMaximumWidth(width);
@@ -123,6 +132,7 @@ MainWindow::MainWindow(config::SettingsFile& settings, UiServices services, QWid
     setWindowTitle(QStringLiteral("Orvane·Zentrel v1.9.9.1 - dedeCMS门户站群批量更新文章的软件"));
     setWindowIcon(QIcon(QStringLiteral(":/orvane-zentrel.png")));
     resize(1082, 711);
+    m_run = std::make_unique<WindowRun>(m_services.dataDir, m_services.clock);
     buildControls();
     connectRules();
     showSiteFields(this, config::initialSiteConfig());
@@ -131,6 +141,7 @@ MainWindow::MainWindow(config::SettingsFile& settings, UiServices services, QWid
 
 MainWindow::~MainWindow() {
     if (m_categoryThread.joinable()) m_categoryThread.join();
+    m_run.reset();  // aborts a run still going before the widgets go
 }
 
 // ---- layout --------------------------------------------------------------------------------
@@ -189,13 +200,29 @@ void MainWindow::buildControls() {
                 activateWindow();
             }
         } else if (reason == QSystemTrayIcon::Context) {
-            if (m_services.dialogs->message(this, QStringLiteral("确定要退出本软件《Orvane·Zentrel》吗？"), {},
-                                            Dialogs::Buttons::OkCancel,
+            if (m_services.dialogs->message(this, QStringLiteral("确定要退出本软件《Orvane·Zentrel》吗？"),
+                                            {}, Dialogs::Buttons::OkCancel,
                                             Dialogs::Icon::Question) == Dialogs::Answer::Ok)
                 close();
         }
     });
     if (QSystemTrayIcon::isSystemTrayAvailable()) m_tray->show();
+
+    m_logWindow = new LogWindow(*m_services.desktop, this);
+    m_logWindow->setWindowFlag(Qt::Window);
+    m_logWindow->hide();
+    connect(m_logWindow, &LogWindow::closedByUser, this,
+            [this] { m_logButton->setText(QStringLiteral("查看日志")); });
+    connect(m_run.get(), &WindowRun::logOpened, this, [this](const QString& file) {
+        m_logWindow->startLog(file);
+        m_logButton->setText(QStringLiteral("关闭日志"));
+        m_logWindow->showAndRaise();
+    });
+    connect(m_run.get(), &WindowRun::logLine, this,
+            [this](const engine::LogEntry& entry) { m_logWindow->append(entry); });
+    connect(m_run.get(), &WindowRun::siteFinished, this, &MainWindow::onSiteFinished);
+    connect(m_run.get(), &WindowRun::stateChanged, this, &MainWindow::onRunStateChanged);
+    connect(m_run.get(), &WindowRun::runEnded, this, &MainWindow::onRunEnded);
 }
 
 QWidget* MainWindow::buildHeader() {
@@ -207,8 +234,9 @@ QWidget* MainWindow::buildHeader() {
     strip->setPalette(palette);
     auto* row = new QHBoxLayout(strip);
     row->setContentsMargins(16, 8, 16, 8);
-    auto* brand = new QLabel(QStringLiteral("<b style='font-size:18pt;color:#24527a'>Orvane·Zentrel</b><br>"
-                                            "dedeCMS门户站群批量更新文章的软件"));
+    auto* brand =
+        new QLabel(QStringLiteral("<b style='font-size:18pt;color:#24527a'>Orvane·Zentrel</b><br>"
+                                  "dedeCMS门户站群批量更新文章的软件"));
     row->addWidget(brand);
     row->addStretch(1);
     struct Pair {
@@ -219,11 +247,14 @@ QWidget* MainWindow::buildHeader() {
         void (MainWindow::*action)();
     };
     const Pair pairs[] = {
-        {"图片全局保存", "链接全局保存", QStringLiteral("全局保存"), QStyle::SP_DialogSaveButton, &MainWindow::globalSave},
-        {"图片疑点说明", "链接疑点说明", QStringLiteral("疑点说明"), QStyle::SP_MessageBoxQuestion, &MainWindow::showHelp},
+        {"图片全局保存", "链接全局保存", QStringLiteral("全局保存"), QStyle::SP_DialogSaveButton,
+         &MainWindow::globalSave},
+        {"图片疑点说明", "链接疑点说明", QStringLiteral("疑点说明"), QStyle::SP_MessageBoxQuestion,
+         &MainWindow::showHelp},
         {"图片框计划", "超级链接框计划", QStringLiteral("计划任务"), QStyle::SP_FileDialogDetailedView,
          &MainWindow::openSchedule},
-        {"图片框批处理", "超级链接框批处理", QStringLiteral("批处理工具"), QStyle::SP_DirIcon, &MainWindow::openBatchTools},
+        {"图片框批处理", "超级链接框批处理", QStringLiteral("批处理工具"), QStyle::SP_DirIcon,
+         &MainWindow::openBatchTools},
     };
     for (const Pair& pair : pairs) {
         auto* box = new QVBoxLayout;
@@ -252,7 +283,8 @@ QWidget* MainWindow::buildSiteColumn() {
     auto* v = new QVBoxLayout(column);
     v->setContentsMargins(0, 0, 0, 0);
     auto* moveRow = new QHBoxLayout;
-    for (auto [name, caption] : {std::pair{"按钮上移", "上移"}, {"按钮下移", "下移"}, {"按钮导入", "导入"}, {"按钮导出", "导出"}}) {
+    for (auto [name, caption] :
+         {std::pair{"按钮上移", "上移"}, {"按钮下移", "下移"}, {"按钮导入", "导入"}, {"按钮导出", "导出"}}) {
         QPushButton* b = button(name, QString::fromUtf8(caption));
         b->setMaximumWidth(48);
         moveRow->addWidget(b);
@@ -271,7 +303,8 @@ QWidget* MainWindow::buildSiteColumn() {
     m_editButtons = new QWidget;
     auto* editRow = new QHBoxLayout(m_editButtons);
     editRow->setContentsMargins(0, 0, 0, 0);
-    for (auto [name, caption] : {std::pair{"按钮添加", "添加"}, {"按钮修改", "修改"}, {"按钮删除", "删除"}, {"按钮清空", "清空"}}) {
+    for (auto [name, caption] :
+         {std::pair{"按钮添加", "添加"}, {"按钮修改", "修改"}, {"按钮删除", "删除"}, {"按钮清空", "清空"}}) {
         QPushButton* b = button(name, QString::fromUtf8(caption));
         b->setMaximumWidth(48);
         editRow->addWidget(b);
@@ -326,9 +359,12 @@ QWidget* MainWindow::buildArticleOptions() {
         const char* method;
     };
     const ListRow rows[] = {
-        {"关 键 词：", "按钮输入关键词组", "输入关键词组", "关键词数：", "编辑框关键词数1", "编辑框关键词数2", "组合框关键词方式"},
-        {"标签 TAB：", "按钮输入标签组", "输入标签组", "标 签 数：", "编辑框标签数1", "编辑框标签数2", "组合框标签方式"},
-        {"简略标题：", "按钮输入标题组", "输入标题组", "标 题 数：", "编辑框标题数1", "编辑框标题数2", "组合框标题方式"},
+        {"关 键 词：", "按钮输入关键词组", "输入关键词组", "关键词数：", "编辑框关键词数1", "编辑框关键词数2",
+         "组合框关键词方式"},
+        {"标签 TAB：", "按钮输入标签组", "输入标签组", "标 签 数：", "编辑框标签数1", "编辑框标签数2",
+         "组合框标签方式"},
+        {"简略标题：", "按钮输入标题组", "输入标题组", "标 题 数：", "编辑框标题数1", "编辑框标题数2",
+         "组合框标题方式"},
     };
     int r = 0;
     for (const ListRow& row : rows) {
@@ -376,9 +412,14 @@ QWidget* MainWindow::buildArticleOptions() {
     ++r;
     auto* flags = new QHBoxLayout;
     flags->addWidget(label(QStringLiteral("自定属性：")));
-    for (auto [name, caption] : {std::pair{"选择框头条", "头条"}, {"选择框推荐", "推荐"}, {"选择框幻灯", "幻灯"},
-                                 {"选择框特荐", "特荐"}, {"选择框滚动", "滚动"}, {"选择框加粗", "加粗"},
-                                 {"选择框图片", "图片"}, {"选择框随机属性", "随机属性"}})
+    for (auto [name, caption] : {std::pair{"选择框头条", "头条"},
+                                 {"选择框推荐", "推荐"},
+                                 {"选择框幻灯", "幻灯"},
+                                 {"选择框特荐", "特荐"},
+                                 {"选择框滚动", "滚动"},
+                                 {"选择框加粗", "加粗"},
+                                 {"选择框图片", "图片"},
+                                 {"选择框随机属性", "随机属性"}})
         flags->addWidget(check(name, QString::fromUtf8(caption)));
     flags->addStretch(1);
     grid->addLayout(flags, r, 0, 1, 5);
@@ -401,8 +442,8 @@ QWidget* MainWindow::buildArticleOptions() {
     backend->addWidget(pages, 1, 1);
     backend->addWidget(check("选择框删除非站内链接", QStringLiteral("删除非站内链接")), 1, 2);
     backend->addWidget(combo("组合框刷新HTML类型", {QStringLiteral("不刷新已发布栏目HTML和RSS"),
-                                                  QStringLiteral("更新完成时刷新HTML和RSS"),
-                                                  QStringLiteral("每更新一篇时刷新HTML和RSS")}),
+                                                    QStringLiteral("更新完成时刷新HTML和RSS"),
+                                                    QStringLiteral("每更新一篇时刷新HTML和RSS")}),
                        2, 0, 1, 3);
     grid->addLayout(backend, r, 0, 1, 5);
     grid->setRowStretch(r + 1, 1);
@@ -438,15 +479,17 @@ QWidget* MainWindow::buildFileOptions() {
         const QString folder = findChild<QLineEdit*>(QStringLiteral("编辑框文章目录"))->text();
         if (!folder.isEmpty()) m_services.desktop->revealPath(folder);
     });
-    v->addLayout(rowOf({label(QStringLiteral("文章目录：")), edit("编辑框文章目录"), choose, edit("编辑框文件过滤", 120),
-                        combo("组合框文件编码", {QStringLiteral("自动识别"), QStringLiteral("GBK"), QStringLiteral("UTF-8"),
-                                                 QStringLiteral("Unicode"), QStringLiteral("Unicode BE")})},
-                       false));
-    v->addLayout(rowOf({label(QStringLiteral("更新数量：")), edit("编辑框更新数量", 60), label(QStringLiteral("每篇间隔秒：")),
-                        range("编辑框更新间隔1", "编辑框更新间隔2", 50),
-                        check("选择框删除已更新文章", QStringLiteral("删除已更新文章")),
-                        check("选择框首行标题", QStringLiteral("文章首行当标题")),
-                        check("选择框段落标签", QStringLiteral("加网页段落标签"))}));
+    v->addLayout(rowOf(
+        {label(QStringLiteral("文章目录：")), edit("编辑框文章目录"), choose, edit("编辑框文件过滤", 120),
+         combo("组合框文件编码", {QStringLiteral("自动识别"), QStringLiteral("GBK"), QStringLiteral("UTF-8"),
+                                  QStringLiteral("Unicode"), QStringLiteral("Unicode BE")})},
+        false));
+    v->addLayout(
+        rowOf({label(QStringLiteral("更新数量：")), edit("编辑框更新数量", 60),
+               label(QStringLiteral("每篇间隔秒：")), range("编辑框更新间隔1", "编辑框更新间隔2", 50),
+               check("选择框删除已更新文章", QStringLiteral("删除已更新文章")),
+               check("选择框首行标题", QStringLiteral("文章首行当标题")),
+               check("选择框段落标签", QStringLiteral("加网页段落标签"))}));
     return frame;
 }
 
@@ -461,21 +504,25 @@ QWidget* MainWindow::buildEnhancements() {
     };
     grid->addWidget(check("选择框随机插入关键词", QStringLiteral("正文插入关键词")), 0, 0);
     grid->addWidget(listButton("按钮输入关键词列表"), 0, 1);
-    grid->addLayout(rowOf({label(QStringLiteral("插入次数：")), range("编辑框插入次数1", "编辑框插入次数2", 40),
-                           check("选择框每次换词", QStringLiteral("每次换词"))}),
-                    0, 2);
+    grid->addLayout(
+        rowOf({label(QStringLiteral("插入次数：")), range("编辑框插入次数1", "编辑框插入次数2", 40),
+               check("选择框每次换词", QStringLiteral("每次换词"))}),
+        0, 2);
     grid->addWidget(check("选择框尾部插入关键词", QStringLiteral("尾部插入关键词")), 1, 0);
     grid->addWidget(listButton("按钮输入尾部关键词列表"), 1, 1);
-    grid->addLayout(rowOf({label(QStringLiteral("插入次数：")), range("编辑框尾部插入次数1", "编辑框尾部插入次数2", 40),
-                           check("选择框尾部每次换词", QStringLiteral("每次换词")),
-                           check("选择框尾部调用文章块", QStringLiteral("调用文章块")), edit("编辑框尾部分块符", 90)}),
-                    1, 2);
+    grid->addLayout(
+        rowOf({label(QStringLiteral("插入次数：")), range("编辑框尾部插入次数1", "编辑框尾部插入次数2", 40),
+               check("选择框尾部每次换词", QStringLiteral("每次换词")),
+               check("选择框尾部调用文章块", QStringLiteral("调用文章块")), edit("编辑框尾部分块符", 90)}),
+        1, 2);
     grid->addWidget(check("选择框标题插入关键词", QStringLiteral("标题插入关键词")), 2, 0);
     grid->addWidget(listButton("按钮输入标题关键词列表"), 2, 1);
-    grid->addLayout(rowOf({label(QStringLiteral("插入概率：")), edit("编辑框插入概率", 40), label(QStringLiteral("%")),
-                           combo("组合框标题插入方式", {QStringLiteral("标题前"), QStringLiteral("标题后"), QStringLiteral("随机位置")}),
-                           label(QStringLiteral("分隔符：")), edit("编辑框标题插入分隔符", 60)}),
-                    2, 2);
+    grid->addLayout(
+        rowOf({label(QStringLiteral("插入概率：")), edit("编辑框插入概率", 40), label(QStringLiteral("%")),
+               combo("组合框标题插入方式",
+                     {QStringLiteral("标题前"), QStringLiteral("标题后"), QStringLiteral("随机位置")}),
+               label(QStringLiteral("分隔符：")), edit("编辑框标题插入分隔符", 60)}),
+        2, 2);
     grid->setColumnStretch(2, 1);
     return frame;
 }
@@ -484,9 +531,11 @@ QWidget* MainWindow::buildRunBar() {
     auto* bar = new QWidget;
     auto* grid = new QGridLayout(bar);
     grid->setContentsMargins(8, 0, 8, 0);
-    grid->addLayout(rowOf({radio("单选框同步循环", QStringLiteral("同步循环更新[循环一次间隔秒]：")), edit("编辑框循环间隔", 50)}),
+    grid->addLayout(rowOf({radio("单选框同步循环", QStringLiteral("同步循环更新[循环一次间隔秒]：")),
+                           edit("编辑框循环间隔", 50)}),
                     0, 0);
-    grid->addLayout(rowOf({radio("单选框先后独立", QStringLiteral("先后独立更新[同时更新站点数]：")), edit("编辑框同时站点数", 50)}),
+    grid->addLayout(rowOf({radio("单选框先后独立", QStringLiteral("先后独立更新[同时更新站点数]：")),
+                           edit("编辑框同时站点数", 50)}),
                     1, 0);
     grid->addLayout(rowOf({check("选择框RSS所有栏目", QStringLiteral("刷新所有栏目RSS")),
                            check("选择框HTML所有栏目", QStringLiteral("刷新所有栏目HTML"))}),
@@ -506,8 +555,8 @@ QWidget* MainWindow::buildRunBar() {
             [this, refresh] { m_refreshMenu->popup(refresh->mapToGlobal(QPoint(0, refresh->height()))); });
     m_logButton = button("按钮查看日志", QStringLiteral("查看日志"));
     connect(m_logButton, &QPushButton::clicked, this, &MainWindow::toggleLogWindow);
-    grid->addLayout(rowOf({refresh, check("选择框全局更新数量", QStringLiteral("全局更新数量:")), edit("编辑框全局更新数量", 50),
-                           m_logButton}),
+    grid->addLayout(rowOf({refresh, check("选择框全局更新数量", QStringLiteral("全局更新数量:")),
+                           edit("编辑框全局更新数量", 50), m_logButton}),
                     0, 3);
     grid->addLayout(rowOf({check("选择框完成关机", QStringLiteral("更新完成关机")),
                            check("选择框失败时重复尝试", QStringLiteral("失败时重复尝试")),
@@ -524,6 +573,11 @@ void MainWindow::connectRules() {
         if (b->isCheckable()) connect(b, &QAbstractButton::toggled, this, &MainWindow::applyEnabling);
     for (QComboBox* c : findChildren<QComboBox*>())
         connect(c, &QComboBox::currentIndexChanged, this, &MainWindow::applyEnabling);
+    for (const char* name : {"编辑框循环间隔", "编辑框同时站点数", "编辑框全局更新数量"})
+        connect(findChild<QLineEdit*>(QString::fromUtf8(name)), &QLineEdit::textChanged, this,
+                &MainWindow::pushRunSettings);
+    for (QAction* a : m_refreshMenu->findChildren<QAction*>())
+        connect(a, &QAction::toggled, this, &MainWindow::pushRunSettings);
 
     auto clicked = [this](const char* name, auto slot) {
         connect(findChild<QPushButton*>(QString::fromUtf8(name)), &QPushButton::clicked, this, slot);
@@ -544,7 +598,8 @@ void MainWindow::connectRules() {
     clicked("按钮不选", [this] { setAllTreeChecks(m_tree, 1); });
     clicked("按钮反选", [this] { setAllTreeChecks(m_tree, 2); });
     clicked("按钮停止更新", [this] { stopSelectedSite(); });
-    connect(m_start, &QPushButton::clicked, this, [this] { startOrStopRun(content::ListingMethod::Complete); });
+    connect(m_start, &QPushButton::clicked, this,
+            [this] { startOrStopRun(content::ListingMethod::Complete); });
 
     connect(m_siteListView, &QListWidget::currentRowChanged, this, &MainWindow::onCurrentRowChanged);
     connect(m_siteListView, &QListWidget::itemChanged, this, &MainWindow::onItemChanged);
@@ -577,14 +632,16 @@ void MainWindow::applyEnabling() {
         const char* first;
         const char* second;
     };
-    for (const Method& m : {Method{"组合框关键词方式", "按钮输入关键词组", "编辑框关键词数1", "编辑框关键词数2"},
-                            Method{"组合框标签方式", "按钮输入标签组", "编辑框标签数1", "编辑框标签数2"},
-                            Method{"组合框标题方式", "按钮输入标题组", "编辑框标题数1", "编辑框标题数2"}}) {
+    for (const Method& m :
+         {Method{"组合框关键词方式", "按钮输入关键词组", "编辑框关键词数1", "编辑框关键词数2"},
+          Method{"组合框标签方式", "按钮输入标签组", "编辑框标签数1", "编辑框标签数2"},
+          Method{"组合框标题方式", "按钮输入标题组", "编辑框标题数1", "编辑框标题数2"}}) {
         const int method = findChild<QComboBox*>(QString::fromUtf8(m.combo))->currentIndex();
         enable({m.button}, method == 0);
         enable({m.first, m.second}, method == 0 || method == 1);
     }
-    enable({"按钮输入关键词列表", "编辑框插入次数1", "编辑框插入次数2", "选择框每次换词"}, on("选择框随机插入关键词"));
+    enable({"按钮输入关键词列表", "编辑框插入次数1", "编辑框插入次数2", "选择框每次换词"},
+           on("选择框随机插入关键词"));
     const bool tail = on("选择框尾部插入关键词");
     const bool blocks = on("选择框尾部调用文章块");
     enable({"按钮输入尾部关键词列表", "编辑框尾部插入次数1", "编辑框尾部插入次数2", "选择框尾部每次换词",
@@ -598,6 +655,15 @@ void MainWindow::applyEnabling() {
     enable({"按钮输入标题关键词列表", "编辑框插入概率", "组合框标题插入方式", "编辑框标题插入分隔符"},
            on("选择框标题插入关键词"));
     enable({"编辑框全局更新数量"}, on("选择框全局更新数量"));
+    pushRunSettings();
+}
+
+void MainWindow::pushRunSettings() {
+    if (m_refreshMenu == nullptr) return;
+    RunSettingsSnapshot snapshot;
+    snapshot.options = runOptions();
+    snapshot.htmlAllCategories = findChild<QCheckBox*>(QStringLiteral("选择框HTML所有栏目"))->isChecked();
+    m_run->settings().update(snapshot);
 }
 
 // ---- start-up, save, exit -------------------------------------------------------------------
@@ -636,8 +702,9 @@ void MainWindow::globalSave() {
     const bool saved = config::globalSave(m_settings, runOptions(), m_list);
     m_saveLink->setText(QStringLiteral("<a href='#'>全局保存</a>"));
     if (!saved) {
-        m_services.dialogs->message(this, QStringLiteral("保存失败：") + QString::fromStdString(m_settings.lastError()), {},
-                                    Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+        m_services.dialogs->message(
+            this, QStringLiteral("保存失败：") + QString::fromStdString(m_settings.lastError()), {},
+            Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
         return;
     }
     m_services.dialogs->message(this, QStringLiteral("已保存所有数据！"));
@@ -650,15 +717,20 @@ void MainWindow::saveForExit() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (isRunning() &&
-        m_services.dialogs->message(this, QStringLiteral("当前正在更新中，请问是否还继续退出？"), {}, Dialogs::Buttons::YesNo,
-                                    Dialogs::Icon::Question) != Dialogs::Answer::Yes) {
+    if (isRunning() && m_services.dialogs->message(
+                           this, QStringLiteral("当前正在更新中，请问是否还继续退出？"), {},
+                           Dialogs::Buttons::YesNo, Dialogs::Icon::Question) != Dialogs::Answer::Yes) {
         event->ignore();
         return;
     }
     m_exiting = true;
     hide();
+    m_logWindow->hide();
     // A run still going is cut off (its summary is still written) before the settings are saved.
+    if (m_run->isRunning()) {
+        m_run->abortNow();
+        m_run->waitFor(std::chrono::milliseconds(1000));
+    }
     saveForExit();
     m_tray->hide();
     event->accept();
@@ -684,7 +756,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::refreshFrameTitle() {
     findChild<QGroupBox*>(QStringLiteral("分组框3"))
-        ->setTitle(QStringLiteral("dedeCMS网站列表(%1) - 每个站点独立配置，因此任何参数改动请点击[修改]按钮来保存当前配置到该站点")
+        ->setTitle(QStringLiteral("dedeCMS网站列表(%1) - "
+                                  "每个站点独立配置，因此任何参数改动请点击[修改]按钮来保存当前配置到该站点")
                        .arg(m_list.size()));
 }
 
@@ -766,10 +839,11 @@ int MainWindow::saveSite(bool modify, int index, bool silent) {
     if (std::optional<int> same = m_list.findDuplicate(site, modify ? index : -1)) {
         if (!silent) {
             const QString label = QString::fromStdString(config::siteLabel(site));
-            if (m_services.dialogs->message(this,
-                                            QStringLiteral("网站列表中已存在相同的‘域名(用户名)’：") + label +
-                                                QStringLiteral("\r\n\r\n请更改域名、用户名，或者点击‘确定’按钮定位相同项目"),
-                                            {}, Dialogs::Buttons::OkCancel) == Dialogs::Answer::Ok)
+            if (m_services.dialogs->message(
+                    this,
+                    QStringLiteral("网站列表中已存在相同的‘域名(用户名)’：") + label +
+                        QStringLiteral("\r\n\r\n请更改域名、用户名，或者点击‘确定’按钮定位相同项目"),
+                    {}, Dialogs::Buttons::OkCancel) == Dialogs::Answer::Ok)
                 m_siteListView->setCurrentRow(*same);
         }
         return -1;
@@ -780,7 +854,8 @@ int MainWindow::saveSite(bool modify, int index, bool silent) {
         setEntryText(index);
         if (!silent) {
             m_modify->setText(QStringLiteral("已改"));
-            QTimer::singleShot(1000, m_modify, [button = m_modify] { button->setText(QStringLiteral("修改")); });
+            QTimer::singleShot(1000, m_modify,
+                               [button = m_modify] { button->setText(QStringLiteral("修改")); });
         }
         return index;
     }
@@ -815,7 +890,8 @@ void MainWindow::deleteSite() {
 }
 
 void MainWindow::clearSites() {
-    if (m_services.dialogs->message(this, QStringLiteral("确实要清空所有站点配置吗？"), {}, Dialogs::Buttons::OkCancel,
+    if (m_services.dialogs->message(this, QStringLiteral("确实要清空所有站点配置吗？"), {},
+                                    Dialogs::Buttons::OkCancel,
                                     Dialogs::Icon::Question) != Dialogs::Answer::Ok)
         return;
     m_list.sites.clear();
@@ -845,15 +921,17 @@ void MainWindow::moveSite(int step) {
 }
 
 void MainWindow::exportSites() {
-    const QString file = m_services.dialogs->saveFileName(this, QStringLiteral("将站点配置文件导出"), kSiteFileFilter,
-                                                          QString::fromStdString(m_options.exportPath), QStringLiteral("ini"));
+    const QString file =
+        m_services.dialogs->saveFileName(this, QStringLiteral("将站点配置文件导出"), kSiteFileFilter,
+                                         QString::fromStdString(m_options.exportPath), QStringLiteral("ini"));
     if (file.isEmpty()) return;
     m_options.exportPath = file.toStdString();
     config::SettingsFile out;
     m_list.current = m_siteListView->currentRow();
     if (!out.open(file.toStdString()) || !config::saveSiteList(out, m_list)) {
-        m_services.dialogs->message(this, QStringLiteral("导出失败：") + QString::fromStdString(out.lastError()), {},
-                                    Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+        m_services.dialogs->message(this,
+                                    QStringLiteral("导出失败：") + QString::fromStdString(out.lastError()),
+                                    {}, Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
         return;
     }
     out.close();
@@ -862,13 +940,15 @@ void MainWindow::exportSites() {
 }
 
 void MainWindow::importSites() {
-    const QString file = m_services.dialogs->openFileName(this, QStringLiteral("将站点配置文件导入"), kSiteFileFilter,
-                                                          QString::fromStdString(m_options.importPath));
+    const QString file =
+        m_services.dialogs->openFileName(this, QStringLiteral("将站点配置文件导入"), kSiteFileFilter,
+                                         QString::fromStdString(m_options.importPath));
     if (file.isEmpty()) return;
     m_options.importPath = file.toStdString();
     config::SettingsFile in;
     if (!in.open(file.toStdString(), config::SettingsFile::Mode::ReadOnly)) {
-        m_services.dialogs->message(this, QStringLiteral("导入失败：") + QString::fromStdString(in.lastError()), {},
+        m_services.dialogs->message(this,
+                                    QStringLiteral("导入失败：") + QString::fromStdString(in.lastError()), {},
                                     Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
         return;
     }
@@ -917,7 +997,8 @@ void MainWindow::applyMultiCheck(int row, Qt::KeyboardModifiers modifiers) {
     for (const config::SiteConfig& site : m_list.sites) wanted.push_back(site.enabled);
     if (shift && previous >= 0) {
         if (!ctrl) wanted.assign(wanted.size(), false);
-        for (int i = std::min(previous, row); i <= std::max(previous, row); ++i) wanted[static_cast<std::size_t>(i)] = true;
+        for (int i = std::min(previous, row); i <= std::max(previous, row); ++i)
+            wanted[static_cast<std::size_t>(i)] = true;
     } else if (ctrl && !shift) {
         wanted[static_cast<std::size_t>(row)] = true;
     } else {
@@ -956,9 +1037,10 @@ void MainWindow::openCategoryPage() {
     const bool https = findChild<QCheckBox*>(QStringLiteral("选择框https"))->isChecked();
     const std::string host =
         config::normalizeHost(findChild<QLineEdit*>(QStringLiteral("编辑框域名"))->text().toStdString());
-    m_services.desktop->openUrl(QStringLiteral("http%1://%2/plus/list.php?tid=%3")
-                                    .arg(https ? QStringLiteral("s") : QString(), QString::fromStdString(host))
-                                    .arg(current->data(0, Qt::UserRole).toInt()));
+    m_services.desktop->openUrl(
+        QStringLiteral("http%1://%2/plus/list.php?tid=%3")
+            .arg(https ? QStringLiteral("s") : QString(), QString::fromStdString(host))
+            .arg(current->data(0, Qt::UserRole).toInt()));
 }
 
 void MainWindow::readCategoryList() {
@@ -968,8 +1050,13 @@ void MainWindow::readCategoryList() {
     }
     if (m_categoryThread.joinable()) m_categoryThread.join();
     m_readCategories->setText(QStringLiteral("正在读取栏目列表.."));
-    auto text = [this](const char* name) { return findChild<QLineEdit*>(QString::fromUtf8(name))->text().toStdString(); };
-    backend::SiteForm form{text("编辑框域名"), text("编辑框用户"), text("编辑框密码"), text("编辑框目录"),
+    auto text = [this](const char* name) {
+        return findChild<QLineEdit*>(QString::fromUtf8(name))->text().toStdString();
+    };
+    backend::SiteForm form{text("编辑框域名"),
+                           text("编辑框用户"),
+                           text("编辑框密码"),
+                           text("编辑框目录"),
                            findChild<QComboBox*>(QStringLiteral("组合框编码"))->currentIndex(),
                            findChild<QCheckBox*>(QStringLiteral("选择框https"))->isChecked()};
     std::set<int> checked;
@@ -987,12 +1074,20 @@ void MainWindow::readCategoryList() {
         context.dataDir = dataDir;
         http::HttpRequester requester;
         backend::AdminSession session{site, requester};
-        auto post = [self](auto call) { QMetaObject::invokeMethod(qApp, [self, call] { if (self) call(*self); }, Qt::QueuedConnection); };
-        backend::CategoryListResult result = backend::readCategoryList(session, context, checked, [post](int attempt) {
-            post([attempt](MainWindow& w) {
-                w.m_readCategories->setText(QStringLiteral("重试(%1)读取栏目列表").arg(attempt));
+        auto post = [self](auto call) {
+            QMetaObject::invokeMethod(
+                qApp,
+                [self, call] {
+                    if (self) call(*self);
+                },
+                Qt::QueuedConnection);
+        };
+        backend::CategoryListResult result =
+            backend::readCategoryList(session, context, checked, [post](int attempt) {
+                post([attempt](MainWindow& w) {
+                    w.m_readCategories->setText(QStringLiteral("重试(%1)读取栏目列表").arg(attempt));
+                });
             });
-        });
         post([result](MainWindow& w) {
             {
                 const QSignalBlocker blocker(w.m_tree);
@@ -1019,22 +1114,78 @@ void MainWindow::readCategoryList() {
 
 void MainWindow::chooseArticleFolder() {
     auto* box = findChild<QLineEdit*>(QStringLiteral("编辑框文章目录"));
-    const QString folder = m_services.dialogs->existingFolder(this, QStringLiteral("请选择一个文件夹"), box->text());
+    const QString folder =
+        m_services.dialogs->existingFolder(this, QStringLiteral("请选择一个文件夹"), box->text());
     if (!folder.isEmpty()) box->setText(folder);
 }
 
 void MainWindow::editList(const QString& buttonName) {
-    // The list-input dialog is wired here once the text dialog is in.
-    (void)buttonName;
+    struct ListCaller {
+        const char* button;
+        const char* title;
+        const char* hint;
+    };
+    static const ListCaller kCallers[] = {
+        {"按钮输入关键词组", "输入关键词列表（keywords）：",
+         "一行一个关键词，在更新文章时将读取随机的几个关键词作为文章的关键词选项。留空无关键词。"},
+        {"按钮输入标签组", "输入标签列表（Tags）：",
+         "一行一个标签，在更新文章时将读取随机的几个标签作为文章的标签选项。留空无标签。"},
+        {"按钮输入标题组", "输入简略标题列表（shorttitle）：",
+         "一行一个标题，在更新文章时将读取随机的几个标题作为文章的简略标题选项。留空无简略标题。"},
+        {"按钮输入作者组", "输入作者列表（Users）：",
+         "一行一个作者，在更新文章时将读取随机的一个作者作为文章的作者选项"},
+        {"按钮输入关键词列表", "输入关键词列表：",
+         "一行一个关键词或锚文本代码，在更新文章时将随机插入到文章"},
+        {"按钮输入标题关键词列表", "输入关键词列表：", "一行一个关键词，在更新文章时将在文章标题中插入"},
+    };
+    QString title;
+    QString hint;
+    if (buttonName == QStringLiteral("按钮输入尾部关键词列表")) {
+        const bool blocks = findChild<QCheckBox*>(QStringLiteral("选择框尾部调用文章块"))->isChecked();
+        title = blocks ? QStringLiteral("输入路径列表：") : QStringLiteral("输入关键词列表：");
+        hint = blocks ? QStringLiteral(
+                            "一行一个文章路径或文件夹路径，在更新文章时将根据分块符分割这些外部文章为多块，随"
+                            "机调用，在文章尾部插入")
+                      : QStringLiteral("一行一个关键词或锚文本代码，在更新文章时将在文章尾部插入");
+    } else {
+        for (const ListCaller& caller : kCallers)
+            if (buttonName == QString::fromUtf8(caller.button)) {
+                title = QString::fromUtf8(caller.title);
+                hint = QString::fromUtf8(caller.hint);
+            }
+    }
+    TextDialogOptions options;
+    options.contentButton = true;
+    options.fileNameButton = true;
+    const bool authors = buttonName == QStringLiteral("按钮输入作者组");
+    auto* authorBox = findChild<QPlainTextEdit*>(QStringLiteral("编辑框作者组"));
+    QWidget* target = findChild<QWidget*>(buttonName);
+    QString text = authors ? authorBox->toPlainText() : tagOf(target);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\n'), QStringLiteral("\r\n"));
+    if (!showTextDialog(text, hint, title, this, *m_services.dialogs, options)) return;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (authors) {
+        authorBox->setPlainText(text);
+    } else {
+        setTag(target, text);
+    }
 }
 
-void MainWindow::showHelp() {}
+void MainWindow::showHelp() { showHelpText(this, *m_services.dialogs); }
 
-void MainWindow::openSchedule() {}
+// The schedule window opens here once it is in.
+void MainWindow::openSchedule() {
+    m_services.dialogs->message(this, QStringLiteral("计划任务窗口尚未加入本版本。"));
+}
 
 void MainWindow::toggleLogWindow() {
-    const bool open = m_logButton->text() == QStringLiteral("查看日志");
-    m_logButton->setText(open ? QStringLiteral("关闭日志") : QStringLiteral("查看日志"));
+    if (m_logButton->text() == QStringLiteral("查看日志")) {
+        m_logButton->setText(QStringLiteral("关闭日志"));
+        m_logWindow->showAndRaise();
+    } else {
+        m_logButton->setText(QStringLiteral("查看日志"));
+        m_logWindow->hide();
+    }
 }
 
 // The batch tools window (a later addition) opens here.
@@ -1044,9 +1195,31 @@ void MainWindow::openBatchTools() {
 
 // ---- runs -------------------------------------------------------------------------------------
 
-void MainWindow::startOrStopRun(content::ListingMethod listing) { (void)listing; }
+void MainWindow::startOrStopRun(content::ListingMethod listing) {
+    if (!isRunning()) {
+        pushRunSettings();
+        for (int row = 0; row < m_siteListView->count(); ++row) {
+            QListWidgetItem* item = m_siteListView->item(row);
+            if (item->checkState() != Qt::Checked)
+                item->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
+        }
+        // The caption changes at once; the run's own state report follows.
+        onRunStateChanged(engine::RunState::Running);
+        if (!m_run->startOrStop(m_list, listing, false)) onRunStateChanged(m_run->state());
+        return;
+    }
+    m_start->setText(QStringLiteral("正在停止中.."));
+    m_run->requestStop();
+}
 
-void MainWindow::stopSelectedSite() {}
+void MainWindow::stopSelectedSite() {
+    const int row = m_siteListView->currentRow();
+    if (row < 0) {
+        m_stopSite->setEnabled(false);
+        return;
+    }
+    m_run->stopSelectedSite(row + 1);
+}
 
 void MainWindow::onRunStateChanged(engine::RunState state) {
     m_runState = state;
@@ -1106,24 +1279,36 @@ void MainWindow::onRunEnded(const engine::RunTotals& totals) {
         item->setData(Qt::UserRole + 1, false);
         item->setForeground(palette().brush(QPalette::Active, QPalette::Text));
     }
-    statusBar()->clearMessage();
     m_statusLabel->clear();
     m_progress->hide();
+    onRunStateChanged(engine::RunState::Idle);
+    if (m_exiting) return;
+    if (totals.scheduled) {
+        if (m_logButton->text() == QStringLiteral("关闭日志")) toggleLogWindow();
+    } else if (runOptions().shutdownWhenDone) {
+        // The shutdown countdown opens here once it is in; the options are saved first.
+        config::saveRunOptions(m_settings, runOptions());
+    } else {
+        m_services.dialogs->message(this, QString::fromStdString(engine::completionMessage(totals)));
+    }
+    emit runFinished();
 }
 
 void MainWindow::updateStatus() {
     if (m_runState == engine::RunState::Idle) return;
+    m_published = m_run->totalUpdated();
     int enabled = 0;
     for (const config::SiteConfig& site : m_list.sites) enabled += site.enabled ? 1 : 0;
     const qint64 seconds = m_runClock.elapsed() / 1000;
-    m_statusLabel->setText(QStringLiteral("站点：进行中 %1 / 已完成 %2 / 共 %3    已发布 %4 篇    用时 %5:%6:%7")
-                               .arg(std::max(0, enabled - m_finishedSites))
-                               .arg(m_finishedSites)
-                               .arg(enabled)
-                               .arg(m_published)
-                               .arg(seconds / 3600, 2, 10, QChar('0'))
-                               .arg(seconds / 60 % 60, 2, 10, QChar('0'))
-                               .arg(seconds % 60, 2, 10, QChar('0')));
+    m_statusLabel->setText(
+        QStringLiteral("站点：进行中 %1 / 已完成 %2 / 共 %3    已发布 %4 篇    用时 %5:%6:%7")
+            .arg(std::max(0, enabled - m_finishedSites))
+            .arg(m_finishedSites)
+            .arg(enabled)
+            .arg(m_published)
+            .arg(seconds / 3600, 2, 10, QChar('0'))
+            .arg(seconds / 60 % 60, 2, 10, QChar('0'))
+            .arg(seconds % 60, 2, 10, QChar('0')));
     if (m_plannedTotal > 0) m_progress->setValue(std::min(m_published, m_plannedTotal));
 }
 

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <memory>
-#include <thread>
-
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
+#include <memory>
+#include <thread>
 
 #include "config/run_options.h"
 #include "config/site_config.h"
@@ -23,6 +22,11 @@ class QPushButton;
 class QSystemTrayIcon;
 class QTimer;
 class QTreeWidget;
+
+namespace oz::ui {
+class LogWindow;
+class WindowRun;
+}  // namespace oz::ui
 
 namespace oz::config {
 class SettingsFile;
@@ -78,6 +82,8 @@ class MainWindow final : public QMainWindow {
 
    signals:
     void categoryReadFinished();
+    // A run ended and its completion message (if any) was answered.
+    void runFinished();
 
    protected:
     void closeEvent(QCloseEvent* event) override;
@@ -107,6 +113,7 @@ class MainWindow final : public QMainWindow {
     void onSiteFinished(int siteIndex);
     void onRunEnded(const engine::RunTotals& totals);
     void updateStatus();
+    void pushRunSettings();
 
     config::SettingsFile& m_settings;
     UiServices m_services;
@@ -142,6 +149,8 @@ class MainWindow final : public QMainWindow {
     std::string m_foreignTree;
     std::string m_foreignIds;
     std::thread m_categoryThread;
+    std::unique_ptr<WindowRun> m_run;
+    LogWindow* m_logWindow = nullptr;
 };
 
 }  // namespace oz::ui

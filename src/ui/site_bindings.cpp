@@ -64,7 +64,8 @@ void showValue(QWidget* w, BindingKind kind, const Member& member, const Record&
                     break;
                 case K::Combo:
                     if constexpr (std::is_same_v<T, int>)
-                        if (auto* c = qobject_cast<QComboBox*>(w)) c->setCurrentIndex(value < c->count() ? value : -1);
+                        if (auto* c = qobject_cast<QComboBox*>(w))
+                            c->setCurrentIndex(value < c->count() ? value : -1);
                     break;
                 case K::Tag:
                     if constexpr (std::is_same_v<T, std::string>) setTag(w, toWidgetText(value));
@@ -102,7 +103,8 @@ void readValue(const QWidget* w, BindingKind kind, const Member& member, Record&
                     break;
                 case K::Combo:
                     if constexpr (std::is_same_v<T, int>)
-                        if (auto* c = qobject_cast<const QComboBox*>(w)) value = std::max(0, c->currentIndex());
+                        if (auto* c = qobject_cast<const QComboBox*>(w))
+                            value = std::max(0, c->currentIndex());
                     break;
                 case K::Tag:
                     if constexpr (std::is_same_v<T, std::string>) value = fromWidgetText(tagOf(w));

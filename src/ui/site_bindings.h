@@ -25,8 +25,8 @@ enum class BindingKind {
 
 using SiteMember = std::variant<std::string config::SiteConfig::*, int config::SiteConfig::*,
                                 float config::SiteConfig::*, bool config::SiteConfig::*>;
-using OptionMember = std::variant<std::string config::RunOptions::*, int config::RunOptions::*,
-                                  bool config::RunOptions::*>;
+using OptionMember =
+    std::variant<std::string config::RunOptions::*, int config::RunOptions::*, bool config::RunOptions::*>;
 
 // One row of the window's binding table: the control's object name, how it holds its value and
 // the record field it shows.
