@@ -793,7 +793,10 @@ config::SiteConfig MainWindow::readSiteFromWindow() const {
     if (m_tree->topLevelItemCount() == 0 && !m_foreignTree.empty()) {
         site.categoryTree = m_foreignTree;
         site.categoryIds = m_foreignIds;
-    } else {
+        site.categoryCurrentItem = m_foreignCurrentItem;
+        return site;
+    }
+    {
         site.categoryTree = encodeCategoryTree(m_tree);
         site.categoryIds = checkedTreeIds(m_tree);
     }
@@ -816,6 +819,7 @@ void MainWindow::showSite(int index) {
     if (!decodeCategoryTree(m_tree, site.categoryTree)) {
         m_foreignTree = site.categoryTree;
         m_foreignIds = site.categoryIds;
+        m_foreignCurrentItem = site.categoryCurrentItem;
     }
     const std::vector<QTreeWidgetItem*> items = treeItems(m_tree);
     if (site.categoryCurrentItem >= 0 && site.categoryCurrentItem < static_cast<int>(items.size()))

@@ -148,6 +148,7 @@ class MainWindow final : public QMainWindow {
     // shows nothing.
     std::string m_foreignTree;
     std::string m_foreignIds;
+    int m_foreignCurrentItem = 0;
     std::thread m_categoryThread;
     std::unique_ptr<WindowRun> m_run;
     LogWindow* m_logWindow = nullptr;
