@@ -90,9 +90,13 @@ QWidget* range(const char* first, const char* second, int width = 46) {
     auto* row = new QHBoxLayout(w);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(2);
-    row->addWidget(edit(first, width));
-    row->addWidget(label(QStringLiteral("-")));
-    row->addWidget(edit(second, width));
+    for (const char* name : {first, second}) {
+        QLineEdit* box = edit(name);
+        box->setFixedWidth(width);
+        row->addWidget(box);
+        if (name == first) row->addWidget(label(QStringLiteral("-")));
+    }
+    row->addStretch(1);
     return w;
 }
 
@@ -150,7 +154,7 @@ void MainWindow::buildControls() {
     auto* central = new QWidget;
     auto* page = new QVBoxLayout(central);
     page->setContentsMargins(0, 0, 0, 4);
-    page->setSpacing(4);
+    page->setSpacing(2);
     page->addWidget(buildHeader());
     auto* separator = named(new QFrame, "标签13");
     separator->setFrameShape(QFrame::HLine);
@@ -161,10 +165,6 @@ void MainWindow::buildControls() {
     auto* frameRow = new QHBoxLayout(siteFrame);
     frameRow->addWidget(buildSiteColumn());
     auto* options = new QVBoxLayout;
-    auto* access = new QHBoxLayout;
-    access->addStretch(1);
-    access->addWidget(combo("组合框访问方式", {QStringLiteral("访问方式1"), QStringLiteral("访问方式2")}));
-    options->addLayout(access);
     options->addWidget(buildArticleOptions(), 3);
     options->addWidget(buildFileOptions());
     options->addWidget(buildEnhancements());
@@ -176,6 +176,13 @@ void MainWindow::buildControls() {
 
     page->addWidget(buildRunBar());
     setCentralWidget(central);
+    // Compact rows, so the whole form fits the initial size at the usual font sizes.
+    for (QLayout* layout : central->findChildren<QLayout*>()) {
+        if (auto* grid = qobject_cast<QGridLayout*>(layout)) grid->setVerticalSpacing(2);
+        if (auto* box = qobject_cast<QBoxLayout*>(layout); box && box->direction() == QBoxLayout::TopToBottom)
+            box->setSpacing(2);
+        if (qobject_cast<QGroupBox*>(layout->parentWidget())) layout->setContentsMargins(6, 1, 6, 1);
+    }
 
     m_statusLabel = new QLabel;
     m_progress = new QProgressBar;
@@ -184,6 +191,7 @@ void MainWindow::buildControls() {
     statusBar()->addWidget(m_statusLabel, 1);
     statusBar()->addPermanentWidget(m_progress);
     m_progress->hide();
+    statusBar()->hide();  // shown while a run is going
     m_statusTimer = new QTimer(this);
     m_statusTimer->setInterval(1000);
     connect(m_statusTimer, &QTimer::timeout, this, &MainWindow::updateStatus);
@@ -296,7 +304,7 @@ QWidget* MainWindow::buildSiteColumn() {
     }
     v->addLayout(checkRow);
     m_siteListView = named(new QListWidget, "列表框");
-    m_siteListView->setMinimumHeight(150);
+    m_siteListView->setMinimumHeight(90);
     m_siteListView->setUniformItemSizes(true);
     v->addWidget(m_siteListView, 1);
 
@@ -385,10 +393,11 @@ QWidget* MainWindow::buildArticleOptions() {
     auto* authorBox = named(new QPlainTextEdit, "编辑框作者组");
     authorBox->setFixedHeight(authors->sizeHint().height());
     authorBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    grid->addWidget(authorBox, r, 2, 1, 3);
-    ++r;
-    grid->addWidget(label(QStringLiteral("文章来源：")), r, 0);
-    grid->addWidget(edit("编辑框文章来源"), r, 1, 1, 4);
+    auto* authorRow = new QHBoxLayout;
+    authorRow->addWidget(authorBox, 1);
+    authorRow->addWidget(label(QStringLiteral("文章来源：")));
+    authorRow->addWidget(edit("编辑框文章来源"), 1);
+    grid->addLayout(authorRow, r, 2, 1, 3);
     ++r;
     auto* numbers = new QHBoxLayout;
     numbers->addWidget(label(QStringLiteral("内容摘要：")));
@@ -428,7 +437,7 @@ QWidget* MainWindow::buildArticleOptions() {
     backend->addWidget(check("选择框下载远程图片和资源", QStringLiteral("下载远程图片和资源")), 0, 0);
     backend->addWidget(check("选择框提取第一个图片为缩略图", QStringLiteral("提取缩略图")), 0, 1);
     backend->addWidget(check("选择框图片加水印", QStringLiteral("图片加水印")), 0, 2);
-    backend->addWidget(check("选择框关闭评论", QStringLiteral("关闭评论")), 1, 0);
+    backend->addWidget(check("选择框关闭评论", QStringLiteral("关闭评论")), 0, 3);
     // The page size box sits inside the gap of the check box's caption.
     auto* pages = new QWidget;
     auto* pagesRow = new QHBoxLayout(pages);
@@ -439,17 +448,21 @@ QWidget* MainWindow::buildArticleOptions() {
     pagesRow->addWidget(edit("编辑框分页千字节", 36));
     pagesRow->addWidget(label(QStringLiteral("KB 分一页")));
     pagesRow->addStretch(1);
-    backend->addWidget(pages, 1, 1);
-    backend->addWidget(check("选择框删除非站内链接", QStringLiteral("删除非站内链接")), 1, 2);
+    backend->addWidget(pages, 1, 0);
+    backend->addWidget(check("选择框删除非站内链接", QStringLiteral("删除非站内链接")), 1, 1);
     backend->addWidget(combo("组合框刷新HTML类型", {QStringLiteral("不刷新已发布栏目HTML和RSS"),
                                                     QStringLiteral("更新完成时刷新HTML和RSS"),
                                                     QStringLiteral("每更新一篇时刷新HTML和RSS")}),
-                       2, 0, 1, 3);
+                       1, 2, 1, 2);
     grid->addLayout(backend, r, 0, 1, 5);
     grid->setRowStretch(r + 1, 1);
     h->addLayout(grid, 1);
 
     auto* categories = new QVBoxLayout;
+    auto* access = new QHBoxLayout;
+    access->addStretch(1);
+    access->addWidget(combo("组合框访问方式", {QStringLiteral("访问方式1"), QStringLiteral("访问方式2")}));
+    categories->addLayout(access);
     auto* treeButtons = new QHBoxLayout;
     m_readCategories = button("按钮读取栏目列表", kReadCaption);
     treeButtons->addWidget(m_readCategories, 1);
@@ -1242,6 +1255,7 @@ void MainWindow::onRunStateChanged(engine::RunState state) {
     setSiteEditingEnabled(!running);
     m_editButtons->setVisible(!running);
     m_stopSite->setVisible(running);
+    statusBar()->setVisible(running);
     if (running && !m_statusTimer->isActive()) {
         m_runClock.start();
         m_finishedSites = 0;

@@ -85,6 +85,12 @@ class MainWindowTest : public QObject {
     }
 
     void addAndModifySites() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        // The layout fits the initial size.
+        QVERIFY2(window->minimumSizeHint().height() <= 711 && window->minimumSizeHint().width() <= 1082,
+                 qPrintable(QStringLiteral("%1x%2").arg(window->minimumSizeHint().width()).arg(window->minimumSizeHint().height())));
+        window->hide();
         typeSite("http://www.a.com/", "admin", "pw");
         w<QPushButton>("按钮添加")->click();
         QCOMPARE(list()->count(), 1);
