@@ -682,7 +682,7 @@ void MainWindow::pushRunSettings() {
 // ---- start-up, save, exit -------------------------------------------------------------------
 
 void MainWindow::loadStartup() {
-    m_options = config::loadRunOptions(m_settings, readOptionFields(this, config::RunOptions{}));
+    m_options = config::loadRunOptions(m_settings, config::RunOptions{});
     showOptionFields(this, m_options);
     showMenuChecks(m_refreshMenu, m_options);
     applyEnabling();
