@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -129,6 +130,27 @@ bool asksForHelp(const std::vector<std::string>& args) {
 }
 
 }  // namespace
+
+bool namesNoCommand(const std::vector<std::string>& arguments, std::optional<std::string>& dataDir) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "--data-dir" && i + 1 < arguments.size()) {
+            dataDir = arguments[++i];
+        } else if (arguments[i].rfind("--data-dir=", 0) == 0) {
+            dataDir = arguments[i].substr(11);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool displayAvailable() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') return true;
+    }
+    return false;
+}
 
 int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     std::optional<std::string> dataDir;

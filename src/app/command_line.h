@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,12 @@ struct CommandContext {
     std::ostream& out;
     std::ostream& err;
 };
+
+// True when the arguments name no command (at most --data-dir): the program then opens its window
+// where a display is available. `dataDir` receives the --data-dir value, if any.
+bool namesNoCommand(const std::vector<std::string>& arguments, std::optional<std::string>& dataDir);
+// True when DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM is set and not empty.
+bool displayAvailable();
 
 // The whole command line of orvane-zentrel; returns the process exit status.
 int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <filesystem>
+
+namespace oz::ui {
+
+// The desktop program: opens the settings file of the data folder, shows the main window and runs
+// the event loop until the window has closed. Returns the process exit status.
+int runWindowProgram(int argc, char** argv, const std::filesystem::path& dataDir);
+
+}  // namespace oz::ui
