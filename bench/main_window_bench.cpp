@@ -25,7 +25,7 @@ void writeSites(const fs::path& file) {
         oz::config::SiteConfig site = oz::config::initialSiteConfig();
         site.domain = "site" + std::to_string(i) + ".example.com";
         site.keywordList = keywords;
-        site.categoryTree = "OZ-TREE 1\n1\t1\t0\t新闻中心[1]\n2\t3\t1\t国内新闻[3]\n1\t2\t0\t技术文章[2]\n";
+        site.categoryTree = "OZTREE 1\r\n1\t1\t0\t新闻中心\r\n2\t3\t1\t国内新闻\r\n1\t2\t0\t技术文章\r\n";
         list.sites.push_back(site);
     }
     list.current = 0;

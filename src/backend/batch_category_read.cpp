@@ -61,6 +61,12 @@ std::vector<CategoryItem> decodeCategoryTree(std::string_view bytes) {
     return items;
 }
 
+bool isStoredTreeForm(std::string_view bytes) {
+    if (bytes.empty()) return true;
+    std::vector<std::string_view> lines = text::splitLines(bytes);
+    return !lines.empty() && lines[0] == kTreeHeader;
+}
+
 void storeCategoryTree(config::SiteConfig& site, const std::vector<CategoryItem>& items) {
     site.categoryTree = encodeCategoryTree(items);
     site.categoryIds = checkedCategoryIds(items);

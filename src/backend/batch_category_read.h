@@ -20,6 +20,8 @@ inline constexpr const char* kBatchReadDoneMessage =
 // from the levels; bytes in any other form decode as an empty tree.
 std::string encodeCategoryTree(const std::vector<CategoryItem>& items);
 std::vector<CategoryItem> decodeCategoryTree(std::string_view bytes);
+// True for bytes in that form, and for none at all (no tree read yet).
+bool isStoredTreeForm(std::string_view bytes);
 
 // Puts a tree into a record: 栏目数据, and 栏目ID from its check marks.
 void storeCategoryTree(config::SiteConfig& site, const std::vector<CategoryItem>& items);

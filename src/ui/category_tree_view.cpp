@@ -7,13 +7,15 @@ namespace oz::ui {
 
 namespace {
 
-constexpr char kTreeHeader[] = "OZ-TREE 1";
+// The category's own name, beside the shown "name[id]".
+constexpr int kNameRole = Qt::UserRole + 1;
 
-QTreeWidgetItem* newItem(const QString& text, int id, bool checked) {
-    auto* item = new QTreeWidgetItem(QStringList{text});
-    item->setData(0, Qt::UserRole, id);
+QTreeWidgetItem* newItem(const backend::CategoryItem& category) {
+    auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(category.displayText())});
+    item->setData(0, Qt::UserRole, category.id);
+    item->setData(0, kNameRole, QString::fromStdString(category.name));
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-    item->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+    item->setCheckState(0, category.checked ? Qt::Checked : Qt::Unchecked);
     return item;
 }
 
@@ -38,38 +40,29 @@ std::vector<QTreeWidgetItem*> treeItems(const QTreeWidget* tree) {
 }
 
 std::string encodeCategoryTree(const QTreeWidget* tree) {
-    if (tree->topLevelItemCount() == 0) return {};
-    QString out = QString::fromLatin1(kTreeHeader) + '\n';
+    std::vector<backend::CategoryItem> items;
     for (QTreeWidgetItem* item : treeItems(tree)) {
-        int level = 1;
-        for (QTreeWidgetItem* p = item->parent(); p; p = p->parent()) ++level;
-        out += QString::number(level) + '\t' + QString::number(item->data(0, Qt::UserRole).toInt()) + '\t' +
-               (item->checkState(0) == Qt::Checked ? '1' : '0') + '\t' + item->text(0) + '\n';
+        backend::CategoryItem category;
+        category.id = item->data(0, Qt::UserRole).toInt();
+        category.name = item->data(0, kNameRole).toString().toStdString();
+        for (QTreeWidgetItem* p = item->parent(); p; p = p->parent()) ++category.level;
+        category.checked = item->checkState(0) == Qt::Checked;
+        items.push_back(std::move(category));
     }
-    return out.toStdString();
+    return backend::encodeCategoryTree(items);
 }
 
 bool decodeCategoryTree(QTreeWidget* tree, const std::string& bytes) {
     tree->clear();
-    if (bytes.empty()) return true;
-    const QStringList lines = QString::fromStdString(bytes).split('\n', Qt::SkipEmptyParts);
-    if (lines.isEmpty() || lines.front() != QLatin1String(kTreeHeader)) return false;
-    std::vector<QTreeWidgetItem*> path;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QStringList fields = lines[i].split('\t');
-        if (fields.size() < 4) continue;
-        appendAtLevel(tree, path, fields[0].toInt(),
-                      newItem(fields.mid(3).join('\t'), fields[1].toInt(), fields[2] == QLatin1String("1")));
-    }
-    tree->expandAll();
+    if (!backend::isStoredTreeForm(bytes)) return false;
+    fillCategoryTree(tree, backend::decodeCategoryTree(bytes));
     return true;
 }
 
 void fillCategoryTree(QTreeWidget* tree, const std::vector<backend::CategoryItem>& items) {
     tree->clear();
     std::vector<QTreeWidgetItem*> path;
-    for (const backend::CategoryItem& c : items)
-        appendAtLevel(tree, path, c.level, newItem(QString::fromStdString(c.displayText()), c.id, c.checked));
+    for (const backend::CategoryItem& c : items) appendAtLevel(tree, path, c.level, newItem(c));
     tree->expandAll();
 }
 

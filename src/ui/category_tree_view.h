@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "backend/batch_category_read.h"
 #include "backend/category_tree.h"
 
 class QTreeWidget;
@@ -12,10 +13,9 @@ namespace oz::ui {
 
 // The category tree 树型框: items "name[id]" with the id in Qt::UserRole and a check box.
 //
-// A site's 栏目数据 is the tree in a small text form of this program ("OZ-TREE 1" and one line per
-// item: level, id, check, name). A block in any other form (one written by an earlier program) is
-// kept as it is: the tree then shows nothing, and the site keeps that block and its 栏目ID until a
-// new reading replaces them.
+// A site's 栏目数据 is the tree in the stored form of backend::encodeCategoryTree. A block in any
+// other form (one written by an earlier program) is kept as it is: the tree then shows nothing, and
+// the site keeps that block and its 栏目ID until a new reading replaces them.
 std::string encodeCategoryTree(const QTreeWidget* tree);
 // False when the bytes are not in the program's form (the tree is left empty).
 bool decodeCategoryTree(QTreeWidget* tree, const std::string& bytes);
