@@ -74,35 +74,6 @@ std::string categoriesUsage() {
            "站点栏目ID中已选的栏目后标有 [x]。\n";
 }
 
-std::string runUsage() {
-    return "Usage: orvane-zentrel run [--data-dir DIR] [--fast-listing] [--allow-poweroff]\n"
-           "\n"
-           "Publishes once to the checked sites of the settings file with the stored run options, as the\n"
-           "window's start button does, and prints every log line as it is written.\n"
-           "\n"
-           "  --fast-listing    list article folders the fast way (the start button's right click)\n"
-           "  --allow-poweroff  when 更新完成关机 is checked, count 30 seconds down after the run and\n"
-           "                    power the computer off; without this option the run never powers off\n"
-           "\n"
-           "SIGINT/SIGTERM (Ctrl+C) stops the run properly: pages are still regenerated and the summary\n"
-           "is written. A second signal ends it at once. During the countdown a signal stops the\n"
-           "power-off.\n";
-}
-
-std::string scheduleUsage() {
-    return "Usage: orvane-zentrel schedule [--data-dir DIR] [--allow-poweroff]\n"
-           "\n"
-           "Runs the scheduler without a window: every second it compares the clock with the checked time\n"
-           "points of the schedule file (时间点.计划任务) and, when one is reached and no run is going,\n"
-           "publishes to the checked sites with the listing method stored for scheduled runs.\n"
-           "\n"
-           "  --allow-poweroff  when 更新完成关机 is checked, count 30 seconds down after a run and power\n"
-           "                    the computer off; without this option it never powers off\n"
-           "\n"
-           "SIGINT/SIGTERM (Ctrl+C) stops the schedule; a run that is going stops properly (a second\n"
-           "signal ends it at once).\n";
-}
-
 struct Subcommand {
     const char* name;
     std::function<int(const CommandContext&)> run;

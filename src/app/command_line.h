@@ -35,7 +35,9 @@ int scheduleCommand(const CommandContext& context);
 int generateCommand(const CommandContext& context);
 int pinyinCommand(const CommandContext& context);
 int batchCommand(const CommandContext& context);
-// What "batch --help" prints.
+// What "run --help", "schedule --help" and "batch --help" print.
+std::string runUsage();
+std::string scheduleUsage();
 std::string batchUsage();
 
 }  // namespace oz::app

@@ -53,6 +53,8 @@ std::optional<RunArguments> parseArguments(const CommandContext& context) {
 
 }  // namespace
 
+std::string runUsage() { return kRunUsage; }
+
 int runCommandWith(const CommandContext& context, const HeadlessHooks& hooks) {
     std::optional<RunArguments> args = parseArguments(context);
     if (!args) return 2;

@@ -46,6 +46,8 @@ std::ptrdiff_t checkedCount(const std::vector<schedule::ScheduleRow>& rows) {
 
 }  // namespace
 
+std::string scheduleUsage() { return kScheduleUsage; }
+
 int scheduleCommandWith(const CommandContext& context, const HeadlessHooks& hooks) {
     bool allowPowerOff = false;
     for (const std::string& arg : context.args) {

@@ -48,6 +48,12 @@ void OptionsRunSettings::update(const config::RunOptions& options) {
     m_options = options;
 }
 
+void OptionsRunSettings::update(const config::RunOptions& options, bool htmlAllCategories) {
+    std::lock_guard lock(m_mutex);
+    m_options = options;
+    m_htmlAllCategories = htmlAllCategories;
+}
+
 void OptionsRunSettings::setHtmlAllCategories(bool on) {
     std::lock_guard lock(m_mutex);
     m_htmlAllCategories = on;

@@ -57,6 +57,8 @@ class OptionsRunSettings final : public RunSettings {
     explicit OptionsRunSettings(config::RunOptions options = {}, bool htmlAllCategories = false);
 
     void update(const config::RunOptions& options);
+    // Both at once, so a reader never sees the one new and the other old.
+    void update(const config::RunOptions& options, bool htmlAllCategories);
     void setHtmlAllCategories(bool on);
     config::RunOptions options() const;
 

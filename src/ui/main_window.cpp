@@ -676,7 +676,7 @@ void MainWindow::pushRunSettings() {
     RunSettingsSnapshot snapshot;
     snapshot.options = runOptions();
     snapshot.htmlAllCategories = findChild<QCheckBox*>(QStringLiteral("选择框HTML所有栏目"))->isChecked();
-    m_run->settings().update(snapshot);
+    m_run->updateSettings(snapshot);
 }
 
 // ---- start-up, save, exit -------------------------------------------------------------------

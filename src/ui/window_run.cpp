@@ -2,7 +2,6 @@
 
 #include <QMetaObject>
 
-#include "content/text_lines.h"
 #include "text/path_text.h"
 
 namespace oz::ui {
@@ -15,86 +14,6 @@ void registerRunMetaTypes() {
         return true;
     }();
     (void)registered;
-}
-
-void WindowRunSettings::update(const RunSettingsSnapshot& snapshot) {
-    std::lock_guard lock(m_mutex);
-    m_snapshot = snapshot;
-}
-
-RunSettingsSnapshot WindowRunSettings::snapshot() const {
-    std::lock_guard lock(m_mutex);
-    return m_snapshot;
-}
-
-bool WindowRunSettings::synchronousCycle() const {
-    std::lock_guard lock(m_mutex);
-    return m_snapshot.options.synchronousCycle;
-}
-
-double WindowRunSettings::cycleIntervalSeconds() const {
-    std::lock_guard lock(m_mutex);
-    return backend::lenientReal(m_snapshot.options.cycleInterval);
-}
-
-int WindowRunSettings::simultaneousSites() const {
-    std::lock_guard lock(m_mutex);
-    return content::lenientInt(m_snapshot.options.simultaneousSites);
-}
-
-bool WindowRunSettings::useGlobalCount() const {
-    std::lock_guard lock(m_mutex);
-    return m_snapshot.options.useGlobalCount;
-}
-
-int WindowRunSettings::globalCount() const {
-    std::lock_guard lock(m_mutex);
-    return content::lenientInt(m_snapshot.options.globalCount);
-}
-
-bool WindowRunSettings::shutdownWhenDone() const {
-    std::lock_guard lock(m_mutex);
-    return m_snapshot.options.shutdownWhenDone;
-}
-
-bool WindowRunSettings::retryOnFailure() const {
-    std::lock_guard lock(m_mutex);
-    return m_snapshot.options.retryOnFailure;
-}
-
-bool WindowRunSettings::publishInReadOrder() const {
-    std::lock_guard lock(m_mutex);
-    return m_snapshot.options.publishInReadOrder;
-}
-
-bool WindowRunSettings::htmlAllCategories() const {
-    std::lock_guard lock(m_mutex);
-    return m_snapshot.htmlAllCategories;
-}
-
-bool WindowRunSettings::rssAllCategories() const {
-    std::lock_guard lock(m_mutex);
-    return m_snapshot.options.rssAllCategories;
-}
-
-bool WindowRunSettings::refreshChildCategories() const {
-    std::lock_guard lock(m_mutex);
-    return m_snapshot.options.refreshChildCategories;
-}
-
-bool WindowRunSettings::oneClickUpdate() const {
-    std::lock_guard lock(m_mutex);
-    return m_snapshot.options.oneClickUpdate;
-}
-
-int WindowRunSettings::accessMethod() const {
-    std::lock_guard lock(m_mutex);
-    return m_snapshot.options.accessMethod;
-}
-
-bool WindowRunSettings::customRefresh(backend::CustomRefresh item) const {
-    std::lock_guard lock(m_mutex);
-    return backend::customRefreshChecked(m_snapshot.options, item);
 }
 
 WindowRun::WindowRun(std::filesystem::path dataDir, const text::Clock* clock, QObject* parent)

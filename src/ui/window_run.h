@@ -4,7 +4,6 @@
 #include <QString>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 
 #include "backend/run_settings.h"
 #include "config/run_options.h"
@@ -22,32 +21,6 @@ struct RunSettingsSnapshot {
     bool htmlAllCategories = false;  // 选择框HTML所有栏目 (not stored)
 };
 
-// RunSettings over the latest snapshot; any thread may read while the window updates.
-class WindowRunSettings final : public backend::RunSettings {
-   public:
-    void update(const RunSettingsSnapshot& snapshot);
-    RunSettingsSnapshot snapshot() const;
-
-    bool synchronousCycle() const override;
-    double cycleIntervalSeconds() const override;
-    int simultaneousSites() const override;
-    bool useGlobalCount() const override;
-    int globalCount() const override;
-    bool shutdownWhenDone() const override;
-    bool retryOnFailure() const override;
-    bool publishInReadOrder() const override;
-    bool htmlAllCategories() const override;
-    bool rssAllCategories() const override;
-    bool refreshChildCategories() const override;
-    bool oneClickUpdate() const override;
-    int accessMethod() const override;
-    bool customRefresh(backend::CustomRefresh item) const override;
-
-   private:
-    mutable std::mutex m_mutex;
-    RunSettingsSnapshot m_snapshot;
-};
-
 // The window's side of a run: owns the PublishRun, which executes on threads of its own, and turns
 // every observer call into a queued signal carrying values, so the receivers run on the thread
 // this object lives on (the window thread) and never wait on the run.
@@ -57,7 +30,11 @@ class WindowRun final : public QObject {
     WindowRun(std::filesystem::path dataDir, const text::Clock* clock = nullptr, QObject* parent = nullptr);
     ~WindowRun() override;  // aborts a running run and joins it
 
-    WindowRunSettings& settings() { return m_settings; }
+    // The options the run reads at the moment of use; thread-safe.
+    backend::OptionsRunSettings& settings() { return m_settings; }
+    void updateSettings(const RunSettingsSnapshot& snapshot) {
+        m_settings.update(snapshot.options, snapshot.htmlAllCategories);
+    }
 
     // The start/stop toggle of 按钮开始更新: idle, starts a run over a copy of `sites` and returns
     // true; otherwise asks the run to stop gracefully and returns false.
@@ -101,7 +78,7 @@ class WindowRun final : public QObject {
         WindowRun& m_owner;
     };
 
-    WindowRunSettings m_settings;
+    backend::OptionsRunSettings m_settings;
     Relay m_relay{*this};
     std::unique_ptr<engine::PublishRun> m_run;
 };
