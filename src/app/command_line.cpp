@@ -50,7 +50,8 @@ std::string sitesUsage() {
     std::string help = config::kSiteLineHelp;
     for (std::size_t at; (at = help.find("\r\n")) != std::string::npos;) help.replace(at, 2, "\n");
     return "用法：orvane-zentrel [--data-dir DIR] sites\n"
-           "      orvane-zentrel [--data-dir DIR] sites import FILE [--read-categories [--check-all]] [--delay S]\n"
+           "      orvane-zentrel [--data-dir DIR] sites import FILE [--read-categories [--check-all]]\n"
+           "                                                        [--delay S]\n"
            "\n"
            "sites 列出设置文件中的站点：序号、[x] 启用或 [ ] 不启用、域名(用户)。\n"
            "sites import 把 FILE 中的站点加入站点列表并保存设置文件（FILE 为 UTF-8 或 GBK 文本）。\n"
