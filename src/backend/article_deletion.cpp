@@ -40,10 +40,10 @@ BatchReport deleteArticles(const std::vector<BatchTarget>& targets, const Delete
             env.caption(domain + "\r\n 已删除第 " + std::to_string(sent) + " 批文章");
             return true;
         });
-        result.report +=
-            domain + " 已删除 " + std::to_string(confirmed) + " 批（已发送 " + std::to_string(sent) + " 批）";
-        if (options.refreshLists && !env.stopped()) result.report += refreshedListsText(site, env);
-        result.report += "\r\n";
+        result.report += siteReportLine(
+            site, env,
+            domain + " 已删除 " + std::to_string(confirmed) + " 批（已发送 " + std::to_string(sent) + " 批）",
+            options.refreshLists);
     });
     result.report += "\r\n\r\n(每批 100 篇)";
     result.stopped = env.stopped();

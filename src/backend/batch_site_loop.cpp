@@ -50,6 +50,12 @@ std::string refreshedListsText(BatchSite& site, const BatchEnvironment& env) {
     return "；已刷新栏目 " + std::to_string(pages) + " 个";
 }
 
+std::string siteReportLine(BatchSite& site, const BatchEnvironment& env, std::string counts,
+                           bool refreshLists) {
+    if (refreshLists && !env.stopped()) counts += refreshedListsText(site, env);
+    return counts + "\r\n";
+}
+
 void forEachId(int from, int to, const std::function<bool(int id)>& visit) {
     const int step = from <= to ? 1 : -1;
     for (long long id = from;; id += step) {

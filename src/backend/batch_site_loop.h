@@ -86,6 +86,11 @@ bool loginForBatch(BatchSite& site, const BatchEnvironment& env, const std::stri
 // "；已刷新栏目 N 个" after refreshAllLists (its progress shown as captions).
 std::string refreshedListsText(BatchSite& site, const BatchEnvironment& env);
 
+// A site's line of a report: `counts`, then (when asked and not stopped) the refreshed-lists text,
+// then CR LF.
+std::string siteReportLine(BatchSite& site, const BatchEnvironment& env, std::string counts,
+                           bool refreshLists);
+
 // Calls `visit` for each id from `from` to `to`, both included, counting down when from > to,
 // until it returns false.
 void forEachId(int from, int to, const std::function<bool(int id)>& visit);

@@ -165,10 +165,10 @@ BatchReport createCategories(const std::vector<BatchTarget>& targets, const Crea
         if (!failedLines.empty()) {
             result.failures += "站点 " + domain + " 创建失败的栏目数据：\r\n" + failedLines + "\r\n\r\n";
         }
-        result.report +=
-            domain + " 成功 " + std::to_string(successes) + " 个；失败 " + std::to_string(failures) + " 个";
-        if (options.refreshLists && !env.stopped()) result.report += refreshedListsText(site, env);
-        result.report += "\r\n";
+        result.report += siteReportLine(
+            site, env,
+            domain + " 成功 " + std::to_string(successes) + " 个；失败 " + std::to_string(failures) + " 个",
+            options.refreshLists);
     });
     result.stopped = env.stopped();
     return result;

@@ -29,10 +29,10 @@ BatchReport deleteCategories(const std::vector<BatchTarget>& targets, const Dele
                         std::to_string(failures) + " 个");
             return true;
         });
-        result.report +=
-            domain + " 成功 " + std::to_string(successes) + " 个；失败 " + std::to_string(failures) + " 个";
-        if (options.refreshLists && !env.stopped()) result.report += refreshedListsText(site, env);
-        result.report += "\r\n";
+        result.report += siteReportLine(
+            site, env,
+            domain + " 成功 " + std::to_string(successes) + " 个；失败 " + std::to_string(failures) + " 个",
+            options.refreshLists);
     });
     result.stopped = env.stopped();
     return result;
