@@ -18,6 +18,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QStyle>
 #include <QSystemTrayIcon>
@@ -35,11 +36,13 @@
 #include "http/http_requester.h"
 #include "ui/category_tree_view.h"
 #include "ui/control_state.h"
+#include "ui/countdown_window.h"
 #include "ui/custom_refresh_menu.h"
 #include "ui/desktop.h"
 #include "ui/dialogs.h"
 #include "ui/help_text.h"
 #include "ui/log_window.h"
+#include "ui/schedule_window.h"
 #include "ui/site_bindings.h"
 #include "ui/text_dialog.h"
 #include "ui/window_run.h"
@@ -50,6 +53,8 @@ namespace {
 
 const QString kIdleCaption = QStringLiteral("开始站群更新");
 const QString kReadCaption = QStringLiteral("读取栏目列表");
+// The state of the schedule window's date box, kept beside its two options.
+constexpr const char* kScheduleDateKey = "选择框日期";
 const QString kSiteFileFilter = QStringLiteral("配置文件 (*.ini);;全部文件 (*)");
 const QStringList kMethodItems = {QStringLiteral("随机词组"), QStringLiteral("自动分词"),
                                   QStringLiteral("使用标题"), QStringLiteral("留空内容"),
@@ -727,6 +732,20 @@ void MainWindow::saveForExit() {
     m_list.current = m_siteListView->currentRow();
     config::globalSave(m_settings, runOptions(), m_list);
     config::deleteStaleSiteSections(m_settings, m_list.size());
+    if (m_scheduleWindow != nullptr) m_scheduleWindow->saveSchedule();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_shownOnce) return;
+    m_shownOnce = true;
+    if (!m_options.autoStartSchedule) return;
+    // After the main window is on screen, so the schedule window opens over it.
+    QTimer::singleShot(0, this, [this] {
+        ScheduleWindow* window = ensureScheduleWindow();
+        window->show();
+        if (window->state() == schedule::SchedulerState::Stopped) window->startOrStopSchedule();
+    });
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -739,6 +758,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     m_exiting = true;
     hide();
     m_logWindow->hide();
+    if (m_scheduleWindow != nullptr) m_scheduleWindow->hide();
     // A run still going is cut off (its summary is still written) before the settings are saved.
     if (m_run->isRunning()) {
         m_run->abortNow();
@@ -1190,9 +1210,32 @@ void MainWindow::editList(const QString& buttonName) {
 
 void MainWindow::showHelp() { showHelpText(this, *m_services.dialogs); }
 
-// The schedule window opens here once it is in.
+ScheduleWindow* MainWindow::ensureScheduleWindow() {
+    if (m_scheduleWindow != nullptr) return m_scheduleWindow;
+    ScheduleHooks hooks;
+    hooks.isRunActive = [this] { return m_start->text() != kIdleCaption; };
+    hooks.startRun = [this](content::ListingMethod listing) {
+        if (!isRunning()) startRun(listing, true);
+    };
+    hooks.saveOptions = [this](const ScheduleOptions& options) {
+        m_options.scheduleCompleteListing = options.completeListing;
+        m_options.autoStartSchedule = options.autoStart;
+        config::saveScheduleOptions(m_settings, m_options);
+        m_settings.setSection(config::kRunOptionsSection);
+        m_settings.writeBool(kScheduleDateKey, options.dateChecked);
+    };
+    m_scheduleWindow = new ScheduleWindow(m_services, std::move(hooks), this);
+    m_settings.setSection(config::kRunOptionsSection);
+    m_scheduleWindow->loadSchedule({m_options.scheduleCompleteListing, m_options.autoStartSchedule,
+                                    m_settings.readBool(kScheduleDateKey, false)});
+    return m_scheduleWindow;
+}
+
 void MainWindow::openSchedule() {
-    m_services.dialogs->message(this, QStringLiteral("计划任务窗口尚未加入本版本。"));
+    ScheduleWindow* window = ensureScheduleWindow();
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void MainWindow::toggleLogWindow() {
@@ -1214,19 +1257,23 @@ void MainWindow::openBatchTools() {
 
 void MainWindow::startOrStopRun(content::ListingMethod listing) {
     if (!isRunning()) {
-        pushRunSettings();
-        for (int row = 0; row < m_siteListView->count(); ++row) {
-            QListWidgetItem* item = m_siteListView->item(row);
-            if (item->checkState() != Qt::Checked)
-                item->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
-        }
-        // The caption changes at once; the run's own state report follows.
-        onRunStateChanged(engine::RunState::Running);
-        if (!m_run->startOrStop(m_list, listing, false)) onRunStateChanged(m_run->state());
+        startRun(listing, false);
         return;
     }
     m_start->setText(QStringLiteral("正在停止中.."));
     m_run->requestStop();
+}
+
+void MainWindow::startRun(content::ListingMethod listing, bool scheduled) {
+    pushRunSettings();
+    for (int row = 0; row < m_siteListView->count(); ++row) {
+        QListWidgetItem* item = m_siteListView->item(row);
+        if (item->checkState() != Qt::Checked)
+            item->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
+    }
+    // The caption changes at once; the run's own state report follows.
+    onRunStateChanged(engine::RunState::Running);
+    if (!m_run->startOrStop(m_list, listing, scheduled)) onRunStateChanged(m_run->state());
 }
 
 void MainWindow::stopSelectedSite() {
@@ -1304,8 +1351,10 @@ void MainWindow::onRunEnded(const engine::RunTotals& totals) {
     if (totals.scheduled) {
         if (m_logButton->text() == QStringLiteral("关闭日志")) toggleLogWindow();
     } else if (runOptions().shutdownWhenDone) {
-        // The shutdown countdown opens here once it is in; the options are saved first.
-        config::saveRunOptions(m_settings, runOptions());
+        // The global save first (without its box), then the countdown instead of the message.
+        m_list.current = m_siteListView->currentRow();
+        config::globalSave(m_settings, runOptions(), m_list);
+        CountdownWindow::shutdownCountdown(this, m_services);
     } else {
         m_services.dialogs->message(this, QString::fromStdString(engine::completionMessage(totals)));
     }

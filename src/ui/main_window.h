@@ -25,6 +25,7 @@ class QTreeWidget;
 
 namespace oz::ui {
 class LogWindow;
+class ScheduleWindow;
 class WindowRun;
 }  // namespace oz::ui
 
@@ -62,6 +63,9 @@ class MainWindow final : public QMainWindow {
     // The exit sequence without the question: save, delete stale sections.
     void saveForExit();
 
+    // The schedule window, once the link or the start-up has made it (owned by this window).
+    ScheduleWindow* scheduleWindow() const { return m_scheduleWindow; }
+
     // The multi-check rule for a selection change to `row` with the given keys held.
     void applyMultiCheck(int row, Qt::KeyboardModifiers modifiers);
 
@@ -87,6 +91,7 @@ class MainWindow final : public QMainWindow {
 
    protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
    private:
@@ -109,6 +114,8 @@ class MainWindow final : public QMainWindow {
     void onTreeCurrentChanged();
     void editList(const QString& buttonName);
     void chooseArticleFolder();
+    void startRun(content::ListingMethod listing, bool scheduled);
+    ScheduleWindow* ensureScheduleWindow();
     void onRunStateChanged(engine::RunState state);
     void onSiteFinished(int siteIndex);
     void onRunEnded(const engine::RunTotals& totals);
@@ -139,6 +146,7 @@ class MainWindow final : public QMainWindow {
     int m_lastClicked = -1;
     bool m_fillingList = false;
     bool m_exiting = false;
+    bool m_shownOnce = false;
     engine::RunState m_runState = engine::RunState::Idle;
     int m_finishedSites = 0;
     int m_published = 0;
@@ -152,6 +160,7 @@ class MainWindow final : public QMainWindow {
     std::thread m_categoryThread;
     std::unique_ptr<WindowRun> m_run;
     LogWindow* m_logWindow = nullptr;
+    ScheduleWindow* m_scheduleWindow = nullptr;
 };
 
 }  // namespace oz::ui

@@ -3,10 +3,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 #include <fstream>
@@ -17,7 +19,9 @@
 #include "config/settings_file.h"
 #include "testing/standin_server.h"
 #include "tests/ui/ui_fakes.h"
+#include "ui/countdown_window.h"
 #include "ui/log_window.h"
+#include "ui/schedule_window.h"
 
 namespace fs = std::filesystem;
 
@@ -68,6 +72,25 @@ class MainWindowTest : public QObject {
         for (int i = 0; i < list()->count(); ++i)
             if (list()->item(i)->checkState() == Qt::Checked) rows << QString::number(i + 1);
         return rows;
+    }
+    // One stand-in site with 40 slow articles, added to the list.
+    void addStandinSite() {
+        oz::testing::StandinSite standin;
+        server.addSite(standin);
+        oz::testing::StandinFaults slow;
+        slow.delayMs = 30;
+        server.setFaults("s1", slow);
+        QVERIFY(server.start());
+        const fs::path folder = fs::path(articles.path().toStdString()) / "s1";
+        fs::create_directories(folder);
+        for (int n = 1; n <= 40; ++n)
+            std::ofstream(folder / ("a" + std::to_string(n) + ".txt"), std::ios::binary)
+                << "标题\r\n正文。\r\n";
+        typeSite(QString::fromStdString(server.siteDomain("s1")), "admin", "admin");
+        w<QLineEdit>("编辑框文章目录")->setText(QString::fromStdString(folder.string()));
+        w<QLineEdit>("编辑框更新间隔1")->setText("0.2");
+        w<QLineEdit>("编辑框更新间隔2")->setText("0.2");
+        w<QPushButton>("按钮添加")->click();
     }
     QString lastMessage() const {
         return fakes->dialogs.messages.isEmpty() ? QString() : fakes->dialogs.messages.back().text;
@@ -195,22 +218,7 @@ class MainWindowTest : public QObject {
     void runInEachMode() {
         QFETCH(bool, rightClick);
         QFETCH(bool, cycle);
-        oz::testing::StandinSite standin;
-        server.addSite(standin);
-        oz::testing::StandinFaults slow;
-        slow.delayMs = 30;
-        server.setFaults("s1", slow);
-        QVERIFY(server.start());
-        const fs::path folder = fs::path(articles.path().toStdString()) / "s1";
-        fs::create_directories(folder);
-        for (int n = 1; n <= 40; ++n)
-            std::ofstream(folder / ("a" + std::to_string(n) + ".txt"), std::ios::binary)
-                << "标题\r\n正文。\r\n";
-        typeSite(QString::fromStdString(server.siteDomain("s1")), "admin", "admin");
-        w<QLineEdit>("编辑框文章目录")->setText(QString::fromStdString(folder.string()));
-        w<QLineEdit>("编辑框更新间隔1")->setText("0.2");
-        w<QLineEdit>("编辑框更新间隔2")->setText("0.2");
-        w<QPushButton>("按钮添加")->click();
+        addStandinSite();
         w<QAbstractButton>(cycle ? "单选框同步循环" : "单选框先后独立")->setChecked(true);
 
         auto* start = w<QPushButton>("按钮开始更新");
@@ -234,6 +242,56 @@ class MainWindowTest : public QObject {
         log->model().flush();
         QVERIFY(log->model().rowCount() >= 2);
         QCOMPARE(w<QPushButton>("按钮查看日志")->text(), QStringLiteral("关闭日志"));
+    }
+
+    // The schedule link, the schedule's start with the program, and the countdown after a run.
+    void scheduleAndShutdownCountdown() {
+        auto* link = w<QLabel>("超级链接框计划");
+        emit link->linkActivated(QStringLiteral("#"));
+        oz::ui::ScheduleWindow* schedule = window->scheduleWindow();
+        QVERIFY(schedule != nullptr && schedule->isVisible());
+        QVERIFY(fakes->dialogs.messages.isEmpty());
+        emit link->linkActivated(QStringLiteral("#"));
+        QCOMPARE(window->scheduleWindow(), schedule);  // made once
+        schedule->findChild<QAbstractButton*>(QStringLiteral("选择框开始任务"))->setChecked(true);
+        schedule->findChild<QAbstractButton*>(QStringLiteral("单选框鼠标右键"))->setChecked(true);
+        window->saveForExit();  // the exit sequence saves the schedule with its options
+        open();
+        QVERIFY(window->scheduleWindow() == nullptr);
+        window->show();
+        QTRY_VERIFY(window->scheduleWindow() != nullptr);
+        QCOMPARE(window->scheduleWindow()->state(), oz::schedule::SchedulerState::Running);
+        QVERIFY(!window->scheduleWindow()->options().completeListing);
+        window->hide();
+
+        addStandinSite();
+        w<QCheckBox>("选择框完成关机")->setChecked(true);
+        int requestsInWindow = -1;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [&] {
+            auto* countdown = window->findChild<oz::ui::CountdownWindow*>();
+            if (countdown == nullptr || !countdown->isVisible()) return;
+            answer.stop();
+            countdown->findChild<QPushButton*>(QStringLiteral("按钮立即"))->click();
+            requestsInWindow = fakes->power.requests;
+            countdown->accept();  // the fake power leaves the window open
+        });
+        answer.start(20);
+        QSignalSpy finished(window.get(), &oz::ui::MainWindow::runFinished);
+        w<QPushButton>("按钮开始更新")->click();
+        QTest::qWait(300);
+        w<QPushButton>("按钮开始更新")->click();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(requestsInWindow, 1);
+        QCOMPARE(fakes->power.requests, 1);
+        for (const auto& message : fakes->dialogs.messages)
+            QVERIFY(!message.text.startsWith(QStringLiteral("更新完成！")));
+        settings->flush();
+        oz::config::SettingsFile reread;  // the global save ran before the countdown
+        QVERIFY(reread.open(settingsPath(), oz::config::SettingsFile::Mode::ReadOnly));
+        reread.setSection("基本配置");
+        QVERIFY(reread.readBool("选择框完成关机"));
+        QVERIFY(reread.readBool("自动开启计划任务"));
     }
 
     void exportAndImport() {
