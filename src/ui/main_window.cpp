@@ -34,6 +34,7 @@
 #include "config/settings_file.h"
 #include "config/site_list_store.h"
 #include "http/http_requester.h"
+#include "ui/batch_tools_window.h"
 #include "ui/category_tree_view.h"
 #include "ui/control_state.h"
 #include "ui/countdown_window.h"
@@ -1248,9 +1249,12 @@ void MainWindow::toggleLogWindow() {
     }
 }
 
-// The batch tools window (a later addition) opens here.
+// The batch tools window: made on the first opening, then shown again with its state.
 void MainWindow::openBatchTools() {
-    m_services.dialogs->message(this, QStringLiteral("批处理工具尚未加入本版本。"));
+    if (m_batchWindow == nullptr) m_batchWindow = new BatchToolsWindow(*this, m_settings, m_services);
+    m_batchWindow->show();
+    m_batchWindow->raise();
+    m_batchWindow->activateWindow();
 }
 
 // ---- runs -------------------------------------------------------------------------------------

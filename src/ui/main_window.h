@@ -24,6 +24,7 @@ class QTimer;
 class QTreeWidget;
 
 namespace oz::ui {
+class BatchToolsWindow;
 class LogWindow;
 class ScheduleWindow;
 class WindowRun;
@@ -65,6 +66,8 @@ class MainWindow final : public QMainWindow {
 
     // The schedule window, once the link or the start-up has made it (owned by this window).
     ScheduleWindow* scheduleWindow() const { return m_scheduleWindow; }
+    // The batch tools window, once the link has made it (owned by this window).
+    BatchToolsWindow* batchToolsWindow() const { return m_batchWindow; }
 
     // The multi-check rule for a selection change to `row` with the given keys held.
     void applyMultiCheck(int row, Qt::KeyboardModifiers modifiers);
@@ -161,6 +164,7 @@ class MainWindow final : public QMainWindow {
     std::unique_ptr<WindowRun> m_run;
     LogWindow* m_logWindow = nullptr;
     ScheduleWindow* m_scheduleWindow = nullptr;
+    BatchToolsWindow* m_batchWindow = nullptr;
 };
 
 }  // namespace oz::ui

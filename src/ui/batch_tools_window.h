@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <atomic>
+#include <functional>
+#include <thread>
+
+#include "backend/batch_site_loop.h"
+#include "ui/ui_services.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace oz::config {
+class SettingsFile;
+}
+
+namespace oz::ui {
+
+class MainWindow;
+class PinyinWindow;
+class RandomTextWindow;
+
+// "批处理工具": the operations that act on many sites of the main window's list at once. Each
+// runs on a worker thread; its button shows the progress and a second click stops it. The
+// controls are loaded from the section "批处理工具" when the window is made and saved there when
+// it is closed. A top-level window owned by the main window.
+class BatchToolsWindow : public QWidget {
+    Q_OBJECT
+   public:
+    BatchToolsWindow(MainWindow& main, config::SettingsFile& settings, const UiServices& services);
+    ~BatchToolsWindow() override;
+
+    bool isBusy() const { return m_worker.joinable(); }
+
+   protected:
+    void closeEvent(QCloseEvent* event) override;
+
+   signals:
+    // An action ended and its report (if any) was closed.
+    void actionFinished();
+
+   private:
+    using Work = std::function<backend::BatchReport(const std::vector<backend::BatchTarget>&,
+                                                    const backend::BatchEnvironment&)>;
+    void buildControls();
+    void applyCountRule();
+    backend::BatchScope scope() const;
+    // Asks `question`, then runs `work` over the scope's sites with `button` showing the progress;
+    // on a running button it asks the action to stop instead.
+    void startOrStop(QPushButton* button, const QString& idleCaption, const QString& question, Work work);
+    void finished(QPushButton* button, const QString& idleCaption, const backend::BatchReport& report);
+    void setRunning(bool running);
+    void joinWorker();
+    void deleteArticles();
+    void deleteCategories();
+
+    MainWindow& m_main;
+    config::SettingsFile& m_settings;
+    UiServices m_services;
+    std::thread m_worker;
+    std::atomic<bool> m_stop{false};
+    QPushButton* m_runningButton = nullptr;
+
+    QRadioButton* m_scopeCurrent = nullptr;
+    QRadioButton* m_scopeChecked = nullptr;
+    QRadioButton* m_scopeAll = nullptr;
+    QPushButton* m_deleteArticles = nullptr;
+    QLineEdit* m_articleFrom = nullptr;
+    QLineEdit* m_articleTo = nullptr;
+    QPushButton* m_deleteCategories = nullptr;
+    QLineEdit* m_categoryFrom = nullptr;
+    QLineEdit* m_categoryTo = nullptr;
+    QCheckBox* m_deleteFiles = nullptr;
+    QCheckBox* m_refreshLists = nullptr;
+    QComboBox* m_countMode = nullptr;
+    QLineEdit* m_countMin = nullptr;
+    QLineEdit* m_countMax = nullptr;
+    RandomTextWindow* m_randomText = nullptr;
+    PinyinWindow* m_pinyin = nullptr;
+};
+
+}  // namespace oz::ui
