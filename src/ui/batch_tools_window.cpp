@@ -71,7 +71,8 @@ class ButtonObserver final : public backend::BatchObserver {
 
 }  // namespace
 
-BatchToolsWindow::BatchToolsWindow(MainWindow& main, config::SettingsFile& settings, const UiServices& services)
+BatchToolsWindow::BatchToolsWindow(MainWindow& main, config::SettingsFile& settings,
+                                   const UiServices& services)
     : QWidget(&main, Qt::Window), m_main(main), m_settings(settings), m_services(services) {
     setWindowTitle(kSection);
     resize(504, 696);
@@ -97,7 +98,8 @@ void BatchToolsWindow::buildControls() {
     scopeRow->addStretch();
 
     // 分组框1: deleting articles and categories, creating categories.
-    auto* frame1 = named(new QGroupBox(QStringLiteral("批量删除文章、栏目或创建栏目")), QStringLiteral("分组框1"));
+    auto* frame1 =
+        named(new QGroupBox(QStringLiteral("批量删除文章、栏目或创建栏目")), QStringLiteral("分组框1"));
     auto* grid1 = new QGridLayout(frame1);
     m_deleteArticles = named(new QPushButton(QString::fromUtf8(backend::kDeleteArticlesCaption)),
                              QStringLiteral("按钮删除文章"));
@@ -116,7 +118,8 @@ void BatchToolsWindow::buildControls() {
                                QStringLiteral("按钮删除栏目"));
     m_categoryFrom = numberBox(QStringLiteral("编辑框起始ID1"), QStringLiteral("1"));
     m_categoryTo = numberBox(QStringLiteral("编辑框终止ID1"), QStringLiteral("500"));
-    m_deleteFiles = named(new QCheckBox(QStringLiteral("删除该栏目下文章")), QStringLiteral("选择框删除文件"));
+    m_deleteFiles =
+        named(new QCheckBox(QStringLiteral("删除该栏目下文章")), QStringLiteral("选择框删除文件"));
     auto* categories = new QHBoxLayout;
     categories->addWidget(new QLabel(QStringLiteral("起始ID：")));
     categories->addWidget(m_categoryFrom);
@@ -128,9 +131,11 @@ void BatchToolsWindow::buildControls() {
     grid1->addLayout(categories, 1, 1);
 
     auto* create = named(new QPushButton(QStringLiteral("批量创建栏目")), QStringLiteral("按钮创建栏目"));
-    auto* showCreated = named(new QCheckBox(QStringLiteral("显示创建的栏目")), QStringLiteral("选择框显示栏目"));
+    auto* showCreated =
+        named(new QCheckBox(QStringLiteral("显示创建的栏目")), QStringLiteral("选择框显示栏目"));
     auto* kind = named(new QComboBox, QStringLiteral("组合框栏目类型"));
-    kind->addItems({QStringLiteral("创建为静态栏目"), QStringLiteral("链接到第一页"), QStringLiteral("创建为动态栏目")});
+    kind->addItems(
+        {QStringLiteral("创建为静态栏目"), QStringLiteral("链接到第一页"), QStringLiteral("创建为动态栏目")});
     auto* createRow = new QHBoxLayout;
     createRow->addWidget(showCreated);
     createRow->addWidget(kind);
@@ -156,7 +161,8 @@ void BatchToolsWindow::buildControls() {
     parentRow->addWidget(numberBox(QStringLiteral("编辑框父栏ID"), QStringLiteral("0")));
     parentRow->addWidget(new QLabel(QStringLiteral("上级目录：")));
     parentRow->addWidget(named(new QLineEdit(QStringLiteral("{cmspath}/a")), QStringLiteral("编辑框父目录")));
-    m_refreshLists = named(new QCheckBox(QStringLiteral("刷新主页和栏目HTML")), QStringLiteral("选择框刷新栏目"));
+    m_refreshLists =
+        named(new QCheckBox(QStringLiteral("刷新主页和栏目HTML")), QStringLiteral("选择框刷新栏目"));
     parentRow->addWidget(m_refreshLists);
     grid1->addLayout(parentRow, 4, 0, 1, 2);
     auto* categoryList = named(new QPlainTextEdit, QStringLiteral("编辑框栏目列表"));
@@ -169,9 +175,12 @@ void BatchToolsWindow::buildControls() {
         named(new QGroupBox(QStringLiteral("批量导入站点和批量读取栏目列表")), QStringLiteral("分组框2"));
     auto* grid2 = new QGridLayout(frame2);
     auto* import = named(new QPushButton(QStringLiteral("批量导入站点")), QStringLiteral("按钮批量导入"));
-    auto* readLists = named(new QCheckBox(QStringLiteral("读取栏目列表")), QStringLiteral("选择框读取栏目列表"));
-    auto* checkAll = named(new QCheckBox(QStringLiteral("全选栏目列表")), QStringLiteral("选择框全选栏目列表"));
-    auto* read = named(new QPushButton(QStringLiteral("批量读取已有站点的栏目列表")), QStringLiteral("按钮批量读取"));
+    auto* readLists =
+        named(new QCheckBox(QStringLiteral("读取栏目列表")), QStringLiteral("选择框读取栏目列表"));
+    auto* checkAll =
+        named(new QCheckBox(QStringLiteral("全选栏目列表")), QStringLiteral("选择框全选栏目列表"));
+    auto* read =
+        named(new QPushButton(QStringLiteral("批量读取已有站点的栏目列表")), QStringLiteral("按钮批量读取"));
     auto* skipRead =
         named(new QCheckBox(QStringLiteral("跳过已读过栏目的站点")), QStringLiteral("选择框跳过已读站点"));
     auto* importRow = new QHBoxLayout;
@@ -198,14 +207,19 @@ void BatchToolsWindow::buildControls() {
     // 分组框3: rewriting the home pages.
     auto* frame3 = named(new QGroupBox(QStringLiteral("批量修改主页")), QStringLiteral("分组框3"));
     auto* grid3 = new QGridLayout(frame3);
-    grid3->addWidget(named(new QCheckBox(QStringLiteral("修改主页模板：")), QStringLiteral("选择框修改主页模板")), 0, 0);
-    grid3->addWidget(named(new QLineEdit(QStringLiteral("default/index.htm")), QStringLiteral("编辑框主页模板")), 0, 1);
-    grid3->addWidget(named(new QCheckBox(QStringLiteral("修改主页位置：")), QStringLiteral("选择框修改主页位置")), 1, 0);
-    grid3->addWidget(named(new QLineEdit(QStringLiteral("../index.html")), QStringLiteral("编辑框主页位置")), 1, 1);
+    grid3->addWidget(
+        named(new QCheckBox(QStringLiteral("修改主页模板：")), QStringLiteral("选择框修改主页模板")), 0, 0);
+    grid3->addWidget(
+        named(new QLineEdit(QStringLiteral("default/index.htm")), QStringLiteral("编辑框主页模板")), 0, 1);
+    grid3->addWidget(
+        named(new QCheckBox(QStringLiteral("修改主页位置：")), QStringLiteral("选择框修改主页位置")), 1, 0);
+    grid3->addWidget(named(new QLineEdit(QStringLiteral("../index.html")), QStringLiteral("编辑框主页位置")),
+                     1, 1);
     auto* rewrite = named(new QPushButton(QStringLiteral("开始修改")), QStringLiteral("按钮开始修改"));
     grid3->addWidget(rewrite, 2, 1, Qt::AlignRight);
 
-    auto* pinyin = named(new QPushButton(QStringLiteral("工具：汉字拼音转换器")), QStringLiteral("按钮汉字拼音转换器"));
+    auto* pinyin =
+        named(new QPushButton(QStringLiteral("工具：汉字拼音转换器")), QStringLiteral("按钮汉字拼音转换器"));
     auto* randomText =
         named(new QPushButton(QStringLiteral("工具：随机文本生成器")), QStringLiteral("按钮随机文本生成器"));
     auto* tools = new QHBoxLayout;
@@ -288,12 +302,13 @@ void BatchToolsWindow::startOrStop(QPushButton* button, const QString& idleCapti
         return;
     }
     if (m_main.isRunning()) return;
-    if (m_services.dialogs->message(this, question, {}, Dialogs::Buttons::OkCancel, Dialogs::Icon::Question) !=
-        Dialogs::Answer::Ok) {
+    if (m_services.dialogs->message(this, question, {}, Dialogs::Buttons::OkCancel,
+                                    Dialogs::Icon::Question) != Dialogs::Answer::Ok) {
         return;
     }
     const std::optional<backend::SiteForm> currentForm = backend::formOfSite(m_main.readSiteFromWindow());
-    std::vector<backend::BatchTarget> targets = backend::batchTargets(m_main.siteList(), scope(), currentForm);
+    std::vector<backend::BatchTarget> targets =
+        backend::batchTargets(m_main.siteList(), scope(), currentForm);
     const config::RunOptions options = m_main.runOptions();
     const std::filesystem::path dataDir = m_services.dataDir;
     const text::Clock* clock = m_services.clock;
@@ -315,7 +330,10 @@ void BatchToolsWindow::startOrStop(QPushButton* button, const QString& idleCapti
         backend::BatchReport report = work(targets, env);
         // The window joins this thread before it goes, so `this` is alive while the call is queued.
         QMetaObject::invokeMethod(
-            this, [this, button, idleCaption, report = std::move(report)] { finished(button, idleCaption, report); },
+            this,
+            [this, button, idleCaption, report = std::move(report)] {
+                finished(button, idleCaption, report);
+            },
             Qt::QueuedConnection);
     });
 }
