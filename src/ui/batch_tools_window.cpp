@@ -16,7 +16,9 @@
 #include <memory>
 
 #include "backend/article_deletion.h"
+#include "backend/category_creation.h"
 #include "backend/category_deletion.h"
+#include "backend/homepage_rewrite.h"
 #include "backend/run_settings.h"
 #include "backend/site_form.h"
 #include "config/settings_file.h"
@@ -34,6 +36,13 @@ namespace {
 const QString kSection = QStringLiteral("批处理工具");
 const QString kStopping = QStringLiteral("正在停止中..");
 const QString kDifferentPerSite = QStringLiteral("每个站点创建不同栏目");
+const QString kCreateHint = QStringLiteral(
+    "请输入栏目名列表，一行一个，将创建在父栏目ID之下，父栏目ID为0则创建的栏目均为顶级栏目。点击确定后开始创"
+    "建：\r\n"
+    "（如果 每个站点创建不同栏目 ，则这里的栏目列表循环创建于不同站点）\r\n\r\n"
+    "数据格式：栏目名称|文件保存目录|列表模板|SEO标题|关键字|栏目属性|栏目描述|文章命名规则|列表命名规则|"
+    "文章模板\r\n\r\n"
+    "留空的项目使用默认值。栏目属性：1、最终列表栏目 2、频道封面 3、外部连接");
 const QString kNotYet = QStringLiteral("此功能尚未加入本版本。");
 
 template <class Widget>
@@ -130,9 +139,11 @@ void BatchToolsWindow::buildControls() {
     grid1->addWidget(m_deleteCategories, 1, 0);
     grid1->addLayout(categories, 1, 1);
 
-    auto* create = named(new QPushButton(QStringLiteral("批量创建栏目")), QStringLiteral("按钮创建栏目"));
-    auto* showCreated =
-        named(new QCheckBox(QStringLiteral("显示创建的栏目")), QStringLiteral("选择框显示栏目"));
+    m_createCategories = named(new QPushButton(QString::fromUtf8(backend::kCreateCategoriesCaption)),
+                               QStringLiteral("按钮创建栏目"));
+    auto* create = m_createCategories;
+    m_showCreated = named(new QCheckBox(QStringLiteral("显示创建的栏目")), QStringLiteral("选择框显示栏目"));
+    auto* showCreated = m_showCreated;
     auto* kind = named(new QComboBox, QStringLiteral("组合框栏目类型"));
     kind->addItems(
         {QStringLiteral("创建为静态栏目"), QStringLiteral("链接到第一页"), QStringLiteral("创建为动态栏目")});
@@ -158,17 +169,19 @@ void BatchToolsWindow::buildControls() {
 
     auto* parentRow = new QHBoxLayout;
     parentRow->addWidget(new QLabel(QStringLiteral("父栏ID：")));
-    parentRow->addWidget(numberBox(QStringLiteral("编辑框父栏ID"), QStringLiteral("0")));
+    m_parentId = numberBox(QStringLiteral("编辑框父栏ID"), QStringLiteral("0"));
+    parentRow->addWidget(m_parentId);
     parentRow->addWidget(new QLabel(QStringLiteral("上级目录：")));
-    parentRow->addWidget(named(new QLineEdit(QStringLiteral("{cmspath}/a")), QStringLiteral("编辑框父目录")));
+    m_parentDir = named(new QLineEdit(QStringLiteral("{cmspath}/a")), QStringLiteral("编辑框父目录"));
+    parentRow->addWidget(m_parentDir);
     m_refreshLists =
         named(new QCheckBox(QStringLiteral("刷新主页和栏目HTML")), QStringLiteral("选择框刷新栏目"));
     parentRow->addWidget(m_refreshLists);
     grid1->addLayout(parentRow, 4, 0, 1, 2);
-    auto* categoryList = named(new QPlainTextEdit, QStringLiteral("编辑框栏目列表"));
-    setTag(categoryList, kTagBytes);
-    categoryList->hide();
-    grid1->addWidget(categoryList, 5, 0, 1, 2);
+    m_categoryList = named(new QPlainTextEdit, QStringLiteral("编辑框栏目列表"));
+    setTag(m_categoryList, kTagBytes);
+    m_categoryList->hide();
+    grid1->addWidget(m_categoryList, 5, 0, 1, 2);
 
     // 分组框2: importing sites and reading their category lists.
     auto* frame2 =
@@ -207,16 +220,19 @@ void BatchToolsWindow::buildControls() {
     // 分组框3: rewriting the home pages.
     auto* frame3 = named(new QGroupBox(QStringLiteral("批量修改主页")), QStringLiteral("分组框3"));
     auto* grid3 = new QGridLayout(frame3);
-    grid3->addWidget(
-        named(new QCheckBox(QStringLiteral("修改主页模板：")), QStringLiteral("选择框修改主页模板")), 0, 0);
-    grid3->addWidget(
-        named(new QLineEdit(QStringLiteral("default/index.htm")), QStringLiteral("编辑框主页模板")), 0, 1);
-    grid3->addWidget(
-        named(new QCheckBox(QStringLiteral("修改主页位置：")), QStringLiteral("选择框修改主页位置")), 1, 0);
-    grid3->addWidget(named(new QLineEdit(QStringLiteral("../index.html")), QStringLiteral("编辑框主页位置")),
-                     1, 1);
-    auto* rewrite = named(new QPushButton(QStringLiteral("开始修改")), QStringLiteral("按钮开始修改"));
-    grid3->addWidget(rewrite, 2, 1, Qt::AlignRight);
+    m_changeTemplet =
+        named(new QCheckBox(QStringLiteral("修改主页模板：")), QStringLiteral("选择框修改主页模板"));
+    m_templet = named(new QLineEdit(QStringLiteral("default/index.htm")), QStringLiteral("编辑框主页模板"));
+    m_changePosition =
+        named(new QCheckBox(QStringLiteral("修改主页位置：")), QStringLiteral("选择框修改主页位置"));
+    m_position = named(new QLineEdit(QStringLiteral("../index.html")), QStringLiteral("编辑框主页位置"));
+    grid3->addWidget(m_changeTemplet, 0, 0);
+    grid3->addWidget(m_templet, 0, 1);
+    grid3->addWidget(m_changePosition, 1, 0);
+    grid3->addWidget(m_position, 1, 1);
+    m_rewrite = named(new QPushButton(QString::fromUtf8(backend::kRewriteHomePagesCaption)),
+                      QStringLiteral("按钮开始修改"));
+    grid3->addWidget(m_rewrite, 2, 1, Qt::AlignRight);
 
     auto* pinyin =
         named(new QPushButton(QStringLiteral("工具：汉字拼音转换器")), QStringLiteral("按钮汉字拼音转换器"));
@@ -235,7 +251,7 @@ void BatchToolsWindow::buildControls() {
     layout->addLayout(tools);
 
     // The actions this version does not run yet stay visible but cannot be started.
-    for (QPushButton* later : {create, import, read, rewrite}) {
+    for (QPushButton* later : {import, read}) {
         later->setEnabled(false);
         later->setToolTip(kNotYet);
     }
@@ -243,6 +259,8 @@ void BatchToolsWindow::buildControls() {
     connect(m_countMode, &QComboBox::currentIndexChanged, this, [this] { applyCountRule(); });
     connect(m_deleteArticles, &QPushButton::clicked, this, [this] { deleteArticles(); });
     connect(m_deleteCategories, &QPushButton::clicked, this, [this] { deleteCategories(); });
+    connect(create, &QPushButton::clicked, this, [this] { createCategories(); });
+    connect(m_rewrite, &QPushButton::clicked, this, [this] { rewriteHomePages(); });
     connect(pinyin, &QPushButton::clicked, this, [this] {
         if (m_pinyin == nullptr) m_pinyin = new PinyinWindow(m_settings, this);
         m_pinyin->show();
@@ -289,6 +307,44 @@ void BatchToolsWindow::deleteCategories() {
                 QString::fromStdString(backend::deleteCategoriesQuestion(options)),
                 [options](const auto& targets, const auto& env) {
                     return backend::deleteCategories(targets, options, env);
+                });
+}
+
+void BatchToolsWindow::createCategories() {
+    const QString idle = QString::fromUtf8(backend::kCreateCategoriesCaption);
+    if (!isBusy() && !m_main.isRunning()) {
+        QString text = m_categoryList->toPlainText();
+        text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+        if (!showTextDialog(text, kCreateHint, QStringLiteral("创建栏目"), this, *m_services.dialogs)) return;
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        m_categoryList->setPlainText(text);
+        backend::CreateCategoriesOptions options;
+        options.lines = backend::categoryLinesFromText(text.toStdString(), intOf(m_parentId));
+        if (options.lines.empty()) return;
+        options.parentDir = m_parentDir->text().toStdString();
+        options.mode = m_countMode->currentIndex() == 1 ? 1 : 0;
+        options.countMin = intOf(m_countMin);
+        options.countMax = intOf(m_countMax);
+        options.visible = m_showCreated->isChecked();
+        // The category kinds carry no item data of their own, so "0" goes out for each of them.
+        options.isDefault = "0";
+        options.refreshLists = m_refreshLists->isChecked();
+        startOrStop(m_createCategories, idle, {}, [options](const auto& targets, const auto& env) {
+            return backend::createCategories(targets, options, env);
+        });
+        return;
+    }
+    startOrStop(m_createCategories, idle, {}, {});
+}
+
+void BatchToolsWindow::rewriteHomePages() {
+    backend::RewriteHomePagesOptions options;
+    if (m_changeTemplet->isChecked()) options.templet = m_templet->text().toStdString();
+    if (m_changePosition->isChecked()) options.position = m_position->text().toStdString();
+    startOrStop(m_rewrite, QString::fromUtf8(backend::kRewriteHomePagesCaption),
+                QString::fromStdString(backend::rewriteHomePagesQuestion(scope())),
+                [options](const auto& targets, const auto& env) {
+                    return backend::rewriteHomePages(targets, options, env);
                 });
 }
 

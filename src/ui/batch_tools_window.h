@@ -51,14 +51,16 @@ class BatchToolsWindow : public QWidget {
     void buildControls();
     void applyCountRule();
     backend::BatchScope scope() const;
-    // Asks `question`, then runs `work` over the scope's sites with `button` showing the progress;
-    // on a running button it asks the action to stop instead.
+    // Asks `question` (when not empty), then runs `work` over the scope's sites with `button` showing the
+    // progress; on a running button it asks the action to stop instead.
     void startOrStop(QPushButton* button, const QString& idleCaption, const QString& question, Work work);
     void finished(QPushButton* button, const QString& idleCaption, const backend::BatchReport& report);
     void setRunning(bool running);
     void joinWorker();
     void deleteArticles();
     void deleteCategories();
+    void createCategories();
+    void rewriteHomePages();
 
     MainWindow& m_main;
     config::SettingsFile& m_settings;
@@ -78,6 +80,17 @@ class BatchToolsWindow : public QWidget {
     QLineEdit* m_categoryTo = nullptr;
     QCheckBox* m_deleteFiles = nullptr;
     QCheckBox* m_refreshLists = nullptr;
+    QPushButton* m_createCategories = nullptr;
+    QCheckBox* m_showCreated = nullptr;
+    QComboBox* m_categoryKind = nullptr;
+    QLineEdit* m_parentId = nullptr;
+    QLineEdit* m_parentDir = nullptr;
+    QPlainTextEdit* m_categoryList = nullptr;
+    QCheckBox* m_changeTemplet = nullptr;
+    QLineEdit* m_templet = nullptr;
+    QCheckBox* m_changePosition = nullptr;
+    QLineEdit* m_position = nullptr;
+    QPushButton* m_rewrite = nullptr;
     QComboBox* m_countMode = nullptr;
     QLineEdit* m_countMin = nullptr;
     QLineEdit* m_countMax = nullptr;
