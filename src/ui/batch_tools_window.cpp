@@ -357,9 +357,9 @@ void BatchToolsWindow::startOrStop(QPushButton* button, const QString& idleCapti
         }
         return;
     }
-    if (m_main.isRunning()) return;
-    if (m_services.dialogs->message(this, question, {}, Dialogs::Buttons::OkCancel,
-                                    Dialogs::Icon::Question) != Dialogs::Answer::Ok) {
+    if (m_main.isRunning() || !work) return;
+    if (!question.isEmpty() && m_services.dialogs->message(this, question, {}, Dialogs::Buttons::OkCancel,
+                                                           Dialogs::Icon::Question) != Dialogs::Answer::Ok) {
         return;
     }
     const std::optional<backend::SiteForm> currentForm = backend::formOfSite(m_main.readSiteFromWindow());

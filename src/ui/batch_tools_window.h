@@ -82,7 +82,6 @@ class BatchToolsWindow : public QWidget {
     QCheckBox* m_refreshLists = nullptr;
     QPushButton* m_createCategories = nullptr;
     QCheckBox* m_showCreated = nullptr;
-    QComboBox* m_categoryKind = nullptr;
     QLineEdit* m_parentId = nullptr;
     QLineEdit* m_parentDir = nullptr;
     QPlainTextEdit* m_categoryList = nullptr;

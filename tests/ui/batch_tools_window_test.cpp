@@ -101,8 +101,13 @@ class BatchToolsWindowTest : public QObject {
         w<QLineEdit>(window, "编辑框终止ID1")->setText("2");
         QStringList reports;
         oz::ui::setTextDialogTestHook([&](QDialog& d) {
-            reports << d.windowTitle() + "|" +
-                           d.findChild<QPlainTextEdit*>(QStringLiteral("编辑框正文"))->toPlainText();
+            auto* body = d.findChild<QPlainTextEdit*>(QStringLiteral("编辑框正文"));
+            if (d.windowTitle() == QStringLiteral("创建栏目")) {  // the category list asked for
+                body->setPlainText(QStringLiteral("新闻\n体育"));
+                d.findChild<QPushButton*>(QStringLiteral("按钮确定"))->click();
+                return;
+            }
+            reports << d.windowTitle() + "|" + body->toPlainText();
             d.reject();
         });
         QSignalSpy done(window, &oz::ui::BatchToolsWindow::actionFinished);
@@ -129,8 +134,19 @@ class BatchToolsWindowTest : public QObject {
             QVERIFY(w<QPushButton>(main.get(), "按钮添加")->isEnabled());
             QVERIFY(w<QRadioButton>(window, "单选框全部")->isEnabled());
         }
-        QCOMPARE(reports.size(), 2);
-        QVERIFY2(reports.back().startsWith(QStringLiteral("全部删除完成！|")), qPrintable(reports.back()));
+        // Creating takes its list from the text dialog and keeps it for the next time.
+        server.clearRequests();
+        w<QPushButton>(window, "按钮创建栏目")->click();
+        QVERIFY(done.wait(20000));
+        for (const char* prefix : {"s1", "s2", "s3"}) {
+            int added = 0;
+            for (const auto& r : server.requests(prefix))
+                added += r.path.find("catalog_add.php") != std::string::npos;
+            QCOMPARE(added, 2);
+        }
+        QCOMPARE(w<QPlainTextEdit>(window, "编辑框栏目列表")->toPlainText(), QStringLiteral("新闻\n体育"));
+        QCOMPARE(reports.size(), 3);
+        QVERIFY2(reports[1].startsWith(QStringLiteral("全部删除完成！|")), qPrintable(reports[1]));
     }
 
     void persistenceRoundTrip() {
