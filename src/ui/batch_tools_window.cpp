@@ -421,9 +421,11 @@ void BatchToolsWindow::joinWorker() {
     if (m_worker.joinable()) m_worker.join();
 }
 
+void BatchToolsWindow::saveState() { saveWindow(m_settings, this, kSection); }
+
 void BatchToolsWindow::closeEvent(QCloseEvent* event) {
     if (isBusy()) m_stop = true;
-    saveWindow(m_settings, this, kSection);
+    saveState();
     QWidget::closeEvent(event);
 }
 

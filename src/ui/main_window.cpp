@@ -734,6 +734,8 @@ void MainWindow::saveForExit() {
     config::globalSave(m_settings, runOptions(), m_list);
     config::deleteStaleSiteSections(m_settings, m_list.size());
     if (m_scheduleWindow != nullptr) m_scheduleWindow->saveSchedule();
+    // An open batch tools window keeps its state as if it had been closed.
+    if (m_batchWindow != nullptr && m_batchWindow->isVisible()) m_batchWindow->saveState();
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
