@@ -396,6 +396,9 @@ void PublishRun::watchdog() {
         lock.lock();
         m_watchCv.wait_for(lock, kWatchdogPoll, [this] { return m_watchEnd; });
     }
+    lock.unlock();
+    // An abort that ended the run before this thread woke up is still logged, before the summary.
+    if (m_abortRequested.load() && !abortTold) logRun(texts::kAborted);
 }
 
 void PublishRun::tellWhatTheStopWaitsFor() {
