@@ -45,8 +45,6 @@ constexpr const char* kPinyinUsage =
     "  --keep-spaces    保留空格: spaces, and\n"
     "  --keep-lines     保留换行: line breaks\n";
 
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
 bool isHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 
 std::optional<long long> parseCount(std::string_view text) {
@@ -225,9 +223,8 @@ int pinyinCommandWith(const CommandContext& context, std::istream& in) {
                           kPinyinUsage);
     }
 
-    std::string input{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (std::string_view(input).substr(0, kUtf8Bom.size()) == kUtf8Bom) input.erase(0, kUtf8Bom.size());
-    if (!text::isValidUtf8(input)) input = text::gbkToUtf8(input);
+    const std::string input = text::utf8OrGbkText(
+        std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});
     context.out << tools::convertToPinyin(input, options).text;
     return 0;
 }

@@ -21,7 +21,6 @@ namespace oz::app {
 
 namespace {
 
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr const char* kSitesUsage =
     "用法：orvane-zentrel sites [--data-dir DIR]\n"
     "      orvane-zentrel sites import FILE [--read-categories [--check-all]] [--delay S] [--data-dir DIR]\n"
@@ -31,13 +30,6 @@ constexpr const char* kSitesUsage =
 
 std::filesystem::path settingsPath(const CommandContext& context) {
     return context.dataDir / config::kSettingsFileName;
-}
-
-// Site-list files come from either world: UTF-8 (with or without a BOM) or GBK.
-std::string decodeListFile(std::string_view bytes) {
-    if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) bytes.remove_prefix(kUtf8Bom.size());
-    if (text::isValidUtf8(bytes)) return std::string(bytes);
-    return text::gbkToUtf8(bytes);
 }
 
 // A refused line as it may be shown: the password field masked.
@@ -100,8 +92,8 @@ int importSites(const CommandContext& context, const std::string& listPath,
     config::BulkImportResult result;
     {
         InterruptWatcher watcher(stopRequests.count(), [&stop](int) { stop = true; });
-        result = backend::bulkImport(list, decodeListFile(*bytes), config::initialSiteConfig(), importOptions,
-                                     env);
+        result = backend::bulkImport(list, text::utf8OrGbkText(*bytes), config::initialSiteConfig(),
+                                     importOptions, env);
     }
 
     if (!config::globalSave(file, options, list)) {

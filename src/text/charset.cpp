@@ -306,4 +306,11 @@ std::string characterReference(char32_t codePoint) {
 
 bool isValidUtf8(std::string_view bytes) { return validUtf8Prefix(bytes, false) == bytes.size(); }
 
+std::string utf8OrGbkText(std::string_view bytes) {
+    constexpr std::string_view kBom = "\xEF\xBB\xBF";
+    if (bytes.starts_with(kBom)) bytes.remove_prefix(kBom.size());
+    if (isValidUtf8(bytes)) return std::string(bytes);
+    return gbkToUtf8(bytes);
+}
+
 }  // namespace oz::text

@@ -48,4 +48,8 @@ inline std::string utf8ToGbk(std::string_view utf8) { return encodeLossy(utf8, C
 
 bool isValidUtf8(std::string_view bytes);
 
+// A text file from either world as UTF-8: UTF-8 (a leading BOM dropped) when it is valid UTF-8,
+// else GBK.
+std::string utf8OrGbkText(std::string_view bytes);
+
 }  // namespace oz::text
