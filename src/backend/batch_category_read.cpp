@@ -76,6 +76,7 @@ BatchReport readCategoryLists(const std::vector<BatchTarget>& targets, const Bat
                               const BatchEnvironment& env, const TreeReadSink& store) {
     BatchReport result;
     result.title = kBatchReadDoneMessage;
+    result.failureTitle = kBatchReadFailureTitle;
     batchSiteLoop(targets, env, [&](BatchSite& site) {
         env.caption("正在读取第 " + std::to_string(site.target.index) + " 个站点");
         if (env.stopped()) return;
@@ -86,11 +87,11 @@ BatchReport readCategoryLists(const std::vector<BatchTarget>& targets, const Bat
             readCategoryList(session, env.backend, std::set<int>(ids.begin(), ids.end()));
         const std::string& domain = site.site.domain;
         if (!read.loggedIn) {
-            result.report += domain + " 登录失败\r\n";
+            result.failures += domain + " 登录失败\r\n";
             return;
         }
         if (read.items.empty()) {
-            result.report += domain + " 没有读到栏目列表\r\n";
+            result.failures += domain + " 没有读到栏目列表\r\n";
             return;
         }
         if (options.checkAll) {

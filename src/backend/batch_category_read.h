@@ -14,6 +14,7 @@ namespace oz::backend {
 inline constexpr const char* kBatchReadCaption = "批量读取已有站点的栏目列表";
 inline constexpr const char* kBatchReadDoneMessage =
     "批量读取完成！已经自动写入对应站点配置（无需手动点击【修改】按钮）";
+inline constexpr const char* kBatchReadFailureTitle = "没有读到栏目列表的站点：";
 
 // The stored form of a category tree (栏目数据): a "OZTREE 1" line, then one line per item in
 // tree order, "level\tid\tchecked(0|1)\tname", CR LF after each. Decoding rebuilds the parents
@@ -37,8 +38,9 @@ struct BatchReadOptions {
 using TreeReadSink = std::function<void(int index, const config::SiteConfig& record)>;
 
 // The batch category read: per site the caption "正在读取第 i 个站点", then, unless skipped, the
-// login and the category list (kept check marks; all checked when asked). A failed login or an
-// empty reading leaves the stored tree as it was and gives a report line.
+// login and the category list (kept check marks; all checked when asked). The report has a line per
+// site read; a failed login or an empty reading leaves the stored tree as it was and gives a line
+// of the failure text instead.
 BatchReport readCategoryLists(const std::vector<BatchTarget>& targets, const BatchReadOptions& options,
                               const BatchEnvironment& env, const TreeReadSink& store);
 

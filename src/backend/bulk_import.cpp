@@ -8,7 +8,7 @@ namespace oz::backend {
 
 config::BulkImportResult bulkImport(config::SiteList& list, std::string_view text,
                                     const config::SiteConfig& window, const BulkImportOptions& options,
-                                    const BatchEnvironment& env) {
+                                    const BatchEnvironment& env, const ImportedSiteSink& imported) {
     config::BulkImportResult result;
     std::vector<std::string_view> lines = text::splitLines(text);
     for (std::size_t n = 0; n < lines.size(); ++n) {
@@ -36,6 +36,7 @@ config::BulkImportResult bulkImport(config::SiteList& list, std::string_view tex
             }
             storeCategoryTree(site, read.items);
         }
+        if (imported) imported(index, site);
         if (n + 1 < lines.size() && options.delaySeconds > 0 &&
             !env.pause(static_cast<int>(options.delaySeconds * 1000))) {
             result.stopped = true;

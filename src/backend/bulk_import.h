@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string_view>
 
 #include "backend/batch_site_loop.h"
@@ -16,6 +17,10 @@ struct BulkImportOptions {
     double delaySeconds = 0;      // 编辑框导入延迟秒: the pause after each imported site
 };
 
+// Told of each site a bulk import added, once its tree (when asked) is in the record: the site's
+// 0-based place in the list and the record. A window appends it to its own list there.
+using ImportedSiteSink = std::function<void(int index, const config::SiteConfig& record)>;
+
 // `bulkImport`'s line loop: per line the caption "已导入 n 个站点", the record made from the line
 // with `window` supplying what it leaves empty (fields 6-15 patch it), added as the silent "添加"
 // does; refused lines go to the failure list. An imported site's category tree is read (and
@@ -23,6 +28,6 @@ struct BulkImportOptions {
 // every line and ends the pause.
 config::BulkImportResult bulkImport(config::SiteList& list, std::string_view text,
                                     const config::SiteConfig& window, const BulkImportOptions& options,
-                                    const BatchEnvironment& env);
+                                    const BatchEnvironment& env, const ImportedSiteSink& imported = {});
 
 }  // namespace oz::backend
