@@ -819,6 +819,8 @@ void MainWindow::setEntryText(int row) {
 
 bool MainWindow::isRunning() const { return m_start->text() != kIdleCaption; }
 
+bool MainWindow::isBatchBusy() const { return m_batchWindow != nullptr && m_batchWindow->isBusy(); }
+
 void MainWindow::setSiteEditingEnabled(bool enabled) {
     for (const char* name : kRunLockedControls)
         if (auto* w = findChild<QWidget*>(QString::fromUtf8(name))) w->setEnabled(enabled);
@@ -899,13 +901,30 @@ int MainWindow::saveSite(bool modify, int index, bool silent) {
         }
         return index;
     }
-    site.enabled = true;
+    return appendSite(site);
+}
+
+int MainWindow::appendSite(const config::SiteConfig& site) {
     m_list.sites.push_back(site);
-    appendEntry(site);
+    m_list.sites.back().enabled = true;
+    appendEntry(m_list.sites.back());
     const int row = m_list.size() - 1;
     m_siteListView->setCurrentRow(row);
     refreshFrameTitle();
     return row;
+}
+
+void MainWindow::storeSiteTree(int row, const config::SiteConfig& record) {
+    if (row < 0 || row >= m_list.size()) return;
+    config::SiteConfig& site = m_list.sites[static_cast<std::size_t>(row)];
+    site.categoryTree = record.categoryTree;
+    site.categoryIds = record.categoryIds;
+    site.categoryCurrentItem = 0;
+    if (m_siteListView->currentRow() == row) {
+        showSite(row);
+    } else {
+        m_siteListView->setCurrentRow(row);
+    }
 }
 
 void MainWindow::deleteSite() {
@@ -1217,8 +1236,9 @@ ScheduleWindow* MainWindow::ensureScheduleWindow() {
     if (m_scheduleWindow != nullptr) return m_scheduleWindow;
     ScheduleHooks hooks;
     hooks.isRunActive = [this] { return m_start->text() != kIdleCaption; };
+    // A scheduled start finds the program busy as it may find a run going: it is left out.
     hooks.startRun = [this](content::ListingMethod listing) {
-        if (!isRunning()) startRun(listing, true);
+        if (!isRunning() && !isBatchBusy()) startRun(listing, true);
     };
     hooks.saveOptions = [this](const ScheduleOptions& options) {
         m_options.scheduleCompleteListing = options.completeListing;
@@ -1263,6 +1283,12 @@ void MainWindow::openBatchTools() {
 
 void MainWindow::startOrStopRun(content::ListingMethod listing) {
     if (!isRunning()) {
+        // A run and a batch operation would both drive the same sites and the same site group.
+        if (isBatchBusy()) {
+            m_services.dialogs->message(
+                this, QStringLiteral("批处理工具正在执行，请等它完成或停止后再开始站群更新。"));
+            return;
+        }
         startRun(listing, false);
         return;
     }

@@ -55,9 +55,16 @@ class MainWindow final : public QMainWindow {
     // `saveSite`: the routine behind "添加" and "修改" (and a bulk import, with silent set).
     // Returns the entry's index, or -1 when nothing was stored.
     int saveSite(bool modify, int index = -2, bool silent = false);
+    // A bulk import's site, already checked against the list: appended checked and made current.
+    int appendSite(const config::SiteConfig& site);
+    // A batch reading's result: the tree of `record` replaces the one of entry `row`, which becomes
+    // the current entry and is shown.
+    void storeSiteTree(int row, const config::SiteConfig& record);
     // The site group's editing controls: off while a run or a batch operation is going.
     void setSiteEditingEnabled(bool enabled);
     bool isRunning() const;
+    // True while the batch tools window runs one of its operations.
+    bool isBatchBusy() const;
     void refreshFrameTitle();
 
     void globalSave();
