@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -16,18 +17,23 @@
 #include <memory>
 
 #include "backend/article_deletion.h"
+#include "backend/batch_category_read.h"
+#include "backend/bulk_import.h"
 #include "backend/category_creation.h"
 #include "backend/category_deletion.h"
 #include "backend/homepage_rewrite.h"
 #include "backend/run_settings.h"
 #include "backend/site_form.h"
+#include "config/atomic_file.h"
 #include "config/settings_file.h"
+#include "config/site_import.h"
+#include "config/site_line.h"
+#include "text/charset.h"
 #include "ui/control_state.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
 #include "ui/pinyin_window.h"
 #include "ui/random_text_window.h"
-#include "ui/text_dialog.h"
 
 namespace oz::ui {
 
@@ -43,7 +49,7 @@ const QString kCreateHint = QStringLiteral(
     "数据格式：栏目名称|文件保存目录|列表模板|SEO标题|关键字|栏目属性|栏目描述|文章命名规则|列表命名规则|"
     "文章模板\r\n\r\n"
     "留空的项目使用默认值。栏目属性：1、最终列表栏目 2、频道封面 3、外部连接");
-const QString kNotYet = QStringLiteral("此功能尚未加入本版本。");
+const char* const kSiteListFile = "站点列表.txt";
 
 template <class Widget>
 Widget* named(Widget* widget, const QString& name) {
@@ -53,7 +59,7 @@ Widget* named(Widget* widget, const QString& name) {
 
 QLineEdit* numberBox(const QString& name, const QString& text) {
     auto* edit = named(new QLineEdit(text), name);
-    edit->setMaximumWidth(70);
+    edit->setFixedWidth(56);
     return edit;
 }
 
@@ -62,20 +68,24 @@ int intOf(const QLineEdit* edit) { return edit->text().trimmed().toInt(); }
 // Hands the operation's captions to the window thread; the button may be gone by then.
 class ButtonObserver final : public backend::BatchObserver {
    public:
-    explicit ButtonObserver(QPushButton* button) : m_button(button) {}
+    ButtonObserver(QPushButton* button, QString stopping)
+        : m_button(button), m_stopping(std::move(stopping)) {}
     void caption(const std::string& text) override {
         QPointer<QPushButton> button = m_button;
+        QString caption = QString::fromStdString(text);
+        caption.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         QMetaObject::invokeMethod(
             button.data(),
-            [button, caption = QString::fromStdString(text)] {
+            [button, caption, stopping = m_stopping] {
                 // A stop asked for stays visible until the operation has ended.
-                if (button && button->text() != kStopping) button->setText(caption);
+                if (button && button->text() != stopping) button->setText(caption);
             },
             Qt::QueuedConnection);
     }
 
    private:
     QPointer<QPushButton> m_button;
+    const QString m_stopping;
 };
 
 }  // namespace
@@ -134,10 +144,13 @@ void BatchToolsWindow::buildControls() {
     categories->addWidget(m_categoryFrom);
     categories->addWidget(new QLabel(QStringLiteral("终止ID：")));
     categories->addWidget(m_categoryTo);
-    categories->addWidget(m_deleteFiles);
     categories->addStretch();
+    // The check box goes under the ids: beside them the row would not fit the window's width.
+    auto* categoryCell = new QVBoxLayout;
+    categoryCell->addLayout(categories);
+    categoryCell->addWidget(m_deleteFiles);
     grid1->addWidget(m_deleteCategories, 1, 0);
-    grid1->addLayout(categories, 1, 1);
+    grid1->addLayout(categoryCell, 1, 1);
 
     m_createCategories = named(new QPushButton(QString::fromUtf8(backend::kCreateCategoriesCaption)),
                                QStringLiteral("按钮创建栏目"));
@@ -187,35 +200,35 @@ void BatchToolsWindow::buildControls() {
     auto* frame2 =
         named(new QGroupBox(QStringLiteral("批量导入站点和批量读取栏目列表")), QStringLiteral("分组框2"));
     auto* grid2 = new QGridLayout(frame2);
-    auto* import = named(new QPushButton(QStringLiteral("批量导入站点")), QStringLiteral("按钮批量导入"));
-    auto* readLists =
-        named(new QCheckBox(QStringLiteral("读取栏目列表")), QStringLiteral("选择框读取栏目列表"));
-    auto* checkAll =
-        named(new QCheckBox(QStringLiteral("全选栏目列表")), QStringLiteral("选择框全选栏目列表"));
-    auto* read =
-        named(new QPushButton(QStringLiteral("批量读取已有站点的栏目列表")), QStringLiteral("按钮批量读取"));
-    auto* skipRead =
+    m_import = named(new QPushButton(QString::fromUtf8(backend::kBulkImportCaption)),
+                     QStringLiteral("按钮批量导入"));
+    m_readLists = named(new QCheckBox(QStringLiteral("读取栏目列表")), QStringLiteral("选择框读取栏目列表"));
+    m_checkAll = named(new QCheckBox(QStringLiteral("全选栏目列表")), QStringLiteral("选择框全选栏目列表"));
+    m_read =
+        named(new QPushButton(QString::fromUtf8(backend::kBatchReadCaption)), QStringLiteral("按钮批量读取"));
+    m_skipRead =
         named(new QCheckBox(QStringLiteral("跳过已读过栏目的站点")), QStringLiteral("选择框跳过已读站点"));
     auto* importRow = new QHBoxLayout;
-    importRow->addWidget(import);
-    importRow->addWidget(readLists);
-    importRow->addWidget(checkAll);
+    importRow->addWidget(m_import);
+    importRow->addWidget(m_readLists);
+    importRow->addWidget(m_checkAll);
     importRow->addStretch();
     grid2->addLayout(importRow, 0, 0, 1, 2);
     auto* readRow = new QHBoxLayout;
-    readRow->addWidget(read);
-    readRow->addWidget(skipRead);
+    readRow->addWidget(m_read);
+    readRow->addWidget(m_skipRead);
     readRow->addStretch();
     grid2->addLayout(readRow, 1, 0, 1, 2);
     auto* delayRow = new QHBoxLayout;
     delayRow->addWidget(new QLabel(QStringLiteral("导入延迟秒：")));
-    delayRow->addWidget(numberBox(QStringLiteral("编辑框导入延迟秒"), QStringLiteral("2")));
+    m_delay = numberBox(QStringLiteral("编辑框导入延迟秒"), QStringLiteral("2"));
+    delayRow->addWidget(m_delay);
     delayRow->addStretch();
     grid2->addLayout(delayRow, 2, 0, 1, 2);
-    auto* domainList = named(new QPlainTextEdit, QStringLiteral("编辑框域名列表"));
-    setTag(domainList, kTagBytes);
-    domainList->hide();
-    grid2->addWidget(domainList, 3, 0, 1, 2);
+    m_domainList = named(new QPlainTextEdit, QStringLiteral("编辑框域名列表"));
+    setTag(m_domainList, kTagBytes);
+    m_domainList->hide();
+    grid2->addWidget(m_domainList, 3, 0, 1, 2);
 
     // 分组框3: rewriting the home pages.
     auto* frame3 = named(new QGroupBox(QStringLiteral("批量修改主页")), QStringLiteral("分组框3"));
@@ -250,17 +263,25 @@ void BatchToolsWindow::buildControls() {
     layout->addStretch();
     layout->addLayout(tools);
 
-    // The actions this version does not run yet stay visible but cannot be started.
-    for (QPushButton* later : {import, read}) {
-        later->setEnabled(false);
-        later->setToolTip(kNotYet);
+    // The buttons show two-line progress ("域名" over the counts) and keep their size while they do,
+    // so the frames do not jump with every caption.
+    const QFontMetrics metrics(font());
+    const int twoLines = 2 * metrics.height() + 12;
+    for (QPushButton* button : {m_deleteArticles, m_deleteCategories, m_createCategories, m_rewrite}) {
+        button->setFixedSize(150, twoLines);
     }
+    m_import->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("已导入 0000 个站点")) + 24);
+    m_read->setMinimumWidth(metrics.horizontalAdvance(m_read->text()) + 24);
+    // A right-button release on "批量创建栏目" creates the categories from list files.
+    m_createCategories->installEventFilter(this);
 
     connect(m_countMode, &QComboBox::currentIndexChanged, this, [this] { applyCountRule(); });
     connect(m_deleteArticles, &QPushButton::clicked, this, [this] { deleteArticles(); });
     connect(m_deleteCategories, &QPushButton::clicked, this, [this] { deleteCategories(); });
-    connect(create, &QPushButton::clicked, this, [this] { createCategories(); });
+    connect(create, &QPushButton::clicked, this, [this] { createCategories(false); });
     connect(m_rewrite, &QPushButton::clicked, this, [this] { rewriteHomePages(); });
+    connect(m_import, &QPushButton::clicked, this, [this] { importSites(); });
+    connect(m_read, &QPushButton::clicked, this, [this] { readCategoryLists(); });
     connect(pinyin, &QPushButton::clicked, this, [this] {
         if (m_pinyin == nullptr) m_pinyin = new PinyinWindow(m_settings, this);
         m_pinyin->show();
@@ -286,78 +307,179 @@ backend::BatchScope BatchToolsWindow::scope() const {
 }
 
 void BatchToolsWindow::deleteArticles() {
+    const Action action{m_deleteArticles, QString::fromUtf8(backend::kDeleteArticlesCaption)};
+    if (!mayStart(action)) return;
     backend::DeleteArticlesOptions options;
     options.from = intOf(m_articleFrom);
     options.to = intOf(m_articleTo);
     options.refreshLists = m_refreshLists->isChecked();
-    startOrStop(m_deleteArticles, QString::fromUtf8(backend::kDeleteArticlesCaption),
-                QString::fromStdString(backend::deleteArticlesQuestion(options)),
-                [options](const auto& targets, const auto& env) {
-                    return backend::deleteArticles(targets, options, env);
-                });
+    start(action, QString::fromStdString(backend::deleteArticlesQuestion(options)),
+          [options](const auto& targets, const auto& env) {
+              return backend::deleteArticles(targets, options, env);
+          });
 }
 
 void BatchToolsWindow::deleteCategories() {
+    const Action action{m_deleteCategories, QString::fromUtf8(backend::kDeleteCategoriesCaption)};
+    if (!mayStart(action)) return;
     backend::DeleteCategoriesOptions options;
     options.from = intOf(m_categoryFrom);
     options.to = intOf(m_categoryTo);
     options.deleteFiles = m_deleteFiles->isChecked();
     options.refreshLists = m_refreshLists->isChecked();
-    startOrStop(m_deleteCategories, QString::fromUtf8(backend::kDeleteCategoriesCaption),
-                QString::fromStdString(backend::deleteCategoriesQuestion(options)),
-                [options](const auto& targets, const auto& env) {
-                    return backend::deleteCategories(targets, options, env);
-                });
+    start(action, QString::fromStdString(backend::deleteCategoriesQuestion(options)),
+          [options](const auto& targets, const auto& env) {
+              return backend::deleteCategories(targets, options, env);
+          });
 }
 
-void BatchToolsWindow::createCategories() {
-    const QString idle = QString::fromUtf8(backend::kCreateCategoriesCaption);
-    if (!isBusy() && !m_main.isRunning()) {
-        QString text = m_categoryList->toPlainText();
-        text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-        if (!showTextDialog(text, kCreateHint, QStringLiteral("创建栏目"), this, *m_services.dialogs)) return;
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        m_categoryList->setPlainText(text);
-        backend::CreateCategoriesOptions options;
-        options.lines = backend::categoryLinesFromText(text.toStdString(), intOf(m_parentId));
-        if (options.lines.empty()) return;
-        options.parentDir = m_parentDir->text().toStdString();
-        options.mode = m_countMode->currentIndex() == 1 ? 1 : 0;
-        options.countMin = intOf(m_countMin);
-        options.countMax = intOf(m_countMax);
-        options.visible = m_showCreated->isChecked();
-        // The category kinds carry no item data of their own, so "0" goes out for each of them.
-        options.isDefault = "0";
-        options.refreshLists = m_refreshLists->isChecked();
-        startOrStop(m_createCategories, idle, {}, [options](const auto& targets, const auto& env) {
-            return backend::createCategories(targets, options, env);
-        });
-        return;
+void BatchToolsWindow::createCategories(bool fromFiles) {
+    const Action action{m_createCategories, QString::fromUtf8(backend::kCreateCategoriesCaption)};
+    if (!mayStart(action)) return;
+    backend::CreateCategoriesOptions options;
+    if (fromFiles) {
+        const QStringList names = m_services.dialogs->openFileNames(
+            this, QStringLiteral("选择多个文件，文件名为父id，文件内容为要创建的栏目列表"),
+            QStringLiteral("*.txt (*.txt);;所有文件 (*.*)"), {});
+        if (names.isEmpty()) return;
+        std::vector<std::filesystem::path> files;
+        for (const QString& name : names) files.emplace_back(name.toStdString());
+        std::string problem;
+        if (!backend::categoryLinesFromFiles(files, options.lines, problem)) {
+            m_services.dialogs->message(this, QString::fromStdString(problem), {}, Dialogs::Buttons::Ok,
+                                        Dialogs::Icon::Warning);
+            return;
+        }
+    } else {
+        if (!editList(m_categoryList, kCreateHint, QStringLiteral("创建栏目"))) return;
+        options.lines =
+            backend::categoryLinesFromText(m_categoryList->toPlainText().toStdString(), intOf(m_parentId));
     }
-    startOrStop(m_createCategories, idle, {}, {});
+    if (options.lines.empty()) return;
+    options.parentDir = m_parentDir->text().toStdString();
+    options.mode = m_countMode->currentIndex() == 1 ? 1 : 0;
+    options.countMin = intOf(m_countMin);
+    options.countMax = intOf(m_countMax);
+    options.visible = m_showCreated->isChecked();
+    // The category kinds carry no item data of their own, so "0" goes out for each of them.
+    options.isDefault = "0";
+    options.refreshLists = m_refreshLists->isChecked();
+    start(action, {}, [options](const auto& targets, const auto& env) {
+        return backend::createCategories(targets, options, env);
+    });
 }
 
 void BatchToolsWindow::rewriteHomePages() {
+    Action action{m_rewrite, QString::fromUtf8(backend::kRewriteHomePagesCaption)};
+    action.stoppingCaption = QStringLiteral("停止中..");
+    if (!mayStart(action)) return;
     backend::RewriteHomePagesOptions options;
     if (m_changeTemplet->isChecked()) options.templet = m_templet->text().toStdString();
     if (m_changePosition->isChecked()) options.position = m_position->text().toStdString();
-    startOrStop(m_rewrite, QString::fromUtf8(backend::kRewriteHomePagesCaption),
-                QString::fromStdString(backend::rewriteHomePagesQuestion(scope())),
-                [options](const auto& targets, const auto& env) {
-                    return backend::rewriteHomePages(targets, options, env);
-                });
+    start(action, QString::fromStdString(backend::rewriteHomePagesQuestion(scope())),
+          [options](const auto& targets, const auto& env) {
+              return backend::rewriteHomePages(targets, options, env);
+          });
 }
 
-void BatchToolsWindow::startOrStop(QPushButton* button, const QString& idleCaption, const QString& question,
-                                   Work work) {
+void BatchToolsWindow::importSites() {
+    const Action action{m_import, QString::fromUtf8(backend::kBulkImportCaption), kStopping,
+                        ReportStyle::MessageBox};
+    if (!mayStart(action)) return;
+    TextDialogOptions dialog;
+    // The list file an operator keeps beside the settings, offered by "恢复".
+    std::string unread;
+    if (std::optional<std::string> kept = config::readWholeFile(m_services.dataDir / kSiteListFile, unread))
+        dialog.restoreValue = QString::fromStdString(text::utf8OrGbkText(*kept));
+    dialog.extraWidth = 215;  // a text area of about 700 pixels, so that a whole site line fits
+    if (!editList(m_domainList, QString::fromUtf8(config::kSiteLineHelp), action.idleCaption, dialog)) return;
+
+    const std::string text = m_domainList->toPlainText().toStdString();
+    config::SiteConfig window = m_main.readSiteFromWindow();
+    // A new site starts without categories: the ids of the site on show mean nothing on another one.
+    window.categoryTree.clear();
+    window.categoryIds.clear();
+    window.categoryCurrentItem = 0;
+    backend::BulkImportOptions options;
+    options.readCategories = m_readLists->isChecked();
+    options.checkAll = m_checkAll->isChecked();
+    options.delaySeconds = std::max(0.0, m_delay->text().trimmed().toDouble());
+    // The worker adds to a copy of the list; the window's own list, locked meanwhile, takes each
+    // site as it comes, so both agree on every index.
+    start(action, {},
+          [this, list = m_main.siteList(), text, window, options](const auto&, const auto& env) mutable {
+              QPointer<BatchToolsWindow> self(this);
+              const auto append = [self](int, const config::SiteConfig& site) {
+                  QMetaObject::invokeMethod(
+                      self.data(),
+                      [self, site] {
+                          if (self) self->m_main.appendSite(site);
+                      },
+                      Qt::QueuedConnection);
+              };
+              const config::BulkImportResult result =
+                  backend::bulkImport(list, text, window, options, env, append);
+              backend::BatchReport report;
+              report.report = config::bulkImportSummary(result, list);
+              report.failureTitle = "这是导入失败的站点信息：";
+              for (const std::string& line : result.failedLines) report.failures += line + "\r\n";
+              report.stopped = result.stopped;
+              return report;
+          });
+}
+
+void BatchToolsWindow::readCategoryLists() {
+    const Action action{m_read, QString::fromUtf8(backend::kBatchReadCaption), kStopping,
+                        ReportStyle::MessageBox};
+    if (!mayStart(action)) return;
+    backend::BatchReadOptions options;
+    options.skipRead = m_skipRead->isChecked();
+    options.checkAll = m_checkAll->isChecked();
+    const QString question = QStringLiteral("确定要读取") + QString::fromUtf8(backend::scopeLabel(scope())) +
+                             QStringLiteral("的栏目列表？");
+    start(action, question, [this, options](const auto& targets, const auto& env) {
+        QPointer<BatchToolsWindow> self(this);
+        const auto store = [self](int index, const config::SiteConfig& record) {
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, index, record] {
+                    if (self) self->m_main.storeSiteTree(index - 1, record);
+                },
+                Qt::QueuedConnection);
+        };
+        backend::BatchReport report = backend::readCategoryLists(targets, options, env, store);
+        report.report = report.title;
+        return report;
+    });
+}
+
+bool BatchToolsWindow::editList(QPlainTextEdit* box, const QString& hint, const QString& title,
+                                const TextDialogOptions& options) {
+    QString text = box->toPlainText();
+    text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    if (!showTextDialog(text, hint, title, this, *m_services.dialogs, options)) return false;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    box->setPlainText(text);
+    return true;
+}
+
+bool BatchToolsWindow::mayStart(const Action& action) {
     if (isBusy()) {
-        if (button == m_runningButton) {
-            button->setText(kStopping);
+        if (action.button == m_running.button) {
+            action.button->setText(action.stoppingCaption);
             m_stop = true;
         }
-        return;
+        return false;
     }
-    if (m_main.isRunning() || !work) return;
+    if (m_main.isRunning()) {
+        m_services.dialogs->message(this,
+                                    QStringLiteral("站群更新正在进行，请等它完成或停止后再执行批处理。"));
+        return false;
+    }
+    return true;
+}
+
+void BatchToolsWindow::start(const Action& action, const QString& question, Work work) {
     if (!question.isEmpty() && m_services.dialogs->message(this, question, {}, Dialogs::Buttons::OkCancel,
                                                            Dialogs::Icon::Question) != Dialogs::Answer::Ok) {
         return;
@@ -370,11 +492,11 @@ void BatchToolsWindow::startOrStop(QPushButton* button, const QString& idleCapti
     const text::Clock* clock = m_services.clock;
 
     m_stop = false;
-    m_runningButton = button;
+    m_running = action;
     setRunning(true);
-    auto observer = std::make_shared<ButtonObserver>(button);
-    m_worker = std::thread([this, button, idleCaption, work = std::move(work), targets = std::move(targets),
-                            options, dataDir, clock, observer] {
+    auto observer = std::make_shared<ButtonObserver>(action.button, action.stoppingCaption);
+    m_worker = std::thread([this, action, work = std::move(work), targets = std::move(targets), options,
+                            dataDir, clock, observer] {
         backend::OptionsRunSettings settings(options);
         backend::BatchEnvironment env;
         env.backend.settings = &settings;
@@ -386,28 +508,33 @@ void BatchToolsWindow::startOrStop(QPushButton* button, const QString& idleCapti
         backend::BatchReport report = work(targets, env);
         // The window joins this thread before it goes, so `this` is alive while the call is queued.
         QMetaObject::invokeMethod(
-            this,
-            [this, button, idleCaption, report = std::move(report)] {
-                finished(button, idleCaption, report);
-            },
+            this, [this, action, report = std::move(report)] { finished(action, report); },
             Qt::QueuedConnection);
     });
 }
 
-void BatchToolsWindow::finished(QPushButton* button, const QString& idleCaption,
-                                const backend::BatchReport& report) {
+void BatchToolsWindow::finished(const Action& action, const backend::BatchReport& report) {
     joinWorker();
-    m_runningButton = nullptr;
-    button->setText(idleCaption);
+    m_running = {};
+    action.button->setText(action.idleCaption);
     setRunning(false);
     TextDialogOptions display;
     display.inputMode = false;
-    QString text = QString::fromStdString(report.report);
-    showTextDialog(text, {}, QString::fromStdString(report.title), this, *m_services.dialogs, display);
-    if (!report.failures.empty()) {
-        QString failures = QString::fromStdString(report.failures);
-        showTextDialog(failures, {}, QString::fromStdString(report.failureTitle), this, *m_services.dialogs,
-                       display);
+    if (action.style == ReportStyle::MessageBox) {
+        m_services.dialogs->message(this, QString::fromStdString(report.report));
+        if (!report.failures.empty()) {
+            QString failures = QString::fromStdString(report.failures);
+            showTextDialog(failures, QString::fromStdString(report.failureTitle), {}, this,
+                           *m_services.dialogs, display);
+        }
+    } else {
+        QString text = QString::fromStdString(report.report);
+        showTextDialog(text, {}, QString::fromStdString(report.title), this, *m_services.dialogs, display);
+        if (!report.failures.empty()) {
+            QString failures = QString::fromStdString(report.failures);
+            showTextDialog(failures, {}, QString::fromStdString(report.failureTitle), this,
+                           *m_services.dialogs, display);
+        }
     }
     emit actionFinished();
 }
@@ -422,6 +549,15 @@ void BatchToolsWindow::joinWorker() {
 }
 
 void BatchToolsWindow::saveState() { saveWindow(m_settings, this, kSection); }
+
+bool BatchToolsWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_createCategories && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        createCategories(true);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 void BatchToolsWindow::closeEvent(QCloseEvent* event) {
     if (isBusy()) m_stop = true;

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "backend/batch_site_loop.h"
+#include "ui/text_dialog.h"
 #include "ui/ui_services.h"
 
 class QCheckBox;
@@ -26,8 +27,8 @@ class MainWindow;
 class PinyinWindow;
 class RandomTextWindow;
 
-// "批处理工具": the operations that act on many sites of the main window's list at once. Each
-// runs on a worker thread; its button shows the progress and a second click stops it. The
+// "批处理工具": the operations that act on many sites of the main window's list at once. One at a
+// time runs on a worker thread; its button shows the progress and a second click stops it. The
 // controls are loaded from the section "批处理工具" when the window is made and saved there when
 // it is closed. A top-level window owned by the main window.
 class BatchToolsWindow : public QWidget {
@@ -47,29 +48,50 @@ class BatchToolsWindow : public QWidget {
     // An action ended and its report (if any) was closed.
     void actionFinished();
 
+   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
    private:
     using Work = std::function<backend::BatchReport(const std::vector<backend::BatchTarget>&,
                                                     const backend::BatchEnvironment&)>;
+    // How an action's report is shown: in the text window titled after it, or in a message box with
+    // the failures (if any) in a text window under the failure title as hint.
+    enum class ReportStyle { TextWindow, MessageBox };
+    struct Action {
+        QPushButton* button = nullptr;
+        QString idleCaption;
+        QString stoppingCaption = QStringLiteral("正在停止中..");
+        ReportStyle style = ReportStyle::TextWindow;
+    };
+
     void buildControls();
     void applyCountRule();
     backend::BatchScope scope() const;
-    // Asks `question` (when not empty), then runs `work` over the scope's sites with `button` showing the
-    // progress; on a running button it asks the action to stop instead.
-    void startOrStop(QPushButton* button, const QString& idleCaption, const QString& question, Work work);
-    void finished(QPushButton* button, const QString& idleCaption, const backend::BatchReport& report);
+    // A click on an action's button: a running action is asked to stop. Otherwise true when a new
+    // one may start (nothing else runs); tells the operator when a publishing run is going.
+    bool mayStart(const Action& action);
+    // Asks `question` (when not empty), then runs `work` over the scope's sites on a worker thread.
+    void start(const Action& action, const QString& question, Work work);
+    void finished(const Action& action, const backend::BatchReport& report);
     void setRunning(bool running);
     void joinWorker();
+    // Edits a hidden list box in the text window; false when the operator cancelled.
+    bool editList(QPlainTextEdit* box, const QString& hint, const QString& title,
+                  const TextDialogOptions& options = {});
+
     void deleteArticles();
     void deleteCategories();
-    void createCategories();
+    void createCategories(bool fromFiles);
     void rewriteHomePages();
+    void importSites();
+    void readCategoryLists();
 
     MainWindow& m_main;
     config::SettingsFile& m_settings;
     UiServices m_services;
     std::thread m_worker;
     std::atomic<bool> m_stop{false};
-    QPushButton* m_runningButton = nullptr;
+    Action m_running;  // the action on the worker thread (its button is null when none)
 
     QRadioButton* m_scopeCurrent = nullptr;
     QRadioButton* m_scopeChecked = nullptr;
@@ -93,6 +115,13 @@ class BatchToolsWindow : public QWidget {
     QLineEdit* m_position = nullptr;
     QPushButton* m_rewrite = nullptr;
     QComboBox* m_countMode = nullptr;
+    QPushButton* m_import = nullptr;
+    QPushButton* m_read = nullptr;
+    QCheckBox* m_readLists = nullptr;
+    QCheckBox* m_checkAll = nullptr;
+    QCheckBox* m_skipRead = nullptr;
+    QLineEdit* m_delay = nullptr;
+    QPlainTextEdit* m_domainList = nullptr;
     QLineEdit* m_countMin = nullptr;
     QLineEdit* m_countMax = nullptr;
     RandomTextWindow* m_randomText = nullptr;

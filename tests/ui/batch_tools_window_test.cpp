@@ -1,7 +1,10 @@
 #include "ui/batch_tools_window.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -27,7 +30,7 @@ class BatchToolsWindowTest : public QObject {
     std::unique_ptr<oz::test::UiTestServices> fakes;
     std::unique_ptr<oz::config::SettingsFile> settings;
     std::unique_ptr<oz::ui::MainWindow> main;
-    oz::testing::StandinServer server;
+    std::unique_ptr<oz::testing::StandinServer> server;  // a fresh one per test
 
     fs::path settingsPath() const {
         return fs::path(fakes->folder.path().toStdString()) / oz::config::kSettingsFileName;
@@ -48,12 +51,52 @@ class BatchToolsWindowTest : public QObject {
         if (widget == nullptr) qFatal("no control %s", name);
         return widget;
     }
+    // Stand-in sites s1..sN, each added through the main window's "添加".
+    void addStandinSites(int count) {
+        for (int n = 1; n <= count; ++n) {
+            oz::testing::StandinSite site;
+            site.prefix = "s" + std::to_string(n);
+            server->addSite(site);
+        }
+        QVERIFY(server->start());
+        for (int n = 1; n <= count; ++n) {
+            w<QLineEdit>(main.get(), "编辑框域名")
+                ->setText(QString::fromStdString(server->siteDomain("s" + std::to_string(n))));
+            w<QLineEdit>(main.get(), "编辑框用户")->setText("admin");
+            w<QLineEdit>(main.get(), "编辑框密码")->setText("admin");
+            w<QPushButton>(main.get(), "按钮添加")->click();
+        }
+    }
+    // How many requests to `page` the site received.
+    int count(const char* prefix, const char* page) {
+        int n = 0;
+        for (const auto& r : server->requests(prefix)) n += r.path.find(page) != std::string::npos;
+        return n;
+    }
+    // The text windows an action ends with ("title|hint|text"), closed at once; a list asked for is
+    // answered with `input`.
+    QStringList reports;
+    QString input;
+    void answerTextWindows() {
+        oz::ui::setTextDialogTestHook([this](QDialog& d) {
+            auto* body = d.findChild<QPlainTextEdit*>(QStringLiteral("编辑框正文"));
+            if (!body->isReadOnly()) {
+                body->setPlainText(input);
+                d.findChild<QPushButton*>(QStringLiteral("按钮确定"))->click();
+                return;
+            }
+            const QString hint = d.findChild<QLabel*>(QStringLiteral("编辑框提示"))->text();
+            reports << d.windowTitle() + "|" + hint + "|" + body->toPlainText();
+            d.reject();
+        });
+    }
+
     // The ids of the catalog_del.php requests each site received, "s1:1,2;s2:;s3:1,2".
     QString deletedIds() {
         QString out;
         for (const char* prefix : {"s1", "s2", "s3"}) {
             QStringList ids;
-            for (const auto& r : server.requests(prefix)) {
+            for (const auto& r : server->requests(prefix)) {
                 if (r.path.find("catalog_del.php") == std::string::npos) continue;
                 const auto at = r.body.find("id=");
                 ids << QString::fromStdString(r.body.substr(at + 3, r.body.find('&', at) - at - 3));
@@ -66,29 +109,18 @@ class BatchToolsWindowTest : public QObject {
    private slots:
     void init() {
         fakes = std::make_unique<oz::test::UiTestServices>();
+        server = std::make_unique<oz::testing::StandinServer>();
         open();
     }
     void cleanup() {
         oz::ui::setTextDialogTestHook({});
         main.reset();
         settings.reset();
-        server.stop();
+        server.reset();
     }
 
     void deleteCategoriesOverCheckedThenAllSites() {
-        for (const char* prefix : {"s1", "s2", "s3"}) {
-            oz::testing::StandinSite site;
-            site.prefix = prefix;
-            server.addSite(site);
-        }
-        QVERIFY(server.start());
-        for (const char* prefix : {"s1", "s2", "s3"}) {
-            w<QLineEdit>(main.get(), "编辑框域名")
-                ->setText(QString::fromStdString(server.siteDomain(prefix)));
-            w<QLineEdit>(main.get(), "编辑框用户")->setText("admin");
-            w<QLineEdit>(main.get(), "编辑框密码")->setText("admin");
-            w<QPushButton>(main.get(), "按钮添加")->click();
-        }
+        addStandinSites(3);
         auto* list = w<QListWidget>(main.get(), "列表框");
         QCOMPARE(list->count(), 3);
         list->item(1)->setCheckState(Qt::Unchecked);
@@ -121,7 +153,7 @@ class BatchToolsWindowTest : public QObject {
         const QList<std::pair<const char*, QString>> rounds = {{"单选框勾选", "s1:1,2;s2:;s3:1,2;"},
                                                                {"单选框全部", "s1:1,2;s2:1,2;s3:1,2;"}};
         for (const auto& [radio, expected] : rounds) {
-            server.clearRequests();
+            server->clearRequests();
             w<QRadioButton>(window, radio)->setChecked(true);
             fakes->dialogs.answers.push_back(oz::ui::Dialogs::Answer::Ok);
             button->click();
@@ -135,18 +167,136 @@ class BatchToolsWindowTest : public QObject {
             QVERIFY(w<QRadioButton>(window, "单选框全部")->isEnabled());
         }
         // Creating takes its list from the text dialog and keeps it for the next time.
-        server.clearRequests();
+        server->clearRequests();
         w<QPushButton>(window, "按钮创建栏目")->click();
         QVERIFY(done.wait(20000));
         for (const char* prefix : {"s1", "s2", "s3"}) {
             int added = 0;
-            for (const auto& r : server.requests(prefix))
+            for (const auto& r : server->requests(prefix))
                 added += r.path.find("catalog_add.php") != std::string::npos;
             QCOMPARE(added, 2);
         }
         QCOMPARE(w<QPlainTextEdit>(window, "编辑框栏目列表")->toPlainText(), QStringLiteral("新闻\n体育"));
         QCOMPARE(reports.size(), 3);
         QVERIFY2(reports[1].startsWith(QStringLiteral("全部删除完成！|")), qPrintable(reports[1]));
+    }
+
+    // Article deletion, creation from list files, the home-page rewrite, then a stop in the middle
+    // of a category deletion while the main window refuses to start a run.
+    void remainingActionsAndAStop() {
+        addStandinSites(3);
+        w<QListWidget>(main.get(), "列表框")->item(1)->setCheckState(Qt::Unchecked);
+        oz::ui::BatchToolsWindow* window = batch();
+        QSignalSpy done(window, &oz::ui::BatchToolsWindow::actionFinished);
+        answerTextWindows();
+
+        w<QLineEdit>(window, "编辑框终止ID")->setText("250");
+        fakes->dialogs.answers.push_back(oz::ui::Dialogs::Answer::Ok);
+        w<QPushButton>(window, "按钮删除文章")->click();
+        QVERIFY(done.wait(20000));
+        for (const char* prefix : {"s1", "s3"}) QCOMPARE(count(prefix, "archives_do.php"), 3);
+        QCOMPARE(count("s2", "archives_do.php"), 0);
+        QVERIFY2(reports.back().startsWith(QStringLiteral("全部删除完成！|")) &&
+                     reports.back().endsWith(QStringLiteral("(每批 100 篇)")),
+                 qPrintable(reports.back()));
+
+        // A right-button release takes the lines from files named after their parent id.
+        const QString file = fakes->folder.filePath(QStringLiteral("3.txt"));
+        QFile lines(file);
+        QVERIFY(lines.open(QIODevice::WriteOnly));
+        lines.write("子栏目\r\n");
+        lines.close();
+        fakes->dialogs.fileNames.push_back({file});
+        server->clearRequests();
+        auto* create = w<QPushButton>(window, "按钮创建栏目");
+        QTest::mouseClick(create, Qt::RightButton);
+        QVERIFY(done.wait(20000));
+        for (const char* prefix : {"s1", "s3"}) {
+            const auto sent = server->requests(prefix);
+            QVERIFY(std::any_of(sent.begin(), sent.end(), [](const auto& r) {
+                return r.path.find("catalog_add.php") != std::string::npos &&
+                       r.body.starts_with("dopost=save&reid=3&");
+            }));
+        }
+        QCOMPARE(fakes->dialogs.fileTitles.back(),
+                 QStringLiteral("选择多个文件，文件名为父id，文件内容为要创建的栏目列表"));
+
+        w<QRadioButton>(window, "单选框全部")->setChecked(true);
+        w<QCheckBox>(window, "选择框修改主页模板")->setChecked(true);
+        w<QLineEdit>(window, "编辑框主页模板")->setText("mine/index.htm");
+        fakes->dialogs.answers.push_back(oz::ui::Dialogs::Answer::Ok);
+        w<QPushButton>(window, "按钮开始修改")->click();
+        QCOMPARE(fakes->dialogs.messages.back().text, QStringLiteral("确定要修改全部网站的主页？"));
+        QVERIFY(done.wait(20000));
+        for (const char* prefix : {"s1", "s2", "s3"})
+            QCOMPARE(server->homePage(prefix),
+                     std::make_pair(std::string("mine/index.htm"), std::string("../index.html")));
+        QVERIFY2(reports.back().startsWith(QStringLiteral("全部修改完成！|")), qPrintable(reports.back()));
+
+        // Stopped after the first id of the first site; the other sites are never visited.
+        oz::testing::StandinFaults slow;
+        slow.delayMs = 100;
+        server->setFaults("s1", slow);
+        server->clearRequests();
+        auto* remove = w<QPushButton>(window, "按钮删除栏目");
+        fakes->dialogs.answers.push_back(oz::ui::Dialogs::Answer::Ok);
+        remove->click();
+        QTRY_VERIFY_WITH_TIMEOUT(remove->text().contains(QStringLiteral("成功")), 10000);
+        remove->click();
+        QCOMPARE(remove->text(), QStringLiteral("正在停止中.."));
+        w<QPushButton>(main.get(), "按钮开始更新")->click();
+        QCOMPARE(fakes->dialogs.messages.back().text,
+                 QStringLiteral("批处理工具正在执行，请等它完成或停止后再开始站群更新。"));
+        QVERIFY(done.wait(5000));
+        QVERIFY(count("s1", "catalog_del.php") < 5);
+        QCOMPARE(count("s2", "catalog_del.php") + count("s3", "catalog_del.php"), 0);
+        QCOMPARE(remove->text(), QStringLiteral("批量删除栏目"));
+        QCOMPARE(w<QPushButton>(main.get(), "按钮开始更新")->text(), QStringLiteral("开始站群更新"));
+    }
+
+    // Two imports (the second without reading, while the first site's tree is on show), then the
+    // batch reading that skips the site already read.
+    void importSitesThenReadTheirCategories() {
+        addStandinSites(2);
+        main.reset();  // start from an empty list, the stand-in running
+        QFile::remove(QString::fromStdString(settingsPath().string()));
+        open();
+        oz::ui::BatchToolsWindow* window = batch();
+        QSignalSpy done(window, &oz::ui::BatchToolsWindow::actionFinished);
+        answerTextWindows();
+        const QString s1 = QString::fromStdString(server->siteDomain("s1"));
+        const QString s2 = QString::fromStdString(server->siteDomain("s2"));
+        w<QLineEdit>(window, "编辑框导入延迟秒")->setText("0");
+        w<QCheckBox>(window, "选择框读取栏目列表")->setChecked(true);
+        w<QCheckBox>(window, "选择框全选栏目列表")->setChecked(true);
+        input = s1 + "|admin|admin\n" + s1 + "|admin|other";
+        w<QPushButton>(window, "按钮批量导入")->click();
+        QVERIFY(done.wait(20000));
+        QCOMPARE(fakes->dialogs.messages.back().text,
+                 QStringLiteral("导入完成：导入了 1 个站点，现在总共有 1 个站点"));
+        QCOMPARE(reports.back(), QStringLiteral("信息：|这是导入失败的站点信息：|") + s1 + "|admin|other\n");
+        QCOMPARE(main->siteList().sites[0].categoryIds, std::string("1,3,2"));
+
+        w<QCheckBox>(window, "选择框读取栏目列表")->setChecked(false);
+        input = s2 + "|admin|admin";
+        w<QPushButton>(window, "按钮批量导入")->click();
+        QVERIFY(done.wait(20000));
+        QCOMPARE(main->siteList().size(), 2);
+        QVERIFY(main->siteList().sites[1].categoryIds.empty());
+        QCOMPARE(w<QPlainTextEdit>(window, "编辑框域名列表")->toPlainText(), input);
+
+        server->clearRequests();
+        w<QRadioButton>(window, "单选框全部")->setChecked(true);
+        w<QCheckBox>(window, "选择框跳过已读站点")->setChecked(true);
+        fakes->dialogs.answers.push_back(oz::ui::Dialogs::Answer::Ok);
+        w<QPushButton>(window, "按钮批量读取")->click();
+        QCOMPARE(fakes->dialogs.messages.back().text, QStringLiteral("确定要读取全部网站的栏目列表？"));
+        QVERIFY(done.wait(20000));
+        QCOMPARE(fakes->dialogs.messages.back().text,
+                 QStringLiteral("批量读取完成！已经自动写入对应站点配置（无需手动点击【修改】按钮）"));
+        QVERIFY(server->requests("s1").empty());
+        QCOMPARE(main->siteList().sites[1].categoryIds, std::string("1,3,2"));
+        QCOMPARE(w<QListWidget>(main.get(), "列表框")->currentRow(), 1);
     }
 
     void persistenceRoundTrip() {
