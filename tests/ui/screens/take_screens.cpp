@@ -1,22 +1,48 @@
 // Shows one window of the program for a picture under a virtual display and takes it with
 // ImageMagick's import (xvfb-run -s "-screen 0 1100x760x24" take_screens WINDOW OUT.png).
-// WINDOW: text-dialog, log-window (during a run against the stand-in), schedule-window.
+// WINDOW: text-dialog, log-window (during a run against the stand-in), schedule-window,
+// batch-tools-window (during a category deletion against the stand-in).
 #include <QApplication>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
 
+#include "config/data_folder.h"
+#include "config/settings_file.h"
 #include "schedule/schedule_file.h"
 #include "testing/standin_server.h"
+#include "text/clock.h"
+#include "ui/batch_tools_window.h"
 #include "ui/desktop.h"
 #include "ui/dialogs.h"
 #include "ui/help_text.h"
 #include "ui/log_window.h"
+#include "ui/main_window.h"
 #include "ui/schedule_window.h"
 #include "ui/text_dialog.h"
 #include "ui/window_run.h"
+
+namespace {
+
+// Says OK to every question, so that an action starts without an operator.
+class AgreeingDialogs final : public oz::ui::Dialogs {
+   public:
+    Answer message(QWidget*, const QString&, const QString&, Buttons, Icon) override { return Answer::Ok; }
+    QStringList openFileNames(QWidget*, const QString&, const QString&, const QString&) override {
+        return {};
+    }
+    QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&, const QString&) override {
+        return {};
+    }
+    QString existingFolder(QWidget*, const QString&, const QString&) override { return {}; }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -111,6 +137,35 @@ int main(int argc, char** argv) {
         schedule->move(20, 20);
         schedule->show();
         snap(1500);
+    } else if (which == "batch-tools-window") {
+        static AgreeingDialogs agreeing;
+        static oz::config::SettingsFile settings;
+        for (int s = 1; s <= 3; ++s) {
+            oz::testing::StandinSite standin;
+            standin.prefix = "site" + std::to_string(s);
+            server.addSite(standin);
+            oz::testing::StandinFaults faults;
+            faults.delayMs = 150;
+            server.setFaults(standin.prefix, faults);
+        }
+        server.start();
+        settings.open(std::filesystem::path(data.path().toStdString()) / oz::config::kSettingsFileName);
+        oz::ui::UiServices services{data.path().toStdString(), &agreeing, &desktop, nullptr,
+                                    &oz::text::systemClock()};
+        auto* main = new oz::ui::MainWindow(settings, services);
+        window.reset(main);
+        for (int s = 1; s <= 3; ++s) {
+            main->findChild<QLineEdit*>("编辑框域名")
+                ->setText(QString::fromStdString(server.siteDomain("site" + std::to_string(s))));
+            main->findChild<QLineEdit*>("编辑框用户")->setText("admin");
+            main->findChild<QLineEdit*>("编辑框密码")->setText("admin");
+            main->saveSite(false, -2, true);
+        }
+        main->openBatchTools();
+        oz::ui::BatchToolsWindow* batch = main->batchToolsWindow();
+        batch->move(20, 20);
+        batch->findChild<QPushButton*>("按钮删除栏目")->click();
+        snap(2500);
     } else {
         return 2;
     }
