@@ -29,6 +29,7 @@ void batchSiteLoop(const std::vector<BatchTarget>& targets, const BatchEnvironme
                    const std::function<void(BatchSite&)>& work) {
     for (const BatchTarget& target : targets) {
         if (env.stopped()) return;
+        env.siteStarted(target.index);
         BatchSite site{target, siteFromForm(target.form, false), {}};
         work(site);
     }

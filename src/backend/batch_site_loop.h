@@ -35,6 +35,8 @@ class BatchObserver {
     virtual ~BatchObserver() = default;
     // The progress text the operation's button shows ("域名\r\n登录中...", "已导入 3 个站点", ...).
     virtual void caption(const std::string& text) = 0;
+    // The loop turns to the target with this 1-based index (a window selects its entry).
+    virtual void siteStarted(int /*index*/) {}
 };
 
 // What an operation needs from its surroundings. Everything pointed to outlives the call.
@@ -46,6 +48,9 @@ struct BatchEnvironment {
     bool stopped() const { return stop != nullptr && stop->load(); }
     void caption(const std::string& text) const {
         if (observer != nullptr) observer->caption(text);
+    }
+    void siteStarted(int index) const {
+        if (observer != nullptr) observer->siteStarted(index);
     }
     // Waits in short steps; false when the stop flag ended the wait.
     bool pause(int milliseconds) const;

@@ -65,11 +65,11 @@ QLineEdit* numberBox(const QString& name, const QString& text) {
 
 int intOf(const QLineEdit* edit) { return edit->text().trimmed().toInt(); }
 
-// Hands the operation's captions to the window thread; the button may be gone by then.
+// Hands the operation's captions and sites to the window thread; the button may be gone by then.
 class ButtonObserver final : public backend::BatchObserver {
    public:
-    ButtonObserver(QPushButton* button, QString stopping)
-        : m_button(button), m_stopping(std::move(stopping)) {}
+    ButtonObserver(QPushButton* button, QString stopping, MainWindow& main)
+        : m_button(button), m_stopping(std::move(stopping)), m_main(&main) {}
     void caption(const std::string& text) override {
         QPointer<QPushButton> button = m_button;
         QString caption = QString::fromStdString(text);
@@ -82,10 +82,21 @@ class ButtonObserver final : public backend::BatchObserver {
             },
             Qt::QueuedConnection);
     }
+    // The main window's list follows the operation from site to site.
+    void siteStarted(int index) override {
+        QPointer<MainWindow> main = m_main;
+        QMetaObject::invokeMethod(
+            main.data(),
+            [main, index] {
+                if (main) main->selectSite(index - 1);
+            },
+            Qt::QueuedConnection);
+    }
 
    private:
     QPointer<QPushButton> m_button;
     const QString m_stopping;
+    QPointer<MainWindow> m_main;
 };
 
 }  // namespace
@@ -494,7 +505,7 @@ void BatchToolsWindow::start(const Action& action, const QString& question, Work
     m_stop = false;
     m_running = action;
     setRunning(true);
-    auto observer = std::make_shared<ButtonObserver>(action.button, action.stoppingCaption);
+    auto observer = std::make_shared<ButtonObserver>(action.button, action.stoppingCaption, m_main);
     m_worker = std::thread([this, action, work = std::move(work), targets = std::move(targets), options,
                             dataDir, clock, observer] {
         backend::OptionsRunSettings settings(options);

@@ -150,6 +150,7 @@ MainWindow::MainWindow(config::SettingsFile& settings, UiServices services, QWid
 }
 
 MainWindow::~MainWindow() {
+    delete m_batchWindow;  // stops and joins its action while this window is still whole
     if (m_categoryThread.joinable()) m_categoryThread.join();
     m_run.reset();  // aborts a run still going before the widgets go
 }
@@ -920,11 +921,11 @@ void MainWindow::storeSiteTree(int row, const config::SiteConfig& record) {
     site.categoryTree = record.categoryTree;
     site.categoryIds = record.categoryIds;
     site.categoryCurrentItem = 0;
-    if (m_siteListView->currentRow() == row) {
-        showSite(row);
-    } else {
-        m_siteListView->setCurrentRow(row);
-    }
+    if (m_siteListView->currentRow() == row) showSite(row);
+}
+
+void MainWindow::selectSite(int row) {
+    if (row >= 0 && row < m_list.size()) m_siteListView->setCurrentRow(row);
 }
 
 void MainWindow::deleteSite() {

@@ -57,9 +57,11 @@ class MainWindow final : public QMainWindow {
     int saveSite(bool modify, int index = -2, bool silent = false);
     // A bulk import's site, already checked against the list: appended checked and made current.
     int appendSite(const config::SiteConfig& site);
-    // A batch reading's result: the tree of `record` replaces the one of entry `row`, which becomes
-    // the current entry and is shown.
+    // A batch reading's result: the tree of `record` replaces the one of entry `row` (shown again
+    // when it is the current entry).
     void storeSiteTree(int row, const config::SiteConfig& record);
+    // Makes entry `row` the current one and shows it, as a click on it would.
+    void selectSite(int row);
     // The site group's editing controls: off while a run or a batch operation is going.
     void setSiteEditingEnabled(bool enabled);
     bool isRunning() const;

@@ -210,6 +210,18 @@ TEST_F(BatchOperations, ReadsTreesChecksAllAndSkipsReadSites) {
     EXPECT_FALSE(report.stopped);
 }
 
+TEST_F(BatchOperations, ReadingThatFailsKeepsTheStoredTreeAndIsListedApart) {
+    oz::testing::StandinFaults refuse;
+    refuse.refuseLogin = true;
+    server.setFaults("s1", refuse);
+    int stores = 0;
+    BatchReport report =
+        readCategoryLists({targets()[0]}, {}, env(), [&](int, const config::SiteConfig&) { ++stores; });
+    EXPECT_EQ(stores, 0);
+    EXPECT_EQ(report.report, "");
+    EXPECT_EQ(report.failures, server.hostAndPort() + "/s1 登录失败\r\n");
+}
+
 // A stop between requests ends every operation where it is and still gives the report so far.
 TEST_F(BatchOperations, StopInTheMiddleOfEachOperation) {
     CreateCategoriesOptions create;

@@ -221,6 +221,8 @@ class BatchToolsWindowTest : public QObject {
         QCOMPARE(fakes->dialogs.fileTitles.back(),
                  QStringLiteral("选择多个文件，文件名为父id，文件内容为要创建的栏目列表"));
 
+        auto* list = w<QListWidget>(main.get(), "列表框");
+        list->setCurrentRow(0);
         w<QRadioButton>(window, "单选框全部")->setChecked(true);
         w<QCheckBox>(window, "选择框修改主页模板")->setChecked(true);
         w<QLineEdit>(window, "编辑框主页模板")->setText("mine/index.htm");
@@ -232,6 +234,7 @@ class BatchToolsWindowTest : public QObject {
             QCOMPARE(server->homePage(prefix),
                      std::make_pair(std::string("mine/index.htm"), std::string("../index.html")));
         QVERIFY2(reports.back().startsWith(QStringLiteral("全部修改完成！|")), qPrintable(reports.back()));
+        QCOMPARE(list->currentRow(), 2);  // the list followed the sites
 
         // Stopped after the first id of the first site; the other sites are never visited.
         oz::testing::StandinFaults slow;
