@@ -232,12 +232,17 @@ int batchCommand(const CommandContext& context) {
     env.backend.dataDir = context.dataDir;
     env.backend.abort = &stop;
     env.stop = &stop;
+    std::atomic<bool> abortRequests{false};
+    env.abortRequests = &abortRequests;
     env.observer = &observer;
     std::vector<backend::BatchTarget> targets = backend::batchTargets(list, scope);
 
     backend::BatchReport report;
     {
-        InterruptWatcher watcher(stopRequests.count(), [&stop](int) { stop = true; });
+        InterruptWatcher watcher(stopRequests.count(), [&stop, &abortRequests](int requests) {
+            stop = true;
+            if (requests >= 2) abortRequests = true;  // a second Ctrl+C does not wait for the answer
+        });
         if (operation == "create-categories") {
             report = backend::createCategories(targets, create, env);
         } else if (operation == "delete-categories") {

@@ -89,9 +89,14 @@ int importSites(const CommandContext& context, const std::string& listPath,
     env.backend.dataDir = context.dataDir;
     env.backend.abort = &stop;
     env.stop = &stop;
+    std::atomic<bool> abortRequests{false};
+    env.abortRequests = &abortRequests;
     config::BulkImportResult result;
     {
-        InterruptWatcher watcher(stopRequests.count(), [&stop](int) { stop = true; });
+        InterruptWatcher watcher(stopRequests.count(), [&stop, &abortRequests](int requests) {
+            stop = true;
+            if (requests >= 2) abortRequests = true;  // a second Ctrl+C does not wait for the answer
+        });
         result = backend::bulkImport(list, text::utf8OrGbkText(*bytes), config::initialSiteConfig(),
                                      importOptions, env);
     }

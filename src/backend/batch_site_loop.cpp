@@ -31,6 +31,7 @@ void batchSiteLoop(const std::vector<BatchTarget>& targets, const BatchEnvironme
         if (env.stopped()) return;
         env.siteStarted(target.index);
         BatchSite site{target, siteFromForm(target.form, false), {}};
+        site.requester.setStopFlags(env.abortRequests);
         work(site);
     }
 }

@@ -43,7 +43,10 @@ class BatchObserver {
 struct BatchEnvironment {
     BackendContext backend;                   // settings, data folder, clock, random draws
     const std::atomic<bool>* stop = nullptr;  // checked between requests; nullptr: never stops
-    BatchObserver* observer = nullptr;        // may be nullptr
+    // Cuts off the request on the wire (the program is closing); a stop lets it finish, so that
+    // what it did on the back end is counted. nullptr: never.
+    const std::atomic<bool>* abortRequests = nullptr;
+    BatchObserver* observer = nullptr;  // may be nullptr
 
     bool stopped() const { return stop != nullptr && stop->load(); }
     void caption(const std::string& text) const {
@@ -80,7 +83,7 @@ struct BatchSite {
 };
 
 // `batchSiteLoop`: for each target until the stop flag is set, builds the site with
-// siteFromForm(form, false) and a fresh requester and hands it to `work`.
+// siteFromForm(form, false) and a fresh requester (cut off by abortRequests) and hands it to `work`.
 void batchSiteLoop(const std::vector<BatchTarget>& targets, const BatchEnvironment& env,
                    const std::function<void(BatchSite&)>& work);
 

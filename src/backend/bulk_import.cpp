@@ -29,6 +29,7 @@ config::BulkImportResult bulkImport(config::SiteList& list, std::string_view tex
         if (options.readCategories) {
             BatchSite visit{
                 BatchTarget{index + 1, site, formOfSite(site)}, siteFromForm(formOfSite(site), false), {}};
+            visit.requester.setStopFlags(env.abortRequests);
             AdminSession session = visit.session();
             CategoryListResult read = readCategoryList(session, env.backend);
             if (options.checkAll) {

@@ -113,6 +113,7 @@ BatchToolsWindow::BatchToolsWindow(MainWindow& main, config::SettingsFile& setti
 
 BatchToolsWindow::~BatchToolsWindow() {
     m_stop = true;
+    m_abort = true;
     joinWorker();
 }
 
@@ -503,6 +504,7 @@ void BatchToolsWindow::start(const Action& action, const QString& question, Work
     const text::Clock* clock = m_services.clock;
 
     m_stop = false;
+    m_abort = false;
     m_running = action;
     setRunning(true);
     auto observer = std::make_shared<ButtonObserver>(action.button, action.stoppingCaption, m_main);
@@ -515,6 +517,7 @@ void BatchToolsWindow::start(const Action& action, const QString& question, Work
         env.backend.clock = clock;
         env.backend.abort = &m_stop;
         env.stop = &m_stop;
+        env.abortRequests = &m_abort;
         env.observer = observer.get();
         backend::BatchReport report = work(targets, env);
         // The window joins this thread before it goes, so `this` is alive while the call is queued.

@@ -90,7 +90,10 @@ class BatchToolsWindow : public QWidget {
     config::SettingsFile& m_settings;
     UiServices m_services;
     std::thread m_worker;
+    // A stop lets the request on the wire finish, so its effect is counted; only the window's end
+    // aborts it.
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_abort{false};
     Action m_running;  // the action on the worker thread (its button is null when none)
 
     QRadioButton* m_scopeCurrent = nullptr;

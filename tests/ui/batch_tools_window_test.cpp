@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -236,25 +237,41 @@ class BatchToolsWindowTest : public QObject {
         QVERIFY2(reports.back().startsWith(QStringLiteral("全部修改完成！|")), qPrintable(reports.back()));
         QCOMPARE(list->currentRow(), 2);  // the list followed the sites
 
-        // Stopped after the first id of the first site; the other sites are never visited.
+        // Stopped during the first site's deletion: the batch on the wire ends and is counted as
+        // confirmed, and the other sites are never visited.
         oz::testing::StandinFaults slow;
         slow.delayMs = 100;
         server->setFaults("s1", slow);
         server->clearRequests();
-        auto* remove = w<QPushButton>(window, "按钮删除栏目");
+        auto* remove = w<QPushButton>(window, "按钮删除文章");
+        w<QLineEdit>(window, "编辑框终止ID")->setText("100000");
         fakes->dialogs.answers.push_back(oz::ui::Dialogs::Answer::Ok);
         remove->click();
-        QTRY_VERIFY_WITH_TIMEOUT(remove->text().contains(QStringLiteral("成功")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(remove->text().contains(QStringLiteral("已删除第")), 10000);
         remove->click();
         QCOMPARE(remove->text(), QStringLiteral("正在停止中.."));
         w<QPushButton>(main.get(), "按钮开始更新")->click();
         QCOMPARE(fakes->dialogs.messages.back().text,
                  QStringLiteral("批处理工具正在执行，请等它完成或停止后再开始站群更新。"));
         QVERIFY(done.wait(5000));
-        QVERIFY(count("s1", "catalog_del.php") < 5);
-        QCOMPARE(count("s2", "catalog_del.php") + count("s3", "catalog_del.php"), 0);
-        QCOMPARE(remove->text(), QStringLiteral("批量删除栏目"));
+        const int sent = count("s1", "archives_do.php");
+        QVERIFY(sent < 5);
+        QVERIFY2(reports.back().contains(QStringLiteral("已删除 %1 批（已发送 %1 批）").arg(sent)),
+                 qPrintable(reports.back()));
+        QCOMPARE(count("s2", "archives_do.php") + count("s3", "archives_do.php"), 0);
+        QCOMPARE(remove->text(), QStringLiteral("批量删除文章"));
         QCOMPARE(w<QPushButton>(main.get(), "按钮开始更新")->text(), QStringLiteral("开始站群更新"));
+
+        // Closing the program does not wait for a server that never answers.
+        slow.neverAnswer = true;
+        server->setFaults("s1", slow);
+        fakes->dialogs.answers.push_back(oz::ui::Dialogs::Answer::Ok);
+        remove->click();
+        QTRY_VERIFY(remove->text().contains(QStringLiteral("登录中")));
+        QElapsedTimer closing;
+        closing.start();
+        main.reset();
+        QVERIFY(closing.elapsed() < 5000);
     }
 
     // Two imports (the second without reading, while the first site's tree is on show), then the
