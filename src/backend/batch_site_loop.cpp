@@ -58,6 +58,10 @@ std::string siteReportLine(BatchSite& site, const BatchEnvironment& env, std::st
     return counts + "\r\n";
 }
 
+std::string countsText(int successes, int failures) {
+    return "成功 " + std::to_string(successes) + " 个；失败 " + std::to_string(failures) + " 个";
+}
+
 void forEachId(int from, int to, const std::function<bool(int id)>& visit) {
     const int step = from <= to ? 1 : -1;
     for (long long id = from;; id += step) {

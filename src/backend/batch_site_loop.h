@@ -99,6 +99,9 @@ std::string refreshedListsText(BatchSite& site, const BatchEnvironment& env);
 std::string siteReportLine(BatchSite& site, const BatchEnvironment& env, std::string counts,
                            bool refreshLists);
 
+// "成功 N 个；失败 M 个", the counts of the category operations' captions and report lines.
+std::string countsText(int successes, int failures);
+
 // Calls `visit` for each id from `from` to `to`, both included, counting down when from > to,
 // until it returns false.
 void forEachId(int from, int to, const std::function<bool(int id)>& visit);

@@ -159,16 +159,13 @@ BatchReport createCategories(const std::vector<BatchTarget>& targets, const Crea
                 ++failures;
                 failedLines += input->line + "\r\n";
             }
-            env.caption(domain + "\r\n成功 " + std::to_string(successes) + " 个；失败 " +
-                        std::to_string(failures) + " 个；" + fields.name);
+            env.caption(domain + "\r\n" + countsText(successes, failures) + "；" + fields.name);
         }
         if (!failedLines.empty()) {
             result.failures += "站点 " + domain + " 创建失败的栏目数据：\r\n" + failedLines + "\r\n\r\n";
         }
-        result.report += siteReportLine(
-            site, env,
-            domain + " 成功 " + std::to_string(successes) + " 个；失败 " + std::to_string(failures) + " 个",
-            options.refreshLists);
+        result.report +=
+            siteReportLine(site, env, domain + " " + countsText(successes, failures), options.refreshLists);
     });
     result.stopped = env.stopped();
     return result;

@@ -25,14 +25,11 @@ BatchReport deleteCategories(const std::vector<BatchTarget>& targets, const Dele
                              "&imageField1.x=29&imageField1.y=16&id=" + std::to_string(id),
                          siteAnswerDecoding(site.site));
             ++(answer.find("成功删除一个栏目！") != std::string::npos ? successes : failures);
-            env.caption(domain + "\r\n成功 " + std::to_string(successes) + " 个；失败 " +
-                        std::to_string(failures) + " 个");
+            env.caption(domain + "\r\n" + countsText(successes, failures));
             return true;
         });
-        result.report += siteReportLine(
-            site, env,
-            domain + " 成功 " + std::to_string(successes) + " 个；失败 " + std::to_string(failures) + " 个",
-            options.refreshLists);
+        result.report +=
+            siteReportLine(site, env, domain + " " + countsText(successes, failures), options.refreshLists);
     });
     result.stopped = env.stopped();
     return result;
