@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <atomic>
 #include <functional>
 #include <map>
 #include <optional>
@@ -8,14 +7,13 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/headless_run.h"
+#include "app/headless_batch.h"
 #include "app/stored_site.h"
 #include "backend/article_deletion.h"
 #include "backend/batch_category_read.h"
 #include "backend/category_creation.h"
 #include "backend/category_deletion.h"
 #include "backend/homepage_rewrite.h"
-#include "backend/run_settings.h"
 #include "config/site_list_store.h"
 #include "text/markers.h"
 
@@ -84,11 +82,6 @@ void printReport(const backend::BatchReport& report, std::ostream& out) {
     if (!report.failures.empty()) out << report.failureTitle << "\n" << lf(report.failures);
     if (report.stopped) out << "（已停止）\n";
 }
-
-class NoCaptions final : public backend::BatchObserver {
-   public:
-    void caption(const std::string&) override {}
-};
 
 }  // namespace
 
@@ -222,27 +215,13 @@ int batchCommand(const CommandContext& context) {
         }
         list.current = *scopeSite - 1;
     }
-    backend::OptionsRunSettings settings(config::loadRunOptions(*file));
-
-    StopRequests stopRequests(HeadlessHooks{});
-    std::atomic<bool> stop{false};
-    NoCaptions observer;
-    backend::BatchEnvironment env;
-    env.backend.settings = &settings;
-    env.backend.dataDir = context.dataDir;
-    env.backend.abort = &stop;
-    env.stop = &stop;
-    std::atomic<bool> abortRequests{false};
-    env.abortRequests = &abortRequests;
-    env.observer = &observer;
+    HeadlessBatch batch(config::loadRunOptions(*file), context.dataDir);
+    const backend::BatchEnvironment& env = batch.env();
     std::vector<backend::BatchTarget> targets = backend::batchTargets(list, scope);
 
     backend::BatchReport report;
     {
-        InterruptWatcher watcher(stopRequests.count(), [&stop, &abortRequests](int requests) {
-            stop = true;
-            if (requests >= 2) abortRequests = true;  // a second Ctrl+C does not wait for the answer
-        });
+        const auto watcher = batch.watchInterrupts();
         if (operation == "create-categories") {
             report = backend::createCategories(targets, create, env);
         } else if (operation == "delete-categories") {

@@ -1,4 +1,3 @@
-#include <atomic>
 #include <cstdlib>
 #include <optional>
 #include <ostream>
@@ -6,9 +5,8 @@
 #include <string_view>
 
 #include "app/command_line.h"
-#include "app/headless_run.h"
+#include "app/headless_batch.h"
 #include "backend/bulk_import.h"
-#include "backend/run_settings.h"
 #include "config/atomic_file.h"
 #include "config/data_folder.h"
 #include "config/settings_file.h"
@@ -81,24 +79,12 @@ int importSites(const CommandContext& context, const std::string& listPath,
     int current = config::loadSiteList(file, list);
     list.current = current >= 0 && current < list.size() ? current : -1;
 
-    backend::OptionsRunSettings settings(options);
-    StopRequests stopRequests(HeadlessHooks{});
-    std::atomic<bool> stop{false};
-    backend::BatchEnvironment env;
-    env.backend.settings = &settings;
-    env.backend.dataDir = context.dataDir;
-    env.backend.abort = &stop;
-    env.stop = &stop;
-    std::atomic<bool> abortRequests{false};
-    env.abortRequests = &abortRequests;
+    HeadlessBatch batch(options, context.dataDir);
     config::BulkImportResult result;
     {
-        InterruptWatcher watcher(stopRequests.count(), [&stop, &abortRequests](int requests) {
-            stop = true;
-            if (requests >= 2) abortRequests = true;  // a second Ctrl+C does not wait for the answer
-        });
+        const auto watcher = batch.watchInterrupts();
         result = backend::bulkImport(list, text::utf8OrGbkText(*bytes), config::initialSiteConfig(),
-                                     importOptions, env);
+                                     importOptions, batch.env());
     }
 
     if (!config::globalSave(file, options, list)) {
