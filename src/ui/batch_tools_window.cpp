@@ -51,12 +51,6 @@ const QString kCreateHint = QStringLiteral(
     "留空的项目使用默认值。栏目属性：1、最终列表栏目 2、频道封面 3、外部连接");
 const char* const kSiteListFile = "站点列表.txt";
 
-template <class Widget>
-Widget* named(Widget* widget, const QString& name) {
-    widget->setObjectName(name);
-    return widget;
-}
-
 QLineEdit* numberBox(const QString& name, const QString& text) {
     auto* edit = named(new QLineEdit(text), name);
     edit->setFixedWidth(56);

@@ -26,6 +26,13 @@ inline const QString kTagNoSave = QStringLiteral("禁止保存");
 QString tagOf(const QObject* object);
 void setTag(QObject* object, const QString& tag);
 
+// Gives a new control the object name its state is stored under, and hands it back.
+template <class Widget>
+Widget* named(Widget* widget, const QString& name) {
+    widget->setObjectName(name);
+    return widget;
+}
+
 // A colour picker ("颜色选择器…") is any widget with an int property "colorValue" holding the colour
 // in the stored form 0x00BBGGRR. Give it a Q_PROPERTY with a WRITE function so a load repaints it.
 inline constexpr char kColorValueProperty[] = "colorValue";

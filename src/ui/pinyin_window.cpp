@@ -20,12 +20,6 @@ namespace {
 
 const QString kSection = QStringLiteral("汉字拼音转换器");
 
-template <class Widget>
-Widget* named(Widget* widget, const QString& name) {
-    widget->setObjectName(name);
-    return widget;
-}
-
 }  // namespace
 
 PinyinWindow::PinyinWindow(config::SettingsFile& settings, QWidget* parent)

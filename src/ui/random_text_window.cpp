@@ -31,12 +31,6 @@ constexpr char kMinKey[] = "字数1";
 constexpr char kMaxKey[] = "字数2";
 constexpr char kGroupsKey[] = "组数";
 
-template <class Widget>
-Widget* named(Widget* widget, const QString& name) {
-    widget->setObjectName(name);
-    return widget;
-}
-
 // The window's whole numbers: anything that is not one counts as 0.
 int intOf(const QLineEdit* edit) { return edit->text().trimmed().toInt(); }
 
