@@ -414,14 +414,10 @@ void BatchToolsWindow::importSites() {
     // site as it comes, so both agree on every index.
     start(action, {},
           [this, list = m_main.siteList(), text, window, options](const auto&, const auto& env) mutable {
-              QPointer<BatchToolsWindow> self(this);
-              const auto append = [self](int, const config::SiteConfig& site) {
+              // Calls queued to the window die with it; it joins this thread before it goes.
+              const auto append = [this](int, const config::SiteConfig& site) {
                   QMetaObject::invokeMethod(
-                      self.data(),
-                      [self, site] {
-                          if (self) self->m_main.appendSite(site);
-                      },
-                      Qt::QueuedConnection);
+                      this, [this, site] { m_main.appendSite(site); }, Qt::QueuedConnection);
               };
               const config::BulkImportResult result =
                   backend::bulkImport(list, text, window, options, env, append);
@@ -444,16 +440,13 @@ void BatchToolsWindow::readCategoryLists() {
     const QString question = QStringLiteral("确定要读取") + QString::fromUtf8(backend::scopeLabel(scope())) +
                              QStringLiteral("的栏目列表？");
     start(action, question, [this, options](const auto& targets, const auto& env) {
-        QPointer<BatchToolsWindow> self(this);
-        const auto store = [self](int index, const config::SiteConfig& record) {
+        const auto store = [this](int index, const config::SiteConfig& record) {
             QMetaObject::invokeMethod(
-                self.data(),
-                [self, index, record] {
-                    if (self) self->m_main.storeSiteTree(index - 1, record);
-                },
+                this, [this, index, record] { m_main.storeSiteTree(index - 1, record); },
                 Qt::QueuedConnection);
         };
         backend::BatchReport report = backend::readCategoryLists(targets, options, env, store);
+        // The box only says the reading is done; the sites it could not read follow in a text window.
         report.report = report.title;
         return report;
     });
