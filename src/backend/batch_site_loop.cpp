@@ -25,13 +25,18 @@ std::vector<BatchTarget> batchTargets(const config::SiteList& list, BatchScope s
     return targets;
 }
 
+BatchSite openBatchSite(const BatchTarget& target, const BatchEnvironment& env) {
+    BatchSite site{target, siteFromForm(target.form, false), {}};
+    site.requester.setStopFlags(env.abortRequests);
+    return site;
+}
+
 void batchSiteLoop(const std::vector<BatchTarget>& targets, const BatchEnvironment& env,
                    const std::function<void(BatchSite&)>& work) {
     for (const BatchTarget& target : targets) {
         if (env.stopped()) return;
         env.siteStarted(target.index);
-        BatchSite site{target, siteFromForm(target.form, false), {}};
-        site.requester.setStopFlags(env.abortRequests);
+        BatchSite site = openBatchSite(target, env);
         work(site);
     }
 }

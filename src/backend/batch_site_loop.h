@@ -82,8 +82,11 @@ struct BatchSite {
     AdminSession session() { return AdminSession{site, requester}; }
 };
 
-// `batchSiteLoop`: for each target until the stop flag is set, builds the site with
-// siteFromForm(form, false) and a fresh requester (cut off by abortRequests) and hands it to `work`.
+// The target's site built with siteFromForm(form, false) and a fresh requester that abortRequests
+// cuts off.
+BatchSite openBatchSite(const BatchTarget& target, const BatchEnvironment& env);
+
+// `batchSiteLoop`: for each target until the stop flag is set, opens its site and hands it to `work`.
 void batchSiteLoop(const std::vector<BatchTarget>& targets, const BatchEnvironment& env,
                    const std::function<void(BatchSite&)>& work);
 

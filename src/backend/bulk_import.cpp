@@ -27,9 +27,8 @@ config::BulkImportResult bulkImport(config::SiteList& list, std::string_view tex
         ++result.imported;
         config::SiteConfig& site = list.sites[static_cast<std::size_t>(index)];
         if (options.readCategories) {
-            BatchSite visit{
-                BatchTarget{index + 1, site, formOfSite(site)}, siteFromForm(formOfSite(site), false), {}};
-            visit.requester.setStopFlags(env.abortRequests);
+            const BatchTarget target{index + 1, site, formOfSite(site)};
+            BatchSite visit = openBatchSite(target, env);
             AdminSession session = visit.session();
             CategoryListResult read = readCategoryList(session, env.backend);
             if (options.checkAll) {

@@ -521,21 +521,19 @@ void BatchToolsWindow::finished(const Action& action, const backend::BatchReport
     setRunning(false);
     TextDialogOptions display;
     display.inputMode = false;
-    if (action.style == ReportStyle::MessageBox) {
+    const bool messageBox = action.style == ReportStyle::MessageBox;
+    if (messageBox) {
         m_services.dialogs->message(this, QString::fromStdString(report.report));
-        if (!report.failures.empty()) {
-            QString failures = QString::fromStdString(report.failures);
-            showTextDialog(failures, QString::fromStdString(report.failureTitle), {}, this,
-                           *m_services.dialogs, display);
-        }
     } else {
         QString text = QString::fromStdString(report.report);
         showTextDialog(text, {}, QString::fromStdString(report.title), this, *m_services.dialogs, display);
-        if (!report.failures.empty()) {
-            QString failures = QString::fromStdString(report.failures);
-            showTextDialog(failures, {}, QString::fromStdString(report.failureTitle), this,
-                           *m_services.dialogs, display);
-        }
+    }
+    if (!report.failures.empty()) {
+        QString failures = QString::fromStdString(report.failures);
+        const QString heading = QString::fromStdString(report.failureTitle);
+        // After a message box the heading is the text window's hint, after a report its title.
+        showTextDialog(failures, messageBox ? heading : QString(), messageBox ? QString() : heading, this,
+                       *m_services.dialogs, display);
     }
     emit actionFinished();
 }
