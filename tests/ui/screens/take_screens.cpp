@@ -68,6 +68,17 @@ int main(int argc, char** argv) {
         });
     };
 
+    // Stand-in sites site1..site3 whose every answer takes `delayMs`, so a picture catches work going.
+    auto startSlowSites = [&server](int delayMs) {
+        for (int s = 1; s <= 3; ++s) {
+            oz::testing::StandinSite standin;
+            standin.prefix = "site" + std::to_string(s);
+            standin.faults.delayMs = delayMs;
+            server.addSite(standin);
+        }
+        server.start();
+    };
+
     if (which == "text-dialog") {
         oz::ui::TextDialog* dialog = nullptr;
         oz::ui::TextDialogOptions options;
@@ -83,15 +94,7 @@ int main(int argc, char** argv) {
         window->show();
         snap(1500);
     } else if (which == "log-window") {
-        for (int s = 1; s <= 3; ++s) {
-            oz::testing::StandinSite standin;
-            standin.prefix = "site" + std::to_string(s);
-            server.addSite(standin);
-            oz::testing::StandinFaults faults;
-            faults.delayMs = 60;
-            server.setFaults(standin.prefix, faults);
-        }
-        server.start();
+        startSlowSites(60);
         oz::config::SiteList list;
         for (int s = 1; s <= 3; ++s) {
             const std::string prefix = "site" + std::to_string(s);
@@ -140,15 +143,7 @@ int main(int argc, char** argv) {
     } else if (which == "batch-tools-window") {
         static AgreeingDialogs agreeing;
         static oz::config::SettingsFile settings;
-        for (int s = 1; s <= 3; ++s) {
-            oz::testing::StandinSite standin;
-            standin.prefix = "site" + std::to_string(s);
-            server.addSite(standin);
-            oz::testing::StandinFaults faults;
-            faults.delayMs = 150;
-            server.setFaults(standin.prefix, faults);
-        }
-        server.start();
+        startSlowSites(150);
         settings.open(std::filesystem::path(data.path().toStdString()) / oz::config::kSettingsFileName);
         oz::ui::UiServices services{data.path().toStdString(), &agreeing, &desktop, nullptr,
                                     &oz::text::systemClock()};
