@@ -246,7 +246,6 @@ std::optional<std::string> decodeAnswer(const std::string& body, const std::stri
 void setFixedOptions(CURL* easy) {
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
@@ -273,6 +272,12 @@ EasyHandle newRequestHandle(bool keepsCookies) {
 void setRequestOptions(CURL* easy, const RequestPlan& plan, const PageRequest& request,
                        const ProxyChoice& proxy, curl_slist* headers, long maxConnectMs) {
     curl_easy_setopt(easy, CURLOPT_URL, plan.url.c_str());
+    // libcurl sends a request again by itself only on a reused connection that died before any
+    // answer byte came; on a connection of its own nothing is sent twice. That connection is closed
+    // afterwards, so the site's kept-alive one stays the only one open.
+    curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, request.sendOnce ? 1L : 0L);
+    curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, request.sendOnce ? 1L : 0L);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, request.sendOnce ? 0L : 1L);
     if (plan.post) {
         curl_easy_setopt(easy, CURLOPT_POST, 1L);
         curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(plan.body.size()));

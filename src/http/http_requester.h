@@ -49,6 +49,11 @@ struct PageRequest {
     std::string userAgent;      // "" = kDefaultUserAgent
     std::string extraHeaders;   // "Name: value" lines separated by "\r\n"
     bool fakeClientIp = false;  // add forged client-address lines
+    // The request changes the site (an article or a category is created): at most one copy of it
+    // goes out. It takes a connection of its own, so the transport never sends it again on a fresh
+    // connection when a kept-alive one turns out dead, and a redirect is not followed (a 307 would
+    // send the body again); the redirect answer comes back as it is.
+    bool sendOnce = false;
 };
 
 // Why a request failed; None when an answer arrived completely.
