@@ -1,5 +1,7 @@
 #include "standin_pages.h"
 
+#include <ctime>
+
 namespace oz::testing {
 
 namespace {
@@ -305,6 +307,50 @@ std::string articleViewPage(std::string_view charsetLabel, std::string_view titl
     page += body;
     page += "</div>\r\n</body>\r\n</html>\r\n";
     return page;
+}
+
+std::string contentListPage(std::string_view charsetLabel, std::string_view keyword,
+                            const std::vector<ListedRow>& rows) {
+    std::string page = head(charsetLabel, "文档管理");
+    page +=
+        "<body leftmargin=\"8\" topmargin=\"8\" background='images/allbg.gif'>\r\n"
+        "<form name='form3' action='content_list.php' method='get'>\r\n"
+        "<input type='hidden' name='channelid' value='1' />\r\n"
+        "关键字：<input type='text' name='keyword' value='" +
+        htmlEscape(keyword) +
+        "' style='width:150px' />\r\n"
+        "<input name=\"imageField\" type=\"image\" src=\"images/button_search.gif\" class=\"np\" />\r\n"
+        "</form>\r\n"
+        "<table width=\"98%\" border=\"0\" cellpadding=\"2\" cellspacing=\"1\" bgcolor=\"#CFCFCF\" "
+        "align=\"center\">\r\n"
+        "<tr align=\"center\" bgcolor=\"#FBFCE2\" height=\"25\">\r\n<td width=\"6%\">ID</td>\r\n"
+        "<td width=\"4%\">选择</td>\r\n<td width=\"28%\">文章标题</td>\r\n<td width=\"10%\">更新时间</td>\r\n"
+        "<td width=\"10%\">类目</td>\r\n<td width=\"8%\">点击</td>\r\n<td width=\"8%\">发布人</td>\r\n"
+        "<td width=\"10%\">操作</td>\r\n</tr>\r\n";
+    for (const ListedRow& row : rows) {
+        const std::string id = std::to_string(row.id);
+        page +=
+            "<tr align='center' bgcolor=\"#FFFFFF\" height=\"26\" "
+            "onMouseMove=\"javascript:this.bgColor='#FCFDEE';\" "
+            "onMouseOut=\"javascript:this.bgColor='#FFFFFF';\">\r\n"
+            "\t<td nowrap>\r\n\t\t" +
+            id + "\t</td>\r\n\t<td>\r\n\t\t<input name=\"arcID\" type=\"checkbox\" id=\"arcID\" value=\"" +
+            id + "\" class=\"np\" />\r\n\t</td>\r\n\t<td align='left'>\r\n\t\t<span id=\"arc" + id +
+            "\">\r\n\t\t\t<a href='archives_do.php?aid=" + id + "&dopost=editArchives'>\r\n\t\t\t\t<u>" +
+            htmlEscape(row.title) + "</u>\r\n\t\t\t</a>\r\n\t\t</span>\r\n\t</td>\r\n\t<td>" + row.date +
+            "</td>\r\n\t<td><a href='content_list.php?cid=" + std::to_string(row.typeId) + "'>" +
+            htmlEscape(row.typeName) + "</a></td>\r\n\t<td>0</td>\r\n\t<td>" + htmlEscape(row.user) +
+            "</td>\r\n\t<td>\r\n\t\t<img src='./skin/images/frame/part-list.gif' title=\"预览\" alt=\"预览\" "
+            "onClick=\"viewArc(" +
+            id + ");\" style='cursor:pointer' border='0' width='16' height='16' />\r\n\t</td>\r\n</tr>\r\n";
+    }
+    page += "</table>\r\n</body>\r\n</html>\r\n";
+    return page;
+}
+
+std::string viewArchivesScript(std::string_view url) {
+    return "<script language='javascript'>location.href='" + std::string(url) + "?" +
+           std::to_string(std::time(nullptr)) + "';</script>";
 }
 
 }  // namespace oz::testing

@@ -45,6 +45,22 @@ std::string catalogEditPage(std::string_view charsetLabel, int id, int topId, st
 
 std::string articleViewPage(std::string_view charsetLabel, std::string_view title, std::string_view body);
 
+// One row of the article list.
+struct ListedRow {
+    int id = 0;
+    int typeId = 0;
+    std::string typeName;
+    std::string title;  // as stored (escaped on the page)
+    std::string date;   // "2026-12-09"
+    std::string user;
+};
+// The article list page (content_list.php) with its search form holding `keyword`.
+std::string contentListPage(std::string_view charsetLabel, std::string_view keyword,
+                            const std::vector<ListedRow>& rows);
+
+// What archives_do.php?dopost=viewArchives answers: a script that sends the browser to `url`.
+std::string viewArchivesScript(std::string_view url);
+
 // Escapes & < > " ' for attribute values and text.
 std::string htmlEscape(std::string_view text);
 

@@ -10,12 +10,14 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <random>
 #include <shared_mutex>
 #include <thread>
+#include <unordered_map>
 
 #include "testing/standin_gzip.h"
 #include "testing/standin_site.h"
@@ -61,6 +63,39 @@ void shutdownAcceptedConnections(int port) {
     }
     closedir(folder);
 }
+
+// Shuts down the one connection the server accepted from the client port `remotePort`: the client
+// sees it closed without an answer.
+void shutdownConnection(int port, int remotePort) {
+    DIR* folder = opendir("/proc/self/fd");
+    if (!folder) return;
+    const int folderFd = dirfd(folder);
+    while (const dirent* entry = readdir(folder)) {
+        char* end = nullptr;
+        const long fd = std::strtol(entry->d_name, &end, 10);
+        if (*end != '\0' || end == entry->d_name || fd == folderFd) continue;
+        sockaddr_in local{};
+        sockaddr_in peer{};
+        socklen_t localLength = sizeof local;
+        socklen_t peerLength = sizeof peer;
+        if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&local), &localLength) != 0 ||
+            getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0) {
+            continue;
+        }
+        if (local.sin_family == AF_INET && ntohs(local.sin_port) == port &&
+            ntohs(peer.sin_port) == remotePort) {
+            shutdown(static_cast<int>(fd), SHUT_RDWR);
+        }
+    }
+    closedir(folder);
+}
+
+constexpr const char* kGatewayTimeoutPage =
+    "<html>\r\n<head><title>504 Gateway Time-out</title></head>\r\n<body>\r\n"
+    "<center><h1>504 Gateway Time-out</h1></center>\r\n<hr><center>nginx</center>\r\n</body>\r\n</html>\r\n";
+constexpr const char* kServerErrorPage =
+    "<html><head><title>500 Internal Server Error</title></head><body><h1>Internal Server Error</h1>"
+    "</body></html>\n";
 
 }  // namespace
 
@@ -113,6 +148,21 @@ struct StandinServer::Impl {
     std::vector<RecordedRequest> requests;
     std::atomic<std::size_t> requestTotal{0};
 
+    // Requests seen per client port: a port with an earlier request is a kept-alive connection.
+    std::mutex connectionsMutex;
+    std::unordered_map<int, int> requestsPerConnection;
+
+    // The number of this request on its connection, 1 for a connection's first.
+    int requestNumberOnConnection(int remotePort) {
+        std::lock_guard lock(connectionsMutex);
+        return ++requestsPerConnection[remotePort];
+    }
+
+    // Spoils the answer of a stored article as its site's faults ask; false when no answer is to be
+    // sent (the connection was closed).
+    bool spoilStoredAnswer(StoredAnswer how, const httplib::Request& request, httplib::Response& response,
+                           int lateMs, int requestNumber);
+
     std::shared_ptr<SiteBackEnd> site(std::string_view prefix) const {
         std::shared_lock lock(sitesMutex);
         for (const auto& candidate : sites) {
@@ -142,8 +192,40 @@ struct StandinServer::Impl {
     void serve(const httplib::Request& request, httplib::Response& response, const std::string& body);
 };
 
+bool StandinServer::Impl::spoilStoredAnswer(StoredAnswer how, const httplib::Request& request,
+                                            httplib::Response& response, int lateMs, int requestNumber) {
+    switch (how) {
+        case StoredAnswer::Page:
+            return true;
+        case StoredAnswer::GatewayTimeout:
+            response.status = 504;
+            response.set_content(kGatewayTimeoutPage, "text/html");
+            return false;
+        case StoredAnswer::ServerError:
+            response.status = 500;
+            response.set_content(kServerErrorPage, "text/html; charset=iso-8859-1");
+            return false;
+        case StoredAnswer::Garbage:
+            response.status = 200;
+            response.set_content(garbageBytes(), "text/html");
+            return false;
+        case StoredAnswer::Late:
+            waitUnlessStopping(lateMs);
+            return true;
+        case StoredAnswer::CloseKeptAlive:
+            if (requestNumber == 1) return true;
+            [[fallthrough]];
+        case StoredAnswer::DropConnection:
+            shutdownConnection(port.load(), request.remote_port);
+            response.status = 500;
+            return false;
+    }
+    return true;
+}
+
 void StandinServer::Impl::serve(const httplib::Request& request, httplib::Response& response,
                                 const std::string& body) {
+    const int requestNumber = requestNumberOnConnection(request.remote_port);
     const std::size_t question = request.target.find('?');
     const std::string rawPath = request.target.substr(0, question);
     const std::string rawQuery =
@@ -211,6 +293,8 @@ void StandinServer::Impl::serve(const httplib::Request& request, httplib::Respon
         siteRequest.host = std::string(kLoopback) + ":" + std::to_string(port.load());
 
     SiteAnswer answer = site->handle(siteRequest);
+    if (!spoilStoredAnswer(answer.storedAnswer, request, response, faults.lateAnswerMs, requestNumber))
+        return;
     response.status = answer.status;
     for (const auto& [name, value] : answer.headers) response.set_header(name, value);
     if (faults.gzipAnswers && !answer.body.empty()) {
@@ -225,6 +309,8 @@ StandinServer::StandinServer(StandinServerOptions options) : m_impl(std::make_un
 StandinServer::~StandinServer() { stop(); }
 
 bool StandinServer::start(int port) {
+    // Answers written to a connection the server itself closed must not end the process.
+    std::signal(SIGPIPE, SIG_IGN);
     std::lock_guard runLock(m_impl->runMutex);
     if (m_impl->server) return false;
     {

@@ -29,7 +29,9 @@
 //                                        "请指定文档的栏目！" (typeid missing or 0),
 //                                        "你所选择的栏目与当前模型不相符，请选择白色的选项！" (unknown
 //                                        typeid), "文档为非指定的类型，请检查你发布内容的表单是否合法！"
-//                                        (channelid not 1); without dopost=save: the form
+//                                        (channelid not 1); without dopost=save: the form. A title
+//                                        longer than the site's titleMaxBytes is stored cut, and the
+//                                        answer of a stored article follows StandinFaults::storedAnswer
 //   GET  /s1/dede/task_do.php            the stafrm frames: "完成上下篇文档更新任务！完成所有更新任务！"
 //                                        (dopost=makeprenext), "完成所有更新任务！" (other frames)
 //   GET  /s1/dede/makehtml_list_action.php   typeid=0: all categories by id; typeid=N: N and its
@@ -55,11 +57,18 @@
 //        makehtml_freelist_action.php, makehtml_sitemap.php   a finished message page
 //   GET  /s1/dede/catalog_edit.php?id=N  the edit form with <input name="typedir" ... id="typedir"
 //                                        value="{cmspath}/a/...">
-//   POST /s1/dede/catalog_add.php        dopost=save&reid=P&typename=...: "成功创建一个分类！"
+//   POST /s1/dede/catalog_add.php        dopost=save&reid=P&typename=...: "成功创建一个分类！" (the answer
+//                                        follows StandinFaults::storedAnswer, as an article's does)
 //   POST /s1/dede/catalog_del.php        dopost=ok&id=N&delfile=yes|no: "成功删除一个栏目！" (also for
 //                                        an unknown id, as the real back end does)
 //   POST /s1/dede/archives_do.php        fmdo=yes&dopost=delArchives&qstr=ID`ID...: "成功删除指定的文档！";
 //                                        without fmdo=yes: a confirmation form, nothing deleted
+//   GET  /s1/dede/archives_do.php        dopost=viewArchives&aid=N: a script sending the browser to the
+//                                        article's page, location.href='/s1/a/...html?TIME'
+//   GET  /s1/dede/content_list.php       the article list, newest first (at most 30 rows): the articles
+//                                        whose stored title holds `keyword`; each row carries the edit
+//                                        link archives_do.php?aid=N&dopost=editArchives with the title
+//                                        in <u>...</u> (HTML-escaped) and the link content_list.php?cid=T
 //   GET  /s1/a/...html                   a stored article's page
 // Anything else answers 404. Every back-end page except the folder redirects, login.php and
 // vdimgck.php needs a logged-in session; without one it answers 302 "login.php?gotopage=" + the
@@ -89,16 +98,31 @@ struct StandinCategory {
     std::string typeDir;  // as the back end stores it: "{cmspath}/a/news"; {cmspath} is the site prefix
 };
 
+// What comes back for a stored article, as gateways and flaky hosts answer while PHP goes on and
+// stores it. The article is stored whatever the answer.
+enum class StoredAnswer {
+    Page,            // the success page
+    GatewayTimeout,  // "504 Gateway Time-out" from a gateway (nginx's page)
+    ServerError,     // "500 Internal Server Error"
+    Garbage,         // random bytes
+    DropConnection,  // the connection is closed without an answer
+    Late,            // the success page after StandinFaults::lateAnswerMs (a client time-out comes first)
+    CloseKeptAlive,  // on a kept-alive connection (not its first request): closed without an answer;
+                     // on a connection of its own: the success page
+};
+
 // Misbehaviour switches of one site. All off by default; change them any time with setFaults.
 struct StandinFaults {
-    bool refuseLogin = false;          // the login answers "你的密码错误!" whatever the password
-    bool omitSuccessText = false;      // actions still take effect (login, article stored, ...), but every
-                                       // answer that would carry a success, progress or end text is a
-                                       // neutral message page without one and without a continuation link
-    int delayMs = 0;                   // every answer of the site waits this long first
-    bool neverAnswer = false;          // requests hang (each holding a worker thread) until stop(), which
-                                       // closes the connection without an answer, or until
-                                       // StandinServerOptions::neverAnswerCapMs, then "503" with no body
+    bool refuseLogin = false;      // the login answers "你的密码错误!" whatever the password
+    bool loginCaptcha = false;     // the login asks for a verification code (the back end's default): without
+                                   // a validate field it answers "验证码不正确!"
+    bool omitSuccessText = false;  // actions still take effect (login, article stored, ...), but every
+                                   // answer that would carry a success, progress or end text is a
+                                   // neutral message page without one and without a continuation link
+    int delayMs = 0;               // every answer of the site waits this long first
+    bool neverAnswer = false;      // requests hang (each holding a worker thread) until stop(), which
+                                   // closes the connection without an answer, or until
+                                   // StandinServerOptions::neverAnswerCapMs, then "503" with no body
     int dropSessionAfterArticles = 0;  // > 0: a session is forgotten after that many stored articles, so the
                                        // next page redirects to login.php
     bool gzipAnswers = false;     // bodies are gzip-compressed (Content-Encoding: gzip), asked for or not
@@ -106,6 +130,9 @@ struct StandinFaults {
     bool garbageAnswers = false;  // every answer is 200 with random bytes instead of the page
     bool endlessChain = false;    // progress chains (list, RSS, makehtml_all, task_do) never reach their
                                   // end: every page links to a next one
+    StoredAnswer storedAnswer = StoredAnswer::Page;  // the answer of a stored article or category...
+    int storedAnswerEvery = 1;                       // ...for every Nth of them stored by the site
+    int lateAnswerMs = 3000;                         // StoredAnswer::Late
 };
 
 // One site of the server.
@@ -115,7 +142,8 @@ struct StandinSite {
     std::string user = "admin";
     std::string password = "admin";
     std::vector<std::pair<std::string, std::string>> moreAccounts;  // further user, password pairs
-    oz::text::Charset charset = oz::text::Charset::Utf8;            // Utf8 or Gbk
+    int titleMaxBytes = 60;  // 标题最大长度: a longer title is stored cut to whole characters
+    oz::text::Charset charset = oz::text::Charset::Utf8;  // Utf8 or Gbk
     std::vector<StandinCategory> categories = sampleCategories();
     std::string homeTemplet = "default/index.htm";
     std::string homePosition = "../index.html";
@@ -146,6 +174,7 @@ struct StoredArticle {
     int typeId = 0;
     std::string url;  // path from the host root, as in the success link: "/s1/a/news/2026/1209/1.html"
     std::vector<std::pair<std::string, std::string>> fields;  // every body field in order, decoded to UTF-8
+    std::string title;     // as stored: the title field cut at the site's titleMaxBytes
     bool deleted = false;  // removed through archives_do.php or catalog_del
     std::string user;      // the account whose session stored it
 

@@ -30,6 +30,8 @@ struct SiteAnswer {
     std::vector<std::pair<std::string, std::string>> headers;
     std::string body;    // bytes in the site's charset (handle's result)
     bool isText = true;  // inside: body is UTF-8 text still to be encoded in the site's charset
+    // A stored article whose answer misbehaves: the server, which owns the connection, spoils it.
+    StoredAnswer storedAnswer = StoredAnswer::Page;
 };
 
 class SiteBackEnd {
@@ -73,9 +75,12 @@ class SiteBackEnd {
     SiteAnswer catalogDel(Context& context);
     SiteAnswer catalogEdit(Context& context);
     SiteAnswer archivesDo(Context& context);
+    SiteAnswer contentList(Context& context);
     SiteAnswer taskDo(Context& context);
 
     SiteAnswer page(const std::string& utf8Body) const;
+    // The answer of something just stored, spoiled as StandinFaults::storedAnswer asks.
+    SiteAnswer spoiledIfAsked(SiteAnswer answer);
     SiteAnswer message(const std::string& text, const std::string& gotoUrl, int waitMs = 1000) const;
     SiteAnswer successMessage(const std::string& text, const std::string& gotoUrl, int waitMs = 1000) const;
     SiteAnswer redirectToLogin(Context& context);
@@ -96,6 +101,7 @@ class SiteBackEnd {
     const oz::text::Charset m_charset;
     const bool m_progressFrame;
     const int m_tagFrames;
+    const int m_titleMaxBytes;
 
     mutable std::mutex m_mutex;
     StandinFaults m_faults;
@@ -105,6 +111,7 @@ class SiteBackEnd {
     std::unordered_map<std::string, std::size_t> m_articleByUrl;
     std::unordered_map<std::string, Session> m_sessions;
     int m_loginCount = 0;
+    int m_storedForFaults = 0;  // stored articles counted for StandinFaults::storedAnswerEvery
     std::string m_homeTemplet;
     std::string m_homePosition;
     unsigned long long m_sessionCounter = 0;

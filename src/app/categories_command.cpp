@@ -75,7 +75,9 @@ int categoriesCommand(const CommandContext& context) {
     backend::CategoryListResult result =
         backend::readCategoryList(session, backendContext, std::set<int>(ids.begin(), ids.end()));
     if (!result.loggedIn) {
-        context.err << text::replaceAll(backend::kCategoryLoginFailedMessage, "\r\n", "\n") << "\n";
+        context.err << text::replaceAll(backend::categoryLoginFailedMessage(result.failureReason), "\r\n",
+                                        "\n")
+                    << "\n";
         return 1;
     }
     if (result.items.empty()) {

@@ -1,6 +1,8 @@
 #include "backend/admin_session.h"
 
-#include "backend/answer_text.h"
+#include <algorithm>
+
+#include "backend/answer_reader.h"
 #include "backend/records.h"
 #include "backend/url_encoding.h"
 
@@ -29,13 +31,18 @@ bool isUtf8Site(const config::SiteConfig& site) { return site.charset == 0; }
 int siteAnswerDecoding(const config::SiteConfig& site) { return isUtf8Site(site) ? 2 : 1; }
 
 http::PageAnswer requestPage(AdminSession& session, const BackendContext& context, const std::string& url,
-                             const std::string& body, int answerDecoding, double timeoutSeconds) {
+                             const std::string& body, int answerDecoding, double timeoutSeconds,
+                             bool sendOnce) {
     http::PageRequest request;
     request.accessMethod = context.options().accessMethod();
     request.url = url;
     request.postText = body;
     request.answerDecoding = answerDecoding;
-    request.timeoutSeconds = timeoutSeconds;
+    const double cap = context.limits.maxAnswerSeconds;
+    request.timeoutSeconds = cap <= 0             ? timeoutSeconds
+                             : timeoutSeconds > 0 ? std::min(timeoutSeconds, cap)
+                                                  : cap;
+    request.sendOnce = sendOnce;
     return session.requester.pageRequest(request);
 }
 
@@ -70,8 +77,9 @@ bool login(AdminSession& session, const BackendContext& context, std::string* wh
         form = requestPage(session, context, backEndBaseUrl(site) + "/login.php", loginBody(site),
                            siteAnswerDecoding(site));
     }
-    const bool success = decodeAnswerText(form.text).find("成功") != std::string::npos;
-    if (whyFailed != nullptr) *whyFailed = success ? std::string() : http::failureReason(form);
+    const AnswerReading reading = readLoginAnswer(form);
+    const bool success = reading.done();
+    if (whyFailed != nullptr) *whyFailed = reading.reason;
     if (!success) writeLoginFailureRecord(context.dataDir, form.text);
     return success;
 }

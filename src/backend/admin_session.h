@@ -39,9 +39,11 @@ std::string postPage(AdminSession& session, const BackendContext& context, const
                      const std::string& body, int answerDecoding = http::kDecodeAuto,
                      double timeoutSeconds = 0);
 // The same two with the whole answer, whose failure says why a request failed. An empty body GETs.
+// `sendOnce`: the request changes the site, so at most one copy of it goes out (see
+// http::PageRequest::sendOnce).
 http::PageAnswer requestPage(AdminSession& session, const BackendContext& context, const std::string& url,
                              const std::string& body = {}, int answerDecoding = http::kDecodeAuto,
-                             double timeoutSeconds = 0);
+                             double timeoutSeconds = 0, bool sendOnce = false);
 
 // The login form's body: userid, pwd, gotopage ("/" + 目录 + "/index.php") and the fixed fields,
 // percent-encoded in the site's charset. Each value is encoded on its own, so a user name or
@@ -52,8 +54,9 @@ std::string loginBody(const config::SiteConfig& site);
 // image that opens the server's session, the login form). True when the unescaped answer contains
 // "成功". Otherwise the answer is kept as 登录失败.htm in the data folder (the latest failure of
 // any site; one writer at a time) and the result is false. When the first request cannot connect
-// the other two are not sent. `whyFailed` (may be null) receives the transport reason of a failed
-// request ("连接被拒绝", ...), empty when the back end answered and refused. Logs nothing.
+// the other two are not sent. `whyFailed` (may be null) receives why the login failed: the back
+// end's own message ("你的密码错误!"), an HTTP error ("HTTP 404，后台目录是否正确？") or the
+// transport's reason ("连接被拒绝"). Logs nothing.
 bool login(AdminSession& session, const BackendContext& context, std::string* whyFailed = nullptr);
 
 }  // namespace oz::backend

@@ -1,5 +1,7 @@
 #include "backend/article_deletion.h"
 
+#include "backend/answer_reader.h"
+
 namespace oz::backend {
 
 std::string deleteArticlesQuestion(const DeleteArticlesOptions& options) {
@@ -23,16 +25,19 @@ BatchReport deleteArticles(const std::vector<BatchTarget>& targets, const Delete
         int inBatch = 0;
         int sent = 0;
         int confirmed = 0;
+        FailureReasons reasons;
         forEachId(options.from, options.to, [&](int id) {
             if (env.stopped()) return false;
             if (!qstr.empty()) qstr += "%60";
             qstr += std::to_string(id);
             if (++inBatch < kArticleBatchSize && id != options.to) return true;
             AdminSession session = site.session();
-            std::string answer =
-                postPage(session, env.backend, backEndBaseUrl(site.site) + "/archives_do.php",
-                         articleDeleteBody(options.from, qstr), siteAnswerDecoding(site.site));
-            if (answer.find("成功删除指定的文档！") != std::string::npos) ++confirmed;
+            const AnswerReading reading = readActionAnswer(
+                requestPage(session, env.backend, backEndBaseUrl(site.site) + "/archives_do.php",
+                            articleDeleteBody(options.from, qstr), siteAnswerDecoding(site.site)),
+                kArticlesDeletedText);
+            if (reading.done()) ++confirmed;
+            reasons.add(reading.reason);
             qstr.clear();
             inBatch = 0;
             ++sent;
@@ -40,10 +45,10 @@ BatchReport deleteArticles(const std::vector<BatchTarget>& targets, const Delete
             env.caption(domain + "\r\n 已删除第 " + std::to_string(sent) + " 批文章");
             return true;
         });
-        result.report += siteReportLine(
-            site, env,
-            domain + " 已删除 " + std::to_string(confirmed) + " 批（已发送 " + std::to_string(sent) + " 批）",
-            options.refreshLists);
+        result.report += siteReportLine(site, env,
+                                        domain + " 已删除 " + std::to_string(confirmed) + " 批（已发送 " +
+                                            std::to_string(sent) + " 批）" + reasons.text(),
+                                        options.refreshLists);
     });
     result.report += "\r\n\r\n(每批 100 篇)";
     result.stopped = env.stopped();

@@ -159,4 +159,10 @@ std::string formBody(const std::vector<FormEntry>& entries, bool utf8Site, std::
     return body;
 }
 
+std::string plainFieldAsSent(std::string_view value, bool utf8Site) {
+    const text::Charset charset = utf8Site ? text::Charset::Utf8Bmp : text::Charset::SiteGbk;
+    std::string ignored;
+    return text::decode(plainFieldBytes(value, charset, ignored), charset).value_or(std::string(value));
+}
+
 }  // namespace oz::backend

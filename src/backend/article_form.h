@@ -43,4 +43,8 @@ std::vector<FormEntry> buildArticleForm(content::ArticleDraft& draft, const conf
 // `leftOut` gets the characters left out, each once, in order.
 std::string formBody(const std::vector<FormEntry>& entries, bool utf8Site, std::string* leftOut = nullptr);
 
+// A plain-text field (the title) as the back end receives it from formBody: look-alikes in place,
+// left-out characters gone.
+std::string plainFieldAsSent(std::string_view value, bool utf8Site);
+
 }  // namespace oz::backend

@@ -1,5 +1,8 @@
 #include "backend/article_submission.h"
 
+#include <algorithm>
+
+#include "backend/answer_reader.h"
 #include "backend/article_form.h"
 #include "backend/progress_pages.h"
 #include "backend/records.h"
@@ -54,8 +57,21 @@ std::string articleAddress(const config::SiteConfig& site, const std::string& an
     return siteScheme(site) + "://" + siteHost(site) + href;
 }
 
+namespace {
+
+// What a published or confirmed article leaves: its address on record, no failure record.
+void notePublished(const BackendContext& context, const config::SiteConfig& site, const std::string& title,
+                   const std::string& address) {
+    if (context.addressRecords != nullptr) {
+        context.addressRecords->append(site, address, context.clockOrSystem().now());
+    }
+    removeFailureRecord(context.dataDir, site, title);
+}
+
+}  // namespace
+
 SubmitResult submitArticle(AdminSession& session, const BackendContext& context, content::ArticleDraft& draft,
-                           content::SitePools& pools, int siteIndex) {
+                           content::SitePools& pools, int siteIndex, ArticleMark* mark) {
     const config::SiteConfig& site = session.site;
     content::applyInsertions(draft, site, pools);
     std::string leftOut;
@@ -63,27 +79,55 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
     if (!leftOut.empty()) context.logLine(siteIndex, kLeftOutStart + leftOut + kLeftOutEnd + draft.title);
     double timeout = site.downloadRemoteImages ? 1000 : 120;
     SubmitResult result;
-    if (context.aborted()) return result;  // nothing is sent
-    const http::PageAnswer posted = requestPage(session, context, backEndBaseUrl(site) + "/article_add.php",
-                                                body, siteAnswerDecoding(site), timeout);
-    const std::string& answer = posted.text;
-
-    if (answer.find(kArticleCreatedText) == std::string::npos) {
-        result.outcomeUnknown = answer.empty() && context.aborted();
-        if (result.outcomeUnknown) {
-            writeUnknownOutcomeRecord(context.dataDir, draft.title, isUtf8Site(site));
-        } else {
-            result.failureReason = http::failureReason(posted);
-            writeFailureRecord(context.dataDir, draft.title, answer, isUtf8Site(site));
-        }
+    if (context.aborted()) {  // nothing is sent
+        result.reason = "请求已中止";
         return result;
     }
-    result.success = true;
-    result.address = articleAddress(site, answer);
-    if (context.addressRecords != nullptr) {
-        context.addressRecords->append(site, result.address, context.clockOrSystem().now());
+    if (mark != nullptr) readArticleMark(session, context, *mark);
+    const http::PageAnswer posted = requestPage(session, context, backEndBaseUrl(site) + "/article_add.php",
+                                                body, siteAnswerDecoding(site), timeout, /*sendOnce=*/true);
+    const AnswerReading reading = readActionAnswer(posted, kArticleCreatedText);
+
+    if (reading.done()) {
+        result.outcome = SubmitOutcome::Published;
+        result.address = articleAddress(site, posted.text);
+        if (mark != nullptr) {
+            // The new article is the newest; a page without its id leaves the mark to be read again.
+            const int id = editedArticleId(posted.text);
+            mark->highestId =
+                id > 0 ? std::optional<int>(std::max(id, mark->highestId.value_or(0))) : std::nullopt;
+        }
+        notePublished(context, site, draft.title, result.address);
+        runFollowUps(session, context, posted.text, siteIndex);
+        return result;
     }
-    runFollowUps(session, context, answer, siteIndex);
+    result.reason = reading.reason;
+    if (reading.safeToRepeat()) {
+        writeFailureRecord(context.dataDir, site, draft.title, posted.text, reading.reason);
+        return result;
+    }
+    // The body went out and nothing trustworthy came back: the site itself says what happened.
+    result.outcome = SubmitOutcome::Unknown;
+    if (!context.aborted() && mark != nullptr) {
+        const ArticleLookup lookup = findNewArticle(
+            session, context, plainFieldAsSent(draft.title, isUtf8Site(site)), draft.typeId, *mark);
+        if (lookup.result == LookupResult::Found) {
+            result.outcome = SubmitOutcome::Confirmed;
+            result.address = lookup.address;
+            mark->highestId = std::max(lookup.id, mark->highestId.value_or(0));
+            notePublished(context, site, draft.title, result.address);
+            return result;
+        }
+        if (lookup.result == LookupResult::NotFound) {
+            result.outcome = SubmitOutcome::Failed;
+            result.reason += "；网站后台查无此文";
+            writeFailureRecord(context.dataDir, site, draft.title, posted.text, result.reason);
+            return result;
+        }
+        result.reason += "；" + lookup.reason;
+    }
+    if (mark != nullptr) mark->highestId.reset();
+    writeUnknownOutcomeRecord(context.dataDir, site, draft.title, result.reason);
     return result;
 }
 

@@ -3,38 +3,53 @@
 #include <string>
 
 #include "backend/admin_session.h"
+#include "backend/article_lookup.h"
 #include "backend/backend_context.h"
 #include "content/article_draft.h"
 #include "content/site_pools.h"
 
 namespace oz::backend {
 
-// The text of the back end's success page that confirms a new article.
-inline constexpr const char* kArticleCreatedText = "<u>查看文章</u>";
+enum class SubmitOutcome {
+    Published,  // the back end's success page came back
+    Confirmed,  // the answer said nothing trustworthy, and the article was found on the site
+    Failed,     // nothing was stored (refused, never sent, or not on the site): it may be sent again
+    Unknown,    // it may be on the site: it is never sent again, and its file stays
+};
 
 struct SubmitResult {
-    bool success = false;
-    std::string address;        // the new article's address (success only)
-    std::string failureReason;  // why the post failed on the way ("等待回应超时", ...); empty when answered
-    // The abort flag cut the request off before the back end answered: the article may have been
-    // stored or not. Its failure record says so.
-    bool outcomeUnknown = false;
+    SubmitOutcome outcome = SubmitOutcome::Failed;
+    std::string address;  // the new article's address (published or confirmed)
+    // Confirmed: what the answer was ("HTTP 504，网关超时"); Failed and Unknown: why, in the back
+    // end's own words where it gave them ("你所选择的栏目与当前模型不相符，请选择白色的选项！").
+    std::string reason;
 
-    explicit operator bool() const { return success; }
+    bool published() const {
+        return outcome == SubmitOutcome::Published || outcome == SubmitOutcome::Confirmed;
+    }
+    explicit operator bool() const { return published(); }
 };
 
 // `submitArticle`: publishes one article on a logged-in site. Applies the site's insertions to the
 // draft's title and body (the caller sees the changed texts; a retry applies them again), draws
-// the flags, summary and view count into the draft, posts the add-article form (time-out 1000 s
-// when the back end downloads remote pictures, else 120 s) and tests the answer for
-// "<u>查看文章</u>".
-// Success: the article's address (from the answer's link) is appended to the run's address record
-// (context.addressRecords), then the checked custom-refresh follow-ups run ("下篇文档": the 200px
-// progress frame; "静态TAG": every 40px frame). Failure: the answer is kept as
-// 更新失败记录/<safe title>.html. Logs the characters that plain-text fields left out (the site's
-// charset lacks them) and the follow-ups; the caller logs the outcome.
+// the flags, summary and view count into the draft and posts the add-article form once (time-out
+// 1000 s when the back end downloads remote pictures, else 120 s; never sent twice by the
+// transport). The answer is read for what it means:
+// - the success page ("<u>查看文章</u>"): published;
+// - a page of the back end without it, or a request that never reached the server: failed;
+// - anything else once the body went out (a gateway's 504, a dropped connection, no answer in
+//   time, a page not of the back end): the article is looked up on the site (findNewArticle,
+//   against `mark`, read from the list before the post when it is not known): found means
+//   confirmed, not found failed, and a lookup that cannot tell leaves it unknown. Without a mark,
+//   or when the abort flag cut the request off, it stays unknown.
+// A published or confirmed article's address goes to the run's address record
+// (context.addressRecords) and the site's failure record of the title is removed; the success
+// page's checked custom-refresh follow-ups run ("下篇文档": the 200px progress frame; "静态TAG":
+// every 40px frame). A failed one keeps the answer (or its reason) as the site's failure record,
+// an unknown one a record that says so. Logs the characters that plain-text fields left out (the
+// site's charset lacks them) and the follow-ups; the caller logs the outcome.
 SubmitResult submitArticle(AdminSession& session, const BackendContext& context, content::ArticleDraft& draft,
-                           content::SitePools& pools, int siteIndex);
+                           content::SitePools& pools, int siteIndex, ArticleMark* mark = nullptr);
 
 // The address of the new article: scheme + "://" + the site's host + the href of the link that
 // carries "<u>查看文章</u>" (single or double quotes); empty when the answer has no such link.

@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "backend/answer_reader.h"
 #include "config/number_text.h"
 #include "content/site_pools.h"
 #include "text/markers.h"
@@ -87,11 +88,12 @@ BatchReport readCategoryLists(const std::vector<BatchTarget>& targets, const Bat
             readCategoryList(session, env.backend, std::set<int>(ids.begin(), ids.end()));
         const std::string& domain = site.site.domain;
         if (!read.loggedIn) {
-            result.failures += domain + " 登录失败\r\n";
+            result.failures += domain + " 登录失败" + reasonInParentheses(read.failureReason) + "\r\n";
             return;
         }
         if (read.items.empty()) {
-            result.failures += domain + " 没有读到栏目列表\r\n";
+            result.failures +=
+                domain + " 没有读到栏目列表" + reasonInParentheses(read.failureReason) + "\r\n";
             return;
         }
         if (options.checkAll) {

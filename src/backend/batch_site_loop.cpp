@@ -1,7 +1,9 @@
 #include "backend/batch_site_loop.h"
 
+#include <algorithm>
 #include <chrono>
 
+#include "backend/answer_reader.h"
 #include "backend/regeneration.h"
 
 namespace oz::backend {
@@ -45,8 +47,9 @@ bool loginForBatch(BatchSite& site, const BatchEnvironment& env, const std::stri
                    std::string& report) {
     env.caption(loginCaption);
     AdminSession session = site.session();
-    if (login(session, env.backend)) return true;
-    report += site.site.domain + " 登录失败\r\n";
+    std::string reason;
+    if (login(session, env.backend, &reason)) return true;
+    report += site.site.domain + " 登录失败" + reasonInParentheses(reason) + "\r\n";
     return false;
 }
 
@@ -65,6 +68,17 @@ std::string siteReportLine(BatchSite& site, const BatchEnvironment& env, std::st
 
 std::string countsText(int successes, int failures) {
     return "成功 " + std::to_string(successes) + " 个；失败 " + std::to_string(failures) + " 个";
+}
+
+void FailureReasons::add(const std::string& reason) {
+    if (reason.empty() || m_reasons.size() >= 5) return;
+    if (std::find(m_reasons.begin(), m_reasons.end(), reason) == m_reasons.end()) m_reasons.push_back(reason);
+}
+
+std::string FailureReasons::text() const {
+    std::string joined;
+    for (const std::string& reason : m_reasons) joined += (joined.empty() ? "" : "；") + reason;
+    return joined.empty() ? joined : "（失败原因：" + joined + "）";
 }
 
 void forEachId(int from, int to, const std::function<bool(int id)>& visit) {

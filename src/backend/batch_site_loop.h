@@ -90,7 +90,8 @@ BatchSite openBatchSite(const BatchTarget& target, const BatchEnvironment& env);
 void batchSiteLoop(const std::vector<BatchTarget>& targets, const BatchEnvironment& env,
                    const std::function<void(BatchSite&)>& work);
 
-// Shows `loginCaption`, logs in; on failure appends 域名 + " 登录失败\r\n" to `report`.
+// Shows `loginCaption`, logs in; on failure appends 域名 + " 登录失败" + the reason in
+// parentheses ("（你的密码错误!）") + "\r\n" to `report`.
 bool loginForBatch(BatchSite& site, const BatchEnvironment& env, const std::string& loginCaption,
                    std::string& report);
 
@@ -104,6 +105,16 @@ std::string siteReportLine(BatchSite& site, const BatchEnvironment& env, std::st
 
 // "成功 N 个；失败 M 个", the counts of the category operations' captions and report lines.
 std::string countsText(int successes, int failures);
+
+// The different reasons of a site's failed requests, for its report line: "（失败原因：A；B）".
+class FailureReasons {
+   public:
+    void add(const std::string& reason);
+    std::string text() const;  // empty when none was added
+
+   private:
+    std::vector<std::string> m_reasons;
+};
 
 // Calls `visit` for each id from `from` to `to`, both included, counting down when from > to,
 // until it returns false.

@@ -1,13 +1,19 @@
 #include "backend/category_creation.h"
 
+#include <algorithm>
 #include <array>
 #include <map>
+#include <optional>
 
+#include "backend/answer_reader.h"
+#include "backend/category_tree.h"
 #include "backend/html_elements.h"
 #include "backend/url_encoding.h"
 #include "config/atomic_file.h"
 #include "config/number_text.h"
+#include "text/characters.h"
 #include "text/charset.h"
+#include "text/cleaning.h"
 #include "text/markers.h"
 
 namespace oz::backend {
@@ -38,6 +44,29 @@ std::string parentFolder(BatchSite& site, const BatchEnvironment& env, int paren
         if (!dir.empty()) return dir;
     }
     return kDefaultParentDir;
+}
+
+// How many categories of each parent and name a site holds, as its add-article page lists them.
+using CategoryCensus = std::map<std::pair<int, std::string>, int>;
+
+std::pair<int, std::string> censusKey(int parentId, std::string_view name) {
+    return {parentId, text::trimBlanks(text::decodeEntities(name))};
+}
+
+// std::nullopt when the page holds no category list.
+std::optional<CategoryCensus> readCensus(BatchSite& site, const BatchEnvironment& env) {
+    AdminSession session = site.session();
+    const http::PageAnswer answer =
+        requestPage(session, env.backend, backEndBaseUrl(site.site) + "/article_add.php?channelid=1", {},
+                    siteAnswerDecoding(site.site));
+    if (findElement(answer.text, "select", "id", "typeid").empty()) return std::nullopt;
+    CategoryCensus census;
+    const std::vector<CategoryItem> items = parseCategoryTree(answer.text);
+    for (const CategoryItem& item : items) {
+        const int parentId = item.parent < 0 ? 0 : items[static_cast<std::size_t>(item.parent)].id;
+        ++census[censusKey(parentId, item.name)];
+    }
+    return census;
 }
 
 }  // namespace
@@ -132,10 +161,16 @@ BatchReport createCategories(const std::vector<BatchTarget>& targets, const Crea
         int successes = 0;
         int failures = 0;
         std::string failedLines;
+        std::string unknownLines;
+        FailureReasons reasons;
+        // What the site holds before the first creation: a creation whose answer says nothing
+        // trustworthy is settled by counting again, never by creating it a second time.
+        std::optional<CategoryCensus> census;
+        if (!mine.empty() && !env.stopped()) census = readCensus(site, env);
         for (const CategoryInputLine* input : mine) {
             if (env.stopped()) break;
             CategoryFields fields = parseCategoryLine(input->line);
-            bool created = false;
+            AnswerReading reading{Outcome::Refused, "栏目名称为空"};
             if (!fields.name.empty()) {
                 std::string nextDir = options.parentDir.empty() ? kDefaultParentDir : options.parentDir;
                 if (input->parentId != 0 && options.parentDir.empty()) {
@@ -147,25 +182,52 @@ BatchReport createCategories(const std::vector<BatchTarget>& targets, const Crea
                     nextDir = found->second;
                 }
                 AdminSession session = site.session();
-                std::string answer = postPage(
-                    session, env.backend, backEndBaseUrl(site.site) + "/catalog_add.php",
-                    categoryAddBody(fields, input->parentId, nextDir, options, isUtf8Site(site.site)),
-                    siteAnswerDecoding(site.site));
-                created = answer.find("成功创建一个分类！") != std::string::npos;
+                reading = readActionAnswer(
+                    requestPage(
+                        session, env.backend, backEndBaseUrl(site.site) + "/catalog_add.php",
+                        categoryAddBody(fields, input->parentId, nextDir, options, isUtf8Site(site.site)),
+                        siteAnswerDecoding(site.site), 0, /*sendOnce=*/true),
+                    kCategoryCreatedText);
             }
-            if (created) {
+            const auto key = censusKey(input->parentId, fields.name);
+            if (reading.done()) {
+                if (census) ++(*census)[key];
+            } else if (reading.outcome == Outcome::Unknown && census && !env.backend.aborted()) {
+                if (std::optional<CategoryCensus> now = readCensus(site, env)) {
+                    const bool created = (*now)[key] > (*census)[key];
+                    census = std::move(now);
+                    reading =
+                        created ? AnswerReading{Outcome::Done, {}}
+                                : AnswerReading{Outcome::Refused, reading.reason + "；网站后台没有这个栏目"};
+                }
+            }
+            if (reading.done()) {
                 ++successes;
-            } else {
+            } else if (reading.safeToRepeat()) {
                 ++failures;
                 failedLines += input->line + "\r\n";
+                reasons.add(reading.reason);
+            } else {
+                // Maybe created: listed apart, so that it is not simply pasted back and made twice.
+                unknownLines += input->line + "\r\n";
+                reasons.add(reading.reason);
             }
             env.caption(domain + "\r\n" + countsText(successes, failures) + "；" + fields.name);
         }
         if (!failedLines.empty()) {
             result.failures += "站点 " + domain + " 创建失败的栏目数据：\r\n" + failedLines + "\r\n\r\n";
         }
-        result.report +=
-            siteReportLine(site, env, domain + " " + countsText(successes, failures), options.refreshLists);
+        if (!unknownLines.empty()) {
+            result.failures += "站点 " + domain +
+                               " 结果未知的栏目数据（可能已经创建，请先到网站后台确认）：\r\n" +
+                               unknownLines + "\r\n\r\n";
+        }
+        std::string counts = domain + " " + countsText(successes, failures);
+        if (!unknownLines.empty()) {
+            counts += "；结果未知 " +
+                      std::to_string(std::count(unknownLines.begin(), unknownLines.end(), '\n')) + " 个";
+        }
+        result.report += siteReportLine(site, env, counts + reasons.text(), options.refreshLists);
     });
     result.stopped = env.stopped();
     return result;

@@ -1,5 +1,7 @@
 #include "backend/category_deletion.h"
 
+#include "backend/answer_reader.h"
+
 namespace oz::backend {
 
 std::string deleteCategoriesQuestion(const DeleteCategoriesOptions& options) {
@@ -16,20 +18,23 @@ BatchReport deleteCategories(const std::vector<BatchTarget>& targets, const Dele
         if (!loginForBatch(site, env, domain + "\r\n登录中...", result.report)) return;
         int successes = 0;
         int failures = 0;
+        FailureReasons reasons;
         forEachId(options.from, options.to, [&](int id) {
             if (env.stopped()) return false;
             AdminSession session = site.session();
-            std::string answer =
-                postPage(session, env.backend, backEndBaseUrl(site.site) + "/catalog_del.php",
-                         std::string("dopost=ok&delfile=") + (options.deleteFiles ? "yes" : "no") +
-                             "&imageField1.x=29&imageField1.y=16&id=" + std::to_string(id),
-                         siteAnswerDecoding(site.site));
-            ++(answer.find("成功删除一个栏目！") != std::string::npos ? successes : failures);
+            const AnswerReading reading = readActionAnswer(
+                requestPage(session, env.backend, backEndBaseUrl(site.site) + "/catalog_del.php",
+                            std::string("dopost=ok&delfile=") + (options.deleteFiles ? "yes" : "no") +
+                                "&imageField1.x=29&imageField1.y=16&id=" + std::to_string(id),
+                            siteAnswerDecoding(site.site)),
+                kCategoryDeletedText);
+            ++(reading.done() ? successes : failures);
+            reasons.add(reading.reason);
             env.caption(domain + "\r\n" + countsText(successes, failures));
             return true;
         });
-        result.report +=
-            siteReportLine(site, env, domain + " " + countsText(successes, failures), options.refreshLists);
+        result.report += siteReportLine(
+            site, env, domain + " " + countsText(successes, failures) + reasons.text(), options.refreshLists);
     });
     result.stopped = env.stopped();
     return result;

@@ -1,5 +1,6 @@
 #include "backend/category_tree.h"
 
+#include "backend/answer_reader.h"
 #include "backend/html_elements.h"
 #include "content/text_lines.h"
 #include "text/characters.h"
@@ -12,6 +13,12 @@ constexpr std::string_view kDepthMark = "─";  // U+2500, repeated once per lev
 constexpr int kCategoryReadAttempts = 3;
 
 }  // namespace
+
+std::string categoryLoginFailedMessage(std::string_view reason) {
+    std::string message = kCategoryLoginFailedMessage;
+    if (!reason.empty()) message += "\r\n\r\n失败原因：" + std::string(reason);
+    return message;
+}
 
 std::string CategoryItem::displayText() const { return name + "[" + std::to_string(id) + "]"; }
 
@@ -49,23 +56,31 @@ std::vector<CategoryItem> parseCategoryTree(std::string_view page, const std::se
 }
 
 std::vector<CategoryItem> readCategoryTree(AdminSession& session, const BackendContext& context,
-                                           const std::set<int>& checkedIds) {
-    std::string page =
-        getPage(session, context, backEndBaseUrl(session.site) + "/article_add.php?channelid=1",
-                siteAnswerDecoding(session.site));
-    return parseCategoryTree(page, checkedIds);
+                                           const std::set<int>& checkedIds, std::string* whyEmpty) {
+    const http::PageAnswer answer =
+        requestPage(session, context, backEndBaseUrl(session.site) + "/article_add.php?channelid=1", {},
+                    siteAnswerDecoding(session.site));
+    std::vector<CategoryItem> items = parseCategoryTree(answer.text, checkedIds);
+    if (items.empty() && whyEmpty != nullptr) {
+        *whyEmpty = readActionAnswer(answer, {}).reason;
+        if (whyEmpty->empty()) *whyEmpty = "添加文章页中没有栏目列表";
+    }
+    return items;
 }
 
 CategoryListResult readCategoryList(AdminSession& session, const BackendContext& context,
                                     const std::set<int>& checkedIds,
                                     const std::function<void(int attempt)>& onRetry) {
     CategoryListResult result;
-    result.loggedIn = login(session, context);
+    result.loggedIn = login(session, context, &result.failureReason);
     if (!result.loggedIn) return result;
     for (int attempt = 1; attempt <= kCategoryReadAttempts && !context.aborted(); ++attempt) {
         result.attempts = attempt;
-        result.items = readCategoryTree(session, context, checkedIds);
-        if (!result.items.empty()) break;
+        result.items = readCategoryTree(session, context, checkedIds, &result.failureReason);
+        if (!result.items.empty()) {
+            result.failureReason.clear();
+            break;
+        }
         if (onRetry) onRetry(attempt);
     }
     return result;

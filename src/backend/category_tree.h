@@ -16,6 +16,9 @@ inline constexpr const char* kCategoryLoginFailedMessage =
     "登录失败，请检查是否正确填写了域名、用户名和密码\r\n\r\n失败记录已保存到软件目录下的【登录失败.htm】中，"
     "请将它发送给Orvane分析";
 
+// kCategoryLoginFailedMessage with the back end's reason ("你的密码错误!") on a line of its own.
+std::string categoryLoginFailedMessage(std::string_view reason);
+
 // One category of a site's tree, in document order.
 struct CategoryItem {
     int id = 0;
@@ -35,14 +38,18 @@ struct CategoryItem {
 std::vector<CategoryItem> parseCategoryTree(std::string_view page, const std::set<int>& checkedIds = {});
 
 // `readCategoryTree`: reads the add-article page of the logged-in site and parses it; an answer
-// without the category list gives an empty tree.
+// without the category list gives an empty tree, and `whyEmpty` (may be null) then says what the
+// answer was.
 std::vector<CategoryItem> readCategoryTree(AdminSession& session, const BackendContext& context,
-                                           const std::set<int>& checkedIds = {});
+                                           const std::set<int>& checkedIds = {},
+                                           std::string* whyEmpty = nullptr);
 
 struct CategoryListResult {
     bool loggedIn = false;
     std::vector<CategoryItem> items;
     int attempts = 0;  // readings made (up to 3 while the tree comes back empty)
+    // Why the login failed, or what the last empty reading was; empty when the tree was read.
+    std::string failureReason;
 };
 
 // `readCategoryList` without its window: logs in, then reads the tree up to three times while it

@@ -1,5 +1,6 @@
 #include "backend/homepage_rewrite.h"
 
+#include "backend/answer_reader.h"
 #include "backend/regeneration.h"
 
 namespace oz::backend {
@@ -30,9 +31,10 @@ BatchReport rewriteHomePages(const std::vector<BatchTarget>& targets, const Rewr
         if (env.stopped()) return;
         env.caption(domain + "\r\n修改中...");
         AdminSession session = site.session();
+        std::string reason;
         bool ok = refreshHomePage(session, env.backend, options.position.value_or(""),
-                                  options.templet.value_or(""));
-        result.report += domain + " 修改" + (ok ? "成功" : "失败") + "\r\n";
+                                  options.templet.value_or(""), &reason);
+        result.report += domain + " 修改" + (ok ? "成功" : "失败" + reasonInParentheses(reason)) + "\r\n";
     });
     result.stopped = env.stopped();
     return result;

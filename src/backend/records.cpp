@@ -27,6 +27,38 @@ bool writeWholeFile(const std::filesystem::path& path, std::string_view bytes) {
     return static_cast<bool>(out.flush());
 }
 
+std::string htmlEscaped(std::string_view text) {
+    std::string escaped;
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                escaped += "&amp;";
+                break;
+            case '<':
+                escaped += "&lt;";
+                break;
+            case '>':
+                escaped += "&gt;";
+                break;
+            default:
+                escaped.push_back(c);
+        }
+    }
+    return escaped;
+}
+
+// A short page of the program's own in place of an answer: `lead` (a comment that readers look
+// for), then the title and what happened.
+void writeNotePage(const std::filesystem::path& dataDir, const config::SiteConfig& site,
+                   std::string_view title, const std::string& lead, const std::string& note) {
+    const bool utf8Site = site.charset == 0;
+    const std::string page =
+        lead + "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=" +
+        (utf8Site ? "utf-8" : "gbk") + "\"><title>" + htmlEscaped(title) + "</title></head><body>\r\n<p>" +
+        htmlEscaped(title) + "</p>\r\n<p>" + htmlEscaped(note) + "</p>\r\n</body></html>\r\n";
+    writeWholeFile(failureRecordPath(dataDir, site, title), utf8Site ? page : text::utf8ToGbk(page));
+}
+
 }  // namespace
 
 std::string fileNameSafe(std::string_view text) {
@@ -96,46 +128,40 @@ void writeLoginFailureRecord(const std::filesystem::path& dataDir, std::string_v
     writeWholeFile(loginFailureRecordPath(dataDir), bytes);
 }
 
-std::filesystem::path failureRecordPath(const std::filesystem::path& dataDir, std::string_view title) {
-    return dataDir / config::kFailureRecordFolder / (recordFileStem(title) + ".html");
+std::filesystem::path failureRecordPath(const std::filesystem::path& dataDir, const config::SiteConfig& site,
+                                        std::string_view title) {
+    return dataDir / config::kFailureRecordFolder /
+           (recordFileStem(site.domain + "(" + site.user + ") " + std::string(title)) + ".html");
 }
 
-void writeFailureRecord(const std::filesystem::path& dataDir, std::string_view title, std::string_view answer,
-                        bool utf8Site) {
+void writeFailureRecord(const std::filesystem::path& dataDir, const config::SiteConfig& site,
+                        std::string_view title, std::string_view answer, std::string_view reason) {
     if (dataDir.empty()) return;
-    std::filesystem::path path = failureRecordPath(dataDir, title);
-    if (utf8Site) {
-        writeWholeFile(path, answer);
-    } else {
-        writeWholeFile(path, text::utf8ToGbk(answer));
+    if (answer.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+        writeNotePage(dataDir, site, title, "",
+                      "提交文章失败：" + std::string(reason.empty() ? "后台没有回答" : reason));
+        return;
     }
+    const bool utf8Site = site.charset == 0;
+    writeWholeFile(failureRecordPath(dataDir, site, title),
+                   utf8Site ? std::string(answer) : text::utf8ToGbk(answer));
 }
 
-void writeUnknownOutcomeRecord(const std::filesystem::path& dataDir, std::string_view title, bool utf8Site) {
+void writeUnknownOutcomeRecord(const std::filesystem::path& dataDir, const config::SiteConfig& site,
+                               std::string_view title, std::string_view reason) {
     if (dataDir.empty()) return;
-    std::string escaped;
-    for (char c : title) {
-        switch (c) {
-            case '&':
-                escaped += "&amp;";
-                break;
-            case '<':
-                escaped += "&lt;";
-                break;
-            case '>':
-                escaped += "&gt;";
-                break;
-            default:
-                escaped.push_back(c);
-        }
-    }
-    const std::string marker(kUnknownOutcomeText);
-    std::string page = "<!-- " + marker + " -->\r\n<html><head><meta http-equiv=\"Content-Type\" " +
-                       "content=\"text/html; charset=" + (utf8Site ? "utf-8" : "gbk") + "\"><title>" +
-                       marker + "</title></head><body>\r\n<p>" + marker + "：" + escaped +
-                       "</p>\r\n<p>提交文章的请求在后台回答之前被中止，这篇文章可能已经发布。"
-                       "重新更新之前，请先到网站后台确认。</p>\r\n</body></html>\r\n";
-    writeFailureRecord(dataDir, title, page, utf8Site);
+    const std::string marker = "结果未知（" + std::string(reason) + "）";
+    writeNotePage(
+        dataDir, site, title, "<!-- " + marker + " -->\r\n",
+        marker +
+            "：提交文章之后没有得到可以确认的回答，这篇文章可能已经发布。重新更新之前，请先到网站后台确认。");
+}
+
+void removeFailureRecord(const std::filesystem::path& dataDir, const config::SiteConfig& site,
+                         std::string_view title) {
+    if (dataDir.empty()) return;
+    std::error_code ignored;
+    std::filesystem::remove(failureRecordPath(dataDir, site, title), ignored);
 }
 
 AddressRecordTable::AddressRecordTable(std::filesystem::path dataDir)

@@ -34,20 +34,26 @@ std::string recordFileStem(std::string_view text);
 void writeLoginFailureRecord(const std::filesystem::path& dataDir, std::string_view answer);
 std::filesystem::path loginFailureRecordPath(const std::filesystem::path& dataDir);
 
-// "更新失败记录/" + safe title + ".html": a failed submission's answer, as GBK bytes for a GBK site
-// and as UTF-8 for a UTF-8 site (so the page's own charset declaration holds). Replaces an older
-// record of the same title.
-void writeFailureRecord(const std::filesystem::path& dataDir, std::string_view title, std::string_view answer,
-                        bool utf8Site);
-std::filesystem::path failureRecordPath(const std::filesystem::path& dataDir, std::string_view title);
+// "更新失败记录/" + 域名 + "(" + 用户 + ") " + safe title + ".html": the site's record of an article
+// it did not take. Named by site as well, since a site group posts the same titles everywhere.
+std::filesystem::path failureRecordPath(const std::filesystem::path& dataDir, const config::SiteConfig& site,
+                                        std::string_view title);
 
-// What is known of a submission whose request was cut off before the back end answered: nothing.
-inline constexpr std::string_view kUnknownOutcomeText = "结果未知（请求已中止）";
+// Keeps a failed submission's answer as the site's record of the title, replacing an older one:
+// GBK bytes for a GBK site, UTF-8 for a UTF-8 site (so the page's own charset declaration holds).
+// An empty answer (the request failed on the way) gives a short page that names `reason`.
+void writeFailureRecord(const std::filesystem::path& dataDir, const config::SiteConfig& site,
+                        std::string_view title, std::string_view answer, std::string_view reason);
 
-// The failure record of such a submission, at failureRecordPath: a short page that begins with the
-// comment "<!-- 结果未知（请求已中止） -->" and tells the operator to check the site before the
-// article is published again (it may have been stored). Encoded as writeFailureRecord does.
-void writeUnknownOutcomeRecord(const std::filesystem::path& dataDir, std::string_view title, bool utf8Site);
+// The record of a submission whose outcome is unknown (the article may be on the site): a short
+// page that begins with the comment "<!-- 结果未知（" + reason + "） -->" and tells the operator
+// to check the site before the article is published again.
+void writeUnknownOutcomeRecord(const std::filesystem::path& dataDir, const config::SiteConfig& site,
+                               std::string_view title, std::string_view reason);
+
+// Removes the site's record of the title: the article is on the site now.
+void removeFailureRecord(const std::filesystem::path& dataDir, const config::SiteConfig& site,
+                         std::string_view title);
 
 // The article address records of one run ("文章地址/"): one file per site (域名 + 用户), named
 // after the site and the time of its first success in the run, one address per line (GBK, CR LF).

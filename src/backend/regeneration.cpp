@@ -1,5 +1,6 @@
 #include "backend/regeneration.h"
 
+#include "backend/answer_reader.h"
 #include "backend/date_text.h"
 #include "backend/html_elements.h"
 #include "backend/progress_pages.h"
@@ -215,7 +216,8 @@ void regenerateSite(AdminSession& session, const BackendContext& context, const 
 }
 
 bool refreshHomePage(AdminSession& session, const BackendContext& context,
-                     const std::optional<std::string>& position, const std::optional<std::string>& templet) {
+                     const std::optional<std::string>& position, const std::optional<std::string>& templet,
+                     std::string* whyFailed) {
     const config::SiteConfig& site = session.site;
     std::string base = backEndBaseUrl(site);
     int decoding = siteAnswerDecoding(site);
@@ -229,8 +231,13 @@ bool refreshHomePage(AdminSession& session, const BackendContext& context,
     std::string body = "Submit=" + urlEncode("更新主页HTML", utf8) +
                        "&dopost=make&position=" + urlEncode(p, utf8) +
                        "&saveset=1&showmod=1&templet=" + urlEncode(t, utf8);
-    std::string answer = postPage(session, context, base + "/makehtml_homepage.php", body, decoding);
-    if (position || templet) return text::findNoCase(answer, "成功更新主页HTML") != std::string_view::npos;
+    const http::PageAnswer answer =
+        requestPage(session, context, base + "/makehtml_homepage.php", body, decoding);
+    if (position || templet) {
+        if (text::findNoCase(answer.text, kHomePageMadeText) != std::string_view::npos) return true;
+        if (whyFailed != nullptr) *whyFailed = readActionAnswer(answer, kHomePageMadeText).reason;
+        return false;
+    }
     getPage(session, context, base + "/makehtml_map.php?dopost=site", decoding);
     getPage(session, context, base + "/makehtml_map.php?dopost=rss", decoding);
     return true;

@@ -44,10 +44,16 @@ inline constexpr std::string_view kArticleTooLarge = "文章文件过大（超�
 inline constexpr std::string_view kArticleBinary = "文章文件不是文本（含二进制内容），已跳过：";
 inline constexpr std::string_view kPublished = "已成功更新 ";
 inline constexpr std::string_view kPublishedCategory = " 篇文章[栏目:";
+// Ends the line of an article found on the site after an answer that said nothing trustworthy:
+// kConfirmedStart + what the answer was + kConfirmedEnd.
+inline constexpr std::string_view kConfirmedStart = "（回答异常：";
+inline constexpr std::string_view kConfirmedEnd = "；已在网站后台确认发布）";
 inline constexpr std::string_view kRegenerating = "正在刷新栏目和主页HTML...";
 inline constexpr std::string_view kPublishFailed = "更新失败：";
-// A submission cut off before the back end answered; the article file stays.
-inline constexpr std::string_view kOutcomeUnknown = "结果未知（请求已中止）：";
+// A submission that may or may not have stored its article; the file stays:
+// kOutcomeUnknownStart + why + kOutcomeUnknownEnd + title ("结果未知（请求已中止）：标题").
+inline constexpr std::string_view kOutcomeUnknownStart = "结果未知（";
+inline constexpr std::string_view kOutcomeUnknownEnd = "）：";
 // What a busy site waits for when the run is stopped.
 inline constexpr std::string_view kWaitingForLogin = "正在停止：等待登录请求的回答";
 inline constexpr std::string_view kWaitingForSubmission = "正在停止：等待文章提交的回答";

@@ -56,7 +56,9 @@ PublishRun::PublishRun(PublishRunSetup setup)
       m_log(m_setup.dataDir, m_clock, m_setup.observer),
       m_addressRecords(m_setup.dataDir),
       m_shared(m_setup.settings != nullptr ? *m_setup.settings : m_defaultSettings, m_log, m_clock,
-               m_setup.dataDir, m_addressRecords, m_setup.observer) {}
+               m_setup.dataDir, m_addressRecords, m_setup.observer) {
+    m_shared.backendLimits = m_setup.backendLimits;
+}
 
 PublishRun::~PublishRun() {
     if (isRunning()) abortNow();

@@ -39,6 +39,8 @@ struct PublishRunSetup {
     // the back end is still storing, a responsive site still regenerates its pages, and a hanging
     // server costs one grace.
     std::chrono::milliseconds stopGrace{10000};
+    // Bounds of the back-end client's loops and waits (its defaults suit real sites).
+    backend::LoopLimits backendLimits;
 };
 
 // "更新完成！总更新了 N 篇文章，更新耗费 …": the message of a finished run.

@@ -93,15 +93,13 @@ std::string RunLog::writeSummary(const std::vector<SiteResult>& rows, int totalU
                 row.siteIndex);
         // Not failed and not published as far as anyone knows: the operator checks the site.
         if (row.unknown > 0) {
-            logLine(
-                "结果未知 " + std::to_string(row.unknown) + " 篇（请求已中止，重新更新前请先到网站后台确认）",
-                row.siteIndex);
+            logLine("结果未知 " + std::to_string(row.unknown) + " 篇（重新更新前请先到网站后台确认）",
+                    row.siteIndex);
             unknown += row.unknown;
         }
     }
     if (unknown > 0) {
-        logLine("另有 " + std::to_string(unknown) +
-                    " 篇文章结果未知（请求已中止）：文章文件已保留，更新失败记录中已注明",
+        logLine("另有 " + std::to_string(unknown) + " 篇文章结果未知：文章文件已保留，更新失败记录中已注明",
                 0);
     }
     std::string duration = formatDuration(m_clock.tickMs() - startTick);

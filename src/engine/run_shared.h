@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <mutex>
 
+#include "backend/backend_context.h"
 #include "backend/records.h"
 #include "backend/run_settings.h"
 #include "config/site_config.h"
@@ -34,6 +35,7 @@ struct RunShared {
     backend::AddressRecordTable& addressRecords;
     RunObserver* const observer;                                        // may be null
     content::ListingMethod listing = content::ListingMethod::Complete;  // fixed per run
+    backend::LoopLimits backendLimits;                                  // fixed per run
 
     std::atomic<bool> stopRequested{false};
     std::atomic<int> activeSites{0};   // started and not yet finished

@@ -8,7 +8,7 @@ struct SiteResult {
     int actual = 0;     // articles published
     int planned = 0;    // the count the site was set to publish
     int read = 0;       // article files found
-    int unknown = 0;    // submissions cut off before the back end answered: maybe published
+    int unknown = 0;    // submissions whose outcome is unknown: maybe published
 
     // The row of a site from its run state: `limit` is the global count when that option is on,
     // else the site's own 更新数量; a limit of 0 or less means "all files read".

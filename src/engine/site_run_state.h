@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "backend/article_lookup.h"
 #include "content/article_draft.h"
 #include "content/article_source.h"
 #include "content/site_pools.h"
@@ -18,14 +19,15 @@ struct SiteRunState {
     std::atomic<bool> stopRequested{false};  // "停止更新选定站点"
     int failStreak = 0;                      // consecutive failed submissions
     int updatedCount = 0;                    // articles published in this run
-    int unknownCount = 0;                    // submissions cut off before an answer (maybe published)
+    int unknownCount = 0;                    // submissions whose outcome is unknown (maybe published)
     content::ArticleList articles;           // the listed files, how many were taken, the picker
     int articleCount = 0;                    // files listed (kept after the list is released)
     bool listed = false;                     // the list and pools were read (a re-login keeps them)
     content::SitePools pools;                // the site's word lists and their pickers
     // Categories to regenerate at the end: 栏目ID, then each published article's category.
     std::vector<int> refreshCategories;
-    content::ArticleDraft current;  // the article being published, with its picks
+    content::ArticleDraft current;     // the article being published, with its picks
+    backend::ArticleMark articleMark;  // the site's newest article id known, for the look-ups
 };
 
 }  // namespace oz::engine

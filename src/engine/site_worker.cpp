@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "backend/admin_session.h"
+#include "backend/answer_reader.h"
 #include "backend/article_submission.h"
 #include "backend/regeneration.h"
 #include "content/article_source.h"
@@ -55,10 +56,9 @@ std::string joined(std::string_view a, const std::string& b) {
     return line;
 }
 
-// A failure's log line with the transport reason, when there is one: "更新失败：标题（连接超时）".
-std::string withReason(std::string line, const std::string& reason) {
-    if (!reason.empty()) line += "（" + reason + "）";
-    return line;
+// A failure's log line with its reason, when there is one: "更新失败：标题（连接超时）".
+std::string withReason(const std::string& line, const std::string& reason) {
+    return line + backend::reasonInParentheses(reason);
 }
 
 }  // namespace
@@ -107,6 +107,7 @@ SiteWorker::SiteWorker(int siteIndex, const config::SiteConfig& site, RunShared&
     m_context.abort = &m_abort;
     m_context.clock = &run.clock;
     m_context.addressRecords = &run.addressRecords;
+    m_context.limits = run.backendLimits;
 }
 
 SiteWorker::~SiteWorker() = default;
@@ -169,6 +170,7 @@ bool SiteWorker::prepareSite(int attempt) {
     log(starting);
 
     backend::AdminSession session{m_site, *m_requester};
+    m_state.articleMark.unreadable = false;  // a new session may read the list
     bool loggedIn = false;
     for (int t = 0; t < kLoginTries; ++t) {
         std::string reason;
@@ -257,20 +259,21 @@ bool SiteWorker::publishNext(bool cycleMode) {
     m_state.current = std::move(*draft);
 
     const backend::SubmitResult result = publishArticle();
-    if (result.success) {
-        afterSuccess();
+    if (result.published()) {
+        afterSuccess(result);
         if (m_site.deleteAfterPublish) {
             std::error_code ignored;
             std::filesystem::remove(std::filesystem::path(*path), ignored);
         }
         const int limit = m_run.limitFor(m_site);
         if (limit > 0 && m_state.updatedCount >= limit) finishSite(false);
-    } else if (result.outcomeUnknown) {
+    } else if (result.outcome == backend::SubmitOutcome::Unknown) {
         // Maybe stored, maybe not: the file stays, the record says so, nothing counts it as failed.
         ++m_state.unknownCount;
-        log(joined(texts::kOutcomeUnknown, m_state.current.title));
+        log(std::string(texts::kOutcomeUnknownStart) + result.reason +
+            std::string(texts::kOutcomeUnknownEnd) + m_state.current.title);
     } else {
-        log(withReason(joined(texts::kPublishFailed, m_state.current.title), result.failureReason));
+        log(withReason(joined(texts::kPublishFailed, m_state.current.title), result.reason));
         if (++m_state.failStreak >= kReloginAfterFailures) {
             m_state.failStreak = 0;
             if (!isDone()) m_phase = SitePhase::Ready;
@@ -289,9 +292,9 @@ backend::SubmitResult SiteWorker::publishArticle() {
         // one must not be applied a second time.
         content::ArticleDraft sent = m_state.current;
         backend::SubmitResult result =
-            backend::submitArticle(session, m_context, sent, m_state.pools, m_index);
-        // A submission whose outcome is unknown is never sent again: it may have been stored.
-        const bool last = result.success || result.outcomeUnknown || submission >= kMaxSubmissions ||
+            backend::submitArticle(session, m_context, sent, m_state.pools, m_index, &m_state.articleMark);
+        // Only an article the site surely does not hold is sent again.
+        const bool last = result.outcome != backend::SubmitOutcome::Failed || submission >= kMaxSubmissions ||
                           stopping() || isDone() || transfersAborted() || !m_run.settings.retryOnFailure();
         if (last) {
             m_state.current = std::move(sent);
@@ -301,13 +304,17 @@ backend::SubmitResult SiteWorker::publishArticle() {
     }
 }
 
-void SiteWorker::afterSuccess() {
+void SiteWorker::afterSuccess(const backend::SubmitResult& result) {
     ++m_state.updatedCount;
     m_state.failStreak = 0;
     m_run.totalUpdated.fetch_add(1);
     const int category = m_state.current.typeId;
-    log(joined(texts::kPublished, std::to_string(m_state.updatedCount)) +
-        std::string(texts::kPublishedCategory) + std::to_string(category) + "]");
+    std::string line = joined(texts::kPublished, std::to_string(m_state.updatedCount)) +
+                       std::string(texts::kPublishedCategory) + std::to_string(category) + "]";
+    if (result.outcome == backend::SubmitOutcome::Confirmed) {
+        line += std::string(texts::kConfirmedStart) + result.reason + std::string(texts::kConfirmedEnd);
+    }
+    log(line);
     if (m_site.refreshHtmlMode == 2 && !transfersAborted()) {
         log(texts::kRegenerating);
         backend::AdminSession session{m_site, *m_requester};

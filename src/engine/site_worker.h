@@ -107,7 +107,7 @@ class SiteWorker {
     void enterPhase(SitePhase phase);
     bool stopping() const;                   // the run's stop or the site's own
     backend::SubmitResult publishArticle();  // submits m_state.current (with the retries)
-    void afterSuccess();
+    void afterSuccess(const backend::SubmitResult& result);
     void pause();
     void regenerateAtEnd();
     void releaseList();

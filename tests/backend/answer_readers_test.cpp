@@ -5,13 +5,16 @@
 #include <chrono>
 #include <string>
 
+#include "backend/answer_reader.h"
 #include "backend/answer_text.h"
 #include "backend/article_form.h"
+#include "backend/article_lookup.h"
 #include "backend/category_tree.h"
 #include "backend/html_elements.h"
 #include "backend/records.h"
 #include "backend/url_encoding.h"
 #include "backend_fixture.h"
+#include "text/markers.h"
 
 namespace oz::backend {
 namespace {
@@ -194,6 +197,89 @@ TEST(RecordNameTest, MakesTitlesSafeAndShortEnough) {
     std::string stem = recordFileStem(longTitle);
     EXPECT_LE(stem.size(), kMaxRecordStemBytes);
     EXPECT_EQ(stem.size() % 3, 0u);  // cut between characters
+}
+
+// What an answer means: success, a refusal in the back end's words, or something that says
+// nothing of what happened on the site.
+struct ReadingCase {
+    const char* name;
+    http::PageAnswer answer;
+    Outcome outcome;
+    const char* reason;
+};
+
+http::PageAnswer arrived(long status, std::string text, std::string headers = {}) {
+    http::PageAnswer answer;
+    answer.ok = true;
+    answer.status = status;
+    answer.text = std::move(text);
+    answer.headers = std::move(headers);
+    return answer;
+}
+
+http::PageAnswer failed(http::Failure failure) {
+    http::PageAnswer answer;
+    answer.failure = failure;
+    return answer;
+}
+
+TEST(AnswerReaderTest, ReadsWhatTheAnswerMeans) {
+    const std::string saved = capturedOrSkip("e-article_add-save");
+    const std::string refused = capturedOrSkip("x4-article_add-badtypeid");
+    if (saved.empty() || refused.empty()) GTEST_SKIP() << "captured answers not found";
+    const ReadingCase cases[] = {
+        {"success page", arrived(200, saved), Outcome::Done, ""},
+        {"message page", arrived(200, refused), Outcome::Refused,
+         "你所选择的栏目与当前模型不相符，请选择白色的选项！"},
+        {"to the login page", arrived(302, "", "HTTP/1.1 302 Found\r\nlocation: login.php?gotopage=%2F\r\n"),
+         Outcome::Refused, "后台登录已失效，转向了登录页"},
+        {"gateway", arrived(504, "<html><head><title>504 Gateway Time-out</title></head></html>"),
+         Outcome::Unknown, "HTTP 504，网关超时"},
+        {"empty", arrived(200, "\r\n"), Outcome::Unknown, "回答为空"},
+        {"foreign page", arrived(200, "<html><title>Site Maintenance</title></html>"), Outcome::Unknown,
+         "回答不是 DedeCMS 后台的页面（Site Maintenance）"},
+        {"no connection", failed(http::Failure::Refused), Outcome::NotSent, "连接被拒绝"},
+        {"dropped", failed(http::Failure::Other), Outcome::Unknown, "网络错误"},
+        {"too slow", failed(http::Failure::TimedOut), Outcome::Unknown, "等待回应超时"},
+    };
+    for (const ReadingCase& c : cases) {
+        const AnswerReading reading = readActionAnswer(c.answer, kArticleCreatedText);
+        EXPECT_EQ(reading.outcome, c.outcome) << c.name;
+        EXPECT_EQ(reading.reason, c.reason) << c.name;
+    }
+    EXPECT_EQ(editedArticleId(saved), 1);
+    EXPECT_EQ(readLoginAnswer(arrived(200, capturedOrSkip("n-login-wrongpw"))).reason, "你的密码错误!");
+    EXPECT_TRUE(readLoginAnswer(arrived(200, capturedOrSkip("c-login"))).done());
+    EXPECT_EQ(readLoginAnswer(arrived(404, "<h1>Not Found</h1>")).reason, "HTTP 404，后台目录是否正确？");
+}
+
+TEST(AnswerReaderTest, ReadsTheArticleListRowsAndTheViewLink) {
+    const std::string row =
+        "<form name='form3' action='content_list.php'><input name='keyword'></form><tr>\r\n<td "
+        "nowrap>12</td>\r\n"
+        "<td align='left'><span id=\"arc12\">\r\n<a href='archives_do.php?aid=12&dopost=editArchives'>\r\n"
+        "\t<u>A &amp; B 新闻</u>\r\n</a></span></td>\r\n<td>2026-12-09</td>\r\n"
+        "<td><a href='content_list.php?cid=3'>国内新闻</a></td>\r\n</tr>\r\n";
+    const auto rows = readArticleList(row + text::replaceAll(row, "12", "13"));
+    ASSERT_TRUE(rows.has_value());
+    ASSERT_EQ(rows->size(), 2u);
+    EXPECT_EQ((*rows)[0].id, 12);
+    EXPECT_EQ((*rows)[0].typeId, 3);
+    EXPECT_EQ((*rows)[1].title, "A & B 新闻");
+    EXPECT_FALSE(readArticleList(capturedOrSkip("n-login-wrongpw")).has_value());
+    EXPECT_EQ(viewedArticleAddress(
+                  "<script language='javascript'>location.href='/a/news/12.html?1765270000';</script>"),
+              "/a/news/12.html");
+}
+
+TEST(ArticleLookupTest, MatchesTitlesTheBackEndCut) {
+    EXPECT_EQ(titleSearchKeyword("  标题<b>加粗</b>"), "标题");
+    EXPECT_EQ(titleSearchKeyword("一二三四五六七八九十十一"), "一二三四五六七八九十");
+    const std::string sent = "一二三四五六七八九十十一十二";
+    EXPECT_TRUE(listedTitleMatches(sent, sent));
+    EXPECT_TRUE(listedTitleMatches("一二三四五六七八九十", sent));  // cut by the back end
+    EXPECT_FALSE(listedTitleMatches("一二三", sent));               // too short to be a cut
+    EXPECT_FALSE(listedTitleMatches("", sent));
 }
 
 }  // namespace

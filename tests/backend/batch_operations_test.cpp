@@ -180,8 +180,27 @@ TEST_F(BatchOperations, UnconfirmedArticleBatchesAreCountedApart) {
         server.setFaults("s3", faults);
     };
     BatchReport report = deleteArticles({targets()[2]}, options, e);
-    EXPECT_EQ(report.report,
-              server.hostAndPort() + "/s3 已删除 1 批（已发送 2 批）\r\n\r\n\r\n(每批 100 篇)");
+    EXPECT_EQ(
+        report.report,
+        server.hostAndPort() +
+            "/s3 已删除 1 批（已发送 2 批）（失败原因：请求已处理，请返回。）\r\n\r\n\r\n(每批 100 篇)");
+}
+
+// A creation whose answer says nothing trustworthy is settled by counting the site's categories
+// again: one made is counted, one not made is listed to be pasted back, and none is made twice.
+TEST_F(BatchOperations, CategoriesCreatedBehindABadAnswerAreCountedNotMadeAgain) {
+    oz::testing::StandinFaults faults;
+    faults.storedAnswer = oz::testing::StoredAnswer::GatewayTimeout;
+    server.setFaults("s3", faults);
+    CreateCategoriesOptions options;
+    options.lines = categoryLinesFromText("新栏目\r\n新栏目\r\n|空名\r\n", 0);
+    BatchReport report = createCategories({targets()[2]}, options, env());
+    int made = 0;
+    for (const auto& category : server.categories("s3")) made += category.name == "新栏目";
+    EXPECT_EQ(made, 2);
+    EXPECT_EQ(report.report, server.hostAndPort() + "/s3 成功 2 个；失败 1 个（失败原因：栏目名称为空）\r\n");
+    EXPECT_EQ(report.failures,
+              "站点 " + server.hostAndPort() + "/s3 创建失败的栏目数据：\r\n|空名\r\n\r\n\r\n");
 }
 
 TEST_F(BatchOperations, RewriteWithoutOverridesPostsTheFormsOwnValues) {
@@ -219,7 +238,7 @@ TEST_F(BatchOperations, ReadingThatFailsKeepsTheStoredTreeAndIsListedApart) {
         readCategoryLists({targets()[0]}, {}, env(), [&](int, const config::SiteConfig&) { ++stores; });
     EXPECT_EQ(stores, 0);
     EXPECT_EQ(report.report, "");
-    EXPECT_EQ(report.failures, server.hostAndPort() + "/s1 登录失败\r\n");
+    EXPECT_EQ(report.failures, server.hostAndPort() + "/s1 登录失败（你的密码错误!）\r\n");
 }
 
 // A stop between requests ends every operation where it is and still gives the report so far.

@@ -163,12 +163,34 @@ TEST_F(LoginTest, UnreachableHostEndsTheLoginAfterOneRequestAndNamesTheReason) {
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000)) << c.domain;
         EXPECT_EQ(reason, c.reason);
     }
+}
 
-    utf8Site.password = "wrong";
-    std::string reason = "unset";
-    AdminSession session{utf8Site, requester};
-    EXPECT_FALSE(login(session, context, &reason));
-    EXPECT_EQ(reason, "");  // answered and refused: the record tells the rest
+// A login refused by the back end says why in its words, and what to do where that is not plain.
+TEST_F(LoginTest, RefusalsNameTheBackEndsReason) {
+    struct Case {
+        void (*change)(config::SiteConfig&, oz::testing::StandinFaults&);
+        const char* reason;
+    };
+    const Case cases[] = {
+        {[](config::SiteConfig& s, auto&) { s.password = "wrong"; }, "你的密码错误!"},
+        {[](config::SiteConfig& s, auto&) { s.user = "nobody"; }, "你的用户名不存在!"},
+        {[](config::SiteConfig& s, auto&) { s.adminDir = "nodede"; }, "HTTP 404，后台目录是否正确？"},
+        {[](config::SiteConfig&, oz::testing::StandinFaults& f) { f.loginCaptcha = true; },
+         "验证码不正确! 该站后台登录要求验证码，本软件不发送验证码：请在后台“系统 → "
+         "验证安全设置”的“开启系统验证码”"
+         "中取消勾选“后台登录”"},
+    };
+    for (const Case& c : cases) {
+        config::SiteConfig site = utf8Site;
+        oz::testing::StandinFaults faults;
+        c.change(site, faults);
+        server.setFaults("s1", faults);
+        http::HttpRequester own;
+        AdminSession session{site, own};
+        std::string reason;
+        EXPECT_FALSE(login(session, context, &reason));
+        EXPECT_EQ(reason, c.reason);
+    }
 }
 
 TEST(SessionUrlTest, BaseUrlsFollowTheSiteSettings) {

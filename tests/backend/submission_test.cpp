@@ -45,9 +45,10 @@ void setSampleOptions(config::SiteConfig& site) {
 
 class SubmissionTest : public test::BackendFixture {
    protected:
-    SubmitResult submit(const config::SiteConfig& site, content::ArticleDraft& draft, int siteIndex = 1) {
+    SubmitResult submit(const config::SiteConfig& site, content::ArticleDraft& draft, int siteIndex = 1,
+                        ArticleMark* mark = nullptr) {
         AdminSession session{site, requester};
-        return submitArticle(session, context, draft, pools, siteIndex);
+        return submitArticle(session, context, draft, pools, siteIndex, mark);
     }
 
     // Adds the stand-in site, checks both follow-ups (next article, static tag lists) and logs in;
@@ -84,7 +85,7 @@ TEST_P(SubmissionFormTest, SendsTheFormByteForByteAndRecordsTheAddress) {
     ASSERT_TRUE(loginTo(site));
     content::ArticleDraft draft = sampleDraft();
     SubmitResult result = submit(site, draft);
-    ASSERT_TRUE(result.success);
+    ASSERT_TRUE(result.published());
 
     auto requests = server.requests(c.prefix);
     const auto& post = requests.back();
@@ -142,7 +143,7 @@ TEST_F(SubmissionTest, PictureFlagsSummaryAndRecordAcrossArticles) {
     ASSERT_TRUE(loginTo(site));
     content::ArticleDraft first = sampleDraft();
     first.body = "<p>图 <IMG src='a.PNG'> 说明 http://x.example/y 文字</p>";
-    ASSERT_TRUE(submit(site, first).success);
+    ASSERT_TRUE(submit(site, first).published());
     auto stored = server.articles("s1");
     EXPECT_EQ(stored.back().fieldValues("flags[]"), (std::vector<std::string>{"f", "p"}));
     EXPECT_EQ(stored.back().field("description"), "图说明文");
@@ -150,7 +151,7 @@ TEST_F(SubmissionTest, PictureFlagsSummaryAndRecordAcrossArticles) {
 
     content::ArticleDraft webp = sampleDraft();
     webp.body = "<img src='a.webp'>";
-    ASSERT_TRUE(submit(site, webp).success);
+    ASSERT_TRUE(submit(site, webp).published());
     EXPECT_FALSE(server.articles("s1").back().hasField("flags[]"));
 
     clock.advance(std::chrono::seconds(5));
@@ -159,13 +160,13 @@ TEST_F(SubmissionTest, PictureFlagsSummaryAndRecordAcrossArticles) {
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2);
     addresses.closeSite(site);  // the site ends; a later entry of it in the same run appends
     content::ArticleDraft again = sampleDraft();
-    ASSERT_TRUE(submit(site, again).success);
+    ASSERT_TRUE(submit(site, again).published());
     EXPECT_EQ(addresses.recordPath(site), record);
     lines = test::readBytes(record);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 3);
     addresses.closeAll();  // the run ends: the next run starts a new record
     content::ArticleDraft third = sampleDraft();
-    ASSERT_TRUE(submit(site, third).success);
+    ASSERT_TRUE(submit(site, third).published());
     EXPECT_NE(addresses.recordPath(site), record);
     lines = test::readBytes(record);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 3);
@@ -207,9 +208,10 @@ TEST_F(SubmissionTest, RefusedArticleKeepsTheAnswerInTheSiteCharset) {
         content::ArticleDraft draft = sampleDraft();
         draft.title = "坏/标题:1";
         draft.typeId = 0;
-        EXPECT_FALSE(submit(site, draft).success);
-        std::string record = test::readBytes(failureRecordPath(data.path(), draft.title));
-        EXPECT_EQ(failureRecordPath(data.path(), draft.title).filename().string(), "坏／标题：1.html");
+        EXPECT_FALSE(submit(site, draft).published());
+        std::string record = test::readBytes(failureRecordPath(data.path(), site, draft.title));
+        EXPECT_EQ(failureRecordPath(data.path(), site, draft.title).filename().string(),
+                  backend::fileNameSafe(site.domain) + "(admin) 坏／标题：1.html");
         std::string text = site.charset == 0 ? record : text::gbkToUtf8(record);
         EXPECT_NE(text.find("请指定文档的栏目！"), std::string::npos);
         EXPECT_EQ(text::isValidUtf8(record), site.charset == 0);
@@ -240,7 +242,7 @@ TEST_F(SubmissionTest, EveryFieldIsInTheCharsetTheSiteStores) {
         draft.title = "点•空\u00A0欧元€表情😀";
         draft.keywords = "商标™";
         draft.body = "<p>•\u00A0€😀</p>";
-        ASSERT_TRUE(submit(row.site, draft).success);
+        ASSERT_TRUE(submit(row.site, draft).published());
 
         std::map<std::string, std::string> fields;
         const std::string body = server.requests(row.site.charset == 0 ? "s1" : "g1").back().body;
@@ -262,26 +264,27 @@ TEST_F(SubmissionTest, EveryFieldIsInTheCharsetTheSiteStores) {
     }
 }
 
-TEST_F(SubmissionTest, DroppedSessionFailsWithTheLoginPageAsRecord) {
+TEST_F(SubmissionTest, DroppedSessionIsARefusalThatANewLoginMends) {
     oz::testing::StandinFaults faults;
     faults.dropSessionAfterArticles = 1;
     server.setFaults("s1", faults);
     ASSERT_TRUE(loginTo(utf8Site));
     content::ArticleDraft first = sampleDraft();
-    EXPECT_TRUE(submit(utf8Site, first).success);
+    EXPECT_TRUE(submit(utf8Site, first).published());
     content::ArticleDraft second = sampleDraft();
     second.title = "第二篇";
-    EXPECT_FALSE(submit(utf8Site, second).success);
-    EXPECT_NE(test::readBytes(failureRecordPath(data.path(), "第二篇")).find("login"), std::string::npos);
+    const SubmitResult refused = submit(utf8Site, second);
+    EXPECT_EQ(refused.outcome, SubmitOutcome::Failed);
+    EXPECT_EQ(refused.reason, "后台登录已失效，转向了登录页");
     ASSERT_TRUE(loginTo(utf8Site));  // a new login brings the session back
     content::ArticleDraft third = sampleDraft();
-    EXPECT_TRUE(submit(utf8Site, third).success);
+    EXPECT_TRUE(submit(utf8Site, third).published());
 }
 
 struct FaultCase {
     const char* name;
     oz::testing::StandinFaults faults;
-    bool succeeds;
+    SubmitOutcome outcome;
 };
 
 oz::testing::StandinFaults makeFaults(void (*set)(oz::testing::StandinFaults&)) {
@@ -292,37 +295,77 @@ oz::testing::StandinFaults makeFaults(void (*set)(oz::testing::StandinFaults&)) 
 
 class SubmissionFaultTest : public SubmissionTest, public ::testing::WithParamInterface<FaultCase> {};
 
-TEST_P(SubmissionFaultTest, OutcomeFollowsTheAnswer) {
+// An answer that says nothing trustworthy is settled on the site: a stored article is confirmed,
+// and a site that cannot be asked leaves the outcome unknown, on record.
+TEST_P(SubmissionFaultTest, OutcomeFollowsTheAnswerAndTheSite) {
     ASSERT_TRUE(loginTo(utf8Site));
     server.setFaults("s1", GetParam().faults);
     content::ArticleDraft draft = sampleDraft();
-    EXPECT_EQ(submit(utf8Site, draft).success, GetParam().succeeds);
-    EXPECT_EQ(std::filesystem::exists(failureRecordPath(data.path(), draft.title)), !GetParam().succeeds);
+    ArticleMark mark;
+    const SubmitResult result = submit(utf8Site, draft, 1, &mark);
+    EXPECT_EQ(result.outcome, GetParam().outcome) << result.reason;
+    const std::filesystem::path record = failureRecordPath(data.path(), utf8Site, draft.title);
+    EXPECT_EQ(std::filesystem::exists(record), !result.published());
+    if (result.outcome == SubmitOutcome::Unknown) {
+        EXPECT_EQ(test::readBytes(record).rfind("<!-- 结果未知（HTTP 500，服务器内部错误；", 0), 0u);
+    }
+    if (result.published()) {
+        EXPECT_EQ(result.address, "http://" + server.hostAndPort() + server.articles("s1").at(0).url);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, SubmissionFaultTest,
-    ::testing::Values(FaultCase{"gzip", makeFaults([](auto& f) { f.gzipAnswers = true; }), true},
-                      FaultCase{"delay", makeFaults([](auto& f) { f.delayMs = 300; }), true},
-                      FaultCase{"noSuccessText", makeFaults([](auto& f) { f.omitSuccessText = true; }),
-                                false},
-                      FaultCase{"status500", makeFaults([](auto& f) { f.serverError = true; }), false},
-                      FaultCase{"garbage", makeFaults([](auto& f) { f.garbageAnswers = true; }), false}),
+    ::testing::Values(
+        FaultCase{"gzip", makeFaults([](auto& f) { f.gzipAnswers = true; }), SubmitOutcome::Published},
+        FaultCase{"delay", makeFaults([](auto& f) { f.delayMs = 300; }), SubmitOutcome::Published},
+        FaultCase{"ownSuccessPage", makeFaults([](auto& f) { f.omitSuccessText = true; }),
+                  SubmitOutcome::Confirmed},
+        FaultCase{"gateway504AfterStore",
+                  makeFaults([](auto& f) { f.storedAnswer = oz::testing::StoredAnswer::GatewayTimeout; }),
+                  SubmitOutcome::Confirmed},
+        FaultCase{"status500Always", makeFaults([](auto& f) { f.serverError = true; }),
+                  SubmitOutcome::Unknown}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Regression: a post that failed on the way gave no reason for its log line.
-TEST_F(SubmissionTest, FailedPostNamesItsTransportReason) {
+// Refusals name the back end's text; a request that never reached the server names its transport
+// reason. Neither leaves anything on the site, so both may be sent again.
+TEST_F(SubmissionTest, FailuresSayWhyInTheBackEndsWords) {
     ASSERT_TRUE(loginTo(utf8Site));
     content::ArticleDraft refused = sampleDraft();
-    oz::testing::StandinFaults faults;
-    faults.serverError = true;
-    server.setFaults("s1", faults);
-    EXPECT_EQ(submit(utf8Site, refused).failureReason, "");  // answered: the record tells the rest
+    refused.typeId = 99;
+    SubmitResult result = submit(utf8Site, refused);
+    EXPECT_EQ(result.outcome, SubmitOutcome::Failed);
+    EXPECT_EQ(result.reason, "你所选择的栏目与当前模型不相符，请选择白色的选项！");
+    ASSERT_TRUE(std::filesystem::exists(failureRecordPath(data.path(), utf8Site, refused.title)));
+    content::ArticleDraft published = sampleDraft();  // the same title, now taken
+    ASSERT_TRUE(submit(utf8Site, published).published());
+    EXPECT_FALSE(std::filesystem::exists(failureRecordPath(data.path(), utf8Site, refused.title)));
     server.stop();
     content::ArticleDraft unsent = sampleDraft();
-    const SubmitResult result = submit(utf8Site, unsent);
-    EXPECT_FALSE(result.success);
-    EXPECT_EQ(result.failureReason, "连接被拒绝");
+    result = submit(utf8Site, unsent);
+    EXPECT_EQ(result.outcome, SubmitOutcome::Failed);
+    EXPECT_EQ(result.reason, "连接被拒绝");
+    EXPECT_NE(test::readBytes(failureRecordPath(data.path(), utf8Site, unsent.title)).find("连接被拒绝"),
+              std::string::npos);
+}
+
+// libcurl sends a request again by itself when a kept-alive connection dies before any answer
+// byte came; a post that changes the site takes a connection of its own, so it is stored once.
+TEST_F(SubmissionTest, APostThatChangesTheSiteIsNeverSentTwiceByTheTransport) {
+    ASSERT_TRUE(loginTo(utf8Site));  // leaves a kept-alive connection
+    oz::testing::StandinFaults faults;
+    faults.storedAnswer = oz::testing::StoredAnswer::CloseKeptAlive;
+    server.setFaults("s1", faults);
+    AdminSession session{utf8Site, requester};
+    const std::string url = backEndBaseUrl(utf8Site) + "/article_add.php";
+    requestPage(session, context, url, "channelid=1&dopost=save&typeid=1&title=reused");
+    requestPage(session, context, url, "channelid=1&dopost=save&typeid=1&title=once", http::kDecodeAuto, 0,
+                /*sendOnce=*/true);
+    std::map<std::string, int> copies;
+    for (const auto& article : server.articles("s1")) ++copies[article.title];
+    EXPECT_EQ(copies["reused"], 2);  // what an ordinary request risks
+    EXPECT_EQ(copies["once"], 1);
 }
 
 TEST_F(SubmissionTest, NeverAnsweringServerEndsWithTheStopFlag) {
@@ -336,10 +379,12 @@ TEST_F(SubmissionTest, NeverAnsweringServerEndsWithTheStopFlag) {
     });
     auto start = std::chrono::steady_clock::now();
     content::ArticleDraft draft = sampleDraft();
-    EXPECT_FALSE(submit(utf8Site, draft).success);
+    EXPECT_EQ(submit(utf8Site, draft).outcome, SubmitOutcome::Unknown);
     stopper.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-    EXPECT_EQ(test::readBytes(failureRecordPath(data.path(), draft.title)), "");
+    EXPECT_EQ(test::readBytes(failureRecordPath(data.path(), utf8Site, draft.title))
+                  .rfind("<!-- 结果未知（请求已中止） -->", 0),
+              0u);
 }
 
 TEST_F(SubmissionTest, FollowUpsRunTheProgressFramesWhenChecked) {
@@ -348,7 +393,7 @@ TEST_F(SubmissionTest, FollowUpsRunTheProgressFramesWhenChecked) {
     tags.tagFrames = 2;
     const config::SiteConfig site = loggedInWithFollowUps(tags);
     content::ArticleDraft draft = sampleDraft();
-    ASSERT_TRUE(submit(site, draft, 4).success);
+    ASSERT_TRUE(submit(site, draft, 4).published());
 
     auto lines = requestLines("t1");
     ASSERT_EQ(lines.size(), 4u);
@@ -372,7 +417,7 @@ TEST_F(SubmissionTest, TagFramesAreFollowedWhenTheNextArticleFrameIsMissing) {
     tags.tagFrames = 1;
     const config::SiteConfig site = loggedInWithFollowUps(tags);
     content::ArticleDraft draft = sampleDraft();
-    ASSERT_TRUE(submit(site, draft).success);
+    ASSERT_TRUE(submit(site, draft).published());
     EXPECT_EQ(requestLines("t2").size(), 2u);
     EXPECT_EQ(logTexts().front(), "开始刷新Kivratag列表");
 }

@@ -184,8 +184,9 @@ class EngineFixture : public ::testing::Test {
             << "第" << n << "篇文章的正文。\r\n第二段。\r\n";
     }
 
-    PublishRun& makeRun(std::chrono::milliseconds stopGrace = 500ms) {
+    PublishRun& makeRun(std::chrono::milliseconds stopGrace = 500ms, backend::LoopLimits limits = {}) {
         PublishRunSetup setup;
+        setup.backendLimits = limits;
         setup.dataDir = data.path();
         setup.settings = &settings;
         setup.clock = clock;

@@ -257,9 +257,10 @@ TEST_F(PublishRunTest, ASiteThatCannotLogInIsGivenUpWithoutRegenerationAndTheOth
     const RunTotals totals = runToEnd(sites);
 
     EXPECT_EQ(siteLines(1),
-              (std::vector<std::string>{"开始登录", "登录失败，正在重试..", "登录失败，正在重试..",
-                                        "登录失败，正在重试..", "经过多次重试依然登录失败！将被忽略更新！",
-                                        "已停止更新，本次成功更新 0 篇"}));
+              (std::vector<std::string>{
+                  "开始登录", "登录失败，正在重试..（你的密码错误!）",
+                  "登录失败，正在重试..（你的密码错误!）", "登录失败，正在重试..（你的密码错误!）",
+                  "经过多次重试依然登录失败！将被忽略更新！", "已停止更新，本次成功更新 0 篇"}));
     EXPECT_EQ(loginPosts("s1"), 3);
     EXPECT_EQ(requestsTo("s1", "makehtml"), 0);
     EXPECT_EQ(totals.summary.at(0), (SiteResult{1, 0, 0, 0}));
@@ -355,7 +356,7 @@ TEST_P(StopDuringSubmissionTest, AStopWaitsForTheAnswerAnAbortLeavesTheOutcomeUn
     EXPECT_EQ(totals.summary[0].unknown, 1);
     EXPECT_EQ(files, 3);  // the cut-off article's file stays
     ASSERT_EQ(observer.countStartingWith("结果未知（请求已中止）：", 1), 1);
-    EXPECT_NE(file.find("结果未知 1 篇（请求已中止"), std::string::npos);
+    EXPECT_NE(file.find("结果未知 1 篇（重新更新前请先到网站后台确认）"), std::string::npos);
     EXPECT_NE(file.find("另有 1 篇文章结果未知"), std::string::npos);
     EXPECT_EQ(observer.countStartingWith("已立即中止所有进行中的请求"), 1);
     // Its failure record says the outcome is unknown.
@@ -364,7 +365,7 @@ TEST_P(StopDuringSubmissionTest, AStopWaitsForTheAnswerAnAbortLeavesTheOutcomeUn
         if (text.rfind("结果未知（请求已中止）：", 0) == 0)
             title = text.substr(std::string("结果未知（请求已中止）：").size());
     }
-    const std::string record = readBytes(backend::failureRecordPath(data.path(), title));
+    const std::string record = readBytes(backend::failureRecordPath(data.path(), site, title));
     EXPECT_EQ(record.rfind("<!-- 结果未知（请求已中止） -->", 0), 0u) << record;
     EXPECT_NE(completionMessage(totals).find("另有 1 篇结果未知"), std::string::npos);
 }

@@ -1,0 +1,229 @@
+#include "backend/answer_reader.h"
+
+#include <cctype>
+
+#include "backend/answer_text.h"
+#include "backend/html_elements.h"
+#include "text/characters.h"
+#include "text/cleaning.h"
+#include "text/markers.h"
+
+namespace oz::backend {
+namespace {
+
+constexpr std::string_view kWrite = "document.write(\"";
+constexpr std::string_view kWriteEnd = "\");";
+constexpr std::string_view kMessageBox = "height:130px";
+constexpr std::string_view kEditLink = "archives_do.php?aid=";
+constexpr std::string_view kEditAction = "dopost=editArchives";
+constexpr std::string_view kLoggedOut = "后台登录已失效，转向了登录页";
+constexpr std::string_view kCaptchaRefused = "验证码不正确!";
+constexpr std::string_view kCaptchaHint =
+    " 该站后台登录要求验证码，本软件不发送验证码：请在后台“系统 → 验证安全设置”的“开启系统验证码”中取消勾选"
+    "“后台登录”";
+constexpr std::size_t kMaxTitleShown = 60;
+
+bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+
+// The edit action right after an edit link's id ("&dopost=editArchives", or with "&amp;").
+bool editActionAt(std::string_view page, std::size_t at) {
+    std::string_view rest = page.substr(at);
+    if (rest.starts_with("&amp;")) {
+        rest.remove_prefix(5);
+    } else if (rest.starts_with("&")) {
+        rest.remove_prefix(1);
+    } else {
+        return false;
+    }
+    return rest.starts_with(kEditAction);
+}
+
+// The number at `at`, moving `at` past its digits; 0 when there are none (or too many).
+int numberAt(std::string_view text, std::size_t& at) {
+    long long value = 0;
+    std::size_t digits = 0;
+    while (at < text.size() && isDigit(text[at])) {
+        if (++digits <= 9) value = value * 10 + (text[at] - '0');
+        ++at;
+    }
+    return digits >= 1 && digits <= 9 ? static_cast<int>(value) : 0;
+}
+
+std::string plainText(std::string_view html) {
+    text::StripTagsOptions options;
+    options.breakBeforeBlocks = false;
+    options.fullWidthSizeSigns = false;
+    std::string plain = text::stripTags(html, options);
+    for (char& c : plain) {
+        if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+    }
+    return text::trimBlanks(plain);
+}
+
+std::string headerValue(std::string_view headers, std::string_view name) {
+    for (std::string_view line : text::splitLines(headers)) {
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos || !text::equalsNoCase(line.substr(0, colon), name)) continue;
+        return text::trimBlanks(line.substr(colon + 1));
+    }
+    return {};
+}
+
+// A page that is not the back end's: says so, with the page's title when it has one.
+std::string foreignPageReason(std::string_view page) {
+    std::string title = plainText(text::elementContent(page, "title"));
+    if (title.size() > kMaxTitleShown) title = text::leftChars(title, 30) + "…";
+    return title.empty() ? "回答不是 DedeCMS 后台的页面" : "回答不是 DedeCMS 后台的页面（" + title + "）";
+}
+
+}  // namespace
+
+std::optional<std::string> messagePageText(std::string_view page) {
+    if (page.find("DedeCMS提示信息") == std::string_view::npos &&
+        page.find("DedeCMS 提示信息") == std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::vector<std::string_view> writes;
+    for (std::size_t at = page.find(kWrite); at != std::string_view::npos; at = page.find(kWrite, at)) {
+        at += kWrite.size();
+        const std::size_t end = page.find(kWriteEnd, at);
+        if (end == std::string_view::npos) break;
+        writes.push_back(page.substr(at, end - at));
+        at = end;
+    }
+    // The message follows the write that opens the message box; the box's header comes first.
+    std::size_t index = 2;
+    for (std::size_t i = 0; i + 1 < writes.size(); ++i) {
+        if (writes[i].find(kMessageBox) != std::string_view::npos) {
+            index = i + 1;
+            break;
+        }
+    }
+    if (index >= writes.size()) return std::nullopt;
+    return plainText(text::replaceAll(writes[index], "\\\"", "\""));
+}
+
+std::string reasonInParentheses(std::string_view reason) {
+    return reason.empty() ? std::string() : "（" + std::string(reason) + "）";
+}
+
+bool isLoginPage(std::string_view page) {
+    return !findElement(page, "input", "name", "userid").empty() &&
+           !findElement(page, "input", "name", "pwd").empty();
+}
+
+std::string httpStatusReason(long status) {
+    std::string reason = "HTTP " + std::to_string(status);
+    switch (status) {
+        case 401:
+            return reason + "，网站要求 HTTP 认证";
+        case 403:
+            return reason + "，禁止访问";
+        case 404:
+            return reason + "，后台目录是否正确？";
+        case 500:
+            return reason + "，服务器内部错误";
+        case 502:
+            return reason + "，网关错误";
+        case 503:
+            return reason + "，服务暂不可用";
+        case 504:
+            return reason + "，网关超时";
+        default:
+            return reason;
+    }
+}
+
+AnswerReading readActionAnswer(const http::PageAnswer& answer, std::string_view successText) {
+    if (!answer.ok) {
+        return {http::cannotConnect(answer.failure) ? Outcome::NotSent : Outcome::Unknown,
+                http::failureReason(answer)};
+    }
+    const std::string& page = answer.text;
+    if (!successText.empty() && page.find(successText) != std::string::npos) return {Outcome::Done, {}};
+    if (answer.status >= 300 && answer.status < 400) {
+        // The back end sends a visitor without a session to its login page before doing anything.
+        const std::string location = headerValue(answer.headers, "Location");
+        if (location.find("login.php") != std::string::npos)
+            return {Outcome::Refused, std::string(kLoggedOut)};
+        return {Outcome::Unknown, httpStatusReason(answer.status) + "，转向 " + location};
+    }
+    if (answer.status >= 400) return {Outcome::Unknown, httpStatusReason(answer.status)};
+    if (std::optional<std::string> message = messagePageText(page)) {
+        return {Outcome::Refused, message->empty() ? std::string("后台的提示页没有文字") : *message};
+    }
+    if (isLoginPage(page)) return {Outcome::Refused, std::string(kLoggedOut)};
+    if (page.find_first_not_of(" \t\r\n") == std::string::npos) {
+        return {Outcome::Unknown, "回答为空"};
+    }
+    return {Outcome::Unknown, foreignPageReason(page)};
+}
+
+AnswerReading readLoginAnswer(const http::PageAnswer& answer) {
+    if (answer.ok && decodeAnswerText(answer.text).find(kLoginSucceededText) != std::string::npos) {
+        return {Outcome::Done, {}};
+    }
+    AnswerReading reading = readActionAnswer(answer, {});
+    if (answer.ok && reading.reason == kLoggedOut) {
+        reading.reason = "后台没有接受登录，回答是登录页";
+    } else if (reading.reason == kCaptchaRefused) {
+        reading.reason += kCaptchaHint;
+    }
+    return reading;
+}
+
+std::optional<std::vector<ListedArticle>> readArticleList(std::string_view page) {
+    if (page.find("content_list.php") == std::string_view::npos ||
+        page.find("keyword") == std::string_view::npos || messagePageText(page)) {
+        return std::nullopt;
+    }
+    std::vector<ListedArticle> rows;
+    std::size_t at = page.find(kEditLink);
+    while (at != std::string_view::npos) {
+        std::size_t cursor = at + kEditLink.size();
+        const int id = numberAt(page, cursor);
+        const std::size_t next = page.find(kEditLink, cursor);
+        const std::size_t rowEnd = std::min(next, page.find("</tr>", cursor));
+        const std::size_t open = page.find("<u>", cursor);
+        const std::size_t close = open == std::string_view::npos ? open : page.find("</u>", open);
+        // A row: its edit link, then the title in <u>, before the next row's link.
+        if (id > 0 && editActionAt(page, cursor) && close != std::string_view::npos && close < next) {
+            ListedArticle row;
+            row.id = id;
+            row.title = plainText(page.substr(open + 3, close - open - 3));
+            for (std::string_view link : {"content_list.php?cid=", "catalog_do.php?cid="}) {
+                std::size_t found = page.find(link, close);
+                if (found < rowEnd) {
+                    found += link.size();
+                    row.typeId = numberAt(page, found);
+                    break;
+                }
+            }
+            rows.push_back(std::move(row));
+        }
+        at = next;
+    }
+    return rows;
+}
+
+int editedArticleId(std::string_view page) {
+    for (std::size_t at = page.find(kEditLink); at != std::string_view::npos; at = page.find(kEditLink, at)) {
+        at += kEditLink.size();
+        const int id = numberAt(page, at);
+        if (id > 0 && editActionAt(page, at)) return id;
+    }
+    return 0;
+}
+
+std::string viewedArticleAddress(std::string_view page) {
+    std::string address = text::textBetween(page, "location.href='", "'");
+    // The back end adds "?" and the time so that a browser does not show a cached copy.
+    const std::size_t question = address.rfind('?');
+    if (question != std::string::npos && question + 1 < address.size() &&
+        address.find_first_not_of("0123456789", question + 1) == std::string::npos) {
+        address.resize(question);
+    }
+    return address;
+}
+
+}  // namespace oz::backend

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "http/http_requester.h"
+
+// What the back end's answers mean. Every caller that asks whether an action took effect, or why
+// it did not, reads the answer here rather than searching it for texts of its own.
+namespace oz::backend {
+
+// The texts that say an action took effect.
+inline constexpr std::string_view kArticleCreatedText = "<u>查看文章</u>";
+inline constexpr std::string_view kCategoryCreatedText = "成功创建一个分类！";
+inline constexpr std::string_view kCategoryDeletedText = "成功删除一个栏目！";
+inline constexpr std::string_view kArticlesDeletedText = "成功删除指定的文档！";
+inline constexpr std::string_view kHomePageMadeText = "成功更新主页HTML";
+inline constexpr std::string_view kLoginSucceededText = "成功";
+
+// What an answer says about the action that asked for it.
+enum class Outcome {
+    Done,     // the page carries the action's success text
+    Refused,  // a page of the back end itself without it (a message page, the login page): nothing was done
+    NotSent,  // the request never reached the server: nothing was done
+    Unknown,  // the request went out and no page of the back end came back: it may have been done
+};
+
+struct AnswerReading {
+    Outcome outcome = Outcome::Unknown;
+    std::string reason;  // why it is not Done, as the log shows it ("你的密码错误!"); empty when Done
+
+    bool done() const { return outcome == Outcome::Done; }
+    // Nothing happened on the site, so sending the request again cannot make a second copy.
+    bool safeToRepeat() const { return outcome == Outcome::Refused || outcome == Outcome::NotSent; }
+};
+
+// The text of the back end's message page (the "DedeCMS提示信息" page of its ShowMsg), tags
+// removed and character references decoded; std::nullopt when the page is not one.
+std::optional<std::string> messagePageText(std::string_view page);
+
+// "（reason）", or nothing for an empty reason: how a reason follows the text it explains.
+std::string reasonInParentheses(std::string_view reason);
+
+// The back end's login form (a page that asks for userid and pwd).
+bool isLoginPage(std::string_view page);
+
+// "HTTP 404，后台目录是否正确？", "HTTP 504，网关超时", ...: an error status with what it suggests.
+std::string httpStatusReason(long status);
+
+// Reads the answer of an action whose success shows as `successText` in the page.
+AnswerReading readActionAnswer(const http::PageAnswer& answer, std::string_view successText);
+
+// Reads the login answer: Done when its unescaped text holds "成功". A refusal is named by the
+// back end's message ("你的密码错误!"); "验证码不正确!" comes with what the operator can do.
+AnswerReading readLoginAnswer(const http::PageAnswer& answer);
+
+// One row of the back end's article list (content_list.php).
+struct ListedArticle {
+    int id = 0;
+    int typeId = 0;     // the category the row links to; 0 when it links to none
+    std::string title;  // as the list shows it, character references decoded
+};
+
+// The rows of an article list page, each read from its edit link
+// "archives_do.php?aid=N&dopost=editArchives" and the "<u>title</u>" in it; std::nullopt when the
+// page is not an article list.
+std::optional<std::vector<ListedArticle>> readArticleList(std::string_view page);
+
+// The id in a page's edit link "archives_do.php?aid=N&dopost=editArchives" (the success page of a
+// new article carries one); 0 when there is none.
+int editedArticleId(std::string_view page);
+
+// Where the back end's article view page (archives_do.php?dopost=viewArchives) sends the browser:
+// the article's address from the host root, or a whole URL; empty when the page names none.
+std::string viewedArticleAddress(std::string_view page);
+
+}  // namespace oz::backend
