@@ -8,6 +8,8 @@ source "$(dirname "$0")/common.sh"
 
 oz_install_packages
 
+# From the root, so dpkg-buildflags' -ffile-prefix-map is the same wherever the script is started.
+cd "$OZ_ROOT"
 export DEB_BUILD_MAINT_OPTIONS="hardening=+all"
 cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
 ldflags="$(dpkg-buildflags --get LDFLAGS)"
