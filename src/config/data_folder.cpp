@@ -25,6 +25,13 @@ bool isWritableDir(const fs::path& dir) {
 #endif
 }
 
+// An installed program's folder (/usr/bin, /usr/local/bin, /bin): writable for root, yet no place
+// for a settings file with passwords.
+bool isSystemProgramFolder(const fs::path& dir) {
+    const std::string text = dir.generic_string();
+    return text.starts_with("/usr/") || text == "/bin" || text == "/sbin" || text.starts_with("/opt/");
+}
+
 std::optional<std::string> environmentValue(const char* name) {
     const char* value = std::getenv(name);
     if (value == nullptr || *value == '\0') return std::nullopt;
@@ -47,7 +54,9 @@ fs::path executableFolder() {
 fs::path chooseDataFolder(const DataFolderChoice& choice) {
     if (choice.explicitDir) return fs::path(*choice.explicitDir);
     if (choice.environment) return fs::path(*choice.environment);
-    if (isWritableDir(choice.executableDir)) return choice.executableDir;
+    if (!isSystemProgramFolder(choice.executableDir) && isWritableDir(choice.executableDir)) {
+        return choice.executableDir;
+    }
     fs::path base;
     if (choice.xdgDataHome) {
         base = *choice.xdgDataHome;

@@ -25,7 +25,9 @@ struct DataFolderChoice {
 };
 
 // The data folder by the rule: --data-dir, else ORVANE_DATA_DIR, else the executable's folder when
-// writable, else $XDG_DATA_HOME/Orvane·Zentrel (XDG_DATA_HOME defaulting to ~/.local/share).
+// writable, else $XDG_DATA_HOME/Orvane·Zentrel (XDG_DATA_HOME defaulting to ~/.local/share). An
+// installed program's folder (under /usr or /opt, or /bin) never counts, even for root who may
+// write there.
 std::filesystem::path chooseDataFolder(const DataFolderChoice& choice);
 
 // The choice filled from the process: environment and the running executable's folder.

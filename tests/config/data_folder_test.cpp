@@ -30,6 +30,9 @@ TEST(DataFolder, UnwritableProgramFolderFallsBackToXdgDataHome) {
     EXPECT_EQ(chooseDataFolder(choice), fs::path("/home/op/.local/share/Orvane·Zentrel"));
     choice.xdgDataHome = "/xdg";
     EXPECT_EQ(chooseDataFolder(choice), fs::path("/xdg/Orvane·Zentrel"));
+    // Regression: root, who may write to /usr/bin, put the settings file with its passwords there.
+    choice.executableDir = "/usr/bin";
+    EXPECT_EQ(chooseDataFolder(choice), fs::path("/xdg/Orvane·Zentrel"));
 }
 
 TEST(DataFolder, CreatedFolderIsPrivate) {
