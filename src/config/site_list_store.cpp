@@ -103,6 +103,9 @@ template <class... Ts>
 struct Overloaded : Ts... {
     using Ts::operator()...;
 };
+// Clang 14 has no deduction of aggregate class template arguments.
+template <class... Ts>
+Overloaded(Ts...) -> Overloaded<Ts...>;
 
 void readField(SettingsFile& file, const SiteField& field, SiteConfig& site) {
     std::visit(
