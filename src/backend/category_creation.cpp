@@ -86,8 +86,9 @@ CategoryFields parseCategoryLine(std::string_view line) {
     if (!f[2].empty()) fields.listTemplate = f[2];
     fields.seoTitle = f[3].empty() ? f[0] : f[3];
     fields.keywords = f[4].empty() ? f[0] : f[4];
-    int ispart = config::toInt(config::parseNumber(f[5])) - 1;
-    fields.ispart = ispart >= 0 && ispart <= 2 ? ispart : 0;
+    // The attribute is 1, 2 or 3 (a fraction is cut off); anything else, however large, gives 0.
+    const double attribute = config::parseNumber(f[5]);
+    fields.ispart = attribute >= 1 && attribute < 4 ? static_cast<int>(attribute) - 1 : 0;
     fields.description = f[6];
     if (!f[7].empty()) fields.articleRule = f[7];
     if (!f[8].empty()) fields.listRule = f[8];

@@ -64,7 +64,14 @@ void writeNotePage(const std::filesystem::path& dataDir, const config::SiteConfi
 std::string fileNameSafe(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) {
+    for (std::size_t at = 0, length = 0; at < text.size(); at += length) {
+        // A control character (a NUL above all, which ends the path) never reaches a file name.
+        if (text::isControlCharacter(text::codePointAt(text, at, &length))) continue;
+        if (length > 1) {
+            out.append(text, at, length);
+            continue;
+        }
+        const char c = text[at];
         switch (c) {
             case '\\':
                 out += "＼";
@@ -91,9 +98,6 @@ std::string fileNameSafe(std::string_view text) {
                 out += "＞";
                 break;
             case '"':
-            case '\r':
-            case '\n':
-            case '\t':
                 break;
             default:
                 out.push_back(c);

@@ -19,8 +19,8 @@
 // empty path) nothing is written.
 namespace oz::backend {
 
-// A text usable as a file name: \ / : * ? | < > become their full-width forms; double quotes,
-// CR, LF and TAB are removed.
+// A text usable as a file name: \ / : * ? | < > become their full-width forms; double quotes and
+// control characters (CR, LF, TAB, NUL and the rest) are removed.
 std::string fileNameSafe(std::string_view text);
 
 // Longest file name stem written, in bytes, so that a long title still gets its record.

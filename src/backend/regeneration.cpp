@@ -7,8 +7,8 @@
 #include "backend/url_encoding.h"
 #include "content/text_lines.h"
 #include "text/characters.h"
+#include "text/cleaning.h"
 #include "text/markers.h"
-#include "text/regex_matcher.h"
 
 namespace oz::backend {
 namespace {
@@ -244,12 +244,13 @@ bool refreshHomePage(AdminSession& session, const BackendContext& context,
 }
 
 std::string oneKeyPageText(const std::string& answer) {
-    static const text::RegexMatcher kTagsAndBreaks(R"(<[\s\S]+?>|\r|\n)");
     text::MarkerPosition position;
     text::textBetween(answer, "document.write(", ")", position);
     text::textBetween(answer, "document.write(", ")", position);
-    std::string message = text::textBetween(answer, "document.write(''", "'')", position);
-    return kTagsAndBreaks.replace(message, "");
+    std::string message =
+        text::removeTagSpans(text::textBetween(answer, "document.write(''", "'')", position));
+    std::erase_if(message, [](char c) { return c == '\r' || c == '\n'; });
+    return message;
 }
 
 int oneKeyUpdate(AdminSession& session, const BackendContext& context, int siteIndex) {

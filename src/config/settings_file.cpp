@@ -8,6 +8,7 @@
 #include "config/data_folder.h"
 #include "config/file_lock.h"
 #include "config/ini_text.h"
+#include "config/leftover_temporaries.h"
 #include "config/number_text.h"
 #include "text/charset.h"
 #include "text/markers.h"
@@ -89,6 +90,8 @@ bool SettingsFile::open(const fs::path& path, Mode mode) {
         m_lock = FileLock::acquire(path, error);
         if (!m_lock) return fail(error);
     }
+    // A save that was killed left its temporary files (copies of the settings, passwords and all).
+    removeLeftoverTemporaries(path, mode == Mode::ReadWrite);
     bool missing = false;
     std::optional<std::string> bytes = readWholeFile(path, error, &missing);
     if (!bytes && !missing) {

@@ -41,7 +41,9 @@ class SettingsFile {
 
     // Reads the file into memory. ReadWrite creates a missing file empty (readable by the owner
     // only) and takes the lock; ReadOnly reads what is there (a missing file reads as empty).
-    // False with lastError() when the file cannot be read or is in use by another process.
+    // Either way the temporary files of a save that was killed are removed first
+    // (removeLeftoverTemporaries). False with lastError() when the file cannot be read or is in
+    // use by another process.
     bool open(const std::filesystem::path& path, Mode mode = Mode::ReadWrite);
     void close();  // flushes and releases the lock
     bool isOpen() const { return m_open; }

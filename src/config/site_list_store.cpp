@@ -4,6 +4,7 @@
 #include <array>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "config/number_text.h"
 
@@ -103,6 +104,9 @@ template <class... Ts>
 struct Overloaded : Ts... {
     using Ts::operator()...;
 };
+// Clang 14 has no deduction of aggregate class template arguments.
+template <class... Ts>
+Overloaded(Ts...) -> Overloaded<Ts...>;
 
 void readField(SettingsFile& file, const SiteField& field, SiteConfig& site) {
     std::visit(
@@ -199,11 +203,11 @@ void saveSiteListUnbatched(SettingsFile& file, const SiteList& list, BatchScope&
     }
 }
 
-// The highest n of the file's "站点序号_" + n sections (0 when there is none), so that a huge or
-// garbled 站点数 costs no more than the sections that exist.
-int highestSiteSection(const SettingsFile& file) {
+// The numbers n of the file's "站点序号_" + n sections from 1 to `count`, in ascending order, each
+// once: so a huge or garbled 站点数 costs no more than the sections that exist.
+std::vector<int> siteSectionNumbers(const SettingsFile& file, int count) {
     const std::string_view prefix = kSiteSectionPrefix;
-    int highest = 0;
+    std::vector<int> numbers;
     for (const std::string& name : file.sectionNames()) {
         if (!name.starts_with(prefix)) continue;
         const std::string_view digits = std::string_view(name).substr(prefix.size());
@@ -211,9 +215,12 @@ int highestSiteSection(const SettingsFile& file) {
             digits.find_first_not_of("0123456789") != std::string_view::npos) {
             continue;
         }
-        highest = std::max(highest, std::stoi(std::string(digits)));
+        const int number = std::stoi(std::string(digits));
+        if (number <= count) numbers.push_back(number);
     }
-    return highest;
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    return numbers;
 }
 
 }  // namespace
@@ -230,11 +237,19 @@ SiteConfig loadSite(SettingsFile& file, int index) {
 
 int loadSiteList(SettingsFile& file, SiteList& list) {
     file.setSection(kSiteListSection);
-    const int count = std::min(toInt(file.readNumber(kSiteCountKey, 0)), highestSiteSection(file));
+    const int count = toInt(file.readNumber(kSiteCountKey, 0));
     const int current = toInt(file.readNumber(kCurrentSiteKey, 0));
-    if (count > 0) list.sites.reserve(list.sites.size() + static_cast<std::size_t>(count));
-    for (int i = 1; i <= count; ++i) list.sites.push_back(loadSite(file, i));
-    return current;
+    // A site without a section of its own would be a blank record: it is not created. A file the
+    // program wrote holds every section, so for it nothing changes; a 91-byte file that claims
+    // 100,000 sites and holds one section loads as one site.
+    const std::vector<int> numbers = siteSectionNumbers(file, count);
+    int currentEntry = current >= 0 && current < count ? -1 : current;
+    list.sites.reserve(list.sites.size() + numbers.size());
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        if (numbers[i] == current + 1) currentEntry = static_cast<int>(i);
+        list.sites.push_back(loadSite(file, numbers[i]));
+    }
+    return currentEntry;
 }
 
 bool saveSiteList(SettingsFile& file, const SiteList& list) {

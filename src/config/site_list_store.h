@@ -20,8 +20,10 @@ inline constexpr const char* kEnabledKey = "启用";
 std::string siteSectionName(int index);
 
 // Appends the sites of the file to the list (no duplicate check, the current entry unchanged) and
-// returns the stored current-entry index (现行项). Missing keys take SiteConfig's member defaults;
-// an empty 目录 becomes "dede".
+// returns the stored current-entry index (现行项). Of the 站点数 sites only those with a section
+// of their own are loaded, in number order (a count beyond the sections adds no blank sites); the
+// returned index follows its site, and is -1 when that site has no section. Missing keys take
+// SiteConfig's member defaults; an empty 目录 becomes "dede".
 int loadSiteList(SettingsFile& file, SiteList& list);
 // Reads one site section ("站点序号_" + index).
 SiteConfig loadSite(SettingsFile& file, int index);

@@ -52,8 +52,8 @@ std::string takeFirstLine(std::string& body) {
         std::size_t next = lf == std::string::npos ? body.size() : lf + 1;
         std::size_t end = lf == std::string::npos ? body.size() : lf;
         if (lf != std::string::npos && end > pos && body[end - 1] == '\r') --end;
-        std::string line =
-            text::trimBlanks(text::scanStripTags(std::string_view(body).substr(pos, end - pos)));
+        std::string line = text::trimBlanks(text::withoutControlCharacters(
+            text::scanStripTags(std::string_view(body).substr(pos, end - pos))));
         if (!line.empty()) {
             body.erase(0, next);
             return line;
@@ -135,7 +135,7 @@ std::string articleFileName(int rule, std::string_view title, int lo, int hi) {
 }
 
 std::string titleOfPath(std::string_view path) {
-    std::string title = displayText(titleFromFileName(path));
+    std::string title = text::withoutControlCharacters(displayText(titleFromFileName(path)));
     if (title.empty()) title = kUntitled;
     return title;
 }

@@ -38,10 +38,10 @@ const std::string& defaultAuthorName();
 // `bodyElement`: the content of the text's HTML body element; the text unchanged when it has none.
 std::string bodyElement(std::string_view text);
 
-// `takeFirstLine`: the first line that still holds text once its tags are removed and its blanks
-// trimmed (the line returned in that cleaned form). The body loses that line, its line break and
-// the empty lines before it; when no such line exists the result and the body are both empty.
-// Lines end at CR LF or LF.
+// `takeFirstLine`: the first line that still holds text once its tags and control characters are
+// removed and its blanks trimmed (the line returned in that cleaned form; a tab counts as a blank). The body
+// loses that line, its line break and the empty lines before it; when no such line exists the result and the
+// body are both empty. Lines end at CR LF or LF.
 std::string takeFirstLine(std::string& body);
 
 // `wrapParagraphs`: every non-empty line (blank-only lines count) becomes "<p>" + line +
@@ -77,7 +77,8 @@ std::optional<CategoryPrefix> splitCategoryPrefix(std::string_view title);
 std::string articleFileName(int rule, std::string_view title, int lo, int hi);
 
 // The title a path's file name gives, as UTF-8 text: a name stored in another encoding is read as
-// GBK when it is valid GBK, otherwise with its invalid bytes replaced. kUntitled when empty.
+// GBK when it is valid GBK, otherwise with its invalid bytes replaced. Control characters are
+// removed (a tab becomes a space). kUntitled when empty.
 std::string titleOfPath(std::string_view path);
 
 // `compose`: reads the article file with the site's 文件编码 and composes it. std::nullopt when the

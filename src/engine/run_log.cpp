@@ -5,10 +5,19 @@
 
 #include "config/data_folder.h"
 #include "engine/date_time_text.h"
+#include "text/characters.h"
 #include "text/charset.h"
 #include "text/path_text.h"
 
 namespace oz::engine {
+
+namespace {
+
+// A log line is one line of the file and one row of the pane: a line break, a tab (the file's
+// column separator) or a NUL from a title or a path never reaches it.
+std::string oneLine(std::string_view text) { return text::withoutControlCharacters(text); }
+
+}  // namespace
 
 RunLog::RunLog(std::filesystem::path dataDir, const text::Clock& clock, RunObserver* observer)
     : m_dataDir(std::move(dataDir)), m_clock(clock), m_observer(observer) {}
@@ -62,11 +71,11 @@ void RunLog::logLine(std::string_view text, int siteIndex) {
         entry.sequence = m_nextSequence++;
         entry.time = formatDateTime(DateTimeKind::Time, m_clock.now());
         entry.siteIndex = siteIndex;
-        entry.siteLabel = labelLocked(siteIndex);
-        entry.text = std::string(text);
+        entry.siteLabel = oneLine(labelLocked(siteIndex));
+        entry.text = oneLine(text);
         if (m_file.is_open()) {
             std::string line;
-            if (text.empty()) {
+            if (entry.text.empty()) {
                 line = kSeparatorLine;
             } else {
                 line = entry.time + '\t' + entry.siteLabel + '\t' + entry.text;

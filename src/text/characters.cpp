@@ -253,4 +253,30 @@ std::string trimBlanks(std::string_view text) {
     }
 }
 
+bool isControlCharacter(char32_t codePoint) {
+    return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F);
+}
+
+std::string withoutControlCharacters(std::string_view text) {
+    // C1 controls are the two-byte sequences C2 80 to C2 9F.
+    const bool clean = std::none_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F || byte == 0xC2;
+    });
+    if (clean) return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t at = 0, length = 0; at < text.size(); at += length) {
+        const char32_t codePoint = codePointAt(text, at, &length);
+        if (!isControlCharacter(codePoint)) {
+            out.append(text, at, length);  // an invalid byte reads as U+FFFD and is kept as it is
+        } else if (codePoint == U'\t' || codePoint == U'\n' || codePoint == U'\v' || codePoint == U'\f' ||
+                   codePoint == U'\r') {
+            out += ' ';
+            if (codePoint == U'\r' && at + 1 < text.size() && text[at + 1] == '\n') ++length;
+        }
+    }
+    return out;
+}
+
 }  // namespace oz::text

@@ -68,4 +68,11 @@ bool inRanges(std::string_view number, std::string_view ranges);
 // breaks stay.
 std::string trimBlanks(std::string_view text);
 
+// The control characters: C0 (U+0000 to U+001F), DEL (U+007F) and C1 (U+0080 to U+009F).
+bool isControlCharacter(char32_t codePoint);
+// The text as one line without control characters, for titles and log lines: TAB, LF, VT, FF and
+// CR (a CR LF pair as one) each become a space, every other control character is removed. Bytes
+// that are not valid UTF-8 are kept as they are.
+std::string withoutControlCharacters(std::string_view text);
+
 }  // namespace oz::text

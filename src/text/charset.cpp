@@ -109,12 +109,17 @@ std::optional<std::string> convert(std::string_view input, const char* to, const
         if (err == E2BIG) continue;
         if (err == EILSEQ || err == EINVAL) {
             if (onError == OnError::Fail) return std::nullopt;
+            // A stateful encoder may still hold the character before the bad sequence (BIG5-HKSCS
+            // waits for a combining mark after Ê): flushing writes it and resets the state.
+            outPtr = buffer;
+            outLeft = sizeof(buffer);
+            iconv(cd.get(), nullptr, nullptr, &outPtr, &outLeft);
+            out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
             out.append(replacement);
             std::size_t skip = sourceIsUtf8 ? utf8SkipLength(in, inLeft) : 1;
             if (skip > inLeft) skip = inLeft;
             in += skip;
             inLeft -= skip;
-            iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);  // reset state after the bad sequence
             if (inLeft == 0) return out;
             continue;
         }
@@ -174,9 +179,21 @@ bool hasGbkStructure(std::string_view bytes) {
 }
 
 constexpr std::string_view kEuroSign = "\xE2\x82\xAC";
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+
+// The bytes a stateful encoder still holds, appended to `out`; the descriptor is reset.
+void flushState(iconv_t cd, std::string& out) {
+    char buffer[64];
+    char* outPtr = buffer;
+    std::size_t outLeft = sizeof(buffer);
+    iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
+    out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+}
 
 // iconv over the whole input, stopping at the first character the target lacks (or invalid byte):
-// the output so far is appended, the return value is how much of the input was converted.
+// the output so far is appended, the return value is how much of the input was converted. The
+// encoder's state is flushed either way, so a character it held back (BIG5-HKSCS keeps Ê and ê
+// until it sees whether a combining mark follows) is not lost.
 std::size_t convertPrefix(std::string_view input, const char* to, std::string& out) {
     if (input.empty()) return 0;
     if (keepsAscii(to) && isAscii(input)) {
@@ -195,12 +212,24 @@ std::size_t convertPrefix(std::string_view input, const char* to, std::string& o
                                     : iconv(descriptor->get(), nullptr, nullptr, &outPtr, &outLeft);
         int err = errno;
         out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-        if (rc != static_cast<std::size_t>(-1)) {
-            if (inLeft == 0) return input.size();
-            continue;
-        }
-        if (err == E2BIG) continue;
+        if (rc != static_cast<std::size_t>(-1) && inLeft > 0) continue;
+        if (rc == static_cast<std::size_t>(-1) && err == E2BIG) continue;
+        flushState(descriptor->get(), out);
         return input.size() - inLeft;
+    }
+}
+
+// The lossy UTF-8 reading: every byte that does not belong to a valid sequence (glibc's iconv
+// would pass code points past U+10FFFF) becomes one U+FFFD.
+std::string decodeUtf8Lossy(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    while (true) {
+        const std::size_t valid = validUtf8Prefix(bytes, false);
+        out.append(bytes.substr(0, valid));
+        if (valid == bytes.size()) return out;
+        out.append(kReplacementCharacter);
+        bytes.remove_prefix(valid + 1);
     }
 }
 
@@ -251,8 +280,8 @@ std::optional<std::string> encode(std::string_view utf8, Charset to) {
 }
 
 std::string decodeLossy(std::string_view bytes, Charset from) {
-    if (from == Charset::Utf8Bmp) from = Charset::Utf8;
-    return convert(bytes, "UTF-8", charsetName(from), OnError::Replace, "\xEF\xBF\xBD", from == Charset::Utf8)
+    if (from == Charset::Utf8 || from == Charset::Utf8Bmp) return decodeUtf8Lossy(bytes);
+    return convert(bytes, "UTF-8", charsetName(from), OnError::Replace, kReplacementCharacter, false)
         .value_or(std::string());
 }
 

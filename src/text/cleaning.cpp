@@ -131,23 +131,6 @@ std::string breakBeforeBlocks(std::string_view text) {
     return out;
 }
 
-// Removes "<" + at least one character + the next ">" after it, left to right.
-std::string removeTagSpans(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const std::size_t open = text.find('<', at);
-        if (open == npos) break;
-        const std::size_t close = open + 2 <= text.size() ? text.find('>', open + 2) : npos;
-        if (close == npos) break;  // no later "<" can close either
-        out.append(text, at, open - at);
-        at = close + 1;
-    }
-    out.append(text.substr(at));
-    return out;
-}
-
 }  // namespace
 
 std::string stripTags(std::string_view html, const StripTagsOptions& options) {
@@ -166,6 +149,22 @@ std::string stripTags(std::string_view html, const StripTagsOptions& options) {
         text = staged;
     }
     return decodeEntities(removeTagSpans(text));
+}
+
+std::string removeTagSpans(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t open = text.find('<', at);
+        if (open == npos) break;
+        const std::size_t close = open + 2 <= text.size() ? text.find('>', open + 2) : npos;
+        if (close == npos) break;  // no later "<" can close either
+        out.append(text, at, open - at);
+        at = close + 1;
+    }
+    out.append(text.substr(at));
+    return out;
 }
 
 std::string decodeEntities(std::string_view text) {

@@ -18,6 +18,9 @@ struct StripTagsOptions {
 
 // Removes every "<" + at least one character + ">" span, then decodes entities.
 std::string stripTags(std::string_view html, const StripTagsOptions& options = {});
+// Removes every "<" + at least one character + the next ">" after them, left to right: what the
+// pattern <[\s\S]+?> removes, in one pass (the pattern is quadratic on a run of "<" without ">").
+std::string removeTagSpans(std::string_view text);
 // Decodes the named entities of the fixed list ("&amp;" first, "&nbsp;" to an ASCII space) and
 // the numeric references "&#20013;" / "&#x4E2D;". A reference that does not name a valid
 // character, and a "&#" without a later ";", stay as they are.

@@ -92,6 +92,9 @@ TEST(CategoryLine, TenFieldDefaultsAndAttributes) {
     EXPECT_EQ(parseCategoryLine("a|||||3").ispart, 2);
     EXPECT_EQ(parseCategoryLine("a|||||9").ispart, 0);
     EXPECT_EQ(parseCategoryLine("a|||||x").ispart, 0);
+    // Attributes beyond the int range once computed INT_MIN - 1 (undefined behaviour).
+    EXPECT_EQ(parseCategoryLine("a|||||-9999999999").ispart, 0);
+    EXPECT_EQ(parseCategoryLine("a|||||99999999999").ispart, 0);
 }
 
 TEST_F(BatchOperations, CreatesCategoriesSharedOutInModeOneWithTheExactBody) {

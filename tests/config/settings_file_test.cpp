@@ -9,6 +9,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "settings_fixture.h"
 
@@ -172,7 +173,45 @@ TEST_F(SettingsFileTest, KilledWriterLeavesACompleteFile) {
             << "round " << round << ": " << bytes.size() << " bytes";
         SettingsFile after;
         EXPECT_TRUE(after.open(m_path)) << after.lastError();  // the dead writer's lock is gone
+        // ... and so are its temporary files, which hold a copy of the settings.
+        for (const fs::directory_entry& entry : fs::directory_iterator(m_dir.path())) {
+            EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+        }
     }
+}
+
+// Only the program's own temporaries go: by exact name, and only when their writer is gone (or the
+// lock shows that no one is saving the settings file).
+TEST_F(SettingsFileTest, OpenRemovesLeftoverTemporariesAndNothingElse) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(0);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    const std::string dead = std::to_string(child);
+    const std::string alive = std::to_string(getpid());
+    const std::string name = kSettingsFileName;
+    const std::vector<std::string> leftovers = {name + ".tmp" + dead, name + ".tmp" + alive,
+                                                "inibin/站点序号_1-栏目数据.ibn.tmp" + dead};
+    const std::vector<std::string> kept = {
+        name + ".tmp",           name + ".tmp12a",           name + ".bak",
+        "other.ini.tmp" + dead,  "inibin/x.ibn.tmp" + alive, "inibin/notes.txt.tmp" + dead,
+        "inibin/.ibn.tmp" + dead};
+    for (const std::string& file : leftovers) m_dir.write(file, "secret");
+    for (const std::string& file : kept) m_dir.write(file, "keep");
+    fs::create_directories(m_dir / (name + ".tmp1" + dead));
+
+    SettingsFile readOnly;
+    ASSERT_TRUE(readOnly.open(m_path, SettingsFile::Mode::ReadOnly));
+    EXPECT_FALSE(fs::exists(m_dir / leftovers[0]));  // its writer is gone
+    EXPECT_TRUE(fs::exists(m_dir / leftovers[1]));   // without the lock, a live writer may be saving
+    EXPECT_FALSE(fs::exists(m_dir / leftovers[2]));
+    readOnly.close();
+
+    SettingsFile file;
+    ASSERT_TRUE(file.open(m_path)) << file.lastError();
+    EXPECT_FALSE(fs::exists(m_dir / leftovers[1]));
+    for (const std::string& other : kept) EXPECT_EQ(readBytes(m_dir / other), "keep") << other;
+    EXPECT_TRUE(fs::is_directory(m_dir / (name + ".tmp1" + dead)));
 }
 
 TEST_F(SettingsFileTest, GbkFileFromWindowsLoadsUnchanged) {

@@ -7,6 +7,7 @@
 
 #include "content/insertion.h"
 #include "tests/support/temp_folder.h"
+#include "text/charset.h"
 #include "text/random.h"
 
 namespace oz::content {
@@ -226,6 +227,26 @@ INSTANTIATE_TEST_SUITE_P(Bodies, TakeFirstLineTest,
                                            FirstLineCase{"<p>一</p>\r\n二", "一", "二"},
                                            FirstLineCase{"<p>\r\n", "", ""}, FirstLineCase{"", "", ""},
                                            FirstLineCase{"单行", "单行", ""}));
+
+// A UTF-16 article can hold a NUL in its first line: it once cut the failure record's path at the
+// NUL and went into the log line as a NUL byte.
+TEST(ComposeFileTest, ControlCharactersNeverReachTheTitle) {
+    using namespace std::string_literals;
+    TempFolder dir;
+    config::SiteConfig site = quietSite();
+    site.firstLineTitle = true;
+    site.fileEncoding = 3;  // Unicode
+    SitePools pools;
+    WordSegmenter segmenter{" 中国 "};
+    const std::string article = "\t标\0题\x01\t一\r\n正文"s;
+    std::string path = dir.write("a\x02" "b.txt", "\xFF\xFE"s + *text::encode(article, text::Charset::Utf16Le));
+    std::optional<ArticleDraft> draft = compose(site, pools, path, segmenter);
+    ASSERT_TRUE(draft);
+    EXPECT_EQ(draft->title, "标题 一");
+    EXPECT_EQ(draft->body, "正文");
+    EXPECT_EQ(titleOfPath(path), "ab");
+    EXPECT_EQ(titleOfPath("/x/\x7F\x1B.txt"), kUntitled);
+}
 
 TEST(ComposeStepsTest, WrapParagraphs) {
     EXPECT_EQ(wrapParagraphs("a\r\n\r\n b \r\nc"), "<p>a</p>\r\n<p> b </p>\r\n<p>c</p>\r\n");

@@ -150,6 +150,17 @@ TEST(LoadText, OutOfRangeSettingReadsBytesAsGbk) {
     EXPECT_EQ(loaded.detected, EncodingCode::Gbk);
 }
 
+// glibc's iconv passed code points above U+10FFFF through the lossy UTF-8 reading, so such an
+// article reached the preview and the form as invalid bytes.
+TEST(LoadText, DeclaredUtf8BeyondUnicodeBecomesReplacementCharacters) {
+    const std::string fffd = "\xEF\xBF\xBD";
+    const LoadedText declared = loadTextBytes("\x02\xF4\xBC\x8C\x8C", EncodingCode::Utf8);
+    EXPECT_EQ(declared.text, "\x02" + fffd + fffd + fffd + fffd);
+    const LoadedText marked = loadTextBytes(kUtf8Mark + "中\xF4\x90\x80\x80文", EncodingCode::Detect);
+    EXPECT_EQ(marked.detected, EncodingCode::Utf8);
+    EXPECT_EQ(marked.text, "中" + fffd + fffd + fffd + fffd + "文");
+}
+
 TEST(LoadText, OddUtf16LengthKeepsTheText) {
     const LoadedText loaded =
         loadTextBytes(kLeMark + enc("ab", Charset::Utf16Le) + "x", EncodingCode::Detect);

@@ -73,6 +73,19 @@ TEST_F(RunLogTest, LinesAreTimeTabLabelTabTextInGbkWithCrLf) {
     EXPECT_EQ(entries[2].siteLabel, "a.com(admin)");
 }
 
+// A NUL from a title once went into the log file as a NUL byte; a line break split the line.
+TEST_F(RunLogTest, ControlCharactersNeverReachALine) {
+    using namespace std::string_literals;
+    RunLog log(m_dir, m_clock);
+    ASSERT_TRUE(log.open({RunLog::labelFor("a.com", "ad\0min"s)}));
+    log.logLine("发布成功：标\0题\r\n第二行\t列\x1B"s, 1);
+    log.close();
+    const std::vector<std::string> lines = crlfLines(readBytes(log.filePath()));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(text::gbkToUtf8(lines[0]), "09:03:02\ta.com(admin)\t发布成功：标题 第二行 列");
+    EXPECT_EQ(log.entries()[0].text, "发布成功：标题 第二行 列");
+}
+
 TEST_F(RunLogTest, SummaryBlockListsRowsAndTotalThenClosesTheFile) {
     RunLog log(m_dir, m_clock);
     const std::int64_t startTick = m_clock.tickMs();

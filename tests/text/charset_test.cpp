@@ -26,6 +26,30 @@ TEST(Charset, InvalidInputIsAResultNotACrash) {
     EXPECT_EQ(decodeLossy("a\xFFz", Charset::Utf8), "a\xEF\xBF\xBDz");
 }
 
+// glibc's iconv takes UTF-8 lead bytes F4 (with a second byte of 90 or more) to F7 for code points
+// past U+10FFFF; the lossy reading once passed them on unchanged.
+TEST(Charset, LossyUtf8ReplacesEveryByteBeyondUnicode) {
+    const std::string fffd = "\xEF\xBF\xBD";
+    EXPECT_EQ(decodeLossy("a\xF4\x90\x80\x80z", Charset::Utf8), "a" + fffd + fffd + fffd + fffd + "z");
+    EXPECT_EQ(decodeLossy("\xF7\xBF\xBF\xBF", Charset::Utf8Bmp), fffd + fffd + fffd + fffd);
+    EXPECT_EQ(decodeLossy("\xE4\xB8", Charset::Utf8), fffd + fffd);
+    EXPECT_EQ(decodeLossy("\xF4\x8F\xBF\xBF \xF0\x9F\x98\x80", Charset::Utf8), "\U0010FFFF \U0001F600");
+}
+
+// BIG5-HKSCS holds Ê and ê back to see whether a combining mark follows; without a final flush
+// they were dropped at the end of the text and before an unencodable character.
+TEST(Charset, Big5HkscsKeepsATrailingCircumflexE) {
+    for (const std::string text : {"AÊ", "ê", "Êx"}) {
+        std::string out;
+        EXPECT_EQ(encodePrefix(text, Charset::Big5Hkscs, out), text.size()) << text;
+        EXPECT_EQ(decode(out, Charset::Big5Hkscs), text);
+    }
+    std::string out;
+    EXPECT_EQ(encodePrefix("Ê\U0001F600", Charset::Big5Hkscs, out), 2u);
+    EXPECT_EQ(decode(out, Charset::Big5Hkscs), "Ê");
+    EXPECT_EQ(decode(encodeLossy("ê\U0001F600", Charset::Big5Hkscs), Charset::Big5Hkscs), "ê?");
+}
+
 TEST(Charset, UnencodableCharacterBecomesQuestionMark) {
     EXPECT_FALSE(encode("\xF0\x9F\x98\x80", Charset::Big5).has_value());
     EXPECT_EQ(encodeLossy("a\xF0\x9F\x98\x80z", Charset::Big5), "a?z");
