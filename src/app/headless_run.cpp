@@ -136,6 +136,12 @@ void PrintingObserver::runEnded(const engine::RunTotals& totals) {
     if (m_hooks.onRunEnded) m_hooks.onRunEnded(totals);
 }
 
+void PrintingObserver::writeFailed(const std::string& message) {
+    std::lock_guard lock(m_mutex);
+    m_err << message << '\n';
+    m_err.flush();
+}
+
 void PrintingObserver::print(const std::string& line) {
     std::lock_guard lock(m_mutex);
     writeLine(line);

@@ -94,10 +94,13 @@ class InterruptWatcher {
 // before it). Once the stream fails (a closed pipe) nothing more is written to it.
 class PrintingObserver final : public engine::RunObserver {
    public:
-    PrintingObserver(std::ostream& out, const HeadlessHooks& hooks) : m_out(out), m_hooks(hooks) {}
+    PrintingObserver(std::ostream& out, std::ostream& err, const HeadlessHooks& hooks)
+        : m_out(out), m_err(err), m_hooks(hooks) {}
     void logOpened(const std::filesystem::path& logFile) override;
     void logLine(const engine::LogEntry& entry) override;
     void runEnded(const engine::RunTotals& totals) override;
+    // Goes to standard error as well, which a redirected log does not hide.
+    void writeFailed(const std::string& message) override;
     // Prints a line of the command's own between log lines.
     void print(const std::string& line);
 
@@ -106,6 +109,7 @@ class PrintingObserver final : public engine::RunObserver {
     void writeLine(const std::string& line);    // m_mutex held
 
     std::ostream& m_out;
+    std::ostream& m_err;
     const HeadlessHooks& m_hooks;
     std::mutex m_mutex;
     std::uint64_t m_nextSequence = 0;                   // of the run's lines

@@ -26,7 +26,10 @@ constexpr const char* kRunUsage =
     "under way get up to 10 seconds, pages are still regenerated and the summary is written. A\n"
     "second signal ends every request at once (an article cut off that way is logged as\n"
     "结果未知). During the countdown a signal stops the power-off. A closed standard output\n"
-    "(run | head) does not end the run.\n";
+    "(run | head) does not end the run.\n"
+    "\n"
+    "A file of the run that cannot be written (a full disk) is named on standard error, and the\n"
+    "run ends with status 1.\n";
 
 struct RunArguments {
     content::ListingMethod listing = content::ListingMethod::Complete;
@@ -72,7 +75,7 @@ int runCommandWith(const CommandContext& context, const HeadlessHooks& hooks) {
     IgnoreBrokenPipe brokenPipe;
     StopRequests stopRequests(hooks);
 
-    PrintingObserver printer(context.out, hooks);
+    PrintingObserver printer(context.out, context.err, hooks);
     engine::PublishRunSetup setup;
     setup.dataDir = context.dataDir;
     setup.settings = &settings;
@@ -87,7 +90,8 @@ int runCommandWith(const CommandContext& context, const HeadlessHooks& hooks) {
     if (!totals) return 1;
     endOfRun(*totals, settings.shutdownWhenDone(), args->allowPowerOff, /*scheduled=*/false, printer, hooks,
              stops);
-    return 0;
+    // The articles went out, but what the run should have kept of them did not all reach the disk.
+    return totals->unwrittenFiles.empty() ? 0 : 1;
 }
 
 int runCommand(const CommandContext& context) { return runCommandWith(context, HeadlessHooks{}); }

@@ -86,7 +86,7 @@ int scheduleCommandWith(const CommandContext& context, const HeadlessHooks& hook
     StopRequests stopRequests(hooks);
     const text::Clock& clock = hooks.clock != nullptr ? *hooks.clock : text::systemClock();
 
-    PrintingObserver printer(context.out, hooks);
+    PrintingObserver printer(context.out, context.err, hooks);
     engine::PublishRunSetup setup;
     setup.dataDir = context.dataDir;
     setup.settings = &settings;

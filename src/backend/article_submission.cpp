@@ -59,11 +59,16 @@ std::string articleAddress(const config::SiteConfig& site, const std::string& an
 
 namespace {
 
-// What a published or confirmed article leaves: its address on record, no failure record.
-void notePublished(const BackendContext& context, const config::SiteConfig& site, const std::string& title,
-                   const std::string& address) {
+// What a published or confirmed article leaves: its address on record, no failure record. An
+// address its record could not take goes to the log, so it is not simply gone.
+void notePublished(const BackendContext& context, const config::SiteConfig& site, int siteIndex,
+                   const std::string& title, const std::string& address) {
     if (context.addressRecords != nullptr) {
-        context.addressRecords->append(site, address, context.clockOrSystem().now());
+        if (std::optional<WriteFailure> failure =
+                context.addressRecords->append(site, address, context.clockOrSystem().now())) {
+            context.logLine(siteIndex, lostAddressText(failure->reason, address));
+            if (context.writeFailures != nullptr) context.writeFailures->addressLost(*failure, address);
+        }
     }
     removeFailureRecord(context.dataDir, site, title);
 }
@@ -97,13 +102,14 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
             mark->highestId =
                 id > 0 ? std::optional<int>(std::max(id, mark->highestId.value_or(0))) : std::nullopt;
         }
-        notePublished(context, site, draft.title, result.address);
+        notePublished(context, site, siteIndex, draft.title, result.address);
         runFollowUps(session, context, posted.text, siteIndex);
         return result;
     }
     result.reason = reading.reason;
     if (reading.safeToRepeat()) {
-        writeFailureRecord(context.dataDir, site, draft.title, posted.text, reading.reason);
+        context.noteWriteFailure(
+            writeFailureRecord(context.dataDir, site, draft.title, posted.text, reading.reason));
         return result;
     }
     // The body went out and nothing trustworthy came back: the site itself says what happened.
@@ -115,19 +121,20 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
             result.outcome = SubmitOutcome::Confirmed;
             result.address = lookup.address;
             mark->highestId = std::max(lookup.id, mark->highestId.value_or(0));
-            notePublished(context, site, draft.title, result.address);
+            notePublished(context, site, siteIndex, draft.title, result.address);
             return result;
         }
         if (lookup.result == LookupResult::NotFound) {
             result.outcome = SubmitOutcome::Failed;
             result.reason += "；网站后台查无此文";
-            writeFailureRecord(context.dataDir, site, draft.title, posted.text, result.reason);
+            context.noteWriteFailure(
+                writeFailureRecord(context.dataDir, site, draft.title, posted.text, result.reason));
             return result;
         }
         result.reason += "；" + lookup.reason;
     }
     if (mark != nullptr) mark->highestId.reset();
-    writeUnknownOutcomeRecord(context.dataDir, site, draft.title, result.reason);
+    context.noteWriteFailure(writeUnknownOutcomeRecord(context.dataDir, site, draft.title, result.reason));
     return result;
 }
 

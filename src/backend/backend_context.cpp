@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "backend/records.h"
 #include "text/random.h"
 
 namespace oz::backend {
@@ -10,6 +11,10 @@ namespace oz::backend {
 const RunSettings& BackendContext::options() const {
     static const OptionsRunSettings kDefaults;
     return settings != nullptr ? *settings : kDefaults;
+}
+
+void BackendContext::noteWriteFailure(const std::optional<WriteFailure>& failure) const {
+    if (failure && writeFailures != nullptr) writeFailures->fileFailed(*failure);
 }
 
 int BackendContext::randomBetween(int lo, int hi) const {

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "backend/run_settings.h"
@@ -11,6 +12,8 @@
 namespace oz::backend {
 
 class AddressRecordTable;
+class WriteFailures;
+struct WriteFailure;
 
 // Receives the log lines of the back-end client: the site index (0 = the run as a whole) and the
 // text; an empty text asks for the log's separator line. Called on the thread doing the work.
@@ -41,6 +44,7 @@ struct BackendContext {
     const std::atomic<bool>* abort = nullptr;
     const text::Clock* clock = nullptr;            // nullptr: the system clock
     AddressRecordTable* addressRecords = nullptr;  // the run's table; nullptr: no address records
+    WriteFailures* writeFailures = nullptr;        // where records that could not be written are told
     RandomSource random;                           // empty: text::randomInt
     LoopLimits limits;
 
@@ -51,6 +55,8 @@ struct BackendContext {
     const RunSettings& options() const;
     bool aborted() const { return abort != nullptr && abort->load(); }
     const text::Clock& clockOrSystem() const { return clock != nullptr ? *clock : text::systemClock(); }
+    // Tells writeFailures of a record that could not be written (nothing when it was).
+    void noteWriteFailure(const std::optional<WriteFailure>& failure) const;
     // A draw by the rule of the settings: negative bounds count as 0, reversed bounds are swapped.
     int randomBetween(int lo, int hi) const;
 };

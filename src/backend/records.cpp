@@ -1,5 +1,6 @@
 #include "backend/records.h"
 
+#include <cerrno>
 #include <fstream>
 #include <system_error>
 
@@ -8,6 +9,7 @@
 #include "text/characters.h"
 #include "text/charset.h"
 #include "text/markers.h"
+#include "text/path_text.h"
 
 namespace oz::backend {
 namespace {
@@ -18,13 +20,18 @@ std::mutex& loginRecordMutex() {
     return mutex;
 }
 
-bool writeWholeFile(const std::filesystem::path& path, std::string_view bytes) {
-    std::error_code ignored;
-    std::filesystem::create_directories(path.parent_path(), ignored);
+std::optional<WriteFailure> writeWholeFile(const std::filesystem::path& path, std::string_view bytes) {
+    std::error_code folderError;
+    std::filesystem::create_directories(path.parent_path(), folderError);
+    errno = 0;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out.flush());
+    if (out) {
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (out) return std::nullopt;
+    }
+    const int error = errno != 0 ? errno : folderError ? folderError.value() : EIO;
+    return WriteFailure{path, writeErrorReason(error)};
 }
 
 std::string htmlEscaped(std::string_view text) {
@@ -49,17 +56,82 @@ std::string htmlEscaped(std::string_view text) {
 
 // A short page of the program's own in place of an answer: `lead` (a comment that readers look
 // for), then the title and what happened.
-void writeNotePage(const std::filesystem::path& dataDir, const config::SiteConfig& site,
-                   std::string_view title, const std::string& lead, const std::string& note) {
+std::optional<WriteFailure> writeNotePage(const std::filesystem::path& dataDir,
+                                          const config::SiteConfig& site, std::string_view title,
+                                          const std::string& lead, const std::string& note) {
     const bool utf8Site = site.charset == 0;
     const std::string page =
         lead + "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=" +
         (utf8Site ? "utf-8" : "gbk") + "\"><title>" + htmlEscaped(title) + "</title></head><body>\r\n<p>" +
         htmlEscaped(title) + "</p>\r\n<p>" + htmlEscaped(note) + "</p>\r\n</body></html>\r\n";
-    writeWholeFile(failureRecordPath(dataDir, site, title), utf8Site ? page : text::utf8ToGbk(page));
+    return writeWholeFile(failureRecordPath(dataDir, site, title), utf8Site ? page : text::utf8ToGbk(page));
 }
 
 }  // namespace
+
+std::string writeErrorReason(int error) {
+    switch (error) {
+        case ENOSPC:
+        case EDQUOT:
+            return "磁盘已满";
+        case EACCES:
+        case EPERM:
+            return "没有写入权限";
+        case EROFS:
+            return "只读文件系统";
+        default:
+            return std::error_code(error, std::generic_category()).message();
+    }
+}
+
+void WriteFailures::setListener(Listener listener) {
+    std::lock_guard lock(m_mutex);
+    m_listener = std::move(listener);
+}
+
+void WriteFailures::fileFailed(const WriteFailure& failure) {
+    Listener listener;
+    {
+        std::lock_guard lock(m_mutex);
+        for (const WriteFailure& known : m_failures) {
+            if (known.file == failure.file) return;
+        }
+        m_failures.push_back(failure);
+        listener = m_listener;
+    }
+    if (listener) listener("无法写入文件：" + text::pathText(failure.file) + "（" + failure.reason + "）");
+}
+
+void WriteFailures::addressLost(const WriteFailure& failure, const std::string& address) {
+    fileFailed(failure);
+    Listener listener;
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_lostAddresses;
+        listener = m_listener;
+    }
+    if (listener) listener(lostAddressText(failure.reason, address));
+}
+
+std::vector<WriteFailure> WriteFailures::failures() const {
+    std::lock_guard lock(m_mutex);
+    return m_failures;
+}
+
+int WriteFailures::lostAddresses() const {
+    std::lock_guard lock(m_mutex);
+    return m_lostAddresses;
+}
+
+void WriteFailures::clear() {
+    std::lock_guard lock(m_mutex);
+    m_failures.clear();
+    m_lostAddresses = 0;
+}
+
+std::string lostAddressText(const std::string& reason, const std::string& address) {
+    return "文章地址未能记录（" + reason + "）：" + address;
+}
 
 std::string fileNameSafe(std::string_view text) {
     std::string out;
@@ -129,7 +201,7 @@ void writeLoginFailureRecord(const std::filesystem::path& dataDir, std::string_v
                                          /*caseSensitive=*/false, /*reuseFirst=*/true);
     std::string bytes = text::utf8ToGbk(page);
     std::lock_guard lock(loginRecordMutex());
-    writeWholeFile(loginFailureRecordPath(dataDir), bytes);
+    (void)writeWholeFile(loginFailureRecordPath(dataDir), bytes);
 }
 
 std::filesystem::path failureRecordPath(const std::filesystem::path& dataDir, const config::SiteConfig& site,
@@ -138,24 +210,25 @@ std::filesystem::path failureRecordPath(const std::filesystem::path& dataDir, co
            (recordFileStem(site.domain + "(" + site.user + ") " + std::string(title)) + ".html");
 }
 
-void writeFailureRecord(const std::filesystem::path& dataDir, const config::SiteConfig& site,
-                        std::string_view title, std::string_view answer, std::string_view reason) {
-    if (dataDir.empty()) return;
+std::optional<WriteFailure> writeFailureRecord(const std::filesystem::path& dataDir,
+                                               const config::SiteConfig& site, std::string_view title,
+                                               std::string_view answer, std::string_view reason) {
+    if (dataDir.empty()) return std::nullopt;
     if (answer.find_first_not_of(" \t\r\n") == std::string_view::npos) {
-        writeNotePage(dataDir, site, title, "",
-                      "提交文章失败：" + std::string(reason.empty() ? "后台没有回答" : reason));
-        return;
+        return writeNotePage(dataDir, site, title, "",
+                             "提交文章失败：" + std::string(reason.empty() ? "后台没有回答" : reason));
     }
     const bool utf8Site = site.charset == 0;
-    writeWholeFile(failureRecordPath(dataDir, site, title),
-                   utf8Site ? std::string(answer) : text::utf8ToGbk(answer));
+    return writeWholeFile(failureRecordPath(dataDir, site, title),
+                          utf8Site ? std::string(answer) : text::utf8ToGbk(answer));
 }
 
-void writeUnknownOutcomeRecord(const std::filesystem::path& dataDir, const config::SiteConfig& site,
-                               std::string_view title, std::string_view reason) {
-    if (dataDir.empty()) return;
+std::optional<WriteFailure> writeUnknownOutcomeRecord(const std::filesystem::path& dataDir,
+                                                      const config::SiteConfig& site, std::string_view title,
+                                                      std::string_view reason) {
+    if (dataDir.empty()) return std::nullopt;
     const std::string marker = "结果未知（" + std::string(reason) + "）";
-    writeNotePage(
+    return writeNotePage(
         dataDir, site, title, "<!-- " + marker + " -->\r\n",
         marker +
             "：提交文章之后没有得到可以确认的回答，这篇文章可能已经发布。重新更新之前，请先到网站后台确认。");
@@ -171,15 +244,16 @@ void removeFailureRecord(const std::filesystem::path& dataDir, const config::Sit
 AddressRecordTable::AddressRecordTable(std::filesystem::path dataDir)
     : m_folder(dataDir / config::kAddressRecordFolder), m_hasDataDir(!dataDir.empty()) {}
 
-bool AddressRecordTable::append(const config::SiteConfig& site, std::string_view address,
-                                const text::DateTime& now) {
-    if (!m_hasDataDir) return false;
+std::optional<WriteFailure> AddressRecordTable::append(const config::SiteConfig& site,
+                                                       std::string_view address, const text::DateTime& now) {
+    if (!m_hasDataDir) return std::nullopt;
     std::string line = text::utf8ToGbk(address) + "\r\n";
     Key key{site.domain, site.user};
     // Held for the write too: two list entries may name the same site, and lines must not mix.
     std::lock_guard lock(m_mutex);
     auto found = m_records.find(key);
-    auto mode = std::ios::binary | std::ios::app;
+    // Appended, never emptied: a second run that starts in the same second keeps the first one's.
+    const auto mode = std::ios::binary | std::ios::app;
     if (found == m_records.end()) {
         std::string time = text::replaceAll(dateTimeText(now), ":", "-");
         Record record;
@@ -187,7 +261,6 @@ bool AddressRecordTable::append(const config::SiteConfig& site, std::string_view
         std::error_code ignored;
         std::filesystem::create_directories(m_folder, ignored);
         found = m_records.emplace(key, std::move(record)).first;
-        mode = std::ios::binary | std::ios::trunc;
     }
     Record& record = found->second;
     record.lastUse = ++m_useCounter;
@@ -195,16 +268,18 @@ bool AddressRecordTable::append(const config::SiteConfig& site, std::string_view
         record.out.reset();
         --m_openCount;
     }
+    errno = 0;
     if (!record.out) {
         if (m_openCount >= kMaxOpenRecords) closeLeastRecentlyUsed();
         auto out = std::make_unique<std::ofstream>(record.path, mode);
-        if (!*out) return false;
+        if (!*out) return WriteFailure{record.path, writeErrorReason(errno != 0 ? errno : EIO)};
         record.out = std::move(out);
         ++m_openCount;
     }
     record.out->write(line.data(), static_cast<std::streamsize>(line.size()));
     // Flushed line by line: a crash must not lose the addresses of articles already published.
-    return static_cast<bool>(record.out->flush());
+    if (record.out->flush()) return std::nullopt;
+    return WriteFailure{record.path, writeErrorReason(errno != 0 ? errno : EIO)};
 }
 
 void AddressRecordTable::closeSite(const config::SiteConfig& site) {

@@ -3,21 +3,57 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "config/site_config.h"
 #include "text/clock.h"
 
 // The files the back-end client keeps in the data folder: the login failure record, the failed
-// answers of article submissions and the article address records of a run. Writing them is best
-// effort: a file that cannot be written is skipped and the work goes on. Without a data folder (an
-// empty path) nothing is written.
+// answers of article submissions and the article address records of a run. A record that cannot be
+// written does not stop the work, but it is told (WriteFailures), except the login failure record,
+// which only ever holds the latest failure. Without a data folder (an empty path) nothing is
+// written.
 namespace oz::backend {
+
+// A file of a run that could not be written, and why.
+struct WriteFailure {
+    std::filesystem::path file;
+    std::string reason;  // "磁盘已满", "没有写入权限", "只读文件系统" or the system's words
+};
+
+// Why a write failed, from its errno.
+std::string writeErrorReason(int error);
+
+// "文章地址未能记录（reason）：address": the line that keeps an address its record lost.
+std::string lostAddressText(const std::string& reason, const std::string& address);
+
+// The files a run could not write, gathered from every thread. Each file is listed once. The
+// listener hears of each file the first time it fails ("无法写入文件：path（reason）") and of every
+// article address that could not be recorded (lostAddressText), on the thread that met it.
+class WriteFailures {
+   public:
+    using Listener = std::function<void(const std::string& message)>;
+    void setListener(Listener listener);
+    void fileFailed(const WriteFailure& failure);
+    void addressLost(const WriteFailure& failure, const std::string& address);
+    std::vector<WriteFailure> failures() const;
+    int lostAddresses() const;
+    void clear();
+
+   private:
+    mutable std::mutex m_mutex;
+    Listener m_listener;
+    std::vector<WriteFailure> m_failures;
+    int m_lostAddresses = 0;
+};
 
 // A text usable as a file name: \ / : * ? | < > become their full-width forms; double quotes and
 // control characters (CR, LF, TAB, NUL and the rest) are removed.
@@ -42,14 +78,19 @@ std::filesystem::path failureRecordPath(const std::filesystem::path& dataDir, co
 // Keeps a failed submission's answer as the site's record of the title, replacing an older one:
 // GBK bytes for a GBK site, UTF-8 for a UTF-8 site (so the page's own charset declaration holds).
 // An empty answer (the request failed on the way) gives a short page that names `reason`.
-void writeFailureRecord(const std::filesystem::path& dataDir, const config::SiteConfig& site,
-                        std::string_view title, std::string_view answer, std::string_view reason);
+// Returns what failed when the record could not be written.
+[[nodiscard]] std::optional<WriteFailure> writeFailureRecord(const std::filesystem::path& dataDir,
+                                                             const config::SiteConfig& site,
+                                                             std::string_view title, std::string_view answer,
+                                                             std::string_view reason);
 
 // The record of a submission whose outcome is unknown (the article may be on the site): a short
 // page that begins with the comment "<!-- 结果未知（" + reason + "） -->" and tells the operator
 // to check the site before the article is published again.
-void writeUnknownOutcomeRecord(const std::filesystem::path& dataDir, const config::SiteConfig& site,
-                               std::string_view title, std::string_view reason);
+[[nodiscard]] std::optional<WriteFailure> writeUnknownOutcomeRecord(const std::filesystem::path& dataDir,
+                                                                    const config::SiteConfig& site,
+                                                                    std::string_view title,
+                                                                    std::string_view reason);
 
 // Removes the site's record of the title: the article is on the site now.
 void removeFailureRecord(const std::filesystem::path& dataDir, const config::SiteConfig& site,
@@ -62,10 +103,12 @@ class AddressRecordTable {
    public:
     explicit AddressRecordTable(std::filesystem::path dataDir);
 
-    // Appends the address to the site's record. The site's first call of the run creates the
-    // record (emptying a file of the same name) with the name 域名 + "(" + 用户 + ") " + the time
-    // "#1-#2-#3 #4-#5-#6" + ".txt". False when the file could not be written.
-    bool append(const config::SiteConfig& site, std::string_view address, const text::DateTime& now);
+    // Appends the address to the site's record. The site's first call of the run names the record
+    // 域名 + "(" + 用户 + ") " + the time "#1-#2-#3 #4-#5-#6" + ".txt"; a file of that name (a run
+    // that started in the same second) is appended to, never emptied. Returns what failed when the
+    // line could not be written.
+    [[nodiscard]] std::optional<WriteFailure> append(const config::SiteConfig& site, std::string_view address,
+                                                     const text::DateTime& now);
 
     // Closes the site's record file; a later success of the site in this run opens it again for
     // appending. A site worker calls it when its site ends, so a run of many sites does not hold

@@ -17,6 +17,9 @@ inline constexpr std::string_view kCompletionMiddle = " 篇文章，更新耗费
 // Added to the message when submissions were cut off: kCompletionUnknown + count + kCompletionUnknownEnd.
 inline constexpr std::string_view kCompletionUnknown = "（另有 ";
 inline constexpr std::string_view kCompletionUnknownEnd = " 篇结果未知，请到网站后台确认）";
+// Added when files of the run could not be written, each on a line of its own after it.
+inline constexpr std::string_view kCompletionUnwritten =
+    "\r\n\r\n以下文件未能写入（磁盘空间或写入权限不足？）：";
 // A stop: what the run still waits for. kStopWaiting + busy sites + kStopWaitingMiddle + the grace
 // + kStopWaitingEnd.
 inline constexpr std::string_view kStopWaiting = "正在停止更新：不再开始新的文章，等待 ";

@@ -8,6 +8,7 @@
 
 #include "engine/date_time_text.h"
 #include "engine/engine_texts.h"
+#include "text/path_text.h"
 
 namespace oz::engine {
 
@@ -47,6 +48,10 @@ std::string completionMessage(const RunTotals& totals) {
         text += std::to_string(totals.unknownOutcome);
         text += texts::kCompletionUnknownEnd;
     }
+    if (!totals.unwrittenFiles.empty()) {
+        text += texts::kCompletionUnwritten;
+        for (const std::string& file : totals.unwrittenFiles) text += "\r\n" + file;
+    }
     return text;
 }
 
@@ -58,6 +63,10 @@ PublishRun::PublishRun(PublishRunSetup setup)
       m_shared(m_setup.settings != nullptr ? *m_setup.settings : m_defaultSettings, m_log, m_clock,
                m_setup.dataDir, m_addressRecords, m_setup.observer) {
     m_shared.backendLimits = m_setup.backendLimits;
+    m_log.setWriteFailures(&m_shared.writeFailures);
+    m_shared.writeFailures.setListener([this](const std::string& message) {
+        notify([&message](RunObserver& observer) { observer.writeFailed(message); });
+    });
 }
 
 PublishRun::~PublishRun() {
@@ -90,6 +99,7 @@ bool PublishRun::startRun(const config::SiteList& sites, content::ListingMethod 
             m_shared.stopRequested = false;
             m_shared.activeSites = 0;
             m_shared.totalUpdated = 0;
+            m_shared.writeFailures.clear();
             m_anyStop = false;
             m_abortRequested = false;
             m_runStopAt = 0;
@@ -251,8 +261,14 @@ void PublishRun::runThread(bool scheduled) {
     }
     totals.totalUpdated = m_shared.totalUpdated.load();
     totals.durationMs = m_clock.tickMs() - startTick;
+    const std::vector<backend::WriteFailure> unwritten = m_shared.writeFailures.failures();
+    totals.lostAddresses = m_shared.writeFailures.lostAddresses();
+    for (const backend::WriteFailure& failure : unwritten) {
+        totals.unwrittenFiles.push_back(text::pathText(failure.file) + "（" + failure.reason + "）");
+    }
     try {
-        totals.durationText = m_log.writeSummary(totals.summary, totals.totalUpdated, startTick);
+        totals.durationText = m_log.writeSummary(totals.summary, totals.totalUpdated, startTick, unwritten,
+                                                 totals.lostAddresses);
     } catch (...) {
         m_log.close();
         totals.durationText = formatDuration(totals.durationMs);

@@ -1,5 +1,7 @@
 #include "engine/run_log.h"
 
+#include <cerrno>
+#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -40,9 +42,15 @@ std::string RunLog::fileNameFor(const text::DateTime& start) {
     return name + ".txt";
 }
 
+void RunLog::setWriteFailures(backend::WriteFailures* failures) {
+    std::lock_guard lock(m_mutex);
+    m_writeFailures = failures;
+}
+
 bool RunLog::open(std::vector<std::string> siteLabels) {
     std::filesystem::path path;
     bool opened = false;
+    std::optional<backend::WriteFailure> failure;
     {
         std::lock_guard lock(m_mutex);
         if (m_file.is_open()) m_file.close();
@@ -56,16 +64,22 @@ bool RunLog::open(std::vector<std::string> siteLabels) {
         path = folder / text::utf8Path(fileNameFor(m_clock.now()));
         // Appending keeps the log of an earlier run that started in the same second (a very short
         // run, or the hour that repeats when the clock is set back) instead of wiping it.
+        errno = 0;
         m_file.open(path, std::ios::binary | std::ios::app);
         opened = m_file.is_open();
         m_filePath = path;
+        if (!opened && m_writeFailures != nullptr) {
+            failure = backend::WriteFailure{path, backend::writeErrorReason(errno != 0 ? errno : EIO)};
+        }
     }
     if (m_observer != nullptr) m_observer->logOpened(path);
+    if (failure) m_writeFailures->fileFailed(*failure);
     return opened;
 }
 
 void RunLog::logLine(std::string_view text, int siteIndex) {
     LogEntry entry;
+    std::optional<backend::WriteFailure> failure;
     {
         std::lock_guard lock(m_mutex);
         entry.sequence = m_nextSequence++;
@@ -82,17 +96,27 @@ void RunLog::logLine(std::string_view text, int siteIndex) {
             }
             line = text::utf8ToGbk(line);
             line += "\r\n";
+            errno = 0;
             m_file.write(line.data(), static_cast<std::streamsize>(line.size()));
             // Flushed per line, so the file tells what happened even when the program dies mid-run.
-            m_file.flush();
+            if (!m_file.flush()) {
+                // Told, and later lines tried again: a disk that was full may have room again.
+                if (m_writeFailures != nullptr) {
+                    failure = backend::WriteFailure{m_filePath,
+                                                    backend::writeErrorReason(errno != 0 ? errno : EIO)};
+                }
+                m_file.clear();
+            }
         }
         m_entries.push_back(entry);
     }
     if (m_observer != nullptr) m_observer->logLine(entry);
+    if (failure) m_writeFailures->fileFailed(*failure);
 }
 
 std::string RunLog::writeSummary(const std::vector<SiteResult>& rows, int totalUpdated,
-                                 std::int64_t startTick) {
+                                 std::int64_t startTick, const std::vector<backend::WriteFailure>& unwritten,
+                                 int lostAddresses) {
     logLine("站群更新结束，当前时间点是：" + formatDateTime(DateTimeKind::DateAndTime, m_clock.now()), 0);
     logLine("下面是本次更新的站点情况一览表", 0);
     int unknown = 0;
@@ -109,6 +133,17 @@ std::string RunLog::writeSummary(const std::vector<SiteResult>& rows, int totalU
     }
     if (unknown > 0) {
         logLine("另有 " + std::to_string(unknown) + " 篇文章结果未知：文章文件已保留，更新失败记录中已注明",
+                0);
+    }
+    if (!unwritten.empty()) {
+        logLine("以下文件未能写入（磁盘空间或写入权限不足？）：", 0);
+        for (const backend::WriteFailure& failure : unwritten) {
+            logLine(text::pathText(failure.file) + "（" + failure.reason + "）", 0);
+        }
+    }
+    if (lostAddresses > 0) {
+        logLine("另有 " + std::to_string(lostAddresses) +
+                    " 篇已发布文章的地址未能写入文章地址记录，见上面的“文章地址未能记录”行",
                 0);
     }
     std::string duration = formatDuration(m_clock.tickMs() - startTick);

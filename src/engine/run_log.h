@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "backend/records.h"
 #include "engine/run_observer.h"
 #include "engine/site_result.h"
 #include "text/clock.h"
@@ -31,6 +32,9 @@ class RunLog {
     RunLog(const RunLog&) = delete;
     RunLog& operator=(const RunLog&) = delete;
 
+    // Where a line that could not be written is told (the log's file, once); may be null.
+    void setWriteFailures(backend::WriteFailures* failures);
+
     // Starts the log of a new run: creates the log folder, opens the file named after now, forgets
     // the previous run's lines and tells the observer. `siteLabels` are the labels of sites 1..n in
     // list order (see labelFor). Returns false when the file could not be opened; the run goes on
@@ -42,10 +46,12 @@ class RunLog {
     void logLine(std::string_view text, int siteIndex);
 
     // The end-of-run block: end time, one line per summary row (at the row's site) followed by the
-    // count of submissions with an unknown outcome where there are any, their total, and the total
-    // published with the duration since `startTick` (a tick of the log's clock). Closes the file and returns
-    // the duration text.
-    std::string writeSummary(const std::vector<SiteResult>& rows, int totalUpdated, std::int64_t startTick);
+    // count of submissions with an unknown outcome where there are any, their total, the files that
+    // could not be written and the addresses that were not recorded, and the total published with
+    // the duration since `startTick` (a tick of the log's clock). Closes the file and returns the
+    // duration text.
+    std::string writeSummary(const std::vector<SiteResult>& rows, int totalUpdated, std::int64_t startTick,
+                             const std::vector<backend::WriteFailure>& unwritten = {}, int lostAddresses = 0);
 
     void close();
 
@@ -75,6 +81,7 @@ class RunLog {
     std::vector<std::string> m_siteLabels;
     std::vector<LogEntry> m_entries;
     std::uint64_t m_nextSequence = 0;
+    backend::WriteFailures* m_writeFailures = nullptr;
 };
 
 }  // namespace oz::engine

@@ -31,6 +31,10 @@ struct RunTotals {
     std::string durationText;         // formatDuration(durationMs)
     std::vector<SiteResult> summary;  // one row per enabled site, in list order
     bool scheduled = false;           // started by the scheduler
+    // The run's files that could not be written ("path（reason）": the log, address and failure
+    // records), and how many published articles' addresses were not recorded.
+    std::vector<std::string> unwrittenFiles;
+    int lostAddresses = 0;
 };
 
 // What the engine tells the world. Every call may come from any thread, never while the engine
@@ -48,6 +52,9 @@ class RunObserver {
     virtual void siteFinished(int siteIndex) { (void)siteIndex; }
     virtual void runStateChanged(RunState state) { (void)state; }
     virtual void runEnded(const RunTotals& totals) { (void)totals; }
+    // A file of the run could not be written ("无法写入文件：path（reason）", once per file), or a
+    // published article's address could not be recorded ("文章地址未能记录（reason）：address").
+    virtual void writeFailed(const std::string& message) { (void)message; }
 };
 
 }  // namespace oz::engine

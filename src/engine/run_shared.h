@@ -33,7 +33,8 @@ struct RunShared {
     const text::Clock& clock;
     const std::filesystem::path dataDir;
     backend::AddressRecordTable& addressRecords;
-    RunObserver* const observer;                                        // may be null
+    backend::WriteFailures writeFailures;  // the records and log lines that could not be written
+    RunObserver* const observer;           // may be null
     content::ListingMethod listing = content::ListingMethod::Complete;  // fixed per run
     backend::LoopLimits backendLimits;                                  // fixed per run
 

@@ -108,6 +108,7 @@ SiteWorker::SiteWorker(int siteIndex, const config::SiteConfig& site, RunShared&
     m_context.clock = &run.clock;
     m_context.addressRecords = &run.addressRecords;
     m_context.limits = run.backendLimits;
+    m_context.writeFailures = &run.writeFailures;
 }
 
 SiteWorker::~SiteWorker() = default;

@@ -7,6 +7,7 @@
 #include <streambuf>
 #include <thread>
 
+#include "backend/records.h"
 #include "headless_fixture.h"
 #include "text/clock.h"
 
@@ -37,6 +38,32 @@ TEST_F(RunCommandTest, PublishesTheCheckedSitesPrintsTheLogAsWrittenAndEndsWithT
     EXPECT_NE(out.str().find("\t" + sites[0].domain + "(admin)\t已成功更新 2 篇文章[栏目:1]\n"),
               std::string::npos);
     EXPECT_EQ(power.calls, 0);
+}
+
+// Regression: on a full disk the run ended with status 0 and "总更新了 2 篇文章" while the log and
+// the address record stayed empty and nothing was said.
+TEST_F(RunCommandTest, AFullDiskIsSaidAndTheRunEndsWithStatusOne) {
+    const std::vector<config::SiteConfig> sites{addSite("s1", 2)};
+    writeSettings(sites, {});
+    // Both files of the run lead to /dev/full, where every write fails with "no space left".
+    const fs::path logFile = dataDir / utf8Path("日志") / "2024-05-07 12-12-10.txt";
+    const fs::path addresses =
+        dataDir / utf8Path("文章地址") /
+        utf8Path(backend::fileNameSafe(sites[0].domain) + "(admin) 2024-05-07 12-12-10.txt");
+    for (const fs::path& file : {logFile, addresses}) {
+        fs::create_directories(file.parent_path());
+        fs::create_symlink("/dev/full", file);
+    }
+    EXPECT_EQ(run(), 1);
+    const std::string said = err.str();
+    EXPECT_NE(said.find("无法写入文件：" + text::pathText(logFile) + "（磁盘已满）"), std::string::npos)
+        << said;
+    EXPECT_NE(said.find("无法写入文件：" + text::pathText(addresses) + "（磁盘已满）"), std::string::npos);
+    // The addresses the record could not take are on standard error and in the printed log.
+    const std::string address = "http://" + server.hostAndPort() + server.articles("s1").at(0).url;
+    EXPECT_NE(said.find("文章地址未能记录（磁盘已满）：" + address), std::string::npos);
+    EXPECT_NE(out.str().find("文章地址未能记录（磁盘已满）：" + address), std::string::npos);
+    EXPECT_NE(out.str().find("以下文件未能写入"), std::string::npos);
 }
 
 // Regression: with 访问方式1 all entries shared one cookie jar, so the second account's login took
@@ -162,7 +189,8 @@ TEST_F(RunCommandTest, ASecondStopRequestEndsAHangingRunAtOnce) {
 TEST(PrintingObserverTest, PrintsLinesInTheOrderOfTheFile) {
     std::ostringstream out;
     HeadlessHooks hooks;
-    PrintingObserver printer(out, hooks);
+    std::ostringstream err;
+    PrintingObserver printer(out, err, hooks);
     printer.logOpened({});
     auto entry = [](std::uint64_t sequence, const std::string& text) {
         engine::LogEntry e;

@@ -194,7 +194,11 @@ TEST(RecordNameTest, MakesTitlesSafeAndShortEnough) {
     EXPECT_EQ(fileNameSafe("a\\b/c:d*e?f|g<h>i\"j\r\nk\tl"), "a＼b／c：d＊e？f｜g＜h＞ijkl");
     // A NUL in a title once cut the record's path ("更新失败记录/标", without ".html").
     using namespace std::string_literals;
-    EXPECT_EQ(failureRecordPath("/data", "标\0题\x01\x7F\u0085"s).filename().string(), "标题.html");
+    config::SiteConfig site;
+    site.domain = "a.example";
+    site.user = "admin";
+    EXPECT_EQ(failureRecordPath("/data", site, "标\0题\x01\x7F\u0085"s).filename().string(),
+              "a.example(admin) 标题.html");
     std::string longTitle;
     for (int i = 0; i < 150; ++i) longTitle += "长";
     std::string stem = recordFileStem(longTitle);

@@ -373,6 +373,14 @@ TEST_P(StopDuringSubmissionTest, AStopWaitsForTheAnswerAnAbortLeavesTheOutcomeUn
 INSTANTIATE_TEST_SUITE_P(StopOrAbort, StopDuringSubmissionTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Abort" : "Stop"; });
 
+// Regression: a second run that started in the same second emptied the first run's address record.
+TEST_F(PublishRunTest, TwoRunsInTheSameSecondBothKeepTheirAddresses) {
+    config::SiteConfig site = addSite("s1", 3);
+    runToEnd({site});
+    runToEnd({site});
+    EXPECT_EQ(addressLines(site).size(), 6u);
+}
+
 TEST_F(PublishRunTest, StoppingOneSiteLetsTheOthersFinish) {
     std::vector<config::SiteConfig> sites{addSite("s1", 30), addSite("s2", 3)};
     sites[0].intervalMin = sites[0].intervalMax = 0.05f;
