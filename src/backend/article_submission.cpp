@@ -47,18 +47,6 @@ void runFollowUps(AdminSession& session, const BackendContext& context, const st
     }
 }
 
-}  // namespace
-
-std::string articleAddress(const config::SiteConfig& site, const std::string& answer) {
-    std::string anchor = text::textBetween(answer, "<a", kArticleCreatedText, /*nearestBeforeEnd=*/true);
-    if (anchor.empty()) return {};
-    std::string href = text::textBetween(anchor, "href='", "'");
-    if (href.empty()) href = text::textBetween(anchor, "href=''", "\"");
-    return siteScheme(site) + "://" + siteHost(site) + href;
-}
-
-namespace {
-
 // What a published or confirmed article leaves: its address on record, no failure record. An
 // address its record could not take goes to the log, so it is not simply gone.
 void notePublished(const BackendContext& context, const config::SiteConfig& site, int siteIndex,
@@ -74,6 +62,14 @@ void notePublished(const BackendContext& context, const config::SiteConfig& site
 }
 
 }  // namespace
+
+std::string articleAddress(const config::SiteConfig& site, const std::string& answer) {
+    std::string anchor = text::textBetween(answer, "<a", kArticleCreatedText, /*nearestBeforeEnd=*/true);
+    if (anchor.empty()) return {};
+    std::string href = text::textBetween(anchor, "href='", "'");
+    if (href.empty()) href = text::textBetween(anchor, "href=''", "\"");
+    return siteScheme(site) + "://" + siteHost(site) + href;
+}
 
 SubmitResult submitArticle(AdminSession& session, const BackendContext& context, content::ArticleDraft& draft,
                            content::SitePools& pools, int siteIndex, ArticleMark* mark) {
