@@ -42,31 +42,9 @@ std::string garbageBytes() {
     return bytes;
 }
 
-// Shuts down every socket of this process whose local end is 127.0.0.1:port, that is every
-// connection the server accepted. An idle keep-alive connection would otherwise hold its worker
-// (and so stop()) until the keep-alive time-out.
-void shutdownAcceptedConnections(int port) {
-    DIR* folder = opendir("/proc/self/fd");
-    if (!folder) return;
-    const int folderFd = dirfd(folder);
-    while (const dirent* entry = readdir(folder)) {
-        char* end = nullptr;
-        const long fd = std::strtol(entry->d_name, &end, 10);
-        if (*end != '\0' || end == entry->d_name || fd == folderFd) continue;
-        sockaddr_in local{};
-        socklen_t length = sizeof local;
-        if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&local), &length) != 0) continue;
-        if (local.sin_family == AF_INET && ntohs(local.sin_port) == port &&
-            local.sin_addr.s_addr == htonl(INADDR_LOOPBACK)) {
-            shutdown(static_cast<int>(fd), SHUT_RDWR);
-        }
-    }
-    closedir(folder);
-}
-
-// Shuts down the one connection the server accepted from the client port `remotePort`: the client
-// sees it closed without an answer.
-void shutdownConnection(int port, int remotePort) {
+// Shuts down the sockets of this process whose local end is 127.0.0.1:port (the connections the
+// server accepted) and, when remotePort is given, whose client end is that port.
+void shutdownAcceptedConnections(int port, int remotePort = -1) {
     DIR* folder = opendir("/proc/self/fd");
     if (!folder) return;
     const int folderFd = dirfd(folder);
@@ -78,14 +56,18 @@ void shutdownConnection(int port, int remotePort) {
         sockaddr_in peer{};
         socklen_t localLength = sizeof local;
         socklen_t peerLength = sizeof peer;
-        if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&local), &localLength) != 0 ||
-            getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0) {
+        if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&local), &localLength) != 0)
+            continue;
+        if (local.sin_family != AF_INET || ntohs(local.sin_port) != port ||
+            local.sin_addr.s_addr != htonl(INADDR_LOOPBACK)) {
             continue;
         }
-        if (local.sin_family == AF_INET && ntohs(local.sin_port) == port &&
-            ntohs(peer.sin_port) == remotePort) {
-            shutdown(static_cast<int>(fd), SHUT_RDWR);
+        if (remotePort >= 0 &&
+            (getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0 ||
+             ntohs(peer.sin_port) != remotePort)) {
+            continue;
         }
+        shutdown(static_cast<int>(fd), SHUT_RDWR);
     }
     closedir(folder);
 }
@@ -216,7 +198,8 @@ bool StandinServer::Impl::spoilStoredAnswer(StoredAnswer how, const httplib::Req
             if (requestNumber == 1) return true;
             [[fallthrough]];
         case StoredAnswer::DropConnection:
-            shutdownConnection(port.load(), request.remote_port);
+            // The client sees the connection closed without an answer.
+            shutdownAcceptedConnections(port.load(), request.remote_port);
             response.status = 500;
             return false;
     }
