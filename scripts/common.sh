@@ -4,20 +4,22 @@ set -euo pipefail
 OZ_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 OZ_JOBS="$(nproc 2>/dev/null || echo 2)"
 
+# oz_missing_packages [LIST]: the packages of LIST (scripts/packages.txt) not installed.
 oz_missing_packages() {
+    local list="${1:-$OZ_ROOT/scripts/packages.txt}"
     local missing=()
     while read -r pkg; do
         [[ -z "$pkg" || "$pkg" == \#* ]] && continue
         if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed"; then
             missing+=("$pkg")
         fi
-    done <"$OZ_ROOT/scripts/packages.txt"
+    done <"$list"
     echo "${missing[@]:-}"
 }
 
 oz_install_packages() {
     local missing
-    missing="$(oz_missing_packages)"
+    missing="$(oz_missing_packages "$@")"
     [[ -z "$missing" ]] && return 0
     if [[ "$(id -u)" != 0 ]]; then
         echo "Missing Debian packages: $missing" >&2

@@ -137,10 +137,12 @@ std::string fileNameSafe(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t at = 0, length = 0; at < text.size(); at += length) {
-        // A control character (a NUL above all, which ends the path) never reaches a file name.
-        if (text::isControlCharacter(text::codePointAt(text, at, &length))) continue;
-        if (length > 1) {
-            out.append(text, at, length);
+        // A control character (a NUL above all, which ends the path) never reaches a file name, and
+        // a byte that is not UTF-8 becomes U+FFFD, so none forms of the bytes around a removed one.
+        const char32_t codePoint = text::codePointAt(text, at, &length);
+        if (text::isControlCharacter(codePoint)) continue;
+        if (codePoint >= 0x80) {
+            text::appendCodePoint(out, codePoint);
             continue;
         }
         const char c = text[at];

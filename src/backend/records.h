@@ -56,7 +56,8 @@ class WriteFailures {
 };
 
 // A text usable as a file name: \ / : * ? | < > become their full-width forms; double quotes and
-// control characters (CR, LF, TAB, NUL and the rest) are removed.
+// control characters (CR, LF, TAB, NUL and the rest) are removed; a byte that is not UTF-8 becomes
+// U+FFFD.
 std::string fileNameSafe(std::string_view text);
 
 // Longest file name stem written, in bytes, so that a long title still gets its record.

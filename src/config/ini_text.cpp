@@ -73,7 +73,13 @@ std::vector<std::string> IniText::sectionNames() const {
 }
 
 bool IniText::isPlainKey(std::string_view key) {
-    return key.find_first_of("\r\n") == std::string_view::npos && (key.empty() || key[0] != '[');
+    if (key.find_first_of("\r\n") != std::string_view::npos || (!key.empty() && key[0] == '[')) return false;
+    // A lead byte at the end would take the "=" after it as its trail byte: the entry could not be
+    // found again.
+    for (std::size_t i = 0; i < key.size(); i += charLength(key, i)) {
+        if (static_cast<unsigned char>(key[i]) >= 0x80 && i + 1 == key.size()) return false;
+    }
+    return true;
 }
 
 IniText::IniText() { parse({}); }

@@ -37,7 +37,8 @@ class IniText {
     bool hasSection(std::string_view section) const;
     std::optional<std::string_view> value(std::string_view section, std::string_view key) const;
 
-    // Keys that would break the line structure: a line break inside or a "[" in front.
+    // Keys that would break the line structure: a line break inside, a "[" in front, or a last
+    // byte of 0x80 or above (it would take the "=" after it as the second byte of its character).
     static bool isPlainKey(std::string_view key);
     // Whether a bare LF followed by `after` ends a line.
     static bool lineFeedEndsLine(std::string_view after);

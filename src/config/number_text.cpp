@@ -1,5 +1,6 @@
 #include "config/number_text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -49,6 +50,12 @@ int toInt(double value) {
     if (value >= static_cast<double>(std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
     if (value <= static_cast<double>(std::numeric_limits<int>::min())) return std::numeric_limits<int>::min();
     return static_cast<int>(value);
+}
+
+float toFloat(double value) {
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    if (std::isnan(value)) return 0;
+    return static_cast<float>(std::clamp(value, -kLargest, kLargest));
 }
 
 }  // namespace oz::config

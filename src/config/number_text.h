@@ -17,4 +17,8 @@ double parseNumber(std::string_view text);
 // The double truncated toward zero and held inside the int range.
 int toInt(double value);
 
+// The double as the nearest float, held inside the float range: 1e39 reads as the largest float,
+// not as an infinity, which would be written back as "0".
+float toFloat(double value);
+
 }  // namespace oz::config

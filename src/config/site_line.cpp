@@ -47,8 +47,8 @@ SiteConfig siteFromLine(const SiteLineFields& f, const SiteConfig& window) {
     if (!f[7].empty()) site.fileFilter = f[7];
     if (!f[8].empty()) site.articleCount = intField(f[8]);
     if (!f[9].empty()) site.deleteAfterPublish = f[9] == kTrue;
-    if (!f[10].empty()) site.intervalMin = static_cast<float>(parseNumber(f[10]));
-    if (!f[11].empty()) site.intervalMax = static_cast<float>(parseNumber(f[11]));
+    if (!f[10].empty()) site.intervalMin = toFloat(parseNumber(f[10]));
+    if (!f[11].empty()) site.intervalMax = toFloat(parseNumber(f[11]));
     if (!f[12].empty()) site.firstLineTitle = f[12] == kTrue;
     if (!f[13].empty()) site.paragraphTags = f[13] == kTrue;
     if (!f[14].empty()) site.https = f[14] == kTrue;

@@ -109,17 +109,16 @@ template <class... Ts>
 Overloaded(Ts...) -> Overloaded<Ts...>;
 
 void readField(SettingsFile& file, const SiteField& field, SiteConfig& site) {
-    std::visit(
-        Overloaded{
-            [&](bool SiteConfig::*m) { site.*m = file.readBool(field.key, site.*m); },
-            [&](int SiteConfig::*m) { site.*m = toInt(file.readNumber(field.key, site.*m)); },
-            [&](float SiteConfig::*m) { site.*m = static_cast<float>(file.readNumber(field.key, site.*m)); },
-            [&](std::string SiteConfig::*m) {
-                site.*m =
-                    field.bytes ? file.readBytes(field.key, site.*m) : file.readText(field.key, site.*m);
-            },
-        },
-        field.member);
+    std::visit(Overloaded{
+                   [&](bool SiteConfig::*m) { site.*m = file.readBool(field.key, site.*m); },
+                   [&](int SiteConfig::*m) { site.*m = toInt(file.readNumber(field.key, site.*m)); },
+                   [&](float SiteConfig::*m) { site.*m = toFloat(file.readNumber(field.key, site.*m)); },
+                   [&](std::string SiteConfig::*m) {
+                       site.*m = field.bytes ? file.readBytes(field.key, site.*m)
+                                             : file.readText(field.key, site.*m);
+                   },
+               },
+               field.member);
 }
 
 bool writeField(SettingsFile& file, const SiteField& field, const SiteConfig& site) {

@@ -258,10 +258,10 @@ bool isControlCharacter(char32_t codePoint) {
 }
 
 std::string withoutControlCharacters(std::string_view text) {
-    // C1 controls are the two-byte sequences C2 80 to C2 9F.
+    // ASCII without controls is the common case. (C1 controls are the sequences C2 80 to C2 9F.)
     const bool clean = std::none_of(text.begin(), text.end(), [](char c) {
         const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7F || byte == 0xC2;
+        return byte < 0x20 || byte >= 0x7F;
     });
     if (clean) return std::string(text);
     std::string out;
@@ -269,7 +269,7 @@ std::string withoutControlCharacters(std::string_view text) {
     for (std::size_t at = 0, length = 0; at < text.size(); at += length) {
         const char32_t codePoint = codePointAt(text, at, &length);
         if (!isControlCharacter(codePoint)) {
-            out.append(text, at, length);  // an invalid byte reads as U+FFFD and is kept as it is
+            appendCodePoint(out, codePoint);  // an invalid byte reads as U+FFFD
         } else if (codePoint == U'\t' || codePoint == U'\n' || codePoint == U'\v' || codePoint == U'\f' ||
                    codePoint == U'\r') {
             out += ' ';

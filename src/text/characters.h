@@ -71,8 +71,9 @@ std::string trimBlanks(std::string_view text);
 // The control characters: C0 (U+0000 to U+001F), DEL (U+007F) and C1 (U+0080 to U+009F).
 bool isControlCharacter(char32_t codePoint);
 // The text as one line without control characters, for titles and log lines: TAB, LF, VT, FF and
-// CR (a CR LF pair as one) each become a space, every other control character is removed. Bytes
-// that are not valid UTF-8 are kept as they are.
+// CR (a CR LF pair as one) each become a space, every other control character is removed, and a
+// byte that is not valid UTF-8 becomes U+FFFD (so no control character can form of the bytes
+// around a removed one).
 std::string withoutControlCharacters(std::string_view text);
 
 }  // namespace oz::text

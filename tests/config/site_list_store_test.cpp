@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 #include "settings_fixture.h"
@@ -226,6 +227,20 @@ TEST_F(SiteListStore, HugeSiteCountLoadsOnlyTheSectionsThatExist) {
     EXPECT_EQ(loadSiteList(m_file, tiny), -1);  // the current site has no section
     ASSERT_EQ(tiny.size(), 1);
     EXPECT_EQ(tiny.sites[0].domain, "a.com");
+}
+
+// An interval beyond the float range read as an infinity, which the next save wrote as "0".
+TEST_F(SiteListStore, IntervalsBeyondTheFloatRangeKeepTheirSize) {
+    openWith("[站点配置]\r\n站点数=1\r\n[站点序号_1]\r\n更新间隔1=1e39\r\n更新间隔2=-1e39");
+    SiteList list;
+    loadSiteList(m_file, list);
+    ASSERT_EQ(list.size(), 1);
+    EXPECT_EQ(list.sites[0].intervalMin, std::numeric_limits<float>::max());
+    EXPECT_EQ(list.sites[0].intervalMax, -std::numeric_limits<float>::max());
+    ASSERT_TRUE(saveSiteList(m_file, list));
+    SiteList again;
+    loadSiteList(m_file, again);
+    EXPECT_EQ(again.sites, list.sites);
 }
 
 TEST_F(SiteListStore, MissingRunOptionsKeepTheWindowsInitialState) {

@@ -76,6 +76,14 @@ TEST(Characters, TrimBlanksKeepsTabsAndLineBreaks) {
     EXPECT_EQ(trimBlanks("\u3000 "), "");
 }
 
+TEST(Characters, WithoutControlCharactersMakesOneCleanLine) {
+    using namespace std::string_literals;
+    EXPECT_EQ(withoutControlCharacters("标\0题\r\n二\t三\n四\x1B\x7F\u0085五"s), "标题 二 三 四五");
+    EXPECT_EQ(withoutControlCharacters("plain text"), "plain text");
+    // A C1 control must not form of the bytes around a removed control.
+    EXPECT_EQ(withoutControlCharacters("a\xC2\x11\x9F"), "a\uFFFD\uFFFD");
+}
+
 TEST(Characters, CodePointsRoundTripAndInvalidBytesDecodeAsReplacement) {
     std::size_t length = 0;
     EXPECT_EQ(codePointAt("中", 0, &length), U'中');
