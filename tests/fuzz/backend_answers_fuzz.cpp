@@ -5,7 +5,9 @@
 
 #include <tuple>
 
+#include "backend/answer_reader.h"
 #include "backend/answer_text.h"
+#include "backend/article_lookup.h"
 #include "backend/article_submission.h"
 #include "backend/category_tree.h"
 #include "backend/html_elements.h"
@@ -107,6 +109,38 @@ void checkArticleAddress(const std::string& answer) {
     if (answer.find(backend::kArticleCreatedText) == std::string::npos) OZ_FUZZ_CHECK(address.empty());
 }
 
+// The answer reader: a page holding the success text is done and nothing else is; a refusal is
+// only ever the back end's own page, and every other verdict gives a reason. List rows carry
+// positive ids; the ids of the edit and view links are read from the page itself.
+void checkAnswerReader(const std::string& answer, bool validUtf8) {
+    for (const long status : {200L, 302L, 504L}) {
+        oz::http::PageAnswer page;
+        page.ok = true;
+        page.status = status;
+        page.text = answer;
+        const backend::AnswerReading reading = backend::readActionAnswer(page, backend::kCategoryCreatedText);
+        OZ_FUZZ_CHECK_EQ(reading.done(), answer.find(backend::kCategoryCreatedText) != std::string::npos);
+        OZ_FUZZ_CHECK(reading.done() == reading.reason.empty());
+        OZ_FUZZ_CHECK(reading.outcome != backend::Outcome::NotSent);
+        if (reading.outcome == backend::Outcome::Refused && status == 200) {
+            OZ_FUZZ_CHECK(backend::messagePageText(answer) || backend::isLoginPage(answer));
+        }
+        if (validUtf8) OZ_FUZZ_CHECK(text::isValidUtf8(reading.reason));
+    }
+    if (const auto rows = backend::readArticleList(answer)) {
+        for (const backend::ListedArticle& row : *rows) {
+            OZ_FUZZ_CHECK(row.id > 0);
+            OZ_FUZZ_CHECK(row.typeId >= 0);
+            if (validUtf8) OZ_FUZZ_CHECK(text::isValidUtf8(row.title));
+        }
+    }
+    OZ_FUZZ_CHECK(backend::editedArticleId(answer) >= 0);
+    OZ_FUZZ_CHECK(isPieceOf(backend::viewedArticleAddress(answer), answer));
+    const std::string keyword = backend::titleSearchKeyword(answer);
+    OZ_FUZZ_CHECK(keyword.find_first_of("&<>\"'\\") == std::string::npos);
+    if (validUtf8) OZ_FUZZ_CHECK(text::isValidUtf8(keyword));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -118,5 +152,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkContinuation(answer);
     checkOneKeyPage(answer, validUtf8);
     checkArticleAddress(answer);
+    checkAnswerReader(answer, validUtf8);
     return 0;
 }
