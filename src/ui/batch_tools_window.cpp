@@ -31,7 +31,6 @@
 #include "text/charset.h"
 #include "ui/control_state.h"
 #include "ui/dialogs.h"
-#include "ui/main_window.h"
 #include "ui/pinyin_window.h"
 #include "ui/random_text_window.h"
 
@@ -59,17 +58,18 @@ QLineEdit* numberBox(const QString& name, const QString& text) {
 
 int intOf(const QLineEdit* edit) { return edit->text().trimmed().toInt(); }
 
-// Hands the operation's captions and sites to the window thread; the button may be gone by then.
+// Hands the operation's captions and sites to the window thread. The calls are queued on the
+// window, so they die with it; the button may be gone by then.
 class ButtonObserver final : public backend::BatchObserver {
    public:
-    ButtonObserver(QPushButton* button, QString stopping, MainWindow& main)
-        : m_button(button), m_stopping(std::move(stopping)), m_main(&main) {}
+    ButtonObserver(QPushButton* button, QString stopping, QWidget* window, SiteListAccess& sites)
+        : m_button(button), m_stopping(std::move(stopping)), m_window(window), m_sites(sites) {}
     void caption(const std::string& text) override {
         QPointer<QPushButton> button = m_button;
         QString caption = QString::fromStdString(text);
         caption.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         QMetaObject::invokeMethod(
-            button.data(),
+            m_window,
             [button, caption, stopping = m_stopping] {
                 // A stop asked for stays visible until the operation has ended.
                 if (button && button->text() != stopping) button->setText(caption);
@@ -78,26 +78,22 @@ class ButtonObserver final : public backend::BatchObserver {
     }
     // The main window's list follows the operation from site to site.
     void siteStarted(int index) override {
-        QPointer<MainWindow> main = m_main;
         QMetaObject::invokeMethod(
-            main.data(),
-            [main, index] {
-                if (main) main->selectSite(index - 1);
-            },
-            Qt::QueuedConnection);
+            m_window, [&sites = m_sites, index] { sites.selectSite(index - 1); }, Qt::QueuedConnection);
     }
 
    private:
     QPointer<QPushButton> m_button;
     const QString m_stopping;
-    QPointer<MainWindow> m_main;
+    QWidget* m_window;
+    SiteListAccess& m_sites;
 };
 
 }  // namespace
 
-BatchToolsWindow::BatchToolsWindow(MainWindow& main, config::SettingsFile& settings,
+BatchToolsWindow::BatchToolsWindow(SiteListAccess& sites, QWidget* owner, config::SettingsFile& settings,
                                    const UiServices& services)
-    : QWidget(&main, Qt::Window), m_main(main), m_settings(settings), m_services(services) {
+    : QWidget(owner, Qt::Window), m_sites(sites), m_settings(settings), m_services(services) {
     setWindowTitle(kSection);
     resize(504, 696);
     buildControls();
@@ -401,7 +397,7 @@ void BatchToolsWindow::importSites() {
     if (!editList(m_domainList, QString::fromUtf8(config::kSiteLineHelp), action.idleCaption, dialog)) return;
 
     const std::string text = m_domainList->toPlainText().toStdString();
-    config::SiteConfig window = m_main.readSiteFromWindow();
+    config::SiteConfig window = m_sites.formSite();
     // A new site starts without categories: the ids of the site on show mean nothing on another one.
     window.categoryTree.clear();
     window.categoryIds.clear();
@@ -413,11 +409,11 @@ void BatchToolsWindow::importSites() {
     // The worker adds to a copy of the list; the window's own list, locked meanwhile, takes each
     // site as it comes, so both agree on every index.
     start(action, {},
-          [this, list = m_main.siteList(), text, window, options](const auto&, const auto& env) mutable {
+          [this, list = m_sites.siteList(), text, window, options](const auto&, const auto& env) mutable {
               // Calls queued to the window die with it; it joins this thread before it goes.
               const auto append = [this](int, const config::SiteConfig& site) {
                   QMetaObject::invokeMethod(
-                      this, [this, site] { m_main.appendSite(site); }, Qt::QueuedConnection);
+                      this, [this, site] { m_sites.appendSite(site); }, Qt::QueuedConnection);
               };
               const config::BulkImportResult result =
                   backend::bulkImport(list, text, window, options, env, append);
@@ -442,7 +438,7 @@ void BatchToolsWindow::readCategoryLists() {
     start(action, question, [this, options](const auto& targets, const auto& env) {
         const auto store = [this](int index, const config::SiteConfig& record) {
             QMetaObject::invokeMethod(
-                this, [this, index, record] { m_main.storeSiteTree(index - 1, record); },
+                this, [this, index, record] { m_sites.storeSiteTree(index - 1, record); },
                 Qt::QueuedConnection);
         };
         backend::BatchReport report = backend::readCategoryLists(targets, options, env, store);
@@ -470,7 +466,7 @@ bool BatchToolsWindow::mayStart(const Action& action) {
         }
         return false;
     }
-    if (m_main.isRunning()) {
+    if (m_sites.isRunning()) {
         m_services.dialogs->message(this,
                                     QStringLiteral("站群更新正在进行，请等它完成或停止后再执行批处理。"));
         return false;
@@ -483,10 +479,10 @@ void BatchToolsWindow::start(const Action& action, const QString& question, Work
                                                            Dialogs::Icon::Question) != Dialogs::Answer::Ok) {
         return;
     }
-    const std::optional<backend::SiteForm> currentForm = backend::formOfSite(m_main.readSiteFromWindow());
+    const std::optional<backend::SiteForm> currentForm = backend::formOfSite(m_sites.formSite());
     std::vector<backend::BatchTarget> targets =
-        backend::batchTargets(m_main.siteList(), scope(), currentForm);
-    const config::RunOptions options = m_main.runOptions();
+        backend::batchTargets(m_sites.siteList(), scope(), currentForm);
+    const config::RunOptions options = m_sites.runOptions();
     const std::filesystem::path dataDir = m_services.dataDir;
     const text::Clock* clock = m_services.clock;
 
@@ -494,7 +490,7 @@ void BatchToolsWindow::start(const Action& action, const QString& question, Work
     m_abort = false;
     m_running = action;
     setRunning(true);
-    auto observer = std::make_shared<ButtonObserver>(action.button, action.stoppingCaption, m_main);
+    auto observer = std::make_shared<ButtonObserver>(action.button, action.stoppingCaption, this, m_sites);
     m_worker = std::thread([this, action, work = std::move(work), targets = std::move(targets), options,
                             dataDir, clock, observer] {
         backend::OptionsRunSettings settings(options);
@@ -539,7 +535,7 @@ void BatchToolsWindow::finished(const Action& action, const backend::BatchReport
 }
 
 void BatchToolsWindow::setRunning(bool running) {
-    m_main.setSiteEditingEnabled(!running);
+    m_sites.setSiteEditingEnabled(!running);
     for (QRadioButton* radio : {m_scopeCurrent, m_scopeChecked, m_scopeAll}) radio->setEnabled(!running);
 }
 

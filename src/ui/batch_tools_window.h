@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "backend/batch_site_loop.h"
+#include "ui/site_list_access.h"
 #include "ui/text_dialog.h"
 #include "ui/ui_services.h"
 
@@ -23,18 +24,18 @@ class SettingsFile;
 
 namespace oz::ui {
 
-class MainWindow;
 class PinyinWindow;
 class RandomTextWindow;
 
-// "批处理工具": the operations that act on many sites of the main window's list at once. One at a
-// time runs on a worker thread; its button shows the progress and a second click stops it. The
-// controls are loaded from the section "批处理工具" when the window is made and saved there when
-// it is closed. A top-level window owned by the main window.
+// "批处理工具": the operations that act on many sites of the main window's list at once, which it
+// reaches through SiteListAccess. One at a time runs on a worker thread; its button shows the
+// progress and a second click stops it. The controls are loaded from the section "批处理工具" when
+// the window is made and saved there when it is closed. A top-level window owned by `owner`.
 class BatchToolsWindow : public QWidget {
     Q_OBJECT
    public:
-    BatchToolsWindow(MainWindow& main, config::SettingsFile& settings, const UiServices& services);
+    BatchToolsWindow(SiteListAccess& sites, QWidget* owner, config::SettingsFile& settings,
+                     const UiServices& services);
     ~BatchToolsWindow() override;
 
     bool isBusy() const { return m_worker.joinable(); }
@@ -86,7 +87,7 @@ class BatchToolsWindow : public QWidget {
     void importSites();
     void readCategoryLists();
 
-    MainWindow& m_main;
+    SiteListAccess& m_sites;
     config::SettingsFile& m_settings;
     UiServices m_services;
     std::thread m_worker;

@@ -1,0 +1,48 @@
+#include "ui/category_panel.h"
+
+#include <QSignalSpy>
+#include <QTreeWidget>
+
+#include "tests/ui/main_window_fixture.h"
+
+// The category panel inside the real main window, reading from the stand-in back end.
+class CategoryPanelTest : public QObject, public oz::test::MainWindowFixture {
+    Q_OBJECT
+
+   private slots:
+    void init() { setUpWindow(); }
+    void cleanup() { tearDownWindow(); }
+
+    void categoryTreeFromStandin() {
+        server.addSite({});
+        QVERIFY(server.start());
+        typeSite(QString::fromStdString(server.siteDomain("s1")), "admin", "admin");
+        QSignalSpy done(window.get(), &oz::ui::MainWindow::categoryReadFinished);
+        w<QPushButton>("按钮读取栏目列表")->click();
+        QCOMPARE(w<QPushButton>("按钮读取栏目列表")->text(), QStringLiteral("正在读取栏目列表.."));
+        QVERIFY(done.wait(10000));
+        auto* tree = w<QTreeWidget>("树型框");
+        QCOMPARE(tree->topLevelItemCount(), 2);
+        QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("新闻中心[1]"));
+        QCOMPARE(tree->topLevelItem(0)->child(0)->text(0), QStringLiteral("国内新闻[3]"));
+
+        // Single-check rule, then the category page through the desktop seam.
+        tree->setCurrentItem(tree->topLevelItem(0)->child(0));
+        QCOMPARE(tree->topLevelItem(0)->child(0)->checkState(0), Qt::Checked);
+        tree->setCurrentItem(tree->topLevelItem(1));
+        QCOMPARE(tree->topLevelItem(0)->child(0)->checkState(0), Qt::Unchecked);
+        emit tree->itemDoubleClicked(tree->topLevelItem(1), 0);
+        QCOMPARE(fakes->desktop.urls.value(0), QStringLiteral("http://%1/plus/list.php?tid=2")
+                                                   .arg(QString::fromStdString(server.siteDomain("s1"))));
+
+        // Stored with the site, the tree comes back after a restart.
+        w<QPushButton>("按钮添加")->click();
+        QCOMPARE(window->siteList().sites[0].categoryIds, std::string("2"));
+        window->saveForExit();
+        open();
+        QCOMPARE(w<QTreeWidget>("树型框")->topLevelItemCount(), 2);
+    }
+};
+
+QTEST_MAIN(CategoryPanelTest)
+#include "category_panel_test.moc"
