@@ -285,7 +285,7 @@ void BatchToolsWindow::buildControls() {
     connect(m_import, &QPushButton::clicked, this, [this] { importSites(); });
     connect(m_read, &QPushButton::clicked, this, [this] { readCategoryLists(); });
     connect(pinyin, &QPushButton::clicked, this, [this] {
-        if (m_pinyin == nullptr) m_pinyin = new PinyinWindow(m_settings, this);
+        if (m_pinyin == nullptr) m_pinyin = new PinyinWindow(m_services, m_settings, this);
         m_pinyin->show();
         m_pinyin->raise();
     });
@@ -543,7 +543,7 @@ void BatchToolsWindow::joinWorker() {
     if (m_worker.joinable()) m_worker.join();
 }
 
-void BatchToolsWindow::saveState() { saveWindow(m_settings, this, kSection); }
+bool BatchToolsWindow::saveState() { return saveWindow(m_settings, this, kSection); }
 
 bool BatchToolsWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_createCategories && event->type() == QEvent::MouseButtonRelease &&
@@ -556,7 +556,8 @@ bool BatchToolsWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void BatchToolsWindow::closeEvent(QCloseEvent* event) {
     if (isBusy()) m_stop = true;
-    saveState();
+    if (!saveState())
+        reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(m_settings.lastError()));
     QWidget::closeEvent(event);
 }
 

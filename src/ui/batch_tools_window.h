@@ -39,8 +39,9 @@ class BatchToolsWindow : public QWidget {
     ~BatchToolsWindow() override;
 
     bool isBusy() const { return m_worker.joinable(); }
-    // Writes the controls to the section "批处理工具" (done on close, and by the main window's exit).
-    void saveState();
+    // Writes the controls to the section "批处理工具" (done on close, and by the main window's exit);
+    // false when the settings file refused it (its lastError() says why).
+    bool saveState();
 
    protected:
     void closeEvent(QCloseEvent* event) override;

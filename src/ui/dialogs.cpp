@@ -7,6 +7,11 @@ namespace oz::ui {
 
 QString messageTitle(const QString& caption) { return QStringLiteral("Orvane：") + caption; }
 
+void reportSaveFailure(Dialogs& dialogs, QWidget* owner, const QString& error) {
+    dialogs.message(owner, QStringLiteral("保存失败：") + error, {}, Dialogs::Buttons::Ok,
+                    Dialogs::Icon::Warning);
+}
+
 Dialogs::Answer QtDialogs::message(QWidget* owner, const QString& text, const QString& caption,
                                    Buttons buttons, Icon icon) {
     QMessageBox box(owner);
@@ -25,6 +30,10 @@ Dialogs::Answer QtDialogs::message(QWidget* owner, const QString& text, const QS
         case Buttons::YesNo:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             break;
+        case Buttons::RetryIgnore:
+            box.setStandardButtons(QMessageBox::Retry | QMessageBox::Ignore);
+            box.setDefaultButton(QMessageBox::Retry);
+            break;
     }
     switch (box.exec()) {
         case QMessageBox::Ok:
@@ -33,6 +42,10 @@ Dialogs::Answer QtDialogs::message(QWidget* owner, const QString& text, const QS
             return Answer::Yes;
         case QMessageBox::No:
             return Answer::No;
+        case QMessageBox::Retry:
+            return Answer::Retry;
+        case QMessageBox::Ignore:
+            return Answer::Ignore;
         default:
             return Answer::Cancel;
     }

@@ -11,8 +11,8 @@ namespace oz::ui {
 // never block on a modal loop.
 class Dialogs {
    public:
-    enum class Buttons { Ok, OkCancel, YesNo };
-    enum class Answer { Ok, Cancel, Yes, No };
+    enum class Buttons { Ok, OkCancel, YesNo, RetryIgnore };
+    enum class Answer { Ok, Cancel, Yes, No, Retry, Ignore };
     enum class Icon { Information, Question, Warning };
 
     virtual ~Dialogs() = default;
@@ -32,6 +32,9 @@ class Dialogs {
 
 // The title every message box carries: "Orvane：" + caption.
 QString messageTitle(const QString& caption);
+
+// A save that failed, in a warning box: "保存失败：" + `error`, which names the file and the reason.
+void reportSaveFailure(Dialogs& dialogs, QWidget* owner, const QString& error);
 
 // The real dialogs (QMessageBox, QFileDialog).
 class QtDialogs final : public Dialogs {

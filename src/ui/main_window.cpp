@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -14,9 +15,11 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "config/settings_file.h"
 #include "config/site_list_store.h"
+#include "text/path_text.h"
 #include "ui/batch_tools_window.h"
 #include "ui/category_panel.h"
 #include "ui/control_state.h"
@@ -39,6 +42,8 @@ namespace {
 
 // The state of the schedule window's date box, kept beside its two options.
 constexpr const char* kScheduleDateKey = "选择框日期";
+// A site's category tree, kept as a byte value beside the settings file.
+constexpr const char* kCategoryDataKey = "栏目数据";
 
 // The controls a run (or a batch operation) disables for its whole length.
 const char* const kRunLockedControls[] = {
@@ -274,9 +279,12 @@ void MainWindow::showSite(int row) {
 bool MainWindow::isBatchBusy() const { return m_batchWindow != nullptr && m_batchWindow->isBusy(); }
 
 void MainWindow::storeChecks(const std::vector<int>& rows) {
+    m_settings.beginBatch();
     for (int row : rows)
         config::saveSiteEnabled(m_settings, row + 1,
                                 m_sites->list().sites[static_cast<std::size_t>(row)].enabled);
+    if (!m_settings.endBatch())
+        reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(m_settings.lastError()));
 }
 
 // ---- start-up, save, exit -------------------------------------------------------------------
@@ -298,27 +306,54 @@ void MainWindow::globalSave() {
     const bool saved = config::globalSave(m_settings, runOptions(), m_sites->listForSave());
     m_saveLink->setText(QStringLiteral("<a href='#'>全局保存</a>"));
     if (!saved) {
-        m_services.dialogs->message(
-            this, QStringLiteral("保存失败：") + QString::fromStdString(m_settings.lastError()), {},
-            Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+        reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(m_settings.lastError()));
         return;
     }
     m_services.dialogs->message(this, QStringLiteral("已保存所有数据！"));
 }
 
-void MainWindow::saveForExit() {
+QString MainWindow::saveForExit() {
     const config::SiteList list = m_sites->listForSave();
+    m_settings.beginBatch();
     config::globalSave(m_settings, runOptions(), list);
+    // The sections of deleted sites go, and so do their byte values beside the file.
+    const std::vector<std::string> sections = m_settings.sectionNames();
+    for (int k = list.size() + 1;
+         std::find(sections.begin(), sections.end(), config::siteSectionName(k)) != sections.end(); ++k) {
+        m_settings.setSection(config::siteSectionName(k));
+        m_settings.writeBytes(kCategoryDataKey, {});
+    }
     config::deleteStaleSiteSections(m_settings, list.size());
-    if (m_scheduleWindow != nullptr) m_scheduleWindow->saveSchedule();
     // An open batch tools window keeps its state as if it had been closed.
     if (m_batchWindow != nullptr && m_batchWindow->isVisible()) m_batchWindow->saveState();
+    QStringList problems;
+    if (!m_settings.endBatch()) problems << QString::fromStdString(m_settings.lastError());
+    if (m_scheduleWindow != nullptr && !m_scheduleWindow->saveSchedule())
+        problems << QStringLiteral("无法写入计划任务文件：") + m_scheduleWindow->scheduleFile();
+    return problems.join(QStringLiteral("\r\n"));
+}
+
+// The data folder or the settings file cannot be written: said once, when the window first shows.
+QString MainWindow::writeProblem() const {
+    const QFileInfo folder(QString::fromStdString(text::pathText(m_services.dataDir)));
+    const QFileInfo file(QString::fromStdString(text::pathText(m_settings.path())));
+    constexpr auto kAnyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    if (file.exists() && (!file.isWritable() || (file.permissions() & kAnyWrite) == 0))
+        return QStringLiteral("设置文件是只读的，设置和站点的改动将无法保存：") + file.filePath();
+    if (!folder.isWritable())
+        return QStringLiteral("数据文件夹不可写，设置、日志和记录将无法保存：") + folder.filePath();
+    return {};
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (m_shownOnce) return;
     m_shownOnce = true;
+    if (const QString problem = writeProblem(); !problem.isEmpty()) {
+        QTimer::singleShot(0, this, [this, problem] {
+            m_services.dialogs->message(this, problem, {}, Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+        });
+    }
     if (!m_options.autoStartSchedule) return;
     // After the main window is on screen, so the schedule window opens over it.
     QTimer::singleShot(0, this, [this] {
@@ -345,7 +380,16 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         run.abortNow();
         run.waitFor(std::chrono::milliseconds(1000));
     }
-    saveForExit();
+    // A failed save is said, with the choice to try again (after freeing the folder, say) or to
+    // quit without it.
+    for (QString problem = saveForExit(); !problem.isEmpty(); problem = saveForExit()) {
+        if (m_services.dialogs->message(
+                this,
+                QStringLiteral("退出前保存失败：") + problem +
+                    QStringLiteral("\r\n\n点“重试”再保存一次；点“忽略”不保存就退出，本次的改动将丢失。"),
+                {}, Dialogs::Buttons::RetryIgnore, Dialogs::Icon::Warning) != Dialogs::Answer::Retry)
+            break;
+    }
     m_tray->hide();
     event->accept();
 }
@@ -425,9 +469,11 @@ void MainWindow::onRunEnded(const engine::RunTotals& totals) {
     if (totals.scheduled) {
         if (m_runBar->isLogShown()) toggleLogWindow();
     } else if (runOptions().shutdownWhenDone) {
-        // The global save first (without its box), then the countdown instead of the message.
-        config::globalSave(m_settings, runOptions(), m_sites->listForSave());
-        CountdownWindow::shutdownCountdown(this, m_services);
+        // The global save first (without its box), then the countdown instead of the message. A
+        // failed save is said only when the machine stays on: a box would hold the power-off.
+        const bool saved = config::globalSave(m_settings, runOptions(), m_sites->listForSave());
+        if (!CountdownWindow::shutdownCountdown(this, m_services) && !saved)
+            reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(m_settings.lastError()));
     } else {
         m_services.dialogs->message(this, QString::fromStdString(engine::completionMessage(totals)));
     }

@@ -60,8 +60,9 @@ class MainWindow final : public QMainWindow, public SiteListAccess {
     bool isBatchBusy() const;
 
     void globalSave();
-    // The exit sequence without the question: save, delete stale sections.
-    void saveForExit();
+    // The exit sequence without the question: save, delete stale sections and their byte values,
+    // save the schedule. Returns what could not be saved (file and reason), empty when all was.
+    QString saveForExit();
 
     // The schedule window, once the link or the start-up has made it (owned by this window).
     ScheduleWindow* scheduleWindow() const { return m_scheduleWindow; }
@@ -90,6 +91,7 @@ class MainWindow final : public QMainWindow, public SiteListAccess {
     void buildTray();
     void buildLogWindow();
     void loadStartup();
+    QString writeProblem() const;
     void storeChecks(const std::vector<int>& rows);
     void refreshFrameTitle(int count);
     ScheduleWindow* ensureScheduleWindow();

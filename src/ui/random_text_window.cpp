@@ -193,7 +193,8 @@ void RandomTextWindow::save() {
     m_settings.writeText(kMinKey, m_minLength->text().toStdString());
     m_settings.writeText(kMaxKey, m_maxLength->text().toStdString());
     m_settings.writeText(kGroupsKey, m_groups->text().toStdString());
-    m_settings.endBatch();
+    if (!m_settings.endBatch())
+        reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(m_settings.lastError()));
 }
 
 void RandomTextWindow::closeEvent(QCloseEvent* event) {

@@ -18,6 +18,7 @@
 #include "schedule/schedule_file.h"
 #include "schedule/time_point.h"
 #include "text/clock.h"
+#include "text/path_text.h"
 #include "ui/dialogs.h"
 #include "ui/text_dialog.h"
 
@@ -159,6 +160,10 @@ bool ScheduleWindow::saveSchedule() {
     return saved;
 }
 
+QString ScheduleWindow::scheduleFile() const {
+    return QString::fromStdString(text::pathText(schedule::scheduleFilePath(m_services.dataDir)));
+}
+
 ScheduleOptions ScheduleWindow::options() const {
     return {m_left->isChecked(), m_autoStart->isChecked(), m_dateBox->isChecked()};
 }
@@ -247,7 +252,9 @@ void ScheduleWindow::showHelp() {
 
 void ScheduleWindow::startOrStopSchedule() {
     if (m_scheduler.state() == schedule::SchedulerState::Stopped) {
-        saveSchedule();
+        if (!saveSchedule())
+            reportSaveFailure(*m_services.dialogs, this,
+                              QStringLiteral("无法写入计划任务文件：") + scheduleFile());
         m_scheduler.setRows(rows());
         m_scheduler.start();
         m_timer->start();

@@ -45,6 +45,8 @@ class ScheduleWindow final : public QWidget {
     // Writes the schedule file and hands the options to saveOptions; false when the file could not
     // be written. The exit sequence calls it.
     bool saveSchedule();
+    // The schedule file's path, for the operator.
+    QString scheduleFile() const;
 
     // The toggle behind 按钮开始任务: Stopped saves and starts; Running asks to stop (next tick).
     void startOrStopSchedule();

@@ -72,7 +72,7 @@ class GeneratorWindowsTest : public QObject {
     }
 
     void pinyinRules() {
-        oz::ui::PinyinWindow window(*m_settings);
+        oz::ui::PinyinWindow window(m_fakes->services(), *m_settings);
         QApplication::clipboard()->setText("中国 abc");
         child<QPushButton>(window, "按钮粘贴汉字")->click();
         child<QPushButton>(window, "按钮转换拼音")->click();
@@ -103,7 +103,7 @@ class GeneratorWindowsTest : public QObject {
             child<QLineEdit>(window, "编辑框组数")->setText("7");
             child<QPlainTextEdit>(window, "编辑框结果")->setPlainText("不存");
             window.close();
-            oz::ui::PinyinWindow pinyin(*m_settings);
+            oz::ui::PinyinWindow pinyin(m_fakes->services(), *m_settings);
             child<QRadioButton>(pinyin, "单选框全部小写")->setChecked(true);
             child<QCheckBox>(pinyin, "选择框清除非字母")->setChecked(true);
             child<QCheckBox>(pinyin, "选择框保留空格")->setChecked(true);
@@ -127,7 +127,7 @@ class GeneratorWindowsTest : public QObject {
         QCOMPARE(child<QLineEdit>(window, "编辑框字数2")->text(), QString("5"));
         QCOMPARE(child<QLineEdit>(window, "编辑框组数")->text(), QString("7"));
         QVERIFY(child<QPlainTextEdit>(window, "编辑框结果")->toPlainText().isEmpty());
-        oz::ui::PinyinWindow pinyin(*m_settings);
+        oz::ui::PinyinWindow pinyin(m_fakes->services(), *m_settings);
         QVERIFY(child<QRadioButton>(pinyin, "单选框全部小写")->isChecked());
         QVERIFY(!child<QRadioButton>(pinyin, "单选框拼音首大写")->isChecked());
         QVERIFY(child<QCheckBox>(pinyin, "选择框保留空格")->isChecked());
@@ -141,7 +141,7 @@ class GeneratorWindowsTest : public QObject {
         if (which.isEmpty()) QSKIP("set OZ_SHOW_WINDOW to show a window");
         std::unique_ptr<QWidget> window;
         if (which == "pinyin") {
-            auto* pinyin = new oz::ui::PinyinWindow(*m_settings);
+            auto* pinyin = new oz::ui::PinyinWindow(m_fakes->services(), *m_settings);
             child<QPlainTextEdit>(*pinyin, "编辑框汉字")->setPlainText("中国 abc\n汉字拼音转换器");
             child<QPushButton>(*pinyin, "按钮转换拼音")->click();
             window.reset(pinyin);

@@ -81,6 +81,58 @@ class MainWindowTest : public QObject, public oz::test::MainWindowFixture {
         QVERIFY(reread.readBool("自动开启计划任务"));
     }
 
+    // A settings file made read-only is never replaced behind the operator's back, and every save
+    // that fails says so, naming the file: at start-up once, on a check mark, at the exit (with a
+    // retry). Before, the ticks and the exit save were silent and the rename replaced the file.
+    void readOnlySettingsFileIsSaidAndKept() {
+        addSites(1);
+        QVERIFY(window->saveForExit().isEmpty());
+        window.reset();
+        settings.reset();
+        fs::permissions(settingsPath(),
+                        fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
+                        fs::perm_options::replace);
+        const std::string before = fileBytes(settingsPath());
+        open();
+        window->show();
+        QTRY_COMPARE(fakes->dialogs.messages.size(), 1);
+        QVERIFY(lastMessage().startsWith(QStringLiteral("设置文件是只读的")));
+        window->hide();
+        window->show();
+        QTest::qWait(50);
+        QCOMPARE(fakes->dialogs.messages.size(), 1);  // once
+
+        const QString file = QString::fromStdString(settingsPath().string());
+        list()->item(0)->setCheckState(Qt::Unchecked);
+        QCOMPARE(fakes->dialogs.messages.size(), 2);
+        QCOMPARE(lastMessage(), QStringLiteral("保存失败：无法写入文件：%1（文件是只读的）").arg(file));
+
+        typeSite("new.com", "u", "p");
+        w<QPushButton>("按钮添加")->click();
+        fakes->dialogs.answers = {oz::ui::Dialogs::Answer::Retry, oz::ui::Dialogs::Answer::Ignore};
+        QVERIFY(window->close());
+        QCOMPARE(fakes->dialogs.messages.size(), 4);  // asked again after the retry
+        QVERIFY(lastMessage().startsWith(QStringLiteral("退出前保存失败：无法写入文件：%1").arg(file)));
+        QCOMPARE(fileBytes(settingsPath()), before);
+        QCOMPARE(fs::status(settingsPath()).permissions() & fs::perms::all,
+                 fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    }
+
+    // A deleted site's category tree does not outlive it beside the settings file.
+    void deletedSiteLeavesNoByteValue() {
+        addSites(2);
+        oz::config::SiteConfig record;
+        record.categoryTree = "OZTREE 1\r\n1\t1\t0\t新闻\r\n";
+        window->storeSiteTree(1, record);
+        QVERIFY(window->saveForExit().isEmpty());
+        const fs::path ibn = dataDir() / "inibin/站点序号_2-栏目数据.ibn";
+        QVERIFY(fs::exists(ibn));
+        list()->setCurrentRow(1);
+        w<QPushButton>("按钮删除")->click();
+        QVERIFY(window->saveForExit().isEmpty());
+        QVERIFY(!fs::exists(ibn));
+    }
+
     // A settings file of the original program loads and, saved back unchanged, keeps its bytes.
     void profileSavesBackUnchanged() {
         window.reset();

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <deque>
-#include <filesystem>
-
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <deque>
+#include <filesystem>
 
 #include "schedule/power_control.h"
 #include "text/clock.h"
@@ -33,9 +32,10 @@ class ScriptedDialogs final : public ui::Dialogs {
                    Icon = Icon::Information) override {
         messages.append({text, ui::messageTitle(caption)});
         if (answers.empty()) {
-            return buttons == Buttons::YesNo ? Answer::No
-                   : buttons == Buttons::Ok  ? Answer::Ok
-                                             : Answer::Cancel;
+            return buttons == Buttons::YesNo         ? Answer::No
+                   : buttons == Buttons::Ok          ? Answer::Ok
+                   : buttons == Buttons::RetryIgnore ? Answer::Ignore
+                                                     : Answer::Cancel;
         }
         const Answer next = answers.front();
         answers.pop_front();
@@ -48,7 +48,8 @@ class ScriptedDialogs final : public ui::Dialogs {
         const QStringList files = nextFiles(title);
         return files.isEmpty() ? QString() : files.front();
     }
-    QString saveFileName(QWidget*, const QString& title, const QString&, const QString&, const QString&) override {
+    QString saveFileName(QWidget*, const QString& title, const QString&, const QString&,
+                         const QString&) override {
         const QStringList files = nextFiles(title);
         return files.isEmpty() ? QString() : files.front();
     }
