@@ -466,15 +466,16 @@ void MainWindow::onRunningChanged(bool running) {
 
 void MainWindow::onRunEnded(const engine::RunTotals& totals) {
     if (m_exiting) return;
-    if (totals.scheduled) {
-        if (m_runBar->isLogShown()) toggleLogWindow();
-    } else if (runOptions().shutdownWhenDone) {
+    // A scheduled run closes its log view and shows no message; with 更新完成关机 it ends in the
+    // countdown as any run does, so an unattended machine goes off.
+    if (totals.scheduled && m_runBar->isLogShown()) toggleLogWindow();
+    if (runOptions().shutdownWhenDone) {
         // The global save first (without its box), then the countdown instead of the message. A
         // failed save is said only when the machine stays on: a box would hold the power-off.
         const bool saved = config::globalSave(m_settings, runOptions(), m_sites->listForSave());
         if (!CountdownWindow::shutdownCountdown(this, m_services) && !saved)
             reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(m_settings.lastError()));
-    } else {
+    } else if (!totals.scheduled) {
         m_services.dialogs->message(this, QString::fromStdString(engine::completionMessage(totals)));
     }
     emit runFinished();

@@ -9,6 +9,7 @@
 
 #include "tests/ui/main_window_fixture.h"
 #include "ui/countdown_window.h"
+#include "ui/run_bar.h"
 #include "ui/schedule_window.h"
 
 namespace fs = std::filesystem;
@@ -61,7 +62,8 @@ class MainWindowTest : public QObject, public oz::test::MainWindowFixture {
             answer.stop();
             countdown->findChild<QPushButton*>(QStringLiteral("按钮立即"))->click();
             requestsInWindow = fakes->power.requests;
-            countdown->accept();  // the fake power leaves the window open
+            // The fake power leaves the program running: the window closes as any would.
+            countdown->findChild<QPushButton*>(QStringLiteral("按钮停止"))->click();
         });
         answer.start(20);
         QSignalSpy finished(window.get(), &oz::ui::MainWindow::runFinished);
@@ -79,6 +81,30 @@ class MainWindowTest : public QObject, public oz::test::MainWindowFixture {
         reread.setSection("基本配置");
         QVERIFY(reread.readBool("选择框完成关机"));
         QVERIFY(reread.readBool("自动开启计划任务"));
+    }
+
+    // A scheduled run with 更新完成关机 ends in the countdown, as a started one does; before, the
+    // window skipped it and an unattended machine stayed on.
+    void scheduledRunEndsInTheCountdown() {
+        addStandinSites(1);
+        w<QCheckBox>("选择框完成关机")->setChecked(true);
+        bool counted = false;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [&] {
+            auto* countdown = window->findChild<oz::ui::CountdownWindow*>();
+            if (countdown == nullptr || !countdown->isVisible()) return;
+            answer.stop();
+            counted = true;
+            countdown->findChild<QPushButton*>(QStringLiteral("按钮停止"))->click();
+        });
+        answer.start(20);
+        QSignalSpy finished(window.get(), &oz::ui::MainWindow::runFinished);
+        window->runBar().startRun(oz::content::ListingMethod::Complete, true);
+        QTest::qWait(300);
+        w<QPushButton>("按钮开始更新")->click();
+        QVERIFY(finished.wait(10000));
+        QVERIFY(counted);
+        QCOMPARE(lastMessage(), QStringLiteral("已停止关机倒计时！"));
     }
 
     // A settings file made read-only is never replaced behind the operator's back, and every save

@@ -80,13 +80,15 @@ class RecordingDesktop final : public ui::Desktop {
     void revealPath(const QString& path) override { revealed.append(path); }
 };
 
-// Counts power-off requests instead of making them.
+// Counts power-off requests instead of making them; answers as the system would, accepting or
+// refusing (as polkit may).
 class CountingPower final : public schedule::PowerControl {
    public:
     int requests = 0;
+    bool accepts = true;
     bool powerOff() override {
         ++requests;
-        return true;
+        return accepts;
     }
 };
 
