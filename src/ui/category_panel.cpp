@@ -71,6 +71,7 @@ CategoryPanel::CategoryPanel(const UiServices& services, Hooks hooks, QWidget* p
 }
 
 CategoryPanel::~CategoryPanel() {
+    m_abort = true;
     if (m_thread.joinable()) m_thread.join();
 }
 
@@ -125,10 +126,13 @@ void CategoryPanel::abortReading() { m_abort = true; }
 
 void CategoryPanel::readCategoryList() {
     if (isReading()) {
+        // The request on the wire is cut off; the stored tree stays as it was.
         m_read->setText(QStringLiteral("正在停止.."));
+        m_abort = true;
         return;
     }
     if (m_thread.joinable()) m_thread.join();
+    m_abort = false;
     m_read->setText(QStringLiteral("正在读取栏目列表.."));
     const backend::SiteForm form = m_hooks.connection();
     std::set<int> checked;
@@ -138,13 +142,17 @@ void CategoryPanel::readCategoryList() {
     QPointer<CategoryPanel> self(this);
     // The reading logs in and waits on the network: it runs off the window thread and reports back
     // through queued calls.
-    m_thread = std::thread([self, form, checked, options, dataDir] {
+    // The panel joins the thread before it goes, so `abort` outlives it.
+    const std::atomic<bool>* abort = &m_abort;
+    m_thread = std::thread([self, form, checked, options, dataDir, abort] {
         const config::SiteConfig site = backend::siteFromForm(form, false);
         backend::OptionsRunSettings settings(options);
         backend::BackendContext context;
         context.settings = &settings;
         context.dataDir = dataDir;
+        context.abort = abort;
         http::HttpRequester requester;
+        requester.setStopFlags(abort);
         backend::AdminSession session{site, requester};
         auto post = [self](auto call) {
             QMetaObject::invokeMethod(
@@ -161,6 +169,11 @@ void CategoryPanel::readCategoryList() {
                 });
             });
         post([result](CategoryPanel& p) {
+            if (p.m_abort) {
+                p.m_read->setText(kReadCaption);
+                emit p.readFinished();
+                return;
+            }
             {
                 const QSignalBlocker blocker(p.m_tree);
                 fillCategoryTree(p.m_tree, result.items);

@@ -371,6 +371,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     m_exiting = true;
+    // A category reading is cut off at once: its thread would keep the program (and the settings
+    // lock) alive until its request timed out.
+    m_categories->abortReading();
     hide();
     m_logWindow->hide();
     if (m_scheduleWindow != nullptr) m_scheduleWindow->hide();

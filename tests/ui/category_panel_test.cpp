@@ -1,5 +1,6 @@
 #include "ui/category_panel.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTreeWidget>
 
@@ -41,6 +42,27 @@ class CategoryPanelTest : public QObject, public oz::test::MainWindowFixture {
         window->saveForExit();
         open();
         QCOMPARE(w<QTreeWidget>("树型框")->topLevelItemCount(), 2);
+    }
+
+    // Closing during a reading cuts its request off: the window goes at once and the settings file
+    // can be opened again. Before, the reading's thread held both for the request's whole wait.
+    void closingCutsAReadingOff() {
+        oz::testing::StandinSite slow;
+        slow.faults.delayMs = 8000;
+        server.addSite(slow);
+        QVERIFY(server.start());
+        typeSite(QString::fromStdString(server.siteDomain("s1")), "admin", "admin");
+        w<QPushButton>("按钮读取栏目列表")->click();
+        QTest::qWait(200);
+        QElapsedTimer closing;
+        closing.start();
+        QVERIFY(window->close());
+        window.reset();
+        settings.reset();
+        QVERIFY2(closing.elapsed() < 3000, qPrintable(QString::number(closing.elapsed())));
+        oz::config::SettingsFile again;
+        QVERIFY(again.open(settingsPath()));
+        QVERIFY(fakes->dialogs.messages.isEmpty());  // no login failure said for a cut-off reading
     }
 };
 
