@@ -31,6 +31,7 @@
 #include "text/charset.h"
 #include "ui/control_state.h"
 #include "ui/dialogs.h"
+#include "ui/form_widgets.h"
 #include "ui/pinyin_window.h"
 #include "ui/random_text_window.h"
 
@@ -50,9 +51,10 @@ const QString kCreateHint = QStringLiteral(
     "留空的项目使用默认值。栏目属性：1、最终列表栏目 2、频道封面 3、外部连接");
 const char* const kSiteListFile = "站点列表.txt";
 
-QLineEdit* numberBox(const QString& name, const QString& text) {
+QLineEdit* numberBox(const QString& name, const QString& text, bool fraction = false) {
     auto* edit = named(new QLineEdit(text), name);
     edit->setFixedWidth(56);
+    setNumberValidator(edit, fraction);
     return edit;
 }
 
@@ -223,7 +225,7 @@ void BatchToolsWindow::buildControls() {
     grid2->addLayout(readRow, 1, 0, 1, 2);
     auto* delayRow = new QHBoxLayout;
     delayRow->addWidget(new QLabel(QStringLiteral("导入延迟秒：")));
-    m_delay = numberBox(QStringLiteral("编辑框导入延迟秒"), QStringLiteral("2"));
+    m_delay = numberBox(QStringLiteral("编辑框导入延迟秒"), QStringLiteral("2"), true);
     delayRow->addWidget(m_delay);
     delayRow->addStretch();
     grid2->addLayout(delayRow, 2, 0, 1, 2);
@@ -308,12 +310,24 @@ backend::BatchScope BatchToolsWindow::scope() const {
     return backend::BatchScope::Checked;
 }
 
+std::optional<int> BatchToolsWindow::idIn(const QLineEdit* box, const QString& caption) {
+    bool number = false;
+    const int id = box->text().trimmed().toInt(&number);
+    if (number) return id;
+    m_services.dialogs->message(this, caption + QStringLiteral("必须是数字：") + box->text(), {},
+                                Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+    return std::nullopt;
+}
+
 void BatchToolsWindow::deleteArticles() {
     const Action action{m_deleteArticles, QString::fromUtf8(backend::kDeleteArticlesCaption)};
     if (!mayStart(action)) return;
     backend::DeleteArticlesOptions options;
-    options.from = intOf(m_articleFrom);
-    options.to = intOf(m_articleTo);
+    const std::optional<int> from = idIn(m_articleFrom, QStringLiteral("起始ID"));
+    const std::optional<int> to = from ? idIn(m_articleTo, QStringLiteral("终止ID")) : std::nullopt;
+    if (!to) return;
+    options.from = *from;
+    options.to = *to;
     options.refreshLists = m_refreshLists->isChecked();
     start(action, QString::fromStdString(backend::deleteArticlesQuestion(options)),
           [options](const auto& targets, const auto& env) {
@@ -325,8 +339,11 @@ void BatchToolsWindow::deleteCategories() {
     const Action action{m_deleteCategories, QString::fromUtf8(backend::kDeleteCategoriesCaption)};
     if (!mayStart(action)) return;
     backend::DeleteCategoriesOptions options;
-    options.from = intOf(m_categoryFrom);
-    options.to = intOf(m_categoryTo);
+    const std::optional<int> from = idIn(m_categoryFrom, QStringLiteral("起始ID"));
+    const std::optional<int> to = from ? idIn(m_categoryTo, QStringLiteral("终止ID")) : std::nullopt;
+    if (!to) return;
+    options.from = *from;
+    options.to = *to;
     options.deleteFiles = m_deleteFiles->isChecked();
     options.refreshLists = m_refreshLists->isChecked();
     start(action, QString::fromStdString(backend::deleteCategoriesQuestion(options)),
@@ -353,9 +370,9 @@ void BatchToolsWindow::createCategories(bool fromFiles) {
             return;
         }
     } else {
-        if (!editList(m_categoryList, kCreateHint, QStringLiteral("创建栏目"))) return;
-        options.lines =
-            backend::categoryLinesFromText(m_categoryList->toPlainText().toStdString(), intOf(m_parentId));
+        const std::optional<int> parent = idIn(m_parentId, QStringLiteral("父栏ID"));
+        if (!parent || !editList(m_categoryList, kCreateHint, QStringLiteral("创建栏目"))) return;
+        options.lines = backend::categoryLinesFromText(m_categoryList->toPlainText().toStdString(), *parent);
     }
     if (options.lines.empty()) return;
     options.parentDir = m_parentDir->text().toStdString();

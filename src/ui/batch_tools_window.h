@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include "backend/batch_site_loop.h"
@@ -81,6 +82,8 @@ class BatchToolsWindow : public QWidget {
     bool editList(QPlainTextEdit* box, const QString& hint, const QString& title,
                   const TextDialogOptions& options = {});
 
+    // The id a box holds; nullopt (and said) when it holds no whole number.
+    std::optional<int> idIn(const QLineEdit* box, const QString& caption);
     void deleteArticles();
     void deleteCategories();
     void createCategories(bool fromFiles);

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 
 namespace oz::ui {
 
@@ -66,6 +67,12 @@ QHBoxLayout* rowOf(std::initializer_list<QWidget*> widgets, bool stretch) {
     for (QWidget* w : widgets) row->addWidget(w);
     if (stretch) row->addStretch(1);
     return row;
+}
+
+void setNumberValidator(QLineEdit* box, bool fraction) {
+    static const QRegularExpression whole(QStringLiteral("[0-9]{0,10}"));
+    static const QRegularExpression real(QStringLiteral("[0-9]{0,10}(\\.[0-9]{0,6})?"));
+    box->setValidator(new QRegularExpressionValidator(fraction ? real : whole, box));
 }
 
 }  // namespace oz::ui

@@ -26,6 +26,9 @@ QLabel* label(const QString& text);
 // Two range boxes with the small "-" between them.
 QWidget* range(const char* first, const char* second, int width = 46);
 QHBoxLayout* rowOf(std::initializer_list<QWidget*> widgets, bool stretch = true);
+// The box takes only digits as typed (and one decimal point with `fraction`); text set by the
+// program is not checked.
+void setNumberValidator(QLineEdit* box, bool fraction = false);
 
 // The control named `name` (UTF-8) under `scope`; null when there is none.
 template <typename T = QWidget>

@@ -17,6 +17,7 @@
 #include "tools/random_text.h"
 #include "ui/control_state.h"
 #include "ui/dialogs.h"
+#include "ui/form_widgets.h"
 
 namespace oz::ui {
 
@@ -63,7 +64,10 @@ RandomTextWindow::RandomTextWindow(const UiServices& services, config::SettingsF
                                                             m_lettersButton, m_copyButton, m_chineseButton}) {
         setTag(unsaved, kTagNoSave);
     }
-    for (QLineEdit* number : {m_minLength, m_maxLength, m_groups}) number->setMaximumWidth(80);
+    for (QLineEdit* number : {m_minLength, m_maxLength, m_groups}) {
+        number->setMaximumWidth(80);
+        setNumberValidator(number);
+    }
 
     auto* options = new QGridLayout;
     options->addWidget(new QLabel(QStringLiteral("数母成分：")), 0, 0);

@@ -68,6 +68,10 @@ RunBar::RunBar(const UiServices& services, Hooks hooks, QWidget* parent)
                            check("选择框按读入顺序发布", QStringLiteral("按读入顺序发布"))}),
                     1, 3);
 
+    setNumberValidator(child<QLineEdit>(this, "编辑框循环间隔"), true);
+    setNumberValidator(child<QLineEdit>(this, "编辑框同时站点数"));
+    setNumberValidator(child<QLineEdit>(this, "编辑框全局更新数量"));
+
     m_statusLabel = new QLabel;
     m_progress = new QProgressBar;
     m_progress->setMaximumWidth(260);

@@ -275,6 +275,7 @@ QGroupBox* SiteFormPanel::buildEnhancements() {
 }
 
 void SiteFormPanel::connectRules() {
+    setNumberValidators(m_scope);
     // Every check box, radio and combo of the form re-applies the enabling rules.
     for (QWidget* part : m_parts) {
         for (QAbstractButton* b : part->findChildren<QAbstractButton*>())

@@ -341,6 +341,22 @@ class BatchToolsWindowTest : public QObject {
         QCOMPARE(w<QPlainTextEdit>(window, "编辑框域名列表")->toPlainText(),
                  QStringLiteral("a.com|admin|pw\nb.com|admin|pw"));
     }
+
+    // An id box without a number is said before anything is asked; before, "abc" read as 0 and
+    // the window asked to delete the articles from 0 to 0.
+    void idBoxesTakeNumbers() {
+        addStandinSites(1);
+        oz::ui::BatchToolsWindow* window = batch();
+        w<QLineEdit>(window, "编辑框起始ID")->setText("abc");
+        w<QPushButton>(window, "按钮删除文章")->click();
+        QCOMPARE(fakes->dialogs.messages.size(), 1);
+        QCOMPARE(fakes->dialogs.messages.back().text, QStringLiteral("起始ID必须是数字：abc"));
+        QVERIFY(!window->isBusy());
+        auto* to = w<QLineEdit>(window, "编辑框终止ID");
+        to->clear();
+        QTest::keyClicks(to, "9x9");
+        QCOMPARE(to->text(), QStringLiteral("99"));
+    }
 };
 
 QTEST_MAIN(BatchToolsWindowTest)
