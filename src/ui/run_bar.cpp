@@ -12,8 +12,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <algorithm>
 
 #include "backend/run_settings.h"
+#include "config/number_text.h"
 #include "ui/custom_refresh_menu.h"
 #include "ui/dialogs.h"
 #include "ui/form_widgets.h"
@@ -169,18 +171,21 @@ void RunBar::onStateChanged(engine::RunState state) {
     const bool running = state != engine::RunState::Idle;
     if (running && !m_statusTimer->isActive()) {
         m_runClock.start();
-        m_finishedSites = 0;
         m_published = 0;
         m_plannedTotal = 0;
+        m_finished.clear();
+        m_takingPart.clear();
         const config::RunOptions options = m_hooks.runOptions();
-        const int global = static_cast<int>(backend::lenientReal(options.globalCount));
+        const int global = config::toInt(backend::lenientReal(options.globalCount));
         bool known = true;
         for (const config::SiteConfig& site : m_hooks.sites().sites) {
+            m_takingPart.push_back(site.enabled);
             if (!site.enabled) continue;
             const int count = options.useGlobalCount ? global : site.articleCount;
             if (count <= 0) known = false;
             m_plannedTotal += count;
         }
+        m_finished.assign(m_takingPart.size(), false);
         if (!known) m_plannedTotal = 0;
         m_progress->setVisible(m_plannedTotal > 0);
         m_progress->setRange(0, std::max(1, m_plannedTotal));
@@ -192,7 +197,11 @@ void RunBar::onStateChanged(engine::RunState state) {
 }
 
 void RunBar::onSiteFinished(int siteIndex) {
-    ++m_finishedSites;
+    // The run reports the unchecked sites as done at its start (their rows are greyed); they are
+    // not counted, and neither is a site reported twice.
+    const auto row = static_cast<std::size_t>(siteIndex - 1);
+    if (siteIndex < 1 || row >= m_takingPart.size() || !m_takingPart[row] || m_finished[row]) return;
+    m_finished[row] = true;
     emit siteFinished(siteIndex - 1);
     updateStatus();
 }
@@ -209,14 +218,14 @@ void RunBar::onRunEnded(const engine::RunTotals& totals) {
 void RunBar::updateStatus() {
     if (m_state == engine::RunState::Idle) return;
     m_published = m_run->totalUpdated();
-    int enabled = 0;
-    for (const config::SiteConfig& site : m_hooks.sites().sites) enabled += site.enabled ? 1 : 0;
+    const auto taking = static_cast<int>(std::count(m_takingPart.begin(), m_takingPart.end(), true));
+    const auto finished = static_cast<int>(std::count(m_finished.begin(), m_finished.end(), true));
     const qint64 seconds = m_runClock.elapsed() / 1000;
     m_statusLabel->setText(
         QStringLiteral("站点：进行中 %1 / 已完成 %2 / 共 %3    已发布 %4 篇    用时 %5:%6:%7")
-            .arg(std::max(0, enabled - m_finishedSites))
-            .arg(m_finishedSites)
-            .arg(enabled)
+            .arg(taking - finished)
+            .arg(finished)
+            .arg(taking)
             .arg(m_published)
             .arg(seconds / 3600, 2, 10, QChar('0'))
             .arg(seconds / 60 % 60, 2, 10, QChar('0'))

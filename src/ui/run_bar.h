@@ -88,7 +88,9 @@ class RunBar final : public QWidget {
     QWidget* m_scope = nullptr;
 
     engine::RunState m_state = engine::RunState::Idle;
-    int m_finishedSites = 0;
+    // By row, for the run going: the site takes part (was checked at the start) / is done.
+    std::vector<bool> m_takingPart;
+    std::vector<bool> m_finished;
     int m_published = 0;
     int m_plannedTotal = 0;  // 0: not known
 };

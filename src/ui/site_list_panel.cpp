@@ -360,11 +360,11 @@ void SiteListPanel::onItemChanged(QListWidgetItem* item) {
     m_hooks.storeChecks({row});
 }
 
+// "停止更新选定站点" acts on the current entry: only one that takes part and is not done yet.
 void SiteListPanel::updateStopButton() {
-    const int row = currentRow();
-    if (row < 0) return;
-    QListWidgetItem* item = m_view->item(row);
-    m_stopSite->setEnabled(item->checkState() == Qt::Checked && !item->data(kFinishedRole).toBool());
+    const QListWidgetItem* item = m_view->currentItem();
+    m_stopSite->setEnabled(item != nullptr && item->checkState() == Qt::Checked &&
+                           !item->data(kFinishedRole).toBool());
 }
 
 void SiteListPanel::setRunning(bool running) {
@@ -378,6 +378,7 @@ void SiteListPanel::setRunning(bool running) {
         const bool grey = running && item->checkState() != Qt::Checked;
         item->setForeground(palette().brush(grey ? QPalette::Disabled : QPalette::Active, QPalette::Text));
     }
+    updateStopButton();
 }
 
 void SiteListPanel::markFinished(int row) {
@@ -385,7 +386,7 @@ void SiteListPanel::markFinished(int row) {
         item->setData(kFinishedRole, true);
         item->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
     }
-    m_stopSite->setEnabled(false);
+    updateStopButton();
 }
 
 }  // namespace oz::ui

@@ -1,5 +1,6 @@
 #include "ui/run_bar.h"
 
+#include <QLabel>
 #include <QSignalSpy>
 
 #include "tests/ui/main_window_fixture.h"
@@ -46,6 +47,26 @@ class RunBarTest : public QObject, public oz::test::MainWindowFixture {
         log->model().flush();
         QVERIFY(log->model().rowCount() >= 2);
         QCOMPARE(w<QPushButton>("按钮查看日志")->text(), QStringLiteral("关闭日志"));
+    }
+
+    // With one site of four checked, the status counts that one site and the stop button is ready
+    // for it; before, the unchecked sites counted as done ("进行中 0 / 已完成 3 / 共 1") and the
+    // button started disabled.
+    void statusCountsOnlyTheCheckedSites() {
+        addStandinSites(4, 200);
+        for (int row = 0; row < 3; ++row) list()->item(row)->setCheckState(Qt::Unchecked);
+        list()->setCurrentRow(3);
+        QSignalSpy finished(window.get(), &oz::ui::MainWindow::runFinished);
+        w<QPushButton>("按钮开始更新")->click();
+        QTest::qWait(300);
+        auto* status = window->runBar().statusLabel();
+        QVERIFY2(status->text().startsWith(QStringLiteral("站点：进行中 1 / 已完成 0 / 共 1")),
+                 qPrintable(status->text()));
+        auto* stopSite = w<QPushButton>("按钮停止更新");
+        QVERIFY(stopSite->isEnabled());
+        stopSite->click();
+        QVERIFY(finished.wait(10000));
+        QVERIFY(w<QPushButton>("按钮添加")->isEnabled());
     }
 };
 
