@@ -29,6 +29,7 @@
 #include "config/site_import.h"
 #include "config/site_line.h"
 #include "text/charset.h"
+#include "text/path_text.h"
 #include "ui/control_state.h"
 #include "ui/dialogs.h"
 #include "ui/form_widgets.h"
@@ -408,8 +409,18 @@ void BatchToolsWindow::importSites() {
     TextDialogOptions dialog;
     // The list file an operator keeps beside the settings, offered by "恢复".
     std::string unread;
-    if (std::optional<std::string> kept = config::readWholeFile(m_services.dataDir / kSiteListFile, unread))
-        dialog.restoreValue = QString::fromStdString(text::utf8OrGbkText(*kept));
+    const std::filesystem::path keptFile = m_services.dataDir / kSiteListFile;
+    if (std::optional<std::string> kept = config::readWholeFile(keptFile, unread)) {
+        if (std::optional<std::string> text = text::operatorFileText(*kept)) {
+            dialog.restoreValue = QString::fromStdString(*text);
+        } else {
+            m_services.dialogs->message(this,
+                                        QStringLiteral("站点列表文件不是可读的文本（请存为 UTF-8、GBK 或 "
+                                                       "Unicode），“恢复”不会用它：") +
+                                            QString::fromStdString(text::pathText(keptFile)),
+                                        {}, Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+        }
+    }
     dialog.extraWidth = 215;  // a text area of about 700 pixels, so that a whole site line fits
     if (!editList(m_domainList, QString::fromUtf8(config::kSiteLineHelp), action.idleCaption, dialog)) return;
 

@@ -247,6 +247,7 @@ void ScheduleWindow::showHelp() {
         "5、到点更新时不弹出完成提示，计划任务在更新结束后继续运行。");
     TextDialogOptions options;
     options.inputMode = false;
+    options.wrapLines = true;
     showTextDialog(text, {}, QStringLiteral("计划任务"), this, *m_services.dialogs, options);
 }
 

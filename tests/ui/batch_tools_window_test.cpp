@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QUrl>
 #include <QtTest>
 #include <memory>
 
@@ -356,6 +357,54 @@ class BatchToolsWindowTest : public QObject {
         to->clear();
         QTest::keyClicks(to, "9x9");
         QCOMPARE(to->text(), QStringLiteral("99"));
+    }
+
+    // List files saved as UTF-16 ("Unicode" in Notepad, either byte order) give their categories;
+    // a file that is no text is refused with a message. Before, UTF-16 read as GBK made junk
+    // categories on every site and reported success.
+    void listFilesInEachEncoding_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("created");
+        const QString lines = QStringLiteral("新闻\r\n体育\r\n");
+        QByteArray le("\xFF\xFE", 2);
+        QByteArray be("\xFE\xFF", 2);
+        for (QChar c : lines) {
+            const char16_t u = c.unicode();
+            le.append(char(u & 0xFF)).append(char(u >> 8));
+            be.append(char(u >> 8)).append(char(u & 0xFF));
+        }
+        QTest::newRow("UTF-16 LE") << le << 2;
+        QTest::newRow("UTF-16 BE") << be << 2;
+        QTest::newRow("not text") << QByteArray("a\0\0b\x01\x02", 6) << 0;
+    }
+    void listFilesInEachEncoding() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, created);
+        addStandinSites(1);
+        oz::ui::BatchToolsWindow* window = batch();
+        QSignalSpy done(window, &oz::ui::BatchToolsWindow::actionFinished);
+        answerTextWindows();
+        const QString file = fakes->folder.filePath(QStringLiteral("3.txt"));
+        QFile list(file);
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write(bytes);
+        list.close();
+        fakes->dialogs.fileNames.push_back({file});
+        QTest::mouseClick(w<QPushButton>(window, "按钮创建栏目"), Qt::RightButton);
+        if (created > 0) QVERIFY(done.wait(20000));
+        QStringList names;
+        for (const auto& r : server->requests("s1")) {
+            if (r.path.find("catalog_add.php") == std::string::npos) continue;
+            const auto at = r.body.find("typename=");
+            names << QUrl::fromPercentEncoding(
+                QByteArray::fromStdString(r.body.substr(at + 9, r.body.find('&', at) - at - 9)));
+        }
+        QCOMPARE(names.size(), created);
+        if (created > 0) {
+            QCOMPARE(names, QStringList({QStringLiteral("新闻"), QStringLiteral("体育")}));
+        } else {
+            QVERIFY(fakes->dialogs.messages.back().text.startsWith(QStringLiteral("文件不是可读的文本")));
+        }
     }
 };
 
