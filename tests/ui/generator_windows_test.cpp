@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -69,6 +71,29 @@ class GeneratorWindowsTest : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(chinese->text(), QString("生成随机汉字"), 2000);
         QVERIFY(letters->isEnabled());
         QVERIFY(resultLines(window).size() < 1000000);
+    }
+
+    // A long result shows only its first groups, so the window never freezes on it (a click made
+    // during such a freeze used to start the generator again); copy and save take it whole.
+    void longResultShowsItsStart() {
+        oz::ui::RandomTextWindow window(m_fakes->services(), *m_settings);
+        child<QLineEdit>(window, "编辑框字数1")->setText("1");
+        child<QLineEdit>(window, "编辑框字数2")->setText("1");
+        child<QLineEdit>(window, "编辑框组数")->setText("50000");
+        auto* letters = child<QPushButton>(window, "按钮生成数母");
+        letters->click();
+        QTRY_COMPARE_WITH_TIMEOUT(letters->text(), QString("生成随机数字字母"), 10000);
+        QCOMPARE(resultLines(window).size(), 20000);
+        QVERIFY(child<QPlainTextEdit>(window, "编辑框结果")->isReadOnly());
+        QVERIFY(child<QLabel>(window, "标签结果")->text().contains("50000"));
+        child<QPushButton>(window, "按钮复制结果")->click();
+        QCOMPARE(QApplication::clipboard()->text().split('\n').size(), 50000);
+        const QString file = m_fakes->folder.filePath("result.txt");
+        m_fakes->dialogs.fileNames.push_back({file});
+        child<QPushButton>(window, "按钮保存结果")->click();
+        QFile saved(file);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll().count("\r\n"), 49999);
     }
 
     void pinyinRules() {
