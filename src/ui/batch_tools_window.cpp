@@ -30,6 +30,7 @@
 #include "config/site_line.h"
 #include "text/charset.h"
 #include "text/path_text.h"
+#include "ui/batch_progress.h"
 #include "ui/control_state.h"
 #include "ui/dialogs.h"
 #include "ui/form_widgets.h"
@@ -60,37 +61,6 @@ QLineEdit* numberBox(const QString& name, const QString& text, bool fraction = f
 }
 
 int intOf(const QLineEdit* edit) { return edit->text().trimmed().toInt(); }
-
-// Hands the operation's captions and sites to the window thread. The calls are queued on the
-// window, so they die with it; the button may be gone by then.
-class ButtonObserver final : public backend::BatchObserver {
-   public:
-    ButtonObserver(QPushButton* button, QString stopping, QWidget* window, SiteListAccess& sites)
-        : m_button(button), m_stopping(std::move(stopping)), m_window(window), m_sites(sites) {}
-    void caption(const std::string& text) override {
-        QPointer<QPushButton> button = m_button;
-        QString caption = QString::fromStdString(text);
-        caption.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        QMetaObject::invokeMethod(
-            m_window,
-            [button, caption, stopping = m_stopping] {
-                // A stop asked for stays visible until the operation has ended.
-                if (button && button->text() != stopping) button->setText(caption);
-            },
-            Qt::QueuedConnection);
-    }
-    // The main window's list follows the operation from site to site.
-    void siteStarted(int index) override {
-        QMetaObject::invokeMethod(
-            m_window, [&sites = m_sites, index] { sites.selectSite(index - 1); }, Qt::QueuedConnection);
-    }
-
-   private:
-    QPointer<QPushButton> m_button;
-    const QString m_stopping;
-    QWidget* m_window;
-    SiteListAccess& m_sites;
-};
 
 }  // namespace
 
@@ -161,6 +131,7 @@ void BatchToolsWindow::buildControls() {
                                QStringLiteral("按钮创建栏目"));
     auto* create = m_createCategories;
     m_showCreated = named(new QCheckBox(QStringLiteral("显示创建的栏目")), QStringLiteral("选择框显示栏目"));
+    m_showCreated->setChecked(true);  // visible, as the command line creates them unless --hidden
     auto* showCreated = m_showCreated;
     auto* kind = named(new QComboBox, QStringLiteral("组合框栏目类型"));
     kind->addItems(
@@ -375,7 +346,6 @@ void BatchToolsWindow::createCategories(bool fromFiles) {
         if (!parent || !editList(m_categoryList, kCreateHint, QStringLiteral("创建栏目"))) return;
         options.lines = backend::categoryLinesFromText(m_categoryList->toPlainText().toStdString(), *parent);
     }
-    if (options.lines.empty()) return;
     options.parentDir = m_parentDir->text().toStdString();
     options.mode = m_countMode->currentIndex() == 1 ? 1 : 0;
     options.countMin = intOf(m_countMin);
@@ -518,7 +488,7 @@ void BatchToolsWindow::start(const Action& action, const QString& question, Work
     m_abort = false;
     m_running = action;
     setRunning(true);
-    auto observer = std::make_shared<ButtonObserver>(action.button, action.stoppingCaption, this, m_sites);
+    auto observer = std::make_shared<BatchProgress>(action.button, action.stoppingCaption, this, m_sites);
     m_worker = std::thread([this, action, work = std::move(work), targets = std::move(targets), options,
                             dataDir, clock, observer] {
         backend::OptionsRunSettings settings(options);
@@ -542,15 +512,22 @@ void BatchToolsWindow::finished(const Action& action, const backend::BatchReport
     joinWorker();
     m_running = {};
     action.button->setText(action.idleCaption);
+    action.button->setToolTip({});
+    setWindowTitle(BatchProgress::idleTitle());
     setRunning(false);
     TextDialogOptions display;
     display.inputMode = false;
     const bool messageBox = action.style == ReportStyle::MessageBox;
+    // A stopped operation's report says so before anything else.
+    QString text = QString::fromStdString(report.report);
+    if (report.stopped)
+        text.prepend(QStringLiteral("已停止：没有做完全部站点，以下是停止前的结果。\r\n\r\n"));
     if (messageBox) {
-        m_services.dialogs->message(this, QString::fromStdString(report.report));
+        m_services.dialogs->message(this, text);
     } else {
-        QString text = QString::fromStdString(report.report);
-        showTextDialog(text, {}, QString::fromStdString(report.title), this, *m_services.dialogs, display);
+        const QString title =
+            report.stopped ? QStringLiteral("已停止！") : QString::fromStdString(report.title);
+        showTextDialog(text, {}, title, this, *m_services.dialogs, display);
     }
     if (!report.failures.empty()) {
         QString failures = QString::fromStdString(report.failures);
@@ -565,6 +542,11 @@ void BatchToolsWindow::finished(const Action& action, const backend::BatchReport
 void BatchToolsWindow::setRunning(bool running) {
     m_sites.setSiteEditingEnabled(!running);
     for (QRadioButton* radio : {m_scopeCurrent, m_scopeChecked, m_scopeAll}) radio->setEnabled(!running);
+    // One operation at a time: the others' buttons are off meanwhile; the running one stops it.
+    for (QPushButton* button :
+         {m_deleteArticles, m_deleteCategories, m_createCategories, m_rewrite, m_import, m_read}) {
+        button->setEnabled(!running || button == m_running.button);
+    }
 }
 
 void BatchToolsWindow::joinWorker() {

@@ -64,9 +64,11 @@ CategoryPanel::CategoryPanel(const UiServices& services, Hooks hooks, QWidget* p
     connect(m_tree, &QTreeWidget::currentItemChanged, this, &CategoryPanel::onCurrentItemChanged);
     connect(m_tree, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { openCategoryPage(item); });
+    // A right click opens the page of the node under the mouse and leaves the current node (and
+    // with it the single-check rule's tick) where it was.
     connect(m_tree, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        if (QTreeWidgetItem* item = m_tree->itemAt(at)) m_tree->setCurrentItem(item);
-        openCategoryPage(m_tree->currentItem());
+        QTreeWidgetItem* item = m_tree->itemAt(at);
+        openCategoryPage(item != nullptr ? item : m_tree->currentItem());
     });
 }
 
@@ -114,10 +116,13 @@ void CategoryPanel::openCategoryPage(QTreeWidgetItem* item) {
     if (item == nullptr) return;
     const backend::SiteForm form = m_hooks.connection();
     const std::string host = config::normalizeHost(form.domain);
-    m_services.desktop->openUrl(
-        QStringLiteral("http%1://%2/plus/list.php?tid=%3")
-            .arg(form.https ? QStringLiteral("s") : QString(), QString::fromStdString(host))
-            .arg(item->data(0, Qt::UserRole).toInt()));
+    const QString url = QStringLiteral("http%1://%2/plus/list.php?tid=%3")
+                            .arg(form.https ? QStringLiteral("s") : QString(), QString::fromStdString(host))
+                            .arg(item->data(0, Qt::UserRole).toInt());
+    if (!m_services.desktop->openUrl(url)) {
+        m_services.dialogs->message(this, QStringLiteral("无法打开浏览器，请自行访问：") + url, {},
+                                    Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+    }
 }
 
 bool CategoryPanel::isReading() const { return m_read->text() != kReadCaption; }

@@ -1,5 +1,6 @@
 #include "ui/dialogs.h"
 
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -62,16 +63,24 @@ QString QtDialogs::openFileName(QWidget* owner, const QString& title, const QStr
 }
 
 QString QtDialogs::saveFileName(QWidget* owner, const QString& title, const QString& filter,
-                                const QString& start, const QString& defaultSuffix) {
+                                const QString& start, const QString& defaultSuffix, bool confirmOverwrite) {
     QFileDialog dialog(owner, title, start, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(defaultSuffix);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !confirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().front();
 }
 
 QString QtDialogs::existingFolder(QWidget* owner, const QString& title, const QString& start) {
     return QFileDialog::getExistingDirectory(owner, title, start);
+}
+
+bool QtDialogs::chooseColor(QWidget* owner, const QString& title, QColor& color) {
+    const QColor chosen = QColorDialog::getColor(color, owner, title);
+    if (!chosen.isValid()) return false;
+    color = chosen;
+    return true;
 }
 
 }  // namespace oz::ui

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <QStringList>
 
@@ -25,9 +26,13 @@ class Dialogs {
                                       const QString& start) = 0;
     virtual QString openFileName(QWidget* owner, const QString& title, const QString& filter,
                                  const QString& start) = 0;
+    // `confirmOverwrite` false: the caller asks its own question about an existing file.
     virtual QString saveFileName(QWidget* owner, const QString& title, const QString& filter,
-                                 const QString& start, const QString& defaultSuffix) = 0;
+                                 const QString& start, const QString& defaultSuffix,
+                                 bool confirmOverwrite = true) = 0;
     virtual QString existingFolder(QWidget* owner, const QString& title, const QString& start) = 0;
+    // The colour dialog, starting at `color`; false when cancelled (then `color` is unchanged).
+    virtual bool chooseColor(QWidget* owner, const QString& title, QColor& color) = 0;
 };
 
 // The title every message box carries: "Orvane：" + caption.
@@ -46,8 +51,9 @@ class QtDialogs final : public Dialogs {
     QString openFileName(QWidget* owner, const QString& title, const QString& filter,
                          const QString& start) override;
     QString saveFileName(QWidget* owner, const QString& title, const QString& filter, const QString& start,
-                         const QString& defaultSuffix) override;
+                         const QString& defaultSuffix, bool confirmOverwrite) override;
     QString existingFolder(QWidget* owner, const QString& title, const QString& start) override;
+    bool chooseColor(QWidget* owner, const QString& title, QColor& color) override;
 };
 
 }  // namespace oz::ui

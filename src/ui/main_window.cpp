@@ -42,8 +42,6 @@ namespace {
 
 // The state of the schedule window's date box, kept beside its two options.
 constexpr const char* kScheduleDateKey = "选择框日期";
-// A site's category tree, kept as a byte value beside the settings file.
-constexpr const char* kCategoryDataKey = "栏目数据";
 
 // The controls a run (or a batch operation) disables for its whole length.
 const char* const kRunLockedControls[] = {
@@ -316,14 +314,7 @@ QString MainWindow::saveForExit() {
     const config::SiteList list = m_sites->listForSave();
     m_settings.beginBatch();
     config::globalSave(m_settings, runOptions(), list);
-    // The sections of deleted sites go, and so do their byte values beside the file.
-    const std::vector<std::string> sections = m_settings.sectionNames();
-    for (int k = list.size() + 1;
-         std::find(sections.begin(), sections.end(), config::siteSectionName(k)) != sections.end(); ++k) {
-        m_settings.setSection(config::siteSectionName(k));
-        m_settings.writeBytes(kCategoryDataKey, {});
-    }
-    config::deleteStaleSiteSections(m_settings, list.size());
+    deleteStaleSites(m_settings, list.size());
     // An open batch tools window keeps its state as if it had been closed.
     if (m_batchWindow != nullptr && m_batchWindow->isVisible()) m_batchWindow->saveState();
     QStringList problems;
@@ -479,7 +470,11 @@ void MainWindow::onRunEnded(const engine::RunTotals& totals) {
         if (!CountdownWindow::shutdownCountdown(this, m_services) && !saved)
             reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(m_settings.lastError()));
     } else if (!totals.scheduled) {
-        m_services.dialogs->message(this, QString::fromStdString(engine::completionMessage(totals)));
+        // A stopped run says so where a finished one says "更新完成！".
+        QString message = QString::fromStdString(engine::completionMessage(totals));
+        if (m_runBar->stopAsked())
+            message.replace(QStringLiteral("更新完成！"), QStringLiteral("已停止更新！"));
+        m_services.dialogs->message(this, message);
     }
     emit runFinished();
 }

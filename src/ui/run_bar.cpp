@@ -153,11 +153,13 @@ void RunBar::startOrStop(content::ListingMethod listing) {
         return;
     }
     m_start->setText(QStringLiteral("正在停止中.."));
+    m_stopAsked = true;
     m_run->requestStop();
 }
 
 void RunBar::startRun(content::ListingMethod listing, bool scheduled) {
     pushRunSettings();
+    m_stopAsked = false;
     // The caption changes at once; the run's own state report follows.
     onStateChanged(engine::RunState::Running);
     if (!m_run->startOrStop(m_hooks.sites(), listing, scheduled)) onStateChanged(m_run->state());

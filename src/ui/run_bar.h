@@ -49,6 +49,8 @@ class RunBar final : public QWidget {
 
     // The run state is the start button's caption.
     bool isRunning() const;
+    // The operator stopped the last run (or the one going).
+    bool stopAsked() const { return m_stopAsked; }
     void startOrStop(content::ListingMethod listing);
     void startRun(content::ListingMethod listing, bool scheduled);
     // "停止更新选定站点" for the entry at `row`.
@@ -92,6 +94,7 @@ class RunBar final : public QWidget {
     std::vector<bool> m_takingPart;
     std::vector<bool> m_finished;
     int m_published = 0;
+    bool m_stopAsked = false;
     int m_plannedTotal = 0;  // 0: not known
 };
 

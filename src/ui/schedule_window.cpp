@@ -197,12 +197,15 @@ QString ScheduleWindow::rowTextFromControls() const {
     return QString::fromStdString(schedule::buildRowText(date, m_time->text().trimmed().toStdString()));
 }
 
+bool ScheduleWindow::timeIsValid() {
+    if (schedule::parseTimePoint(rowTextFromControls().toStdString())) return true;
+    m_services.dialogs->message(this, QStringLiteral("时间格式不正确，请输入如“12:12:12”的时间。"), {},
+                                Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+    return false;
+}
+
 void ScheduleWindow::addRow() {
-    if (!schedule::parseTimePoint(rowTextFromControls().toStdString())) {
-        m_services.dialogs->message(this, QStringLiteral("时间格式不正确，请输入如“12:12:12”的时间。"), {},
-                                    Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
-        return;
-    }
+    if (!timeIsValid()) return;
     auto* item = new QListWidgetItem(rowTextFromControls(), m_list);
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Checked);
@@ -210,8 +213,11 @@ void ScheduleWindow::addRow() {
     m_list->setCurrentItem(item);
 }
 
+// A row that would never fire is refused, as 添加时间点 refuses it.
 void ScheduleWindow::modifyRow() {
-    if (QListWidgetItem* item = m_list->currentItem()) item->setText(rowTextFromControls());
+    QListWidgetItem* item = m_list->currentItem();
+    if (item == nullptr || !timeIsValid()) return;
+    item->setText(rowTextFromControls());
 }
 
 void ScheduleWindow::deleteRow() {

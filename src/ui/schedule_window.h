@@ -59,6 +59,8 @@ class ScheduleWindow final : public QWidget {
 
    private:
     QString rowTextFromControls() const;
+    // The time (and date) of the controls make a time point; otherwise it is said.
+    bool timeIsValid();
     void addRow();
     void modifyRow();
     void deleteRow();

@@ -157,7 +157,9 @@ QGroupBox* SiteFormPanel::buildArticleOptions(QWidget* beside) {
     numbers->addWidget(label(QStringLiteral("浏览次数：")));
     numbers->addWidget(range("编辑框浏览数1", "编辑框浏览数2"));
     numbers->addWidget(label(QStringLiteral("标题颜色：")));
-    numbers->addWidget(new ColorPicker);
+    auto* picker = new ColorPicker;
+    connect(picker, &QToolButton::clicked, this, [this, picker] { chooseTitleColor(picker); });
+    numbers->addWidget(picker);
     numbers->addStretch(1);
     grid->addLayout(numbers, r, 0, 1, 5);
     ++r;
@@ -355,6 +357,14 @@ void SiteFormPanel::chooseArticleFolder() {
     const QString folder =
         m_services.dialogs->existingFolder(m_scope, QStringLiteral("请选择一个文件夹"), box->text());
     if (!folder.isEmpty()) box->setText(folder);
+}
+
+// The colour dialog of 颜色选择器标题颜色; the choice is stored with the site by 修改 / 添加.
+void SiteFormPanel::chooseTitleColor(QWidget* picker) {
+    const int value = picker->property(kColorValueProperty).toInt();
+    QColor color(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
+    if (!m_services.dialogs->chooseColor(m_scope->window(), QStringLiteral("标题颜色"), color)) return;
+    picker->setProperty(kColorValueProperty, color.red() | (color.green() << 8) | (color.blue() << 16));
 }
 
 void SiteFormPanel::editList(const QString& buttonName) {

@@ -48,6 +48,7 @@ class SiteFormPanel final : public QObject {
    private:
     void editList(const QString& buttonName);
     void chooseArticleFolder();
+    void chooseTitleColor(QWidget* picker);
 
     UiServices m_services;
     QWidget* m_scope;

@@ -1,8 +1,11 @@
 #include "ui/site_list_panel.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -10,6 +13,7 @@
 
 #include "config/settings_file.h"
 #include "config/site_list_store.h"
+#include "text/path_text.h"
 #include "ui/control_state.h"
 #include "ui/dialogs.h"
 #include "ui/form_widgets.h"
@@ -22,7 +26,20 @@ const QString kSiteFileFilter = QStringLiteral("配置文件 (*.ini);;全部文�
 // An entry of a site that has finished in the current run (its row is greyed).
 constexpr int kFinishedRole = Qt::UserRole + 1;
 
+// A site's category tree, kept as a byte value beside the settings file.
+constexpr const char* kCategoryDataKey = "栏目数据";
+
 }  // namespace
+
+void deleteStaleSites(config::SettingsFile& file, int siteCount) {
+    const std::vector<std::string> sections = file.sectionNames();
+    for (int k = siteCount + 1;
+         std::find(sections.begin(), sections.end(), config::siteSectionName(k)) != sections.end(); ++k) {
+        file.setSection(config::siteSectionName(k));
+        file.writeBytes(kCategoryDataKey, {});
+    }
+    config::deleteStaleSiteSections(file, siteCount);
+}
 
 SiteListPanel::SiteListPanel(const UiServices& services, Hooks hooks, QWidget* parent)
     : QWidget(parent), m_services(services), m_hooks(std::move(hooks)) {
@@ -87,9 +104,24 @@ SiteListPanel::SiteListPanel(const UiServices& services, Hooks hooks, QWidget* p
     });
     connect(m_view, &QListWidget::currentRowChanged, this, &SiteListPanel::onCurrentRowChanged);
     connect(m_view, &QListWidget::itemChanged, this, &SiteListPanel::onItemChanged);
+    // A double click toggles the entry's check mark, unless its first click already did (on the
+    // check box itself).
+    m_view->viewport()->installEventFilter(this);
+    connect(m_view, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        if (item == m_pressedItem && item->checkState() != m_pressedState) return;
+        item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+    });
 }
 
 int SiteListPanel::currentRow() const { return m_view->currentRow(); }
+
+bool SiteListPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_view->viewport() && event->type() == QEvent::MouseButtonPress) {
+        m_pressedItem = m_view->itemAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+        m_pressedState = m_pressedItem != nullptr ? m_pressedItem->checkState() : Qt::Unchecked;
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 config::SiteList SiteListPanel::listForSave() const {
     config::SiteList list = m_list;
@@ -257,17 +289,38 @@ void SiteListPanel::moveSite(int step) {
 void SiteListPanel::exportSites() {
     const QString file =
         m_services.dialogs->saveFileName(this, QStringLiteral("将站点配置文件导出"), kSiteFileFilter,
-                                         QString::fromStdString(m_exportPath), QStringLiteral("ini"));
+                                         QString::fromStdString(m_exportPath), QStringLiteral("ini"), false);
     if (file.isEmpty()) return;
-    m_exportPath = file.toStdString();
-    config::SettingsFile out;
-    if (!out.open(file.toStdString()) || !config::saveSiteList(out, listForSave())) {
+    // The export writes into a settings-format file: an existing one keeps its other sections.
+    if (QFileInfo::exists(file) &&
         m_services.dialogs->message(this,
-                                    QStringLiteral("导出失败：") + QString::fromStdString(out.lastError()),
-                                    {}, Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+                                    QStringLiteral("文件已存在：") + file +
+                                        QStringLiteral("\r\n\r\n导出会把站点列表写进这个文件，替换它原有的站"
+                                                       "点列表；文件里的其他设置保持不变。是否继续？"),
+                                    {}, Dialogs::Buttons::OkCancel,
+                                    Dialogs::Icon::Question) != Dialogs::Answer::Ok)
+        return;
+    const QString lockFile = file + QStringLiteral(".lock");
+    const bool lockExisted = QFileInfo::exists(lockFile);
+    const config::SiteList list = listForSave();
+    config::SettingsFile out;
+    bool saved = out.open(text::utf8Path(file.toStdString()));
+    if (saved) {
+        out.beginBatch();
+        saved = config::saveSiteList(out, list);
+        deleteStaleSites(out, list.size());
+        saved = out.endBatch() && saved;
+    }
+    const QString error = QString::fromStdString(out.lastError());
+    out.close();
+    // The lock guarded the writing only; the exported file is left alone.
+    if (!lockExisted) QFile::remove(lockFile);
+    if (!saved) {
+        m_services.dialogs->message(this, QStringLiteral("导出失败：") + error, {}, Dialogs::Buttons::Ok,
+                                    Dialogs::Icon::Warning);
         return;
     }
-    out.close();
+    m_exportPath = file.toStdString();
     m_services.dialogs->message(this, QStringLiteral("导出站点配置成功：") + file +
                                           QStringLiteral("\r\n\r\n下次你可以重新导入进来！"));
 }
@@ -276,14 +329,14 @@ void SiteListPanel::importSites() {
     const QString file = m_services.dialogs->openFileName(
         this, QStringLiteral("将站点配置文件导入"), kSiteFileFilter, QString::fromStdString(m_importPath));
     if (file.isEmpty()) return;
-    m_importPath = file.toStdString();
     config::SettingsFile in;
-    if (!in.open(file.toStdString(), config::SettingsFile::Mode::ReadOnly)) {
+    if (!in.open(text::utf8Path(file.toStdString()), config::SettingsFile::Mode::ReadOnly)) {
         m_services.dialogs->message(this,
                                     QStringLiteral("导入失败：") + QString::fromStdString(in.lastError()), {},
                                     Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
         return;
     }
+    m_importPath = file.toStdString();
     config::SiteList loaded;
     config::loadSiteList(in, loaded);
     for (config::SiteConfig& site : loaded.sites) {

@@ -12,7 +12,15 @@ class QListWidget;
 class QListWidgetItem;
 class QPushButton;
 
+namespace oz::config {
+class SettingsFile;
+}
+
 namespace oz::ui {
+
+// Deletes the sections of the sites after the first `siteCount` ("站点序号_" + k) and their byte
+// values beside the file: the exit and the export leave no deleted site behind.
+void deleteStaleSites(config::SettingsFile& file, int siteCount);
 
 // The site list 列表框 and its buttons: the entries with their check marks (启用), the multi-check
 // rule, adding, modifying, deleting, clearing and moving entries, and the export and import of the
@@ -65,6 +73,9 @@ class SiteListPanel final : public QWidget {
     // A site that takes part in the run has finished: its entry is greyed.
     void markFinished(int row);
 
+   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
    signals:
     // The current entry changed (-1: none), or its record was replaced: the form shows it.
     void currentChanged(int row);
@@ -92,6 +103,9 @@ class SiteListPanel final : public QWidget {
     QPushButton* m_modify = nullptr;
     QPushButton* m_stopSite = nullptr;
     int m_lastClicked = -1;
+    // The entry under the last mouse press and its check mark then (for the double click).
+    QListWidgetItem* m_pressedItem = nullptr;
+    Qt::CheckState m_pressedState = Qt::Unchecked;
     bool m_fillingList = false;
     bool m_running = false;
 };

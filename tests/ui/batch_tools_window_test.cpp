@@ -406,6 +406,61 @@ class BatchToolsWindowTest : public QObject {
             QVERIFY(fakes->dialogs.messages.back().text.startsWith(QStringLiteral("文件不是可读的文本")));
         }
     }
+
+    // While one action runs the others' buttons are off, the list pages' refresh shows in the
+    // window's title (the button showed it cut off), and a stopped action's report says so.
+    void progressInTheTitleAndAStoppedReport() {
+        addStandinSites(2);
+        oz::ui::BatchToolsWindow* window = batch();
+        QSignalSpy done(window, &oz::ui::BatchToolsWindow::actionFinished);
+        QSignalSpy titles(window, &QWidget::windowTitleChanged);
+        answerTextWindows();
+        w<QCheckBox>(window, "选择框刷新栏目")->setChecked(true);
+        w<QLineEdit>(window, "编辑框起始ID1")->setText("1");
+        w<QLineEdit>(window, "编辑框终止ID1")->setText("2");
+        auto* remove = w<QPushButton>(window, "按钮删除栏目");
+        fakes->dialogs.answers.push_back(oz::ui::Dialogs::Answer::Ok);
+        remove->click();
+        QVERIFY(remove->isEnabled());
+        QVERIFY(!w<QPushButton>(window, "按钮删除文章")->isEnabled());
+        QVERIFY(!w<QPushButton>(window, "按钮批量读取")->isEnabled());
+        QVERIFY(done.wait(20000));
+        QVERIFY(w<QPushButton>(window, "按钮删除文章")->isEnabled());
+        bool refreshShown = false;
+        for (const QList<QVariant>& title : titles)
+            refreshShown = refreshShown || title.at(0).toString().contains(QStringLiteral(" 已刷新栏目 "));
+        QVERIFY(refreshShown);
+        QCOMPARE(window->windowTitle(), QStringLiteral("批处理工具"));
+        QVERIFY(reports.back().startsWith(QStringLiteral("全部删除完成！|")));
+
+        // Stopped after the first site: the report says so.
+        server->setFaults("s1", [] {
+            oz::testing::StandinFaults slow;
+            slow.delayMs = 300;
+            return slow;
+        }());
+        w<QCheckBox>(window, "选择框刷新栏目")->setChecked(false);
+        fakes->dialogs.answers.push_back(oz::ui::Dialogs::Answer::Ok);
+        remove->click();
+        QTest::qWait(200);
+        remove->click();
+        QVERIFY(done.wait(20000));
+        QVERIFY2(reports.back().startsWith(QStringLiteral("已停止！|")) &&
+                     reports.back().contains(QStringLiteral("|已停止：没有做完全部站点")),
+                 qPrintable(reports.back()));
+    }
+
+    // An empty category list still runs over the sites and reports what it did.
+    void emptyCategoryListReportsNothingDone() {
+        addStandinSites(1);
+        oz::ui::BatchToolsWindow* window = batch();
+        QSignalSpy done(window, &oz::ui::BatchToolsWindow::actionFinished);
+        answerTextWindows();
+        input.clear();
+        w<QPushButton>(window, "按钮创建栏目")->click();
+        QVERIFY(done.wait(20000));
+        QVERIFY2(reports.back().contains(QStringLiteral("成功 0 个；失败 0 个")), qPrintable(reports.back()));
+    }
 };
 
 QTEST_MAIN(BatchToolsWindowTest)

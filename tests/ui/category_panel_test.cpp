@@ -64,6 +64,33 @@ class CategoryPanelTest : public QObject, public oz::test::MainWindowFixture {
         QVERIFY(again.open(settingsPath()));
         QVERIFY(fakes->dialogs.messages.isEmpty());  // no login failure said for a cut-off reading
     }
+
+    // A right click opens the clicked node's page and leaves the ticks alone; before, it made the
+    // node current, the single-check rule moved the tick, and a later 修改 stored the wrong one.
+    // A page no browser could open is said.
+    void rightClickOpensThePageOnly() {
+        server.addSite({});
+        QVERIFY(server.start());
+        typeSite(QString::fromStdString(server.siteDomain("s1")), "admin", "admin");
+        QSignalSpy done(window.get(), &oz::ui::MainWindow::categoryReadFinished);
+        w<QPushButton>("按钮读取栏目列表")->click();
+        QVERIFY(done.wait(10000));
+        auto* tree = w<QTreeWidget>("树型框");
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        tree->setCurrentItem(tree->topLevelItem(0));
+        QTreeWidgetItem* other = tree->topLevelItem(1);
+        emit tree->customContextMenuRequested(tree->visualItemRect(other).center());
+        QCOMPARE(fakes->desktop.urls.value(0), QStringLiteral("http://%1/plus/list.php?tid=2")
+                                                   .arg(QString::fromStdString(server.siteDomain("s1"))));
+        QCOMPARE(tree->currentItem(), tree->topLevelItem(0));
+        QCOMPARE(tree->topLevelItem(0)->checkState(0), Qt::Checked);
+        QCOMPARE(other->checkState(0), Qt::Unchecked);
+
+        fakes->desktop.browserWorks = false;
+        emit tree->itemDoubleClicked(other, 0);
+        QVERIFY(lastMessage().startsWith(QStringLiteral("无法打开浏览器，请自行访问：http://")));
+    }
 };
 
 QTEST_MAIN(CategoryPanelTest)

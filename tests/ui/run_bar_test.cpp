@@ -42,7 +42,7 @@ class RunBarTest : public QObject, public oz::test::MainWindowFixture {
         QVERIFY(finished.wait(10000));
         QCOMPARE(start->text(), QStringLiteral("开始站群更新"));
         QVERIFY(w<QPushButton>("按钮添加")->isEnabled());
-        QVERIFY(lastMessage().startsWith(QStringLiteral("更新完成！总更新了 ")));
+        QVERIFY(lastMessage().startsWith(QStringLiteral("已停止更新！总更新了 ")));
         auto* log = window->findChild<oz::ui::LogWindow*>();
         log->model().flush();
         QVERIFY(log->model().rowCount() >= 2);

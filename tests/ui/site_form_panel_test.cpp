@@ -1,5 +1,6 @@
 #include "ui/site_form_panel.h"
 
+#include <QAbstractButton>
 #include <climits>
 
 #include "tests/ui/main_window_fixture.h"
@@ -64,6 +65,20 @@ class SiteFormPanelTest : public QObject, public oz::test::MainWindowFixture {
         sites->clear();
         QTest::keyClicks(sites, "x5");
         QCOMPARE(sites->text(), QStringLiteral("5"));
+    }
+
+    // The title colour picker opens the colour dialog and the site keeps the colour; before, a
+    // click did nothing.
+    void titleColourIsChosen() {
+        auto* picker = w<QAbstractButton>("颜色选择器标题颜色");
+        fakes->dialogs.colors.push_back(QColor(0x11, 0x22, 0x33));
+        picker->click();
+        picker->click();  // cancelled: the colour stays
+        QCOMPARE(fakes->dialogs.fileTitles,
+                 QStringList({QStringLiteral("标题颜色"), QStringLiteral("标题颜色")}));
+        typeSite("a.com", "u", "p");
+        w<QPushButton>("按钮添加")->click();
+        QCOMPARE(window->siteList().sites[0].titleColor, 0x332211);
     }
 };
 

@@ -1,6 +1,8 @@
 #include "ui/site_list_panel.h"
 
+#include <QFile>
 #include <QGroupBox>
+#include <algorithm>
 
 #include "tests/ui/main_window_fixture.h"
 
@@ -95,6 +97,62 @@ class SiteListPanelTest : public QObject, public oz::test::MainWindowFixture {
         QCOMPARE(fakes->dialogs.fileTitles,
                  QStringList({QStringLiteral("将站点配置文件导出"), QStringLiteral("将站点配置文件导入")}));
         QCOMPARE(window->runOptions().importPath, file.toStdString());
+    }
+
+    // A double click on an entry toggles its check mark and stores it at once; before, it did
+    // nothing.
+    void doubleClickTogglesTheCheckMark() {
+        addSites(2);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QRect entry = list()->visualItemRect(list()->item(0));
+        const QPoint onText = entry.center() + QPoint(entry.width() / 4, 0);
+        // A double click as the system delivers it: press, release, then the double click.
+        auto doubleClick = [&] {
+            QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, onText);
+            QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, onText);
+        };
+        doubleClick();
+        QCOMPARE(list()->item(0)->checkState(), Qt::Unchecked);
+        QVERIFY(!window->siteList().sites[0].enabled);
+        oz::config::SettingsFile reread;
+        QVERIFY(reread.open(settingsPath(), oz::config::SettingsFile::Mode::ReadOnly));
+        reread.setSection("站点序号_1");
+        QVERIFY(!reread.readBool("启用", true));
+        doubleClick();
+        QCOMPARE(list()->item(0)->checkState(), Qt::Checked);
+    }
+
+    // Export into an existing file says that it merges, asked instead of the file dialog's
+    // "replace" question; it leaves no lock file, and only a successful one is remembered.
+    void exportIntoAnExistingFile() {
+        addSites(3);
+        const QString file = QString::fromStdString((dataDir() / "sites.ini").string());
+        fakes->dialogs.fileNames.push_back({file});
+        w<QPushButton>("按钮导出")->click();
+        QVERIFY(lastMessage().startsWith(QStringLiteral("导出站点配置成功：")));
+        QCOMPARE(fakes->dialogs.overwriteConfirmed, QList<bool>{false});
+        QVERIFY(!QFile::exists(file + ".lock"));
+
+        list()->setCurrentRow(2);
+        w<QPushButton>("按钮删除")->click();
+        fakes->dialogs.fileNames.push_back({file});
+        fakes->dialogs.answers.push_back(oz::ui::Dialogs::Answer::Ok);
+        w<QPushButton>("按钮导出")->click();
+        QVERIFY(fakes->dialogs.messages.at(fakes->dialogs.messages.size() - 2)
+                    .text.startsWith(QStringLiteral("文件已存在：") + file));
+        oz::config::SettingsFile exported;
+        QVERIFY(exported.open(file.toStdString(), oz::config::SettingsFile::Mode::ReadOnly));
+        exported.setSection("站点配置");
+        QCOMPARE(exported.readNumber("站点数"), 2.0);
+        const auto sections = exported.sectionNames();
+        QVERIFY(std::find(sections.begin(), sections.end(), "站点序号_3") == sections.end());
+
+        const QString bad = QString::fromStdString((dataDir() / "missing" / "x.ini").string());
+        fakes->dialogs.fileNames.push_back({bad});
+        w<QPushButton>("按钮导出")->click();
+        QVERIFY(lastMessage().startsWith(QStringLiteral("导出失败：")));
+        QCOMPARE(window->runOptions().exportPath, file.toStdString());
     }
 };
 

@@ -36,10 +36,12 @@ class AgreeingDialogs final : public oz::ui::Dialogs {
         return {};
     }
     QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&, const QString&) override {
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&, const QString&,
+                         bool) override {
         return {};
     }
     QString existingFolder(QWidget*, const QString&, const QString&) override { return {}; }
+    bool chooseColor(QWidget*, const QString&, QColor&) override { return false; }
 };
 
 }  // namespace
