@@ -56,7 +56,7 @@ CategoryPanel::CategoryPanel(const UiServices& services, Hooks hooks, QWidget* p
     categories->addLayout(treeButtons);
     m_tree = named(new QTreeWidget, QStringLiteral("树型框"));
     m_tree->setHeaderHidden(true);
-    m_tree->setMinimumWidth(240);
+    m_tree->setMinimumWidth(200);
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
     categories->addWidget(m_tree, 1);
 

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "text/clock.h"
 #include "ui/dialogs.h"
@@ -43,9 +44,17 @@ CountdownWindow::CountdownWindow(schedule::PowerControl& power, const text::Cloc
     m_stop = new QPushButton(qs(schedule::kStopShutdownCaption), this);
     m_stop->setObjectName(QStringLiteral("按钮停止"));
     m_stop->setDefault(true);  // Enter or Esc never powers off by accident
+    // Wide enough for the title and for whole captions, whatever the font.
+    for (QPushButton* button : {m_now, m_stop}) {
+        button->setMinimumWidth(button->fontMetrics().horizontalAdvance(button->text()) + 40);
+        button->setMinimumHeight(32);
+    }
     buttons->addWidget(m_now);
     buttons->addWidget(m_stop);
     layout->addLayout(buttons);
+    layout->setContentsMargins(24, 16, 24, 16);
+    layout->setSpacing(14);
+    setMinimumWidth(std::max(360, fontMetrics().horizontalAdvance(windowTitle()) + 160));
     connect(m_now, &QPushButton::clicked, this, &CountdownWindow::shutdownNow);
     connect(m_stop, &QPushButton::clicked, this, &CountdownWindow::stopShutdown);
 

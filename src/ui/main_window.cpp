@@ -6,9 +6,11 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScreen>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QStyle>
@@ -54,7 +56,11 @@ MainWindow::MainWindow(config::SettingsFile& settings, UiServices services, QWid
     : QMainWindow(parent), m_settings(settings), m_services(std::move(services)) {
     setWindowTitle(QStringLiteral("Orvane·Zentrel v1.9.9.1 - dedeCMS门户站群批量更新文章的软件"));
     setWindowIcon(QIcon(QStringLiteral(":/orvane-zentrel.png")));
-    resize(1082, 711);
+    // 1082 × 711, or less on a smaller screen (the layout fits 1024 × 768 with the window's frame).
+    QSize size(1082, 711);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size() - QSize(8, 32));
+    resize(size);
     buildControls();
     m_form->showSite(config::initialSiteConfig());
     loadStartup();
@@ -88,7 +94,7 @@ void MainWindow::buildControls() {
     m_siteFrame = named(new QGroupBox, QStringLiteral("分组框3"));
     auto* frameRow = new QHBoxLayout(m_siteFrame);
     auto* column = new QWidget;
-    column->setMaximumWidth(230);
+    column->setMaximumWidth(210);
     auto* columnLayout = new QVBoxLayout(column);
     columnLayout->setContentsMargins(0, 0, 0, 0);
     columnLayout->addWidget(m_sites, 1);

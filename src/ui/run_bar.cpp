@@ -35,40 +35,43 @@ const QString kLogOpen = QStringLiteral("关闭日志");
 RunBar::RunBar(const UiServices& services, Hooks hooks, QWidget* parent)
     : QWidget(parent), m_services(services), m_hooks(std::move(hooks)) {
     m_run = std::make_unique<WindowRun>(m_services.dataDir, m_services.clock);
+    // Three rows, so the bar fits a window 1024 pixels wide: the run mode and the global count,
+    // the refresh options, the run's own options, then the start button and the two small ones.
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(8, 0, 8, 0);
+    grid->setHorizontalSpacing(10);
     grid->addLayout(rowOf({radio("单选框同步循环", QStringLiteral("同步循环更新[循环一次间隔秒]：")),
                            edit("编辑框循环间隔", 50)}),
                     0, 0);
     grid->addLayout(rowOf({radio("单选框先后独立", QStringLiteral("先后独立更新[同时更新站点数]：")),
                            edit("编辑框同时站点数", 50)}),
                     1, 0);
-    grid->addLayout(rowOf({check("选择框RSS所有栏目", QStringLiteral("刷新所有栏目RSS")),
-                           check("选择框HTML所有栏目", QStringLiteral("刷新所有栏目HTML"))}),
-                    0, 1);
-    grid->addLayout(rowOf({check("选择框刷新子级栏目", QStringLiteral("刷新子级栏目")),
-                           check("选择框一键更新网站", QStringLiteral("一键更新网站"))}),
-                    1, 1);
+    grid->addLayout(
+        rowOf({check("选择框全局更新数量", QStringLiteral("全局更新数量:")), edit("编辑框全局更新数量", 50)}),
+        2, 0);
+    grid->addWidget(check("选择框RSS所有栏目", QStringLiteral("刷新所有栏目RSS")), 0, 1);
+    grid->addWidget(check("选择框HTML所有栏目", QStringLiteral("刷新所有栏目HTML")), 1, 1);
+    grid->addWidget(check("选择框刷新子级栏目", QStringLiteral("刷新子级栏目")), 2, 1);
+    grid->addWidget(check("选择框一键更新网站", QStringLiteral("一键更新网站")), 0, 2);
+    grid->addWidget(check("选择框失败时重复尝试", QStringLiteral("失败时重复尝试")), 1, 2);
+    grid->addWidget(check("选择框按读入顺序发布", QStringLiteral("按读入顺序发布")), 2, 2);
+    grid->addWidget(check("选择框完成关机", QStringLiteral("更新完成关机")), 0, 3);
+    grid->setColumnStretch(4, 1);
     m_start = button("按钮开始更新", kIdleCaption);
-    m_start->setMinimumSize(188, 32);
+    m_start->setMinimumSize(188, 40);
     QFont bold = m_start->font();
     bold.setBold(true);
     m_start->setFont(bold);
     m_start->installEventFilter(this);
-    grid->addWidget(m_start, 0, 2, 2, 1);
+    grid->addWidget(m_start, 0, 5, 3, 1, Qt::AlignVCenter);
     m_refreshMenu = createCustomRefreshMenu(this);
     QPushButton* refresh = button("按钮定制刷新", QStringLiteral("定制刷新"));
     connect(refresh, &QPushButton::clicked, this,
             [this, refresh] { m_refreshMenu->popup(refresh->mapToGlobal(QPoint(0, refresh->height()))); });
     m_logButton = button("按钮查看日志", kLogClosed);
     connect(m_logButton, &QPushButton::clicked, this, &RunBar::logButtonClicked);
-    grid->addLayout(rowOf({refresh, check("选择框全局更新数量", QStringLiteral("全局更新数量:")),
-                           edit("编辑框全局更新数量", 50), m_logButton}),
-                    0, 3);
-    grid->addLayout(rowOf({check("选择框完成关机", QStringLiteral("更新完成关机")),
-                           check("选择框失败时重复尝试", QStringLiteral("失败时重复尝试")),
-                           check("选择框按读入顺序发布", QStringLiteral("按读入顺序发布"))}),
-                    1, 3);
+    grid->addWidget(refresh, 0, 6);
+    grid->addWidget(m_logButton, 1, 6);
 
     setNumberValidator(child<QLineEdit>(this, "编辑框循环间隔"), true);
     setNumberValidator(child<QLineEdit>(this, "编辑框同时站点数"));
