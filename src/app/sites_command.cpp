@@ -68,6 +68,11 @@ int importSites(const CommandContext& context, const std::string& listPath,
         context.err << (missing ? "找不到站点列表文件：" + listPath : error) << "\n";
         return 1;
     }
+    const std::optional<std::string> lines = text::operatorFileText(*bytes);
+    if (!lines) {
+        context.err << "站点列表文件不是可读的文本（请存为 UTF-8、GBK 或 Unicode）：" << listPath << "\n";
+        return 1;
+    }
     config::SettingsFile file;
     if (!file.open(settingsPath(context))) {
         context.err << file.lastError() << "\n";
@@ -83,8 +88,7 @@ int importSites(const CommandContext& context, const std::string& listPath,
     config::BulkImportResult result;
     {
         const auto watcher = batch.watchInterrupts();
-        result = backend::bulkImport(list, text::utf8OrGbkText(*bytes), config::initialSiteConfig(),
-                                     importOptions, batch.env());
+        result = backend::bulkImport(list, *lines, config::initialSiteConfig(), importOptions, batch.env());
     }
 
     if (!config::globalSave(file, options, list)) {

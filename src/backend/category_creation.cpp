@@ -25,11 +25,8 @@ constexpr int kParentDirTries = 5;
 
 bool isBlank(std::string_view line) { return line.find_first_not_of(" \t\r\n") == std::string_view::npos; }
 
-std::string decodeFileText(std::string_view bytes) {
-    constexpr std::string_view kBom = "\xEF\xBB\xBF";
-    if (bytes.substr(0, kBom.size()) == kBom) bytes.remove_prefix(kBom.size());
-    return text::isValidUtf8(bytes) ? std::string(bytes) : text::gbkToUtf8(bytes);
-}
+// A list file as the operator's editor saved it (UTF-8, GBK or UTF-16); nullopt when it is none.
+std::optional<std::string> decodeFileText(std::string_view bytes) { return text::operatorFileText(bytes); }
 
 // The parent's own folder from its edit form, or the default after five empty answers.
 std::string parentFolder(BatchSite& site, const BatchEnvironment& env, int parentId) {
@@ -113,8 +110,13 @@ bool categoryLinesFromFiles(const std::vector<std::filesystem::path>& files,
             problem = "无法读取文件：" + file.string() + (error.empty() ? "" : "（" + error + "）");
             return false;
         }
+        const std::optional<std::string> text = decodeFileText(*bytes);
+        if (!text) {
+            problem = "文件不是可读的文本（请存为 UTF-8、GBK 或 Unicode）：" + file.string();
+            return false;
+        }
         int parent = config::toInt(config::parseNumber(file.stem().string()));
-        for (CategoryInputLine& line : categoryLinesFromText(decodeFileText(*bytes), std::max(parent, 0))) {
+        for (CategoryInputLine& line : categoryLinesFromText(*text, std::max(parent, 0))) {
             lines.push_back(std::move(line));
         }
     }

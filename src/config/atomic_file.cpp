@@ -53,11 +53,12 @@ bool sameContent(const fs::path& path, const std::optional<std::string>& bytes) 
 
 #ifdef _WIN32
 
-bool writeFileData(const fs::path& path, std::string_view bytes, bool sync, std::string& error) {
+bool writeFileData(const fs::path& path, const fs::path& target, std::string_view bytes, bool sync,
+                   std::string& error) {
     HANDLE file =
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        error = "无法写入文件：" + pathText(path);
+        error = "无法写入文件：" + pathText(target);
         return false;
     }
     bool ok = true;
@@ -70,7 +71,7 @@ bool writeFileData(const fs::path& path, std::string_view bytes, bool sync, std:
     }
     ok = ok && (!sync || FlushFileBuffers(file) != 0);
     CloseHandle(file);
-    if (!ok) error = "无法写入文件：" + pathText(path);
+    if (!ok) error = "无法写入文件：" + pathText(target);
     return ok;
 }
 
@@ -93,34 +94,43 @@ bool moveOver(const fs::path& from, const fs::path& to, std::string& error) {
 
 void syncFolder(const fs::path&) {}  // MOVEFILE_WRITE_THROUGH already made the rename durable
 
+bool isWriteProtected(const fs::path& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
 bool syncFileSystem(const fs::path&) { return false; }
 
 #else
 
-bool writeFileData(const fs::path& path, std::string_view bytes, bool sync, std::string& error) {
+bool writeFileData(const fs::path& path, const fs::path& target, std::string_view bytes, bool sync,
+                   std::string& error) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) {
-        error = "无法写入文件：" + pathText(path) + "（" + systemError(errno) + "）";
+        error = "无法写入文件：" + pathText(target) + "（" + systemError(errno) + "）";
         return false;
     }
+    // The new file keeps the permissions of the one it replaces.
+    struct stat old {};
+    if (::stat(target.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
     std::size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            error = "无法写入文件：" + pathText(path) + "（" + systemError(errno) + "）";
+            error = "无法写入文件：" + pathText(target) + "（" + systemError(errno) + "）";
             ::close(fd);
             return false;
         }
         done += static_cast<std::size_t>(n);
     }
     if (sync && ::fsync(fd) != 0) {
-        error = "无法写入文件：" + pathText(path) + "（" + systemError(errno) + "）";
+        error = "无法写入文件：" + pathText(target) + "（" + systemError(errno) + "）";
         ::close(fd);
         return false;
     }
     if (::close(fd) != 0) {
-        error = "无法写入文件：" + pathText(path) + "（" + systemError(errno) + "）";
+        error = "无法写入文件：" + pathText(target) + "（" + systemError(errno) + "）";
         return false;
     }
     return true;
@@ -155,6 +165,13 @@ bool syncFileSystem(const fs::path& dir) {
     (void)dir;
     return false;
 #endif
+}
+
+// A file the user made read-only: no write permission for anyone, or none for this process.
+bool isWriteProtected(const fs::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    return (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
 }
 
 // Makes renames and removals inside the folder durable.
@@ -226,6 +243,11 @@ bool replaceFiles(const std::vector<FileReplacement>& files, std::string& error)
     std::vector<const FileReplacement*> writes;
     for (const FileReplacement& file : files) {
         if (sameContent(file.path, file.bytes)) continue;
+        // Renaming over it would bypass the protection the user gave the file.
+        if (isWriteProtected(file.path)) {
+            error = "无法写入文件：" + pathText(file.path) + "（文件是只读的）";
+            return false;
+        }
         if (file.bytes) {
             writes.push_back(&file);
         } else {
@@ -242,7 +264,7 @@ bool replaceFiles(const std::vector<FileReplacement>& files, std::string& error)
         }
         fs::path temp = temporaryPath(file->path);
         renames.emplace_back(temp, file->path);
-        if (!writeFileData(temp, *file->bytes, syncEach, error)) {
+        if (!writeFileData(temp, file->path, *file->bytes, syncEach, error)) {
             cleanUp();
             return false;
         }

@@ -335,9 +335,51 @@ std::string characterReference(char32_t codePoint) {
 
 bool isValidUtf8(std::string_view bytes) { return validUtf8Prefix(bytes, false) == bytes.size(); }
 
+namespace {
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
+
+// The UTF-16 byte order of an operator's file: by its mark, or, without one, by where its NUL
+// bytes sit (the high halves of the ASCII characters). The mark is removed from `bytes`.
+std::optional<Charset> utf16Order(std::string_view& bytes) {
+    if (bytes.starts_with(kUtf16LeMark)) {
+        bytes.remove_prefix(kUtf16LeMark.size());
+        return Charset::Utf16Le;
+    }
+    if (bytes.starts_with(kUtf16BeMark)) {
+        bytes.remove_prefix(kUtf16BeMark.size());
+        return Charset::Utf16Be;
+    }
+    if (bytes.size() % 2 != 0 || bytes.find('\0') == std::string_view::npos) return std::nullopt;
+    bool even = false;
+    bool odd = false;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\0') (i % 2 == 0 ? even : odd) = true;
+    }
+    if (even == odd) return std::nullopt;
+    return odd ? Charset::Utf16Le : Charset::Utf16Be;
+}
+
+}  // namespace
+
+std::optional<std::string> operatorFileText(std::string_view bytes) {
+    std::optional<std::string> text;
+    if (const std::optional<Charset> order = utf16Order(bytes)) {
+        text = decode(bytes, *order);
+    } else {
+        if (bytes.starts_with(kUtf8Mark)) bytes.remove_prefix(kUtf8Mark.size());
+        text = isValidUtf8(bytes) ? std::optional<std::string>(bytes) : decode(bytes, Charset::Gbk);
+    }
+    if (text && text->find('\0') != std::string::npos) return std::nullopt;
+    return text;
+}
+
 std::string utf8OrGbkText(std::string_view bytes) {
-    constexpr std::string_view kBom = "\xEF\xBB\xBF";
-    if (bytes.starts_with(kBom)) bytes.remove_prefix(kBom.size());
+    if (std::optional<std::string> text = operatorFileText(bytes)) return std::move(*text);
+    if (const std::optional<Charset> order = utf16Order(bytes)) return decodeLossy(bytes, *order);
+    if (bytes.starts_with(kUtf8Mark)) bytes.remove_prefix(kUtf8Mark.size());
     if (isValidUtf8(bytes)) return std::string(bytes);
     return gbkToUtf8(bytes);
 }

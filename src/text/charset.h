@@ -48,8 +48,16 @@ inline std::string utf8ToGbk(std::string_view utf8) { return encodeLossy(utf8, C
 
 bool isValidUtf8(std::string_view bytes);
 
-// A text file from either world as UTF-8: UTF-8 (a leading BOM dropped) when it is valid UTF-8,
-// else GBK.
+// A text file the operator made (a category list, site lines, a keyword list) as UTF-8:
+//   UTF-16 in either byte order, by its byte-order mark (Notepad's "Unicode" and "Unicode big
+//   endian"), or without one when every NUL byte sits in the same half of the code units;
+//   UTF-8 (a leading mark dropped) when the bytes are valid UTF-8;
+//   else GBK.
+// std::nullopt when the bytes are none of these: invalid in the encoding found, or a NUL byte
+// left (no text file holds one).
+std::optional<std::string> operatorFileText(std::string_view bytes);
+
+// The same, never failing: what does not decode is read leniently (U+FFFD for a bad sequence).
 std::string utf8OrGbkText(std::string_view bytes);
 
 }  // namespace oz::text

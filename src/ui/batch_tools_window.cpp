@@ -29,9 +29,11 @@
 #include "config/site_import.h"
 #include "config/site_line.h"
 #include "text/charset.h"
+#include "text/path_text.h"
+#include "ui/batch_progress.h"
 #include "ui/control_state.h"
 #include "ui/dialogs.h"
-#include "ui/main_window.h"
+#include "ui/form_widgets.h"
 #include "ui/pinyin_window.h"
 #include "ui/random_text_window.h"
 
@@ -51,53 +53,20 @@ const QString kCreateHint = QStringLiteral(
     "留空的项目使用默认值。栏目属性：1、最终列表栏目 2、频道封面 3、外部连接");
 const char* const kSiteListFile = "站点列表.txt";
 
-QLineEdit* numberBox(const QString& name, const QString& text) {
+QLineEdit* numberBox(const QString& name, const QString& text, bool fraction = false) {
     auto* edit = named(new QLineEdit(text), name);
     edit->setFixedWidth(56);
+    setNumberValidator(edit, fraction);
     return edit;
 }
 
 int intOf(const QLineEdit* edit) { return edit->text().trimmed().toInt(); }
 
-// Hands the operation's captions and sites to the window thread; the button may be gone by then.
-class ButtonObserver final : public backend::BatchObserver {
-   public:
-    ButtonObserver(QPushButton* button, QString stopping, MainWindow& main)
-        : m_button(button), m_stopping(std::move(stopping)), m_main(&main) {}
-    void caption(const std::string& text) override {
-        QPointer<QPushButton> button = m_button;
-        QString caption = QString::fromStdString(text);
-        caption.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        QMetaObject::invokeMethod(
-            button.data(),
-            [button, caption, stopping = m_stopping] {
-                // A stop asked for stays visible until the operation has ended.
-                if (button && button->text() != stopping) button->setText(caption);
-            },
-            Qt::QueuedConnection);
-    }
-    // The main window's list follows the operation from site to site.
-    void siteStarted(int index) override {
-        QPointer<MainWindow> main = m_main;
-        QMetaObject::invokeMethod(
-            main.data(),
-            [main, index] {
-                if (main) main->selectSite(index - 1);
-            },
-            Qt::QueuedConnection);
-    }
-
-   private:
-    QPointer<QPushButton> m_button;
-    const QString m_stopping;
-    QPointer<MainWindow> m_main;
-};
-
 }  // namespace
 
-BatchToolsWindow::BatchToolsWindow(MainWindow& main, config::SettingsFile& settings,
+BatchToolsWindow::BatchToolsWindow(SiteListAccess& sites, QWidget* owner, config::SettingsFile& settings,
                                    const UiServices& services)
-    : QWidget(&main, Qt::Window), m_main(main), m_settings(settings), m_services(services) {
+    : QWidget(owner, Qt::Window), m_sites(sites), m_settings(settings), m_services(services) {
     setWindowTitle(kSection);
     resize(504, 696);
     buildControls();
@@ -162,6 +131,7 @@ void BatchToolsWindow::buildControls() {
                                QStringLiteral("按钮创建栏目"));
     auto* create = m_createCategories;
     m_showCreated = named(new QCheckBox(QStringLiteral("显示创建的栏目")), QStringLiteral("选择框显示栏目"));
+    m_showCreated->setChecked(true);  // visible, as the command line creates them unless --hidden
     auto* showCreated = m_showCreated;
     auto* kind = named(new QComboBox, QStringLiteral("组合框栏目类型"));
     kind->addItems(
@@ -227,7 +197,7 @@ void BatchToolsWindow::buildControls() {
     grid2->addLayout(readRow, 1, 0, 1, 2);
     auto* delayRow = new QHBoxLayout;
     delayRow->addWidget(new QLabel(QStringLiteral("导入延迟秒：")));
-    m_delay = numberBox(QStringLiteral("编辑框导入延迟秒"), QStringLiteral("2"));
+    m_delay = numberBox(QStringLiteral("编辑框导入延迟秒"), QStringLiteral("2"), true);
     delayRow->addWidget(m_delay);
     delayRow->addStretch();
     grid2->addLayout(delayRow, 2, 0, 1, 2);
@@ -289,7 +259,7 @@ void BatchToolsWindow::buildControls() {
     connect(m_import, &QPushButton::clicked, this, [this] { importSites(); });
     connect(m_read, &QPushButton::clicked, this, [this] { readCategoryLists(); });
     connect(pinyin, &QPushButton::clicked, this, [this] {
-        if (m_pinyin == nullptr) m_pinyin = new PinyinWindow(m_settings, this);
+        if (m_pinyin == nullptr) m_pinyin = new PinyinWindow(m_services, m_settings, this);
         m_pinyin->show();
         m_pinyin->raise();
     });
@@ -312,12 +282,24 @@ backend::BatchScope BatchToolsWindow::scope() const {
     return backend::BatchScope::Checked;
 }
 
+std::optional<int> BatchToolsWindow::idIn(const QLineEdit* box, const QString& caption) {
+    bool number = false;
+    const int id = box->text().trimmed().toInt(&number);
+    if (number) return id;
+    m_services.dialogs->message(this, caption + QStringLiteral("必须是数字：") + box->text(), {},
+                                Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+    return std::nullopt;
+}
+
 void BatchToolsWindow::deleteArticles() {
     const Action action{m_deleteArticles, QString::fromUtf8(backend::kDeleteArticlesCaption)};
     if (!mayStart(action)) return;
     backend::DeleteArticlesOptions options;
-    options.from = intOf(m_articleFrom);
-    options.to = intOf(m_articleTo);
+    const std::optional<int> from = idIn(m_articleFrom, QStringLiteral("起始ID"));
+    const std::optional<int> to = from ? idIn(m_articleTo, QStringLiteral("终止ID")) : std::nullopt;
+    if (!to) return;
+    options.from = *from;
+    options.to = *to;
     options.refreshLists = m_refreshLists->isChecked();
     start(action, QString::fromStdString(backend::deleteArticlesQuestion(options)),
           [options](const auto& targets, const auto& env) {
@@ -329,8 +311,11 @@ void BatchToolsWindow::deleteCategories() {
     const Action action{m_deleteCategories, QString::fromUtf8(backend::kDeleteCategoriesCaption)};
     if (!mayStart(action)) return;
     backend::DeleteCategoriesOptions options;
-    options.from = intOf(m_categoryFrom);
-    options.to = intOf(m_categoryTo);
+    const std::optional<int> from = idIn(m_categoryFrom, QStringLiteral("起始ID"));
+    const std::optional<int> to = from ? idIn(m_categoryTo, QStringLiteral("终止ID")) : std::nullopt;
+    if (!to) return;
+    options.from = *from;
+    options.to = *to;
     options.deleteFiles = m_deleteFiles->isChecked();
     options.refreshLists = m_refreshLists->isChecked();
     start(action, QString::fromStdString(backend::deleteCategoriesQuestion(options)),
@@ -357,11 +342,10 @@ void BatchToolsWindow::createCategories(bool fromFiles) {
             return;
         }
     } else {
-        if (!editList(m_categoryList, kCreateHint, QStringLiteral("创建栏目"))) return;
-        options.lines =
-            backend::categoryLinesFromText(m_categoryList->toPlainText().toStdString(), intOf(m_parentId));
+        const std::optional<int> parent = idIn(m_parentId, QStringLiteral("父栏ID"));
+        if (!parent || !editList(m_categoryList, kCreateHint, QStringLiteral("创建栏目"))) return;
+        options.lines = backend::categoryLinesFromText(m_categoryList->toPlainText().toStdString(), *parent);
     }
-    if (options.lines.empty()) return;
     options.parentDir = m_parentDir->text().toStdString();
     options.mode = m_countMode->currentIndex() == 1 ? 1 : 0;
     options.countMin = intOf(m_countMin);
@@ -395,13 +379,23 @@ void BatchToolsWindow::importSites() {
     TextDialogOptions dialog;
     // The list file an operator keeps beside the settings, offered by "恢复".
     std::string unread;
-    if (std::optional<std::string> kept = config::readWholeFile(m_services.dataDir / kSiteListFile, unread))
-        dialog.restoreValue = QString::fromStdString(text::utf8OrGbkText(*kept));
+    const std::filesystem::path keptFile = m_services.dataDir / kSiteListFile;
+    if (std::optional<std::string> kept = config::readWholeFile(keptFile, unread)) {
+        if (std::optional<std::string> text = text::operatorFileText(*kept)) {
+            dialog.restoreValue = QString::fromStdString(*text);
+        } else {
+            m_services.dialogs->message(this,
+                                        QStringLiteral("站点列表文件不是可读的文本（请存为 UTF-8、GBK 或 "
+                                                       "Unicode），“恢复”不会用它：") +
+                                            QString::fromStdString(text::pathText(keptFile)),
+                                        {}, Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+        }
+    }
     dialog.extraWidth = 215;  // a text area of about 700 pixels, so that a whole site line fits
     if (!editList(m_domainList, QString::fromUtf8(config::kSiteLineHelp), action.idleCaption, dialog)) return;
 
     const std::string text = m_domainList->toPlainText().toStdString();
-    config::SiteConfig window = m_main.readSiteFromWindow();
+    config::SiteConfig window = m_sites.formSite();
     // A new site starts without categories: the ids of the site on show mean nothing on another one.
     window.categoryTree.clear();
     window.categoryIds.clear();
@@ -413,11 +407,11 @@ void BatchToolsWindow::importSites() {
     // The worker adds to a copy of the list; the window's own list, locked meanwhile, takes each
     // site as it comes, so both agree on every index.
     start(action, {},
-          [this, list = m_main.siteList(), text, window, options](const auto&, const auto& env) mutable {
+          [this, list = m_sites.siteList(), text, window, options](const auto&, const auto& env) mutable {
               // Calls queued to the window die with it; it joins this thread before it goes.
               const auto append = [this](int, const config::SiteConfig& site) {
                   QMetaObject::invokeMethod(
-                      this, [this, site] { m_main.appendSite(site); }, Qt::QueuedConnection);
+                      this, [this, site] { m_sites.appendSite(site); }, Qt::QueuedConnection);
               };
               const config::BulkImportResult result =
                   backend::bulkImport(list, text, window, options, env, append);
@@ -442,7 +436,7 @@ void BatchToolsWindow::readCategoryLists() {
     start(action, question, [this, options](const auto& targets, const auto& env) {
         const auto store = [this](int index, const config::SiteConfig& record) {
             QMetaObject::invokeMethod(
-                this, [this, index, record] { m_main.storeSiteTree(index - 1, record); },
+                this, [this, index, record] { m_sites.storeSiteTree(index - 1, record); },
                 Qt::QueuedConnection);
         };
         backend::BatchReport report = backend::readCategoryLists(targets, options, env, store);
@@ -470,7 +464,7 @@ bool BatchToolsWindow::mayStart(const Action& action) {
         }
         return false;
     }
-    if (m_main.isRunning()) {
+    if (m_sites.isRunning()) {
         m_services.dialogs->message(this,
                                     QStringLiteral("站群更新正在进行，请等它完成或停止后再执行批处理。"));
         return false;
@@ -483,10 +477,10 @@ void BatchToolsWindow::start(const Action& action, const QString& question, Work
                                                            Dialogs::Icon::Question) != Dialogs::Answer::Ok) {
         return;
     }
-    const std::optional<backend::SiteForm> currentForm = backend::formOfSite(m_main.readSiteFromWindow());
+    const std::optional<backend::SiteForm> currentForm = backend::formOfSite(m_sites.formSite());
     std::vector<backend::BatchTarget> targets =
-        backend::batchTargets(m_main.siteList(), scope(), currentForm);
-    const config::RunOptions options = m_main.runOptions();
+        backend::batchTargets(m_sites.siteList(), scope(), currentForm);
+    const config::RunOptions options = m_sites.runOptions();
     const std::filesystem::path dataDir = m_services.dataDir;
     const text::Clock* clock = m_services.clock;
 
@@ -494,7 +488,7 @@ void BatchToolsWindow::start(const Action& action, const QString& question, Work
     m_abort = false;
     m_running = action;
     setRunning(true);
-    auto observer = std::make_shared<ButtonObserver>(action.button, action.stoppingCaption, m_main);
+    auto observer = std::make_shared<BatchProgress>(action.button, action.stoppingCaption, this, m_sites);
     m_worker = std::thread([this, action, work = std::move(work), targets = std::move(targets), options,
                             dataDir, clock, observer] {
         backend::OptionsRunSettings settings(options);
@@ -518,15 +512,22 @@ void BatchToolsWindow::finished(const Action& action, const backend::BatchReport
     joinWorker();
     m_running = {};
     action.button->setText(action.idleCaption);
+    action.button->setToolTip({});
+    setWindowTitle(BatchProgress::idleTitle());
     setRunning(false);
     TextDialogOptions display;
     display.inputMode = false;
     const bool messageBox = action.style == ReportStyle::MessageBox;
+    // A stopped operation's report says so before anything else.
+    QString text = QString::fromStdString(report.report);
+    if (report.stopped)
+        text.prepend(QStringLiteral("已停止：没有做完全部站点，以下是停止前的结果。\r\n\r\n"));
     if (messageBox) {
-        m_services.dialogs->message(this, QString::fromStdString(report.report));
+        m_services.dialogs->message(this, text);
     } else {
-        QString text = QString::fromStdString(report.report);
-        showTextDialog(text, {}, QString::fromStdString(report.title), this, *m_services.dialogs, display);
+        const QString title =
+            report.stopped ? QStringLiteral("已停止！") : QString::fromStdString(report.title);
+        showTextDialog(text, {}, title, this, *m_services.dialogs, display);
     }
     if (!report.failures.empty()) {
         QString failures = QString::fromStdString(report.failures);
@@ -539,15 +540,20 @@ void BatchToolsWindow::finished(const Action& action, const backend::BatchReport
 }
 
 void BatchToolsWindow::setRunning(bool running) {
-    m_main.setSiteEditingEnabled(!running);
+    m_sites.setSiteEditingEnabled(!running);
     for (QRadioButton* radio : {m_scopeCurrent, m_scopeChecked, m_scopeAll}) radio->setEnabled(!running);
+    // One operation at a time: the others' buttons are off meanwhile; the running one stops it.
+    for (QPushButton* button :
+         {m_deleteArticles, m_deleteCategories, m_createCategories, m_rewrite, m_import, m_read}) {
+        button->setEnabled(!running || button == m_running.button);
+    }
 }
 
 void BatchToolsWindow::joinWorker() {
     if (m_worker.joinable()) m_worker.join();
 }
 
-void BatchToolsWindow::saveState() { saveWindow(m_settings, this, kSection); }
+bool BatchToolsWindow::saveState() { return saveWindow(m_settings, this, kSection); }
 
 bool BatchToolsWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_createCategories && event->type() == QEvent::MouseButtonRelease &&
@@ -560,7 +566,8 @@ bool BatchToolsWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void BatchToolsWindow::closeEvent(QCloseEvent* event) {
     if (isBusy()) m_stop = true;
-    saveState();
+    if (!saveState())
+        reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(m_settings.lastError()));
     QWidget::closeEvent(event);
 }
 

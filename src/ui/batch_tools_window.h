@@ -4,9 +4,11 @@
 #include <QWidget>
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include "backend/batch_site_loop.h"
+#include "ui/site_list_access.h"
 #include "ui/text_dialog.h"
 #include "ui/ui_services.h"
 
@@ -23,23 +25,24 @@ class SettingsFile;
 
 namespace oz::ui {
 
-class MainWindow;
 class PinyinWindow;
 class RandomTextWindow;
 
-// "批处理工具": the operations that act on many sites of the main window's list at once. One at a
-// time runs on a worker thread; its button shows the progress and a second click stops it. The
-// controls are loaded from the section "批处理工具" when the window is made and saved there when
-// it is closed. A top-level window owned by the main window.
+// "批处理工具": the operations that act on many sites of the main window's list at once, which it
+// reaches through SiteListAccess. One at a time runs on a worker thread; its button shows the
+// progress and a second click stops it. The controls are loaded from the section "批处理工具" when
+// the window is made and saved there when it is closed. A top-level window owned by `owner`.
 class BatchToolsWindow : public QWidget {
     Q_OBJECT
    public:
-    BatchToolsWindow(MainWindow& main, config::SettingsFile& settings, const UiServices& services);
+    BatchToolsWindow(SiteListAccess& sites, QWidget* owner, config::SettingsFile& settings,
+                     const UiServices& services);
     ~BatchToolsWindow() override;
 
     bool isBusy() const { return m_worker.joinable(); }
-    // Writes the controls to the section "批处理工具" (done on close, and by the main window's exit).
-    void saveState();
+    // Writes the controls to the section "批处理工具" (done on close, and by the main window's exit);
+    // false when the settings file refused it (its lastError() says why).
+    bool saveState();
 
    protected:
     void closeEvent(QCloseEvent* event) override;
@@ -79,6 +82,8 @@ class BatchToolsWindow : public QWidget {
     bool editList(QPlainTextEdit* box, const QString& hint, const QString& title,
                   const TextDialogOptions& options = {});
 
+    // The id a box holds; nullopt (and said) when it holds no whole number.
+    std::optional<int> idIn(const QLineEdit* box, const QString& caption);
     void deleteArticles();
     void deleteCategories();
     void createCategories(bool fromFiles);
@@ -86,7 +91,7 @@ class BatchToolsWindow : public QWidget {
     void importSites();
     void readCategoryLists();
 
-    MainWindow& m_main;
+    SiteListAccess& m_sites;
     config::SettingsFile& m_settings;
     UiServices m_services;
     std::thread m_worker;

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "text/clock.h"
 #include "ui/dialogs.h"
@@ -17,6 +18,9 @@ namespace {
 QString qs(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+const QString kPowerOffRefusedMessage = QStringLiteral("系统拒绝了关机请求，电脑不会关机。");
+const QString kPoweringOffText = QStringLiteral("已请求关机，正在关机..");
 
 }  // namespace
 
@@ -35,16 +39,24 @@ CountdownWindow::CountdownWindow(schedule::PowerControl& power, const text::Cloc
     layout->addWidget(m_label);
 
     auto* buttons = new QHBoxLayout;
-    auto* now = new QPushButton(qs(schedule::kShutdownNowCaption), this);
-    now->setObjectName(QStringLiteral("按钮立即"));
-    auto* stop = new QPushButton(qs(schedule::kStopShutdownCaption), this);
-    stop->setObjectName(QStringLiteral("按钮停止"));
-    stop->setDefault(true);  // Enter or Esc never powers off by accident
-    buttons->addWidget(now);
-    buttons->addWidget(stop);
+    m_now = new QPushButton(qs(schedule::kShutdownNowCaption), this);
+    m_now->setObjectName(QStringLiteral("按钮立即"));
+    m_stop = new QPushButton(qs(schedule::kStopShutdownCaption), this);
+    m_stop->setObjectName(QStringLiteral("按钮停止"));
+    m_stop->setDefault(true);  // Enter or Esc never powers off by accident
+    // Wide enough for the title and for whole captions, whatever the font.
+    for (QPushButton* button : {m_now, m_stop}) {
+        button->setMinimumWidth(button->fontMetrics().horizontalAdvance(button->text()) + 40);
+        button->setMinimumHeight(32);
+    }
+    buttons->addWidget(m_now);
+    buttons->addWidget(m_stop);
     layout->addLayout(buttons);
-    connect(now, &QPushButton::clicked, this, &CountdownWindow::shutdownNow);
-    connect(stop, &QPushButton::clicked, this, &CountdownWindow::stopShutdown);
+    layout->setContentsMargins(24, 16, 24, 16);
+    layout->setSpacing(14);
+    setMinimumWidth(std::max(360, fontMetrics().horizontalAdvance(windowTitle()) + 160));
+    connect(m_now, &QPushButton::clicked, this, &CountdownWindow::shutdownNow);
+    connect(m_stop, &QPushButton::clicked, this, &CountdownWindow::stopShutdown);
 
     // The seconds are counted on the clock; the timer only looks at it often.
     m_timer = new QTimer(this);
@@ -53,7 +65,7 @@ CountdownWindow::CountdownWindow(schedule::PowerControl& power, const text::Cloc
     connect(m_timer, &QTimer::timeout, this, &CountdownWindow::poll);
     m_nextTick = m_clock.tickMs() + schedule::ShutdownCountdown::kTickPeriod.count();
     m_timer->start();
-    stop->setFocus();
+    m_stop->setFocus();
 }
 
 QString CountdownWindow::labelText() const { return m_label->text(); }
@@ -61,10 +73,7 @@ QString CountdownWindow::labelText() const { return m_label->text(); }
 void CountdownWindow::poll() {
     const std::int64_t now = m_clock.tickMs();
     if (m_zeroAt >= 0) {
-        if (now - m_zeroAt >= schedule::ShutdownCountdown::kPowerOffDelay.count()) {
-            m_timer->stop();
-            m_countdown.shutdownNow();
-        }
+        if (now - m_zeroAt >= schedule::ShutdownCountdown::kPowerOffDelay.count()) shutdownNow();
         return;
     }
     while (now >= m_nextTick && m_zeroAt < 0) {
@@ -81,13 +90,23 @@ void CountdownWindow::poll() {
 
 void CountdownWindow::shutdownNow() {
     m_timer->stop();
-    m_countdown.shutdownNow();
+    if (!m_countdown.shutdownNow()) return;  // stopped, or asked already
+    m_now->setEnabled(false);
+    if (!m_countdown.powerOffAccepted()) {
+        // Refused (polkit, say): the machine stays on, and the program goes on with it.
+        m_dialogs.message(this, kPowerOffRefusedMessage, {}, Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+        accept();
+        return;
+    }
+    // The system is shutting down; until it ends the program, the window can still be closed.
+    m_label->setText(kPoweringOffText);
+    m_stop->setText(QStringLiteral("关闭"));
 }
 
 void CountdownWindow::stopShutdown() {
-    if (!m_countdown.stop()) return;  // the power-off was already requested
     m_timer->stop();
-    m_dialogs.message(this, qs(schedule::kShutdownStoppedMessage));
+    // After the power-off request nothing is left to stop: the window only closes.
+    if (m_countdown.stop()) m_dialogs.message(this, qs(schedule::kShutdownStoppedMessage));
     accept();
 }
 
@@ -95,7 +114,8 @@ bool CountdownWindow::shutdownCountdown(QWidget* owner, const UiServices& servic
     CountdownWindow window(*services.power, services.clock != nullptr ? *services.clock : text::systemClock(),
                            *services.dialogs, owner);
     window.exec();
-    return window.countdown().state() == schedule::CountdownState::PoweringOff;
+    return window.countdown().state() == schedule::CountdownState::PoweringOff &&
+           window.countdown().powerOffAccepted();
 }
 
 }  // namespace oz::ui

@@ -6,6 +6,7 @@
 #include "schedule/shutdown_countdown.h"
 
 class QLabel;
+class QPushButton;
 class QTimer;
 
 namespace oz::ui {
@@ -14,7 +15,9 @@ class Dialogs;
 struct UiServices;
 
 // "更新完毕，准备关机..": counts 30 seconds down on the injected clock, then asks the injected power
-// control for a power-off half a second later. "立即关机！" asks at once; "停止关机！" ends it.
+// control for a power-off half a second later. "立即关机！" asks at once; "停止关机！" ends it. A
+// refused power-off is said and closes the window; after an accepted one the window still closes
+// (停止关机, Esc, the title bar), since the system, not the window, ends the program.
 class CountdownWindow final : public QDialog {
     Q_OBJECT
    public:
@@ -27,7 +30,7 @@ class CountdownWindow final : public QDialog {
     void reject() override { stopShutdown(); }
 
     // Opens the window modally over `owner` and returns when it closes; true when the power-off was
-    // requested.
+    // requested and accepted.
     static bool shutdownCountdown(QWidget* owner, const UiServices& services);
 
    private:
@@ -39,6 +42,8 @@ class CountdownWindow final : public QDialog {
     const text::Clock& m_clock;
     Dialogs& m_dialogs;
     QLabel* m_label = nullptr;
+    QPushButton* m_now = nullptr;
+    QPushButton* m_stop = nullptr;
     QTimer* m_timer = nullptr;
     std::int64_t m_nextTick = 0;
     std::int64_t m_zeroAt = -1;  // tick of reaching zero; the power-off follows 500 ms later

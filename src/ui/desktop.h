@@ -8,7 +8,8 @@ namespace oz::ui {
 class Desktop {
    public:
     virtual ~Desktop() = default;
-    virtual void openUrl(const QString& url) = 0;
+    // False when no browser (or other handler) could be started for it.
+    virtual bool openUrl(const QString& url) = 0;
     // Opens the file manager at `path`'s folder with the file or folder highlighted where the
     // file manager can (the folder alone otherwise).
     virtual void revealPath(const QString& path) = 0;
@@ -16,7 +17,9 @@ class Desktop {
 
 class QtDesktop final : public Desktop {
    public:
-    void openUrl(const QString& url) override;
+    bool openUrl(const QString& url) override;
+    // Asks the file manager over D-Bus (org.freedesktop.FileManager1) without waiting for it;
+    // when none answers, the folder is opened instead.
     void revealPath(const QString& path) override;
 };
 

@@ -1,11 +1,17 @@
 #include "ui/dialogs.h"
 
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QMessageBox>
 
 namespace oz::ui {
 
 QString messageTitle(const QString& caption) { return QStringLiteral("Orvane：") + caption; }
+
+void reportSaveFailure(Dialogs& dialogs, QWidget* owner, const QString& error) {
+    dialogs.message(owner, QStringLiteral("保存失败：") + error, {}, Dialogs::Buttons::Ok,
+                    Dialogs::Icon::Warning);
+}
 
 Dialogs::Answer QtDialogs::message(QWidget* owner, const QString& text, const QString& caption,
                                    Buttons buttons, Icon icon) {
@@ -25,6 +31,10 @@ Dialogs::Answer QtDialogs::message(QWidget* owner, const QString& text, const QS
         case Buttons::YesNo:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             break;
+        case Buttons::RetryIgnore:
+            box.setStandardButtons(QMessageBox::Retry | QMessageBox::Ignore);
+            box.setDefaultButton(QMessageBox::Retry);
+            break;
     }
     switch (box.exec()) {
         case QMessageBox::Ok:
@@ -33,6 +43,10 @@ Dialogs::Answer QtDialogs::message(QWidget* owner, const QString& text, const QS
             return Answer::Yes;
         case QMessageBox::No:
             return Answer::No;
+        case QMessageBox::Retry:
+            return Answer::Retry;
+        case QMessageBox::Ignore:
+            return Answer::Ignore;
         default:
             return Answer::Cancel;
     }
@@ -49,16 +63,24 @@ QString QtDialogs::openFileName(QWidget* owner, const QString& title, const QStr
 }
 
 QString QtDialogs::saveFileName(QWidget* owner, const QString& title, const QString& filter,
-                                const QString& start, const QString& defaultSuffix) {
+                                const QString& start, const QString& defaultSuffix, bool confirmOverwrite) {
     QFileDialog dialog(owner, title, start, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(defaultSuffix);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !confirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().front();
 }
 
 QString QtDialogs::existingFolder(QWidget* owner, const QString& title, const QString& start) {
     return QFileDialog::getExistingDirectory(owner, title, start);
+}
+
+bool QtDialogs::chooseColor(QWidget* owner, const QString& title, QColor& color) {
+    const QColor chosen = QColorDialog::getColor(color, owner, title);
+    if (!chosen.isValid()) return false;
+    color = chosen;
+    return true;
 }
 
 }  // namespace oz::ui

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <QStringList>
 
@@ -11,8 +12,8 @@ namespace oz::ui {
 // never block on a modal loop.
 class Dialogs {
    public:
-    enum class Buttons { Ok, OkCancel, YesNo };
-    enum class Answer { Ok, Cancel, Yes, No };
+    enum class Buttons { Ok, OkCancel, YesNo, RetryIgnore };
+    enum class Answer { Ok, Cancel, Yes, No, Retry, Ignore };
     enum class Icon { Information, Question, Warning };
 
     virtual ~Dialogs() = default;
@@ -25,13 +26,20 @@ class Dialogs {
                                       const QString& start) = 0;
     virtual QString openFileName(QWidget* owner, const QString& title, const QString& filter,
                                  const QString& start) = 0;
+    // `confirmOverwrite` false: the caller asks its own question about an existing file.
     virtual QString saveFileName(QWidget* owner, const QString& title, const QString& filter,
-                                 const QString& start, const QString& defaultSuffix) = 0;
+                                 const QString& start, const QString& defaultSuffix,
+                                 bool confirmOverwrite = true) = 0;
     virtual QString existingFolder(QWidget* owner, const QString& title, const QString& start) = 0;
+    // The colour dialog, starting at `color`; false when cancelled (then `color` is unchanged).
+    virtual bool chooseColor(QWidget* owner, const QString& title, QColor& color) = 0;
 };
 
 // The title every message box carries: "Orvane：" + caption.
 QString messageTitle(const QString& caption);
+
+// A save that failed, in a warning box: "保存失败：" + `error`, which names the file and the reason.
+void reportSaveFailure(Dialogs& dialogs, QWidget* owner, const QString& error);
 
 // The real dialogs (QMessageBox, QFileDialog).
 class QtDialogs final : public Dialogs {
@@ -43,8 +51,9 @@ class QtDialogs final : public Dialogs {
     QString openFileName(QWidget* owner, const QString& title, const QString& filter,
                          const QString& start) override;
     QString saveFileName(QWidget* owner, const QString& title, const QString& filter, const QString& start,
-                         const QString& defaultSuffix) override;
+                         const QString& defaultSuffix, bool confirmOverwrite) override;
     QString existingFolder(QWidget* owner, const QString& title, const QString& start) override;
+    bool chooseColor(QWidget* owner, const QString& title, QColor& color) override;
 };
 
 }  // namespace oz::ui

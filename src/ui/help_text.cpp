@@ -50,6 +50,7 @@ void showHelpText(QWidget* owner, Dialogs& dialogs) {
     QString text = helpText();
     TextDialogOptions options;
     options.inputMode = false;
+    options.wrapLines = true;
     showTextDialog(text, {}, QStringLiteral("疑点说明"), owner, dialogs, options);
 }
 

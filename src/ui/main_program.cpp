@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <iostream>
 
 #include "config/data_folder.h"
@@ -15,8 +18,21 @@
 
 namespace oz::ui {
 
+void installQtTranslations() {
+    // Qt's own texts (the buttons of message boxes, the file dialogs) in the system's language,
+    // else in Chinese as the rest of the program; the files come with qt6-translations-l10n.
+    static QTranslator translator;
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (translator.load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"), folder) ||
+        translator.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                        QStringLiteral("_"), folder)) {
+        QCoreApplication::installTranslator(&translator);
+    }
+}
+
 int runWindowProgram(int argc, char** argv, const std::filesystem::path& dataDir) {
     QApplication app(argc, argv);
+    installQtTranslations();
     QApplication::setApplicationName(QStringLiteral("Orvane·Zentrel"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvane-zentrel.png")));
     QApplication::setQuitOnLastWindowClosed(true);

@@ -8,4 +8,8 @@ namespace oz::ui {
 // the event loop until the window has closed. Returns the process exit status.
 int runWindowProgram(int argc, char** argv, const std::filesystem::path& dataDir);
 
+// Loads Qt's translations for the system's language, falling back to Chinese (zh_CN). Call once
+// the application object exists.
+void installQtTranslations();
+
 }  // namespace oz::ui

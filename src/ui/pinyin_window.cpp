@@ -13,6 +13,7 @@
 #include "config/settings_file.h"
 #include "tools/pinyin_converter.h"
 #include "ui/control_state.h"
+#include "ui/dialogs.h"
 
 namespace oz::ui {
 
@@ -22,8 +23,8 @@ const QString kSection = QStringLiteral("汉字拼音转换器");
 
 }  // namespace
 
-PinyinWindow::PinyinWindow(config::SettingsFile& settings, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_settings(settings) {
+PinyinWindow::PinyinWindow(const UiServices& services, config::SettingsFile& settings, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_services(services), m_settings(settings) {
     setWindowTitle(kSection);
     resize(625, 286);
 
@@ -133,7 +134,8 @@ void PinyinWindow::joinWorker() {
 }
 
 void PinyinWindow::closeEvent(QCloseEvent* event) {
-    saveWindow(m_settings, this, kSection);
+    if (!saveWindow(m_settings, this, kSection) && m_services.dialogs != nullptr)
+        reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(m_settings.lastError()));
     QWidget::closeEvent(event);
 }
 

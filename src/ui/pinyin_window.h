@@ -4,6 +4,8 @@
 #include <atomic>
 #include <thread>
 
+#include "ui/ui_services.h"
+
 class QCheckBox;
 class QPlainTextEdit;
 class QPushButton;
@@ -22,7 +24,7 @@ namespace oz::ui {
 class PinyinWindow : public QWidget {
     Q_OBJECT
    public:
-    explicit PinyinWindow(config::SettingsFile& settings, QWidget* parent = nullptr);
+    PinyinWindow(const UiServices& services, config::SettingsFile& settings, QWidget* parent = nullptr);
     ~PinyinWindow() override;
 
     bool isConverting() const { return m_worker.joinable(); }
@@ -35,6 +37,7 @@ class PinyinWindow : public QWidget {
     void applyCleaningRule();
     void joinWorker();
 
+    UiServices m_services;
     config::SettingsFile& m_settings;
     QRadioButton* m_firstOfText;
     QRadioButton* m_everySyllable;

@@ -13,10 +13,13 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "config/atomic_file.h"
 #include "config/settings_file.h"
+#include "text/path_text.h"
 #include "tools/random_text.h"
 #include "ui/control_state.h"
 #include "ui/dialogs.h"
+#include "ui/form_widgets.h"
 
 namespace oz::ui {
 
@@ -27,6 +30,10 @@ const QString kChineseIdle = QStringLiteral("生成随机汉字");
 const QString kLettersIdle = QStringLiteral("生成随机数字字母");
 const QString kRunning = QStringLiteral("点我停止生成");
 const QString kStopping = QStringLiteral("正在停止中");
+// A longer result shows only its first groups: putting millions of lines into the box froze the
+// window for seconds (a click made meanwhile started the generator again) and kept most of a
+// gigabyte. The whole result stays for 复制结果 and 保存结果.
+constexpr int kShownGroups = 20'000;
 constexpr char kMinKey[] = "字数1";
 constexpr char kMaxKey[] = "字数2";
 constexpr char kGroupsKey[] = "组数";
@@ -57,13 +64,21 @@ RandomTextWindow::RandomTextWindow(const UiServices& services, config::SettingsF
     m_lettersButton = named(new QPushButton(kLettersIdle), QStringLiteral("按钮生成数母"));
     m_copyButton = named(new QPushButton(QStringLiteral("复制结果")), QStringLiteral("按钮复制结果"));
     m_chineseButton = named(new QPushButton(kChineseIdle), QStringLiteral("按钮生成汉字"));
+    m_saveButton = named(new QPushButton(QStringLiteral("保存结果")), QStringLiteral("按钮保存结果"));
     m_result = named(new QPlainTextEdit, QStringLiteral("编辑框结果"));
+    m_summary = named(new QLabel, QStringLiteral("标签结果"));
+    m_summary->setWordWrap(true);
+    m_summary->hide();
     // The texts are kept under their own keys (字数1, 字数2, 组数), the result not at all.
-    for (QWidget* unsaved : std::initializer_list<QWidget*>{m_minLength, m_maxLength, m_groups, m_result,
-                                                            m_lettersButton, m_copyButton, m_chineseButton}) {
+    for (QWidget* unsaved :
+         std::initializer_list<QWidget*>{m_minLength, m_maxLength, m_groups, m_result, m_lettersButton,
+                                         m_copyButton, m_chineseButton, m_saveButton}) {
         setTag(unsaved, kTagNoSave);
     }
-    for (QLineEdit* number : {m_minLength, m_maxLength, m_groups}) number->setMaximumWidth(80);
+    for (QLineEdit* number : {m_minLength, m_maxLength, m_groups}) {
+        number->setMaximumWidth(80);
+        setNumberValidator(number);
+    }
 
     auto* options = new QGridLayout;
     options->addWidget(new QLabel(QStringLiteral("数母成分：")), 0, 0);
@@ -95,17 +110,20 @@ RandomTextWindow::RandomTextWindow(const UiServices& services, config::SettingsF
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_lettersButton);
     buttons->addWidget(m_copyButton);
+    buttons->addWidget(m_saveButton);
     buttons->addWidget(m_chineseButton);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(options);
     layout->addLayout(buttons);
+    layout->addWidget(m_summary);
     layout->addWidget(m_result, 1);
 
     connect(m_chineseButton, &QPushButton::clicked, this, [this] { startOrStop(Kind::Chinese); });
     connect(m_lettersButton, &QPushButton::clicked, this, [this] { startOrStop(Kind::Letters); });
     connect(m_copyButton, &QPushButton::clicked, this,
-            [this] { QApplication::clipboard()->setText(m_result->toPlainText()); });
+            [this] { QApplication::clipboard()->setText(resultText()); });
+    connect(m_saveButton, &QPushButton::clicked, this, &RandomTextWindow::saveResult);
     load();
 }
 
@@ -156,21 +174,65 @@ void RandomTextWindow::startOrStop(Kind kind) {
                                                             : tools::generateLetters(letters, control);
         // The window joins this thread before it goes, so `this` is alive while the call is queued.
         QMetaObject::invokeMethod(
-            this, [this, kind, result = std::move(result)] { finished(kind, result); }, Qt::QueuedConnection);
+            this, [this, kind, result = std::move(result)]() mutable { finished(kind, std::move(result)); },
+            Qt::QueuedConnection);
     });
 }
 
-void RandomTextWindow::finished(Kind kind, const tools::GeneratedText& result) {
+void RandomTextWindow::finished(Kind kind, tools::GeneratedText result) {
     joinWorker();
     if (!result.error.empty()) {
         m_services.dialogs->message(this, QString::fromStdString(result.error), {}, Dialogs::Buttons::Ok,
                                     Dialogs::Icon::Warning);
     } else {
-        m_result->setPlainText(QString::fromStdString(result.text));
+        showResult(std::move(result));
     }
     (kind == Kind::Chinese ? m_lettersButton : m_chineseButton)->setEnabled(true);
     (kind == Kind::Chinese ? m_chineseButton : m_lettersButton)
         ->setText(kind == Kind::Chinese ? kChineseIdle : kLettersIdle);
+}
+
+void RandomTextWindow::showResult(tools::GeneratedText result) {
+    std::size_t shownEnd = std::string::npos;
+    std::size_t at = 0;
+    for (int line = 0; line < kShownGroups && at != std::string::npos; ++line) {
+        at = result.text.find('\n', at);
+        if (at != std::string::npos) ++at;
+    }
+    if (at != std::string::npos) shownEnd = at - 1;  // the result goes on after the shown groups
+    QString summary;
+    if (result.stopped) summary = QStringLiteral("已停止：生成了 %1 组。").arg(result.groups);
+    if (shownEnd == std::string::npos) {
+        m_fullResult.clear();
+        m_result->setReadOnly(false);
+        m_result->setPlainText(QString::fromStdString(result.text));
+    } else {
+        summary += QStringLiteral("共 %1 组，框中只显示前 %2 组；“复制结果”和“保存结果”取全部。")
+                       .arg(result.groups)
+                       .arg(kShownGroups);
+        m_result->setPlainText(QString::fromUtf8(result.text.data(), static_cast<qsizetype>(shownEnd)));
+        // What the box shows is not the result any more, so it cannot be edited as if it were.
+        m_result->setReadOnly(true);
+        m_fullResult = std::move(result.text);
+    }
+    m_summary->setText(summary);
+    m_summary->setVisible(!summary.isEmpty());
+}
+
+QString RandomTextWindow::resultText() const {
+    return m_fullResult.empty() ? m_result->toPlainText() : QString::fromStdString(m_fullResult);
+}
+
+void RandomTextWindow::saveResult() {
+    const QString file = m_services.dialogs->saveFileName(this, QStringLiteral("保存结果"),
+                                                          QStringLiteral("文本文件 (*.txt);;全部文件 (*)"),
+                                                          {}, QStringLiteral("txt"));
+    if (file.isEmpty()) return;
+    QString text = resultText();
+    text.replace(QChar('\n'), QStringLiteral("\r\n"));
+    std::string error;
+    if (!config::replaceFile(text::utf8Path(file.toStdString()), text.toStdString(), error))
+        reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(error));
 }
 
 void RandomTextWindow::joinWorker() {
@@ -193,7 +255,8 @@ void RandomTextWindow::save() {
     m_settings.writeText(kMinKey, m_minLength->text().toStdString());
     m_settings.writeText(kMaxKey, m_maxLength->text().toStdString());
     m_settings.writeText(kGroupsKey, m_groups->text().toStdString());
-    m_settings.endBatch();
+    if (!m_settings.endBatch())
+        reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(m_settings.lastError()));
 }
 
 void RandomTextWindow::closeEvent(QCloseEvent* event) {

@@ -2,11 +2,13 @@
 
 #include <QWidget>
 #include <atomic>
+#include <string>
 #include <thread>
 
 #include "ui/ui_services.h"
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -22,7 +24,8 @@ struct GeneratedText;
 namespace oz::ui {
 
 // "随机文本生成器": random groups of Chinese characters or of digits and letters, made on a worker
-// thread. A second click on the running button stops it. The check boxes, the radios and the texts
+// thread. A second click on the running button stops it. A long result shows its first groups;
+// 复制结果 and 保存结果 take it whole. The check boxes, the radios and the texts
 // 字数1, 字数2, 组数 are loaded from the section "随机文本生成器" when the window is made and saved
 // there when it is closed. A top-level window owned by `parent`.
 class RandomTextWindow : public QWidget {
@@ -39,7 +42,11 @@ class RandomTextWindow : public QWidget {
    private:
     enum class Kind { Chinese, Letters };
     void startOrStop(Kind kind);
-    void finished(Kind kind, const tools::GeneratedText& result);
+    void finished(Kind kind, tools::GeneratedText result);
+    void showResult(tools::GeneratedText result);
+    // The whole result: the box's text, or the kept one when the box shows only its start.
+    QString resultText() const;
+    void saveResult();
     void load();
     void save();
     void joinWorker();
@@ -60,7 +67,10 @@ class RandomTextWindow : public QWidget {
     QPushButton* m_lettersButton;
     QPushButton* m_copyButton;
     QPushButton* m_chineseButton;
+    QPushButton* m_saveButton;
     QPlainTextEdit* m_result;
+    QLabel* m_summary;
+    std::string m_fullResult;  // a result longer than the box shows; empty otherwise
     std::atomic<bool> m_stop{false};
     std::thread m_worker;
 };

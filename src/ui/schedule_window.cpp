@@ -18,6 +18,7 @@
 #include "schedule/schedule_file.h"
 #include "schedule/time_point.h"
 #include "text/clock.h"
+#include "text/path_text.h"
 #include "ui/dialogs.h"
 #include "ui/text_dialog.h"
 
@@ -159,6 +160,10 @@ bool ScheduleWindow::saveSchedule() {
     return saved;
 }
 
+QString ScheduleWindow::scheduleFile() const {
+    return QString::fromStdString(text::pathText(schedule::scheduleFilePath(m_services.dataDir)));
+}
+
 ScheduleOptions ScheduleWindow::options() const {
     return {m_left->isChecked(), m_autoStart->isChecked(), m_dateBox->isChecked()};
 }
@@ -192,12 +197,15 @@ QString ScheduleWindow::rowTextFromControls() const {
     return QString::fromStdString(schedule::buildRowText(date, m_time->text().trimmed().toStdString()));
 }
 
+bool ScheduleWindow::timeIsValid() {
+    if (schedule::parseTimePoint(rowTextFromControls().toStdString())) return true;
+    m_services.dialogs->message(this, QStringLiteral("时间格式不正确，请输入如“12:12:12”的时间。"), {},
+                                Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+    return false;
+}
+
 void ScheduleWindow::addRow() {
-    if (!schedule::parseTimePoint(rowTextFromControls().toStdString())) {
-        m_services.dialogs->message(this, QStringLiteral("时间格式不正确，请输入如“12:12:12”的时间。"), {},
-                                    Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
-        return;
-    }
+    if (!timeIsValid()) return;
     auto* item = new QListWidgetItem(rowTextFromControls(), m_list);
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Checked);
@@ -205,8 +213,11 @@ void ScheduleWindow::addRow() {
     m_list->setCurrentItem(item);
 }
 
+// A row that would never fire is refused, as 添加时间点 refuses it.
 void ScheduleWindow::modifyRow() {
-    if (QListWidgetItem* item = m_list->currentItem()) item->setText(rowTextFromControls());
+    QListWidgetItem* item = m_list->currentItem();
+    if (item == nullptr || !timeIsValid()) return;
+    item->setText(rowTextFromControls());
 }
 
 void ScheduleWindow::deleteRow() {
@@ -242,12 +253,15 @@ void ScheduleWindow::showHelp() {
         "5、到点更新时不弹出完成提示，计划任务在更新结束后继续运行。");
     TextDialogOptions options;
     options.inputMode = false;
+    options.wrapLines = true;
     showTextDialog(text, {}, QStringLiteral("计划任务"), this, *m_services.dialogs, options);
 }
 
 void ScheduleWindow::startOrStopSchedule() {
     if (m_scheduler.state() == schedule::SchedulerState::Stopped) {
-        saveSchedule();
+        if (!saveSchedule())
+            reportSaveFailure(*m_services.dialogs, this,
+                              QStringLiteral("无法写入计划任务文件：") + scheduleFile());
         m_scheduler.setRows(rows());
         m_scheduler.start();
         m_timer->start();

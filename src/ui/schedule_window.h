@@ -45,6 +45,8 @@ class ScheduleWindow final : public QWidget {
     // Writes the schedule file and hands the options to saveOptions; false when the file could not
     // be written. The exit sequence calls it.
     bool saveSchedule();
+    // The schedule file's path, for the operator.
+    QString scheduleFile() const;
 
     // The toggle behind 按钮开始任务: Stopped saves and starts; Running asks to stop (next tick).
     void startOrStopSchedule();
@@ -57,6 +59,8 @@ class ScheduleWindow final : public QWidget {
 
    private:
     QString rowTextFromControls() const;
+    // The time (and date) of the controls make a time point; otherwise it is said.
+    bool timeIsValid();
     void addRow();
     void modifyRow();
     void deleteRow();

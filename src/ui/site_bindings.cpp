@@ -5,9 +5,13 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QWidget>
+#include <algorithm>
+#include <cfloat>
 
 #include "backend/run_settings.h"
+#include "config/number_text.h"
 #include "ui/control_state.h"
+#include "ui/form_widgets.h"
 
 namespace oz::ui {
 
@@ -40,7 +44,27 @@ void setWidgetText(QWidget* w, const QString& text) {
     }
 }
 
-QString numberText(double value) { return QString::number(value, 'g', 9); }
+// A number as the operator typed it: "0.01" for the float nearest 0.01, not its nine digits.
+template <typename T>
+QString numberText(T value) {
+    if constexpr (std::is_same_v<T, float>) {
+        return QString::fromStdString(config::formatNumber(value));
+    } else {
+        return QString::number(value);
+    }
+}
+
+// A box's text as the member's type, held inside that type's range ("99999999999" stays the
+// largest int rather than wrapping to a negative one).
+template <typename T>
+T numberOf(const QString& text) {
+    const double value = backend::lenientReal(text.toStdString());
+    if constexpr (std::is_same_v<T, float>) {
+        return static_cast<float>(std::clamp(value, -double(FLT_MAX), double(FLT_MAX)));
+    } else {
+        return config::toInt(value);
+    }
+}
 
 // The value a control shows, as the text/int/float/bool the member holds.
 template <typename Member, typename Record>
@@ -56,7 +80,7 @@ void showValue(QWidget* w, BindingKind kind, const Member& member, const Record&
                 case K::Integer:
                 case K::Real:
                     if constexpr (!std::is_same_v<T, std::string> && !std::is_same_v<T, bool>)
-                        setWidgetText(w, numberText(static_cast<double>(value)));
+                        setWidgetText(w, numberText(value));
                     break;
                 case K::Check:
                     if constexpr (std::is_same_v<T, bool>)
@@ -95,7 +119,7 @@ void readValue(const QWidget* w, BindingKind kind, const Member& member, Record&
                 case K::Integer:
                 case K::Real:
                     if constexpr (!std::is_same_v<T, std::string> && !std::is_same_v<T, bool>)
-                        value = static_cast<T>(backend::lenientReal(widgetText(w).toStdString()));
+                        value = numberOf<T>(widgetText(w));
                     break;
                 case K::Check:
                     if constexpr (std::is_same_v<T, bool>)
@@ -222,6 +246,14 @@ const std::vector<OptionBinding>& optionBindings() {
         {"选择框按读入顺序发布", K::Check, &RunOptions::publishInReadOrder},
     };
     return table;
+}
+
+void setNumberValidators(QWidget* window) {
+    for (const SiteBinding& b : siteBindings()) {
+        if (b.kind != K::Integer && b.kind != K::Real) continue;
+        if (auto* box = window->findChild<QLineEdit*>(QString::fromUtf8(b.objectName)))
+            setNumberValidator(box, b.kind == K::Real);
+    }
 }
 
 void showSiteFields(QWidget* window, const SiteConfig& site) {

@@ -14,8 +14,8 @@ namespace oz::ui {
 // How a control holds its value.
 enum class BindingKind {
     Text,     // QLineEdit / QPlainTextEdit text (CR LF between lines)
-    Integer,  // QLineEdit text, read leniently
-    Real,     // QLineEdit text, read leniently with its fraction
+    Integer,  // QLineEdit text, read leniently and held inside the field's range
+    Real,     // QLineEdit text, read leniently with its fraction; shown as typed ("0.01")
     Check,    // QAbstractButton check state
     Combo,    // QComboBox index
     Tag,      // the button's tag: the list a list button edits
@@ -46,6 +46,10 @@ struct OptionBinding {
 // tree's own), and every control bound to a RunOptions key, the menu checks aside.
 const std::vector<SiteBinding>& siteBindings();
 const std::vector<OptionBinding>& optionBindings();
+
+// Lets the number boxes of the table take only numbers (whole ones for Integer, with a fraction
+// for Real) as the operator types.
+void setNumberValidators(QWidget* window);
 
 // Fill the window's bound controls from a record / read a record from them. Fields without a
 // control (启用, 栏目数据, 栏目ID, 栏目选择项) keep the values of `base`; 域名 and 目录 are normalised.

@@ -13,6 +13,7 @@
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "content/load_text.h"
 #include "text/path_text.h"
@@ -41,10 +42,13 @@ QString withLf(QString text) {
     return text;
 }
 
+// The buttons are as wide as their captions, so that the window keeps its size of 495 pixels
+// (the style's minimum of about 80 pixels a button would widen it to some 600).
 QPushButton* barButton(const char* name, const QString& caption, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QString::fromUtf8(name));
     button->setAutoDefault(false);
+    button->setFixedWidth(std::max(48, button->fontMetrics().horizontalAdvance(caption) + 24));
     return button;
 }
 
@@ -80,7 +84,7 @@ TextDialog::TextDialog(const QString& text, const QString& hint, const QString& 
     if (!options.scrollBars) {
         m_body->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         m_body->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    } else {
+    } else if (!options.wrapLines) {
         m_body->setLineWrapMode(QPlainTextEdit::NoWrap);
     }
     layout->addWidget(m_body, 1);
@@ -104,10 +108,8 @@ TextDialog::TextDialog(const QString& text, const QString& hint, const QString& 
     bottom->addWidget(bar);
     bottom->addStretch(1);
 
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
-    ok->setObjectName(QStringLiteral("按钮确定"));
-    auto* cancel = new QPushButton(input ? QStringLiteral("取消") : QStringLiteral("关闭(&G)"), this);
-    cancel->setObjectName(QStringLiteral("按钮取消"));
+    auto* ok = barButton("按钮确定", QStringLiteral("确定"), this);
+    auto* cancel = barButton("按钮取消", input ? QStringLiteral("取消") : QStringLiteral("关闭(&G)"), this);
     ok->setVisible(input);
     (input ? ok : cancel)->setDefault(true);
     bottom->addWidget(ok);
@@ -172,10 +174,18 @@ void TextDialog::importFiles(bool contents) {
         if (contents) {
             const auto loaded =
                 content::loadTextFile(text::utf8Path(file.toStdString()), content::EncodingCode::Detect);
+            if (loaded.problem != content::LoadProblem::None) {
+                m_dialogs.message(this, QStringLiteral("无法导入这个文件（不是可读的文本文件）：") + file, {},
+                                  Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+                continue;
+            }
             added = QString::fromStdString(loaded.text);
         } else {
             added = QDir::toNativeSeparators(file) + QStringLiteral("\r\n");
         }
+        // Each file starts on a line of its own.
+        const QString current = m_body->toPlainText();
+        if (!current.isEmpty() && !current.endsWith(QChar('\n'))) added.prepend(QChar('\n'));
         QTextCursor cursor(m_body->document());
         cursor.movePosition(QTextCursor::End);
         cursor.insertText(withLf(added));
@@ -188,6 +198,9 @@ bool showTextDialog(QString& text, const QString& hint, const QString& title, QW
     if (g_showing) return false;
     g_showing = true;
     TextDialog dialog(text, hint, title, owner, dialogs, options);
+    // Placed once the layout has its final size, so the window is centred as it will show.
+    dialog.layout()->activate();
+    dialog.resize(dialog.size().expandedTo(dialog.minimumSizeHint()));
     if (QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         dialog.move(area.center() - dialog.rect().center());

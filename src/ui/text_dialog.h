@@ -20,14 +20,16 @@ struct TextDialogOptions {
     bool contentButton = false;   // "内容": append the content of chosen files
     bool fileNameButton = false;  // "文件名": append the paths of chosen files
     bool scrollBars = true;
-    int margin = 5;  // below 1: 5
+    bool wrapLines = false;  // long lines wrap at the box's width (a text to read, not a list)
+    int margin = 5;          // below 1: 5
     int extraWidth = 0;
     int extraHeight = 0;
     bool maximized = false;
 };
 
 // The modal text window: enters or edits a multi-line list (input mode) or shows a long text
-// (display mode). Returns true when "确定" was pressed; then `text` holds the box content with CR LF
+// (display mode), 495 × 393 (plus the extra size asked for) and centred on the screen. Returns true
+// when "确定" was pressed; then `text` holds the box content with CR LF
 // line ends. An empty hint or title takes the mode's default. While one text window is showing, a
 // further request returns false at once and leaves `text` alone.
 bool showTextDialog(QString& text, const QString& hint, const QString& title, QWidget* owner,

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QUrl>
 #include <QtTest>
 #include <memory>
 
@@ -340,6 +341,125 @@ class BatchToolsWindowTest : public QObject {
         QCOMPARE(w<QPlainTextEdit>(window, "编辑框栏目列表")->toPlainText(), QStringLiteral("新闻\n体育"));
         QCOMPARE(w<QPlainTextEdit>(window, "编辑框域名列表")->toPlainText(),
                  QStringLiteral("a.com|admin|pw\nb.com|admin|pw"));
+    }
+
+    // An id box without a number is said before anything is asked; before, "abc" read as 0 and
+    // the window asked to delete the articles from 0 to 0.
+    void idBoxesTakeNumbers() {
+        addStandinSites(1);
+        oz::ui::BatchToolsWindow* window = batch();
+        w<QLineEdit>(window, "编辑框起始ID")->setText("abc");
+        w<QPushButton>(window, "按钮删除文章")->click();
+        QCOMPARE(fakes->dialogs.messages.size(), 1);
+        QCOMPARE(fakes->dialogs.messages.back().text, QStringLiteral("起始ID必须是数字：abc"));
+        QVERIFY(!window->isBusy());
+        auto* to = w<QLineEdit>(window, "编辑框终止ID");
+        to->clear();
+        QTest::keyClicks(to, "9x9");
+        QCOMPARE(to->text(), QStringLiteral("99"));
+    }
+
+    // List files saved as UTF-16 ("Unicode" in Notepad, either byte order) give their categories;
+    // a file that is no text is refused with a message. Before, UTF-16 read as GBK made junk
+    // categories on every site and reported success.
+    void listFilesInEachEncoding_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("created");
+        const QString lines = QStringLiteral("新闻\r\n体育\r\n");
+        QByteArray le("\xFF\xFE", 2);
+        QByteArray be("\xFE\xFF", 2);
+        for (QChar c : lines) {
+            const char16_t u = c.unicode();
+            le.append(char(u & 0xFF)).append(char(u >> 8));
+            be.append(char(u >> 8)).append(char(u & 0xFF));
+        }
+        QTest::newRow("UTF-16 LE") << le << 2;
+        QTest::newRow("UTF-16 BE") << be << 2;
+        QTest::newRow("not text") << QByteArray("a\0\0b\x01\x02", 6) << 0;
+    }
+    void listFilesInEachEncoding() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, created);
+        addStandinSites(1);
+        oz::ui::BatchToolsWindow* window = batch();
+        QSignalSpy done(window, &oz::ui::BatchToolsWindow::actionFinished);
+        answerTextWindows();
+        const QString file = fakes->folder.filePath(QStringLiteral("3.txt"));
+        QFile list(file);
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write(bytes);
+        list.close();
+        fakes->dialogs.fileNames.push_back({file});
+        QTest::mouseClick(w<QPushButton>(window, "按钮创建栏目"), Qt::RightButton);
+        if (created > 0) QVERIFY(done.wait(20000));
+        QStringList names;
+        for (const auto& r : server->requests("s1")) {
+            if (r.path.find("catalog_add.php") == std::string::npos) continue;
+            const auto at = r.body.find("typename=");
+            names << QUrl::fromPercentEncoding(
+                QByteArray::fromStdString(r.body.substr(at + 9, r.body.find('&', at) - at - 9)));
+        }
+        QCOMPARE(names.size(), created);
+        if (created > 0) {
+            QCOMPARE(names, QStringList({QStringLiteral("新闻"), QStringLiteral("体育")}));
+        } else {
+            QVERIFY(fakes->dialogs.messages.back().text.startsWith(QStringLiteral("文件不是可读的文本")));
+        }
+    }
+
+    // While one action runs the others' buttons are off, the list pages' refresh shows in the
+    // window's title (the button showed it cut off), and a stopped action's report says so.
+    void progressInTheTitleAndAStoppedReport() {
+        addStandinSites(2);
+        oz::ui::BatchToolsWindow* window = batch();
+        QSignalSpy done(window, &oz::ui::BatchToolsWindow::actionFinished);
+        QSignalSpy titles(window, &QWidget::windowTitleChanged);
+        answerTextWindows();
+        w<QCheckBox>(window, "选择框刷新栏目")->setChecked(true);
+        w<QLineEdit>(window, "编辑框起始ID1")->setText("1");
+        w<QLineEdit>(window, "编辑框终止ID1")->setText("2");
+        auto* remove = w<QPushButton>(window, "按钮删除栏目");
+        fakes->dialogs.answers.push_back(oz::ui::Dialogs::Answer::Ok);
+        remove->click();
+        QVERIFY(remove->isEnabled());
+        QVERIFY(!w<QPushButton>(window, "按钮删除文章")->isEnabled());
+        QVERIFY(!w<QPushButton>(window, "按钮批量读取")->isEnabled());
+        QVERIFY(done.wait(20000));
+        QVERIFY(w<QPushButton>(window, "按钮删除文章")->isEnabled());
+        bool refreshShown = false;
+        for (const QList<QVariant>& title : titles)
+            refreshShown = refreshShown || title.at(0).toString().contains(QStringLiteral(" 已刷新栏目 "));
+        QVERIFY(refreshShown);
+        QCOMPARE(window->windowTitle(), QStringLiteral("批处理工具"));
+        QVERIFY(reports.back().startsWith(QStringLiteral("全部删除完成！|")));
+
+        // Stopped after the first site: the report says so.
+        server->setFaults("s1", [] {
+            oz::testing::StandinFaults slow;
+            slow.delayMs = 300;
+            return slow;
+        }());
+        w<QCheckBox>(window, "选择框刷新栏目")->setChecked(false);
+        fakes->dialogs.answers.push_back(oz::ui::Dialogs::Answer::Ok);
+        remove->click();
+        QTest::qWait(200);
+        remove->click();
+        QVERIFY(done.wait(20000));
+        QVERIFY2(reports.back().startsWith(QStringLiteral("已停止！|")) &&
+                     reports.back().contains(QStringLiteral("|已停止：没有做完全部站点")),
+                 qPrintable(reports.back()));
+    }
+
+    // An empty category list still runs over the sites and reports what it did.
+    void emptyCategoryListReportsNothingDone() {
+        addStandinSites(1);
+        oz::ui::BatchToolsWindow* window = batch();
+        QSignalSpy done(window, &oz::ui::BatchToolsWindow::actionFinished);
+        answerTextWindows();
+        input.clear();
+        w<QPushButton>(window, "按钮创建栏目")->click();
+        QVERIFY(done.wait(20000));
+        QVERIFY2(reports.back().contains(QStringLiteral("成功 0 个；失败 0 个")), qPrintable(reports.back()));
     }
 };
 

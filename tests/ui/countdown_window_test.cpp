@@ -26,6 +26,7 @@ class CountdownWindowTest : public QObject {
    private slots:
     void init() {
         power.requests = 0;
+        power.accepts = true;
         dialogs = {};
     }
 
@@ -70,6 +71,52 @@ class CountdownWindowTest : public QObject {
         now->click();
         advanceSeconds(window, 31);
         QCOMPARE(power.requests, 1);
+    }
+
+    // The system refuses the power-off (polkit): said, and the window closes. Before, the window
+    // stayed modal with every button dead and the program had to be killed.
+    void refusedPowerOffIsSaidAndClosesTheWindow_data() {
+        QTest::addColumn<bool>("atZero");
+        QTest::newRow("立即关机") << false;
+        QTest::newRow("countdown at zero") << true;
+    }
+    void refusedPowerOffIsSaidAndClosesTheWindow() {
+        QFETCH(bool, atZero);
+        power.accepts = false;
+        oz::ui::CountdownWindow window(power, clock, dialogs);
+        window.show();
+        if (atZero) {
+            advanceSeconds(window, 31);
+        } else {
+            window.findChild<QPushButton*>(QStringLiteral("按钮立即"))->click();
+        }
+        QTRY_VERIFY(!window.isVisible());
+        QCOMPARE(power.requests, 1);
+        QCOMPARE(dialogs.messages.size(), 1);
+        QCOMPARE(dialogs.messages.at(0).text, QStringLiteral("系统拒绝了关机请求，电脑不会关机。"));
+    }
+
+    // After an accepted request the window still closes, by each of its ways, without asking again.
+    void acceptedPowerOffLeavesTheWindowClosable_data() {
+        QTest::addColumn<int>("way");
+        QTest::newRow("停止关机 button") << 0;
+        QTest::newRow("Esc") << 1;
+        QTest::newRow("title bar") << 2;
+    }
+    void acceptedPowerOffLeavesTheWindowClosable() {
+        QFETCH(int, way);
+        oz::ui::CountdownWindow window(power, clock, dialogs);
+        window.show();
+        window.findChild<QPushButton*>(QStringLiteral("按钮立即"))->click();
+        QCOMPARE(power.requests, 1);
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.labelText(), QStringLiteral("已请求关机，正在关机.."));
+        if (way == 0) window.findChild<QPushButton*>(QStringLiteral("按钮停止"))->click();
+        if (way == 1) QTest::keyClick(&window, Qt::Key_Escape);
+        if (way == 2) window.close();
+        QVERIFY(!window.isVisible());
+        QCOMPARE(power.requests, 1);
+        QVERIFY(dialogs.messages.isEmpty());
     }
 };
 

@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -71,8 +73,31 @@ class GeneratorWindowsTest : public QObject {
         QVERIFY(resultLines(window).size() < 1000000);
     }
 
+    // A long result shows only its first groups, so the window never freezes on it (a click made
+    // during such a freeze used to start the generator again); copy and save take it whole.
+    void longResultShowsItsStart() {
+        oz::ui::RandomTextWindow window(m_fakes->services(), *m_settings);
+        child<QLineEdit>(window, "编辑框字数1")->setText("1");
+        child<QLineEdit>(window, "编辑框字数2")->setText("1");
+        child<QLineEdit>(window, "编辑框组数")->setText("50000");
+        auto* letters = child<QPushButton>(window, "按钮生成数母");
+        letters->click();
+        QTRY_COMPARE_WITH_TIMEOUT(letters->text(), QString("生成随机数字字母"), 10000);
+        QCOMPARE(resultLines(window).size(), 20000);
+        QVERIFY(child<QPlainTextEdit>(window, "编辑框结果")->isReadOnly());
+        QVERIFY(child<QLabel>(window, "标签结果")->text().contains("50000"));
+        child<QPushButton>(window, "按钮复制结果")->click();
+        QCOMPARE(QApplication::clipboard()->text().split('\n').size(), 50000);
+        const QString file = m_fakes->folder.filePath("result.txt");
+        m_fakes->dialogs.fileNames.push_back({file});
+        child<QPushButton>(window, "按钮保存结果")->click();
+        QFile saved(file);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll().count("\r\n"), 49999);
+    }
+
     void pinyinRules() {
-        oz::ui::PinyinWindow window(*m_settings);
+        oz::ui::PinyinWindow window(m_fakes->services(), *m_settings);
         QApplication::clipboard()->setText("中国 abc");
         child<QPushButton>(window, "按钮粘贴汉字")->click();
         child<QPushButton>(window, "按钮转换拼音")->click();
@@ -103,7 +128,7 @@ class GeneratorWindowsTest : public QObject {
             child<QLineEdit>(window, "编辑框组数")->setText("7");
             child<QPlainTextEdit>(window, "编辑框结果")->setPlainText("不存");
             window.close();
-            oz::ui::PinyinWindow pinyin(*m_settings);
+            oz::ui::PinyinWindow pinyin(m_fakes->services(), *m_settings);
             child<QRadioButton>(pinyin, "单选框全部小写")->setChecked(true);
             child<QCheckBox>(pinyin, "选择框清除非字母")->setChecked(true);
             child<QCheckBox>(pinyin, "选择框保留空格")->setChecked(true);
@@ -127,7 +152,7 @@ class GeneratorWindowsTest : public QObject {
         QCOMPARE(child<QLineEdit>(window, "编辑框字数2")->text(), QString("5"));
         QCOMPARE(child<QLineEdit>(window, "编辑框组数")->text(), QString("7"));
         QVERIFY(child<QPlainTextEdit>(window, "编辑框结果")->toPlainText().isEmpty());
-        oz::ui::PinyinWindow pinyin(*m_settings);
+        oz::ui::PinyinWindow pinyin(m_fakes->services(), *m_settings);
         QVERIFY(child<QRadioButton>(pinyin, "单选框全部小写")->isChecked());
         QVERIFY(!child<QRadioButton>(pinyin, "单选框拼音首大写")->isChecked());
         QVERIFY(child<QCheckBox>(pinyin, "选择框保留空格")->isChecked());
@@ -141,7 +166,7 @@ class GeneratorWindowsTest : public QObject {
         if (which.isEmpty()) QSKIP("set OZ_SHOW_WINDOW to show a window");
         std::unique_ptr<QWidget> window;
         if (which == "pinyin") {
-            auto* pinyin = new oz::ui::PinyinWindow(*m_settings);
+            auto* pinyin = new oz::ui::PinyinWindow(m_fakes->services(), *m_settings);
             child<QPlainTextEdit>(*pinyin, "编辑框汉字")->setPlainText("中国 abc\n汉字拼音转换器");
             child<QPushButton>(*pinyin, "按钮转换拼音")->click();
             window.reset(pinyin);

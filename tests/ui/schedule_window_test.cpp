@@ -91,6 +91,24 @@ class ScheduleWindowTest : public QObject {
         QCOMPARE(list->count(), 0);
         QCOMPARE(fakes.dialogs.messages.at(0).text, QStringLiteral("确定要全部删除时间点吗？"));
     }
+
+    // 修改 refuses a time that is none, as 添加时间点 does; before, a row "abc" was kept and never
+    // fired.
+    void modifyChecksTheTime() {
+        oz::test::UiTestServices fakes;
+        oz::ui::ScheduleWindow window(fakes.services(), {});
+        child<QLineEdit>(window, "编辑框时间")->setText("08:00:00");
+        child<QPushButton>(window, "按钮添加")->click();
+        child<QLineEdit>(window, "编辑框时间")->setText("abc");
+        child<QPushButton>(window, "按钮修改")->click();
+        auto* list = child<QListWidget>(window, "列表框计划列表");
+        QCOMPARE(list->item(0)->text(), QStringLiteral("08:00:00"));
+        QCOMPARE(fakes.dialogs.messages.size(), 1);
+        QVERIFY(fakes.dialogs.messages.at(0).text.startsWith(QStringLiteral("时间格式不正确")));
+        child<QLineEdit>(window, "编辑框时间")->setText("09:30:00");
+        child<QPushButton>(window, "按钮修改")->click();
+        QCOMPARE(list->item(0)->text(), QStringLiteral("09:30:00"));
+    }
 };
 
 QTEST_MAIN(ScheduleWindowTest)

@@ -2,9 +2,13 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "tests/ui/ui_fakes.h"
@@ -119,6 +123,67 @@ class TextDialogTest : public QObject {
         QVERIFY(oz::ui::showTextDialog(text, {}, {}, nullptr, dialogs, options));
         QCOMPARE(steps.last(), QStringLiteral("启动值"));
         QCOMPARE(text, files.join("\r\n") + "\r\n");
+    }
+
+    // 495 × 393 and centred as it shows; before, the buttons widened it to about 607 × 417 after
+    // it had been centred for its first size.
+    void sizedAndCentred() {
+        QSize size;
+        QPoint offCentre;
+        oz::ui::setTextDialogTestHook([&](QDialog& d) {
+            size = d.size();
+            offCentre = d.geometry().center() - d.screen()->availableGeometry().center();
+            d.reject();
+        });
+        TextDialogOptions options;
+        options.contentButton = true;
+        options.fileNameButton = true;
+        QString text;
+        oz::ui::showTextDialog(text, {}, {}, nullptr, dialogs, options);
+        QCOMPARE(size, QSize(495, 393));
+        QVERIFY2(offCentre.manhattanLength() <= 4,
+                 qPrintable(QStringLiteral("%1,%2").arg(offCentre.x()).arg(offCentre.y())));
+    }
+
+    // An imported file starts on a line of its own when the text does not end with a line break;
+    // a file that is no text is refused with a message.
+    void importsStartOnANewLine() {
+        QTemporaryDir dir;
+        const QString listFile = dir.filePath("list.txt");
+        const QString binaryFile = dir.filePath("picture.txt");
+        QFile list(listFile);
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write("\xFF\xFE\x32\x80\x0D\x00\x0A\x00", 8);  // UTF-16 LE: 耲 CR LF
+        list.close();
+        QFile binary(binaryFile);
+        QVERIFY(binary.open(QIODevice::WriteOnly));
+        binary.write(QByteArray("GIF89a\0\0\x01", 9));
+        binary.close();
+        dialogs.fileNames.push_back({listFile, binaryFile});
+        dialogs.fileNames.push_back({listFile});
+        oz::ui::setTextDialogTestHook([&](QDialog& d) {
+            button(d, "按钮文件")->click();
+            button(d, "按钮文件名")->click();
+            button(d, "按钮确定")->click();
+        });
+        TextDialogOptions options;
+        options.contentButton = true;
+        options.fileNameButton = true;
+        QString text = "甲";
+        QVERIFY(oz::ui::showTextDialog(text, {}, {}, nullptr, dialogs, options));
+        QCOMPARE(text, QStringLiteral("甲\r\n\u8032\r\n") + QDir::toNativeSeparators(listFile) + "\r\n");
+        QCOMPARE(dialogs.messages.size(), 1);
+        QVERIFY(dialogs.messages.at(0).text.endsWith(binaryFile));
+    }
+
+    void helpTextWraps() {
+        bool wraps = false;
+        oz::ui::setTextDialogTestHook([&](QDialog& d) {
+            wraps = body(d)->lineWrapMode() == QPlainTextEdit::WidgetWidth;
+            d.reject();
+        });
+        oz::ui::showHelpText(nullptr, dialogs);
+        QVERIFY(wraps);
     }
 };
 

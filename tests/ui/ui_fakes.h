@@ -1,11 +1,10 @@
 #pragma once
 
-#include <deque>
-#include <filesystem>
-
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <deque>
+#include <filesystem>
 
 #include "schedule/power_control.h"
 #include "text/clock.h"
@@ -26,6 +25,8 @@ class ScriptedDialogs final : public ui::Dialogs {
     std::deque<Answer> answers;
     std::deque<QStringList> fileNames;  // for openFileNames / openFileName / saveFileName
     std::deque<QString> folders;
+    std::deque<QColor> colors;
+    QList<bool> overwriteConfirmed;  // saveFileName's confirmOverwrite, in order
     QList<Message> messages;
     QStringList fileTitles;  // titles of the file and folder choosers, in order
 
@@ -33,9 +34,10 @@ class ScriptedDialogs final : public ui::Dialogs {
                    Icon = Icon::Information) override {
         messages.append({text, ui::messageTitle(caption)});
         if (answers.empty()) {
-            return buttons == Buttons::YesNo ? Answer::No
-                   : buttons == Buttons::Ok  ? Answer::Ok
-                                             : Answer::Cancel;
+            return buttons == Buttons::YesNo         ? Answer::No
+                   : buttons == Buttons::Ok          ? Answer::Ok
+                   : buttons == Buttons::RetryIgnore ? Answer::Ignore
+                                                     : Answer::Cancel;
         }
         const Answer next = answers.front();
         answers.pop_front();
@@ -48,9 +50,18 @@ class ScriptedDialogs final : public ui::Dialogs {
         const QStringList files = nextFiles(title);
         return files.isEmpty() ? QString() : files.front();
     }
-    QString saveFileName(QWidget*, const QString& title, const QString&, const QString&, const QString&) override {
+    QString saveFileName(QWidget*, const QString& title, const QString&, const QString&, const QString&,
+                         bool confirmOverwrite) override {
+        overwriteConfirmed.append(confirmOverwrite);
         const QStringList files = nextFiles(title);
         return files.isEmpty() ? QString() : files.front();
+    }
+    bool chooseColor(QWidget*, const QString& title, QColor& color) override {
+        fileTitles.append(title);
+        if (colors.empty()) return false;
+        color = colors.front();
+        colors.pop_front();
+        return true;
     }
     QString existingFolder(QWidget*, const QString& title, const QString&) override {
         fileTitles.append(title);
@@ -70,22 +81,29 @@ class ScriptedDialogs final : public ui::Dialogs {
     }
 };
 
-// Records what would have been opened in the browser or the file manager.
+// Records what would have been opened in the browser or the file manager; `browserWorks` false
+// plays a system without a browser.
 class RecordingDesktop final : public ui::Desktop {
    public:
     QStringList urls;
     QStringList revealed;
-    void openUrl(const QString& url) override { urls.append(url); }
+    bool browserWorks = true;
+    bool openUrl(const QString& url) override {
+        urls.append(url);
+        return browserWorks;
+    }
     void revealPath(const QString& path) override { revealed.append(path); }
 };
 
-// Counts power-off requests instead of making them.
+// Counts power-off requests instead of making them; answers as the system would, accepting or
+// refusing (as polkit may).
 class CountingPower final : public schedule::PowerControl {
    public:
     int requests = 0;
+    bool accepts = true;
     bool powerOff() override {
         ++requests;
-        return true;
+        return accepts;
     }
 };
 

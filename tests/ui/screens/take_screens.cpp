@@ -1,7 +1,11 @@
 // Shows one window of the program for a picture under a virtual display and takes it with
-// ImageMagick's import (xvfb-run -s "-screen 0 1100x760x24" take_screens WINDOW OUT.png).
-// WINDOW: text-dialog, log-window (during a run against the stand-in), schedule-window,
-// batch-tools-window (during a category deletion against the stand-in).
+// ImageMagick's import:
+//   xvfb-run -s "-screen 0 1024x768x24" sh -c 'openbox & sleep 1; take_screens WINDOW OUT.png'
+// (the window manager gives the windows their frames and maximises the main window).
+// WINDOW: main-window (maximised on the screen, three sites), message-box (the exit's question
+// after a failed save, with Qt's Chinese buttons), countdown-window, text-dialog, log-window (during a run
+// against the stand-in), schedule-window, batch-tools-window (during a category deletion against the
+// stand-in).
 #include <QApplication>
 #include <QLineEdit>
 #include <QProcess>
@@ -13,14 +17,17 @@
 
 #include "config/data_folder.h"
 #include "config/settings_file.h"
+#include "config/site_list_store.h"
 #include "schedule/schedule_file.h"
 #include "testing/standin_server.h"
 #include "text/clock.h"
 #include "ui/batch_tools_window.h"
+#include "ui/countdown_window.h"
 #include "ui/desktop.h"
 #include "ui/dialogs.h"
 #include "ui/help_text.h"
 #include "ui/log_window.h"
+#include "ui/main_program.h"
 #include "ui/main_window.h"
 #include "ui/schedule_window.h"
 #include "ui/text_dialog.h"
@@ -36,10 +43,18 @@ class AgreeingDialogs final : public oz::ui::Dialogs {
         return {};
     }
     QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QString&, const QString&) override {
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&, const QString&,
+                         bool) override {
         return {};
     }
     QString existingFolder(QWidget*, const QString&, const QString&) override { return {}; }
+    bool chooseColor(QWidget*, const QString&, QColor&) override { return false; }
+};
+
+// A power control that never powers off: the countdown shows, the machine stays on.
+class NeverPower final : public oz::schedule::PowerControl {
+   public:
+    bool powerOff() override { return false; }
 };
 
 }  // namespace
@@ -52,6 +67,7 @@ int main(int argc, char** argv) {
     QFont font = app.font();
     font.setFamily("Noto Sans CJK SC");
     app.setFont(font);
+    oz::ui::installQtTranslations();
 
     oz::ui::QtDialogs dialogs;
     oz::ui::QtDesktop desktop;
@@ -79,7 +95,59 @@ int main(int argc, char** argv) {
         server.start();
     };
 
-    if (which == "text-dialog") {
+    // A main window over three sites with their category trees, the second one on show.
+    static oz::config::SettingsFile settings;
+    auto mainWindow = [&](oz::ui::Dialogs& answers) {
+        const std::filesystem::path dir = data.path().toStdString();
+        settings.open(dir / oz::config::kSettingsFileName);
+        oz::config::SiteList list;
+        const char* const domains[] = {"www.huangshan-travel.com", "news.example.cn", "bbs.example.cn"};
+        for (const char* domain : domains) {
+            oz::config::SiteConfig site = oz::config::initialSiteConfig();
+            site.domain = domain;
+            site.user = "admin";
+            site.password = "secret";
+            site.articleDir = "/home/operator/文章/" + std::string(domain);
+            site.categoryTree =
+                "OZTREE "
+                "1\r\n1\t1\t0\t新闻中心\r\n2\t3\t1\t国内新闻\r\n2\t4\t0\t国际新闻\r\n1\t2\t0\t旅游攻略\r\n"
+                "2\t5\t0\t黄山\r\n2\t6\t0\t九寨沟\r\n";
+            site.categoryIds = "3";
+            site.categoryCurrentItem = 1;
+            list.sites.push_back(site);
+        }
+        list.sites[2].enabled = false;
+        list.current = 1;
+        oz::config::globalSave(settings, oz::config::RunOptions{}, list);
+        oz::ui::UiServices services{dir, &answers, &desktop, nullptr, &oz::text::systemClock()};
+        return new oz::ui::MainWindow(settings, services);
+    };
+
+    if (which == "main-window") {
+        window.reset(mainWindow(dialogs));
+        window->showMaximized();
+        snap(2500);
+    } else if (which == "message-box") {
+        auto* main = mainWindow(dialogs);
+        window.reset(main);
+        main->showMaximized();
+        QTimer::singleShot(500, [&dialogs, main] {
+            dialogs.message(
+                main,
+                QStringLiteral("退出前保存失败：无法写入文件：/home/operator/Orvane·Zentrel/Orvane·Zentrel."
+                               "ini（文件是只读的）\r\n\r\n点“重试”再保存一次；点“忽略”不保存就退出，本"
+                               "次的改动将丢失。"),
+                {}, oz::ui::Dialogs::Buttons::RetryIgnore, oz::ui::Dialogs::Icon::Warning);
+        });
+        snap(2500);
+    } else if (which == "countdown-window") {
+        static NeverPower never;
+        auto* countdown = new oz::ui::CountdownWindow(never, oz::text::systemClock(), dialogs);
+        window.reset(countdown);
+        countdown->move(20, 20);
+        countdown->show();
+        snap(2500);
+    } else if (which == "text-dialog") {
         oz::ui::TextDialog* dialog = nullptr;
         oz::ui::TextDialogOptions options;
         options.contentButton = true;
@@ -142,7 +210,6 @@ int main(int argc, char** argv) {
         snap(1500);
     } else if (which == "batch-tools-window") {
         static AgreeingDialogs agreeing;
-        static oz::config::SettingsFile settings;
         startSlowSites(150);
         settings.open(std::filesystem::path(data.path().toStdString()) / oz::config::kSettingsFileName);
         oz::ui::UiServices services{data.path().toStdString(), &agreeing, &desktop, nullptr,

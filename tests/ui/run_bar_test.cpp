@@ -1,0 +1,74 @@
+#include "ui/run_bar.h"
+
+#include <QLabel>
+#include <QSignalSpy>
+
+#include "tests/ui/main_window_fixture.h"
+#include "ui/log_window.h"
+
+// The run bar inside the real main window: runs against the stand-in back end in both modes.
+class RunBarTest : public QObject, public oz::test::MainWindowFixture {
+    Q_OBJECT
+
+   private slots:
+    void init() { setUpWindow(); }
+    void cleanup() { tearDownWindow(); }
+
+    void runInEachMode_data() {
+        QTest::addColumn<bool>("rightClick");
+        QTest::addColumn<bool>("cycle");
+        QTest::newRow("complete listing, independent") << false << false;
+        QTest::newRow("fast listing, cycle") << true << true;
+    }
+    void runInEachMode() {
+        QFETCH(bool, rightClick);
+        QFETCH(bool, cycle);
+        addStandinSites(1);
+        w<QAbstractButton>(cycle ? "单选框同步循环" : "单选框先后独立")->setChecked(true);
+
+        auto* start = w<QPushButton>("按钮开始更新");
+        QSignalSpy finished(window.get(), &oz::ui::MainWindow::runFinished);
+        if (rightClick) {
+            QTest::mousePress(start, Qt::RightButton);
+        } else {
+            start->click();
+        }
+        QCOMPARE(start->text(), QStringLiteral("停止站群更新"));
+        QVERIFY(!w<QPushButton>("按钮添加")->isEnabled());
+        QVERIFY(w<QPushButton>("按钮停止更新")->isVisible() || !window->isVisible());
+        QTest::qWait(400);
+        start->click();
+        QCOMPARE(start->text(), QStringLiteral("正在停止中.."));
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(start->text(), QStringLiteral("开始站群更新"));
+        QVERIFY(w<QPushButton>("按钮添加")->isEnabled());
+        QVERIFY(lastMessage().startsWith(QStringLiteral("已停止更新！总更新了 ")));
+        auto* log = window->findChild<oz::ui::LogWindow*>();
+        log->model().flush();
+        QVERIFY(log->model().rowCount() >= 2);
+        QCOMPARE(w<QPushButton>("按钮查看日志")->text(), QStringLiteral("关闭日志"));
+    }
+
+    // With one site of four checked, the status counts that one site and the stop button is ready
+    // for it; before, the unchecked sites counted as done ("进行中 0 / 已完成 3 / 共 1") and the
+    // button started disabled.
+    void statusCountsOnlyTheCheckedSites() {
+        addStandinSites(4, 200);
+        for (int row = 0; row < 3; ++row) list()->item(row)->setCheckState(Qt::Unchecked);
+        list()->setCurrentRow(3);
+        QSignalSpy finished(window.get(), &oz::ui::MainWindow::runFinished);
+        w<QPushButton>("按钮开始更新")->click();
+        QTest::qWait(300);
+        auto* status = window->runBar().statusLabel();
+        QVERIFY2(status->text().startsWith(QStringLiteral("站点：进行中 1 / 已完成 0 / 共 1")),
+                 qPrintable(status->text()));
+        auto* stopSite = w<QPushButton>("按钮停止更新");
+        QVERIFY(stopSite->isEnabled());
+        stopSite->click();
+        QVERIFY(finished.wait(10000));
+        QVERIFY(w<QPushButton>("按钮添加")->isEnabled());
+    }
+};
+
+QTEST_MAIN(RunBarTest)
+#include "run_bar_test.moc"

@@ -1,0 +1,86 @@
+#include "ui/site_form_panel.h"
+
+#include <QAbstractButton>
+#include <climits>
+
+#include "tests/ui/main_window_fixture.h"
+
+// The site form inside the real main window: what its boxes take and how a stored record comes
+// back into them.
+class SiteFormPanelTest : public QObject, public oz::test::MainWindowFixture {
+    Q_OBJECT
+
+    // Adds a site with `text` in the box, shows another site and then this one again.
+    QString roundTrip(const char* box, const QString& text) {
+        typeSite("a.com", "u", "p");
+        w<QLineEdit>(box)->setText(text);
+        w<QPushButton>("按钮添加")->click();
+        typeSite("b.com", "u", "p");
+        w<QPushButton>("按钮添加")->click();
+        list()->setCurrentRow(0);
+        return w<QLineEdit>(box)->text();
+    }
+
+   private slots:
+    void init() { setUpWindow(); }
+    void cleanup() { tearDownWindow(); }
+
+    // A number beyond the field's range is held at its end; before, 99999999999 was stored as
+    // -2147483648. A fraction comes back as typed.
+    void numbersKeepTheirRangeAndForm_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("huge count") << "编辑框更新数量"
+                                    << "99999999999"
+                                    << "2147483647";
+        QTest::newRow("huge negative") << "编辑框浏览数2"
+                                       << "-99999999999"
+                                       << "-2147483648";
+        QTest::newRow("interval 0.01") << "编辑框更新间隔1"
+                                       << "0.01"
+                                       << "0.01";
+        QTest::newRow("interval 2.5") << "编辑框更新间隔2"
+                                      << "2.5"
+                                      << "2.5";
+    }
+    void numbersKeepTheirRangeAndForm() {
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QCOMPARE(roundTrip(box.toUtf8().constData(), typed), shown);
+        QVERIFY(window->siteList().sites[0].articleCount >= 0);
+    }
+
+    void numberBoxesRefuseLetters() {
+        auto* count = w<QLineEdit>("编辑框更新数量");
+        count->clear();
+        QTest::keyClicks(count, "12ab3");
+        QCOMPARE(count->text(), QStringLiteral("123"));
+        auto* interval = w<QLineEdit>("编辑框更新间隔1");
+        interval->clear();
+        QTest::keyClicks(interval, "0.5x.2");
+        QCOMPARE(interval->text(), QStringLiteral("0.52"));
+        auto* sites = w<QLineEdit>("编辑框同时站点数");
+        sites->clear();
+        QTest::keyClicks(sites, "x5");
+        QCOMPARE(sites->text(), QStringLiteral("5"));
+    }
+
+    // The title colour picker opens the colour dialog and the site keeps the colour; before, a
+    // click did nothing.
+    void titleColourIsChosen() {
+        auto* picker = w<QAbstractButton>("颜色选择器标题颜色");
+        fakes->dialogs.colors.push_back(QColor(0x11, 0x22, 0x33));
+        picker->click();
+        picker->click();  // cancelled: the colour stays
+        QCOMPARE(fakes->dialogs.fileTitles,
+                 QStringList({QStringLiteral("标题颜色"), QStringLiteral("标题颜色")}));
+        typeSite("a.com", "u", "p");
+        w<QPushButton>("按钮添加")->click();
+        QCOMPARE(window->siteList().sites[0].titleColor, 0x332211);
+    }
+};
+
+QTEST_MAIN(SiteFormPanelTest)
+#include "site_form_panel_test.moc"
