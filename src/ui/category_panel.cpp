@@ -187,7 +187,8 @@ void CategoryPanel::readCategoryList() {
             p.m_foreignIds.clear();
             if (!result.loggedIn) {
                 p.m_read->setText(kReadCaption);
-                p.m_services.dialogs->message(&p, QString::fromUtf8(backend::kCategoryLoginFailedMessage));
+                p.m_services.dialogs->message(
+                    &p, QString::fromStdString(backend::categoryLoginFailedMessage(result.failureReason)));
                 emit p.readFinished();
                 return;
             }

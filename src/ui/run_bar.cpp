@@ -90,6 +90,7 @@ RunBar::RunBar(const UiServices& services, Hooks hooks, QWidget* parent)
     connect(m_run.get(), &WindowRun::siteFinished, this, &RunBar::onSiteFinished);
     connect(m_run.get(), &WindowRun::stateChanged, this, &RunBar::onStateChanged);
     connect(m_run.get(), &WindowRun::runEnded, this, &RunBar::onRunEnded);
+    connect(m_run.get(), &WindowRun::writeFailed, this, &RunBar::onWriteFailed);
 }
 
 RunBar::~RunBar() {
@@ -176,6 +177,7 @@ void RunBar::onStateChanged(engine::RunState state) {
     const bool running = state != engine::RunState::Idle;
     if (running && !m_statusTimer->isActive()) {
         m_runClock.start();
+        m_writeFailureShown = false;
         m_published = 0;
         m_plannedTotal = 0;
         m_finished.clear();
@@ -218,6 +220,15 @@ void RunBar::onRunEnded(const engine::RunTotals& totals) {
     m_progress->hide();
     onStateChanged(engine::RunState::Idle);
     emit runEnded(totals);
+}
+
+void RunBar::onWriteFailed(const QString& message) {
+    // The first failure of a run is said at once; the rest are in the log and its summary.
+    if (m_writeFailureShown) return;
+    m_writeFailureShown = true;
+    m_services.dialogs->message(
+        this, message + QStringLiteral("\r\n\r\n更新继续进行，未能写入的记录在日志末尾列出。"), {},
+        Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
 }
 
 void RunBar::updateStatus() {

@@ -74,6 +74,7 @@ class RunBar final : public QWidget {
     void onStateChanged(engine::RunState state);
     void onSiteFinished(int siteIndex);
     void onRunEnded(const engine::RunTotals& totals);
+    void onWriteFailed(const QString& message);
     void updateStatus();
     void applyEnabling();
 
@@ -95,7 +96,8 @@ class RunBar final : public QWidget {
     std::vector<bool> m_finished;
     int m_published = 0;
     bool m_stopAsked = false;
-    int m_plannedTotal = 0;  // 0: not known
+    bool m_writeFailureShown = false;  // the run's first failed write was said in a box
+    int m_plannedTotal = 0;            // 0: not known
 };
 
 }  // namespace oz::ui

@@ -83,4 +83,10 @@ void WindowRun::Relay::runEnded(const engine::RunTotals& totals) {
         &m_owner, [o = &m_owner, totals] { emit o->runEnded(totals); }, Qt::QueuedConnection);
 }
 
+void WindowRun::Relay::writeFailed(const std::string& message) {
+    const QString text = QString::fromStdString(message);
+    QMetaObject::invokeMethod(
+        &m_owner, [o = &m_owner, text] { emit o->writeFailed(text); }, Qt::QueuedConnection);
+}
+
 }  // namespace oz::ui

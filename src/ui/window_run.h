@@ -62,6 +62,8 @@ class WindowRun final : public QObject {
     void siteFinished(int siteIndex);
     void stateChanged(oz::engine::RunState state);
     void runEnded(const oz::engine::RunTotals& totals);
+    // A file of the run could not be written, or an address could not be recorded.
+    void writeFailed(const QString& message);
 
    private:
     // The run's observer, called on the run's threads; it only queues.
@@ -73,6 +75,7 @@ class WindowRun final : public QObject {
         void siteFinished(int siteIndex) override;
         void runStateChanged(engine::RunState state) override;
         void runEnded(const engine::RunTotals& totals) override;
+        void writeFailed(const std::string& message) override;
 
        private:
         WindowRun& m_owner;

@@ -44,6 +44,18 @@ class CategoryPanelTest : public QObject, public oz::test::MainWindowFixture {
         QCOMPARE(w<QTreeWidget>("树型框")->topLevelItemCount(), 2);
     }
 
+    // A refused login says why, in the back end's words, beside the usual hint.
+    void aFailedLoginSaysWhy() {
+        server.addSite({});
+        QVERIFY(server.start());
+        typeSite(QString::fromStdString(server.siteDomain("s1")), "admin", "wrong");
+        QSignalSpy done(window.get(), &oz::ui::MainWindow::categoryReadFinished);
+        w<QPushButton>("按钮读取栏目列表")->click();
+        QVERIFY(done.wait(10000));
+        QVERIFY(lastMessage().startsWith(QStringLiteral("登录失败，请检查是否正确填写了域名、用户名和密码")));
+        QVERIFY(lastMessage().endsWith(QStringLiteral("失败原因：你的密码错误!")));
+    }
+
     // Closing during a reading cuts its request off: the window goes at once and the settings file
     // can be opened again. Before, the reading's thread held both for the request's whole wait.
     void closingCutsAReadingOff() {

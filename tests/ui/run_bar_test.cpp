@@ -2,6 +2,8 @@
 
 #include <QLabel>
 #include <QSignalSpy>
+#include <QTreeWidget>
+#include <fstream>
 
 #include "tests/ui/main_window_fixture.h"
 #include "ui/log_window.h"
@@ -67,6 +69,39 @@ class RunBarTest : public QObject, public oz::test::MainWindowFixture {
         stopSite->click();
         QVERIFY(finished.wait(10000));
         QVERIFY(w<QPushButton>("按钮添加")->isEnabled());
+    }
+
+    // A run whose log and address records cannot be written says so once, in a box, and goes on;
+    // the lost addresses stay in the log pane.
+    void aFailedWriteIsSaidOnce() {
+        addStandinSites(1, 0);
+        QSignalSpy read(window.get(), &oz::ui::MainWindow::categoryReadFinished);
+        w<QPushButton>("按钮读取栏目列表")->click();
+        QVERIFY(read.wait(10000));
+        auto* tree = w<QTreeWidget>("树型框");
+        tree->setCurrentItem(tree->topLevelItem(0));  // checks it
+        w<QLineEdit>("编辑框更新数量")->setText("2");
+        w<QPushButton>("按钮修改")->click();
+        // A plain file where each folder should be: nothing can be created in it.
+        for (const char* folder : {"日志", "文章地址"}) {
+            std::ofstream(dataDir() / std::filesystem::u8path(folder)) << "x";
+        }
+        QSignalSpy finished(window.get(), &oz::ui::MainWindow::runFinished);
+        w<QPushButton>("按钮开始更新")->click();
+        QVERIFY(finished.wait(10000));
+        int warnings = 0;
+        for (const auto& message : fakes->dialogs.messages)
+            warnings += message.text.startsWith("无法写入文件：");
+        QCOMPARE(warnings, 1);
+        QVERIFY(lastMessage().contains(QStringLiteral("以下文件未能写入")));
+        auto* log = window->findChild<oz::ui::LogWindow*>();
+        log->model().flush();
+        int lost = 0;
+        for (int row = 0; row < log->model().rowCount(); ++row) {
+            lost +=
+                log->model().index(row, 2).data().toString().startsWith(QStringLiteral("文章地址未能记录"));
+        }
+        QCOMPARE(lost, 2);
     }
 };
 
