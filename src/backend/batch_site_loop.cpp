@@ -55,8 +55,9 @@ bool loginForBatch(BatchSite& site, const BatchEnvironment& env, const std::stri
 
 std::string refreshedListsText(BatchSite& site, const BatchEnvironment& env) {
     AdminSession session = site.session();
-    int pages =
-        refreshAllLists(session, env.backend, [&env](const std::string& title) { env.caption(title); });
+    int pages = refreshAllLists(session, env.backend,
+                                [&env](const std::string& progress) { env.listRefreshProgress(progress); });
+    env.listRefreshProgress({});
     return "；已刷新栏目 " + std::to_string(pages) + " 个";
 }
 

@@ -37,6 +37,9 @@ class BatchObserver {
     virtual void caption(const std::string& text) = 0;
     // The loop turns to the target with this 1-based index (a window selects its entry).
     virtual void siteStarted(int /*index*/) {}
+    // The progress of regenerating every list page of a site (域名 + " 已刷新栏目 " + n + " 个"),
+    // which a window shows in its title; an empty text when it has ended.
+    virtual void listRefreshProgress(const std::string& /*text*/) {}
 };
 
 // What an operation needs from its surroundings. Everything pointed to outlives the call.
@@ -54,6 +57,9 @@ struct BatchEnvironment {
     }
     void siteStarted(int index) const {
         if (observer != nullptr) observer->siteStarted(index);
+    }
+    void listRefreshProgress(const std::string& text) const {
+        if (observer != nullptr) observer->listRefreshProgress(text);
     }
     // Waits in short steps; false when the stop flag ended the wait.
     bool pause(int milliseconds) const;

@@ -290,7 +290,6 @@ int refreshAllLists(AdminSession& session, const BackendContext& context,
         },
         [](const std::string&) {});
     refreshHomePage(session, context);
-    if (progress) progress("批处理工具");
     return pages;
 }
 

@@ -41,8 +41,8 @@ bool refreshHomePage(AdminSession& session, const BackendContext& context,
 int oneKeyUpdate(AdminSession& session, const BackendContext& context, int siteIndex);
 
 // `refreshAllLists`: regenerates the list pages of all categories and then the home page, for the
-// batch tools. `progress` (may be empty) gets 域名 + " 已刷新栏目 " + i + " 个" after each page
-// and "批处理工具" at the end. Returns the number of list pages requested.
+// batch tools. `progress` (may be empty) gets 域名 + " 已刷新栏目 " + i + " 个" after each page.
+// Returns the number of list pages requested.
 int refreshAllLists(AdminSession& session, const BackendContext& context,
                     const std::function<void(const std::string& title)>& progress = {});
 

@@ -1,23 +1,12 @@
 #include "ui/batch_progress.h"
 
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QStringList>
 #include <QWidget>
 
 #include "ui/site_list_access.h"
 
 namespace oz::ui {
-
-namespace {
-
-// The progress of refreshing every list page: 域名 + " 已刷新栏目 " + n + " 个".
-bool isListRefreshProgress(const QString& text) {
-    static const QRegularExpression progress(QStringLiteral("^[^\\n]+ 已刷新栏目 [0-9]+ 个$"));
-    return progress.match(text).hasMatch();
-}
-
-}  // namespace
 
 BatchProgress::BatchProgress(QPushButton* button, QString stopping, QWidget* window, SiteListAccess& sites)
     : m_button(button), m_stopping(std::move(stopping)), m_window(window), m_sites(sites) {}
@@ -40,18 +29,20 @@ void BatchProgress::caption(const std::string& text) {
     QWidget* window = m_window;
     QMetaObject::invokeMethod(
         window,
-        [window, button, caption, stopping = m_stopping] {
-            if (isListRefreshProgress(caption)) {
-                window->setWindowTitle(caption);
-                return;
-            }
-            window->setWindowTitle(idleTitle());
+        [button, caption, stopping = m_stopping] {
             // A stop asked for stays visible until the operation has ended.
             if (!button || button->text() == stopping) return;
             button->setText(fittedCaption(*button, caption));
             button->setToolTip(caption);
         },
         Qt::QueuedConnection);
+}
+
+void BatchProgress::listRefreshProgress(const std::string& text) {
+    QWidget* window = m_window;
+    const QString title = text.empty() ? idleTitle() : QString::fromStdString(text);
+    QMetaObject::invokeMethod(
+        window, [window, title] { window->setWindowTitle(title); }, Qt::QueuedConnection);
 }
 
 void BatchProgress::siteStarted(int index) {

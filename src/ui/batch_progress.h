@@ -24,6 +24,7 @@ class BatchProgress final : public backend::BatchObserver {
 
     void caption(const std::string& text) override;
     void siteStarted(int index) override;
+    void listRefreshProgress(const std::string& text) override;
 
     // The title the window has while no list pages are being refreshed.
     static QString idleTitle();
