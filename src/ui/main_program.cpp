@@ -34,6 +34,8 @@ int runWindowProgram(int argc, char** argv, const std::filesystem::path& dataDir
     QApplication app(argc, argv);
     installQtTranslations();
     QApplication::setApplicationName(QStringLiteral("Orvane·Zentrel"));
+    // Wayland desktops match the window to its menu entry and icon by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("orvane-zentrel"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvane-zentrel.png")));
     QApplication::setQuitOnLastWindowClosed(true);
     registerRunMetaTypes();
