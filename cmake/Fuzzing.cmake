@@ -5,8 +5,9 @@
 # libFuzzer steers by. scripts/fuzz.sh configures such a build in build-fuzz/ and runs one target.
 #
 # Any test build (OZ_BUILD_TESTS, any compiler): every target also becomes a replay program,
-# fuzz_replay_NAME, and a CTest that feeds it every file of tests/fuzz/corpus/NAME/: the seed
-# corpus and the reproducers of past findings, as regression tests.
+# fuzz_replay_NAME, and a CTest that feeds it every file of tests/fuzz/corpus/NAME/ (the seed
+# corpus and the reproducers of past findings) and of the folders tests/fuzz/shared-seeds.txt
+# names for NAME, as regression tests.
 option(OZ_FUZZ "Build the libFuzzer targets of tests/fuzz (needs clang)" OFF)
 
 if(OZ_FUZZ)
@@ -31,9 +32,17 @@ function(oz_fuzz_target name source)
         if(NOT IS_DIRECTORY ${corpus})
             message(FATAL_ERROR "The fuzz target ${name} has no seed corpus: ${corpus}")
         endif()
+        set(seeds ${corpus})
+        set(shared_list ${CMAKE_CURRENT_SOURCE_DIR}/shared-seeds.txt)
+        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${shared_list})
+        file(STRINGS ${shared_list} shared REGEX "^${name} ")
+        foreach(line ${shared})
+            string(REGEX REPLACE "^${name} +" "" folder "${line}")
+            list(APPEND seeds ${CMAKE_SOURCE_DIR}/${folder})
+        endforeach()
         add_executable(fuzz_replay_${name} ${source} ${CMAKE_CURRENT_SOURCE_DIR}/replay_main.cpp)
         target_link_libraries(fuzz_replay_${name} PRIVATE oz_options ${libraries})
-        add_test(NAME fuzz_replay_${name} COMMAND fuzz_replay_${name} ${corpus})
+        add_test(NAME fuzz_replay_${name} COMMAND fuzz_replay_${name} ${seeds})
         set_tests_properties(fuzz_replay_${name} PROPERTIES LABELS fuzz TIMEOUT 300)
     endif()
 endfunction()

@@ -4,7 +4,8 @@
 #     scripts/fuzz.sh TARGET SECONDS [libFuzzer options...]
 #
 # Builds build-fuzz/ with clang, libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer on first
-# use (-DOZ_FUZZ=ON). The seed corpus tests/fuzz/corpus/TARGET/ is read, never written: new inputs
+# use (-DOZ_FUZZ=ON). The seed corpus tests/fuzz/corpus/TARGET/, and the folders
+# tests/fuzz/shared-seeds.txt names for TARGET, are read, never written: new inputs
 # go to build-fuzz/corpus/TARGET/, a crash, a broken promise or a slow input to
 # build-fuzz/findings/TARGET/. docs/fuzzing.md says what to do with a finding.
 source "$(dirname "$0")/common.sh"
@@ -49,10 +50,14 @@ cmake --build "$build" -j "$OZ_JOBS" --target "fuzz_$target"
 corpus="$build/corpus/$target"
 findings="$build/findings/$target"
 mkdir -p "$corpus" "$findings"
+seeds=("$OZ_ROOT/tests/fuzz/corpus/$target")
+while read -r name folder; do
+    if [[ "$name" == "$target" ]]; then seeds+=("$OZ_ROOT/$folder"); fi
+done <"$OZ_ROOT/tests/fuzz/shared-seeds.txt"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 # -timeout: an input that takes seconds is a finding (a quadratic reader); the targets cut what
 # may legitimately be large (inflated gzip, the direct segmenter scan).
-exec "$build/bin/fuzz_$target" "$corpus" "$OZ_ROOT/tests/fuzz/corpus/$target" \
+exec "$build/bin/fuzz_$target" "$corpus" "${seeds[@]}" \
     -max_total_time="$seconds" -timeout=5 -rss_limit_mb=2048 -artifact_prefix="$findings/" \
     -print_final_stats=1 "$@"
