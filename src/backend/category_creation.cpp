@@ -25,9 +25,6 @@ constexpr int kParentDirTries = 5;
 
 bool isBlank(std::string_view line) { return line.find_first_not_of(" \t\r\n") == std::string_view::npos; }
 
-// A list file as the operator's editor saved it (UTF-8, GBK or UTF-16); nullopt when it is none.
-std::optional<std::string> decodeFileText(std::string_view bytes) { return text::operatorFileText(bytes); }
-
 // The parent's own folder from its edit form, or the default after five empty answers.
 std::string parentFolder(BatchSite& site, const BatchEnvironment& env, int parentId) {
     for (int attempt = 1; attempt <= kParentDirTries; ++attempt) {
@@ -110,7 +107,8 @@ bool categoryLinesFromFiles(const std::vector<std::filesystem::path>& files,
             problem = "无法读取文件：" + file.string() + (error.empty() ? "" : "（" + error + "）");
             return false;
         }
-        const std::optional<std::string> text = decodeFileText(*bytes);
+        // As the operator's editor saved it: UTF-8, GBK or UTF-16.
+        const std::optional<std::string> text = text::operatorFileText(*bytes);
         if (!text) {
             problem = "文件不是可读的文本（请存为 UTF-8、GBK 或 Unicode）：" + file.string();
             return false;
