@@ -8,6 +8,7 @@
 // stand-in).
 #include <QApplication>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -29,6 +30,8 @@
 #include "ui/log_window.h"
 #include "ui/main_program.h"
 #include "ui/main_window.h"
+#include "ui/pinyin_window.h"
+#include "ui/random_text_window.h"
 #include "ui/schedule_window.h"
 #include "ui/text_dialog.h"
 #include "ui/window_run.h"
@@ -228,6 +231,24 @@ int main(int argc, char** argv) {
         batch->move(20, 20);
         batch->findChild<QPushButton*>("按钮删除栏目")->click();
         snap(2500);
+    } else if (which == "random-text-window" || which == "pinyin-window") {
+        settings.open(std::filesystem::path(data.path().toStdString()) / oz::config::kSettingsFileName);
+        oz::ui::UiServices services{data.path().toStdString(), &dialogs, &desktop, nullptr, nullptr};
+        if (which == "random-text-window") {
+            auto* generator = new oz::ui::RandomTextWindow(services, settings);
+            window.reset(generator);
+            generator->findChild<QLineEdit*>("编辑框组数")->setText("12");
+            generator->findChild<QPushButton*>("按钮生成汉字")->click();
+        } else {
+            auto* pinyin = new oz::ui::PinyinWindow(services, settings);
+            window.reset(pinyin);
+            pinyin->findChild<QPlainTextEdit*>("编辑框汉字")
+                ->setPlainText(QStringLiteral("中国 abc\n汉字拼音转换器"));
+            pinyin->findChild<QPushButton*>("按钮转换拼音")->click();
+        }
+        window->move(20, 20);
+        window->show();
+        snap(1500);
     } else {
         return 2;
     }
