@@ -337,7 +337,7 @@ std::string contentListPage(std::string_view charsetLabel, std::string_view keyw
             id + "\t</td>\r\n\t<td>\r\n\t\t<input name=\"arcID\" type=\"checkbox\" id=\"arcID\" value=\"" +
             id + "\" class=\"np\" />\r\n\t</td>\r\n\t<td align='left'>\r\n\t\t<span id=\"arc" + id +
             "\">\r\n\t\t\t<a href='archives_do.php?aid=" + id + "&dopost=editArchives'>\r\n\t\t\t\t<u>" +
-            htmlEscape(row.title) + "</u>\r\n\t\t\t</a>\r\n\t\t</span>\r\n\t</td>\r\n\t<td>" + row.date +
+            row.title + "</u>\r\n\t\t\t</a>\r\n\t\t</span>\r\n\t</td>\r\n\t<td>" + row.date +
             "</td>\r\n\t<td><a href='content_list.php?cid=" + std::to_string(row.typeId) + "'>" +
             htmlEscape(row.typeName) + "</a></td>\r\n\t<td>0</td>\r\n\t<td>" + htmlEscape(row.user) +
             "</td>\r\n\t<td>\r\n\t\t<img src='./skin/images/frame/part-list.gif' title=\"预览\" alt=\"预览\" "

@@ -50,7 +50,7 @@ struct ListedRow {
     int id = 0;
     int typeId = 0;
     std::string typeName;
-    std::string title;  // as stored (escaped on the page)
+    std::string title;  // as the list shows it: HTML
     std::string date;   // "2026-12-09"
     std::string user;
 };

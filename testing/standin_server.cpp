@@ -125,6 +125,7 @@ struct StandinServer::Impl {
 
     mutable std::shared_mutex sitesMutex;
     std::vector<std::shared_ptr<SiteBackEnd>> sites;  // longest prefix first
+    const oz::text::Clock* clock = nullptr;          // for the sites' late stores
 
     mutable std::mutex requestsMutex;
     std::vector<RecordedRequest> requests;
@@ -397,6 +398,7 @@ bool StandinServer::addSite(StandinSite site) {
     if (!SiteBackEnd::validate(site).empty()) return false;
     auto backEnd = std::make_shared<SiteBackEnd>(std::move(site));
     std::unique_lock lock(m_impl->sitesMutex);
+    backEnd->setClock(m_impl->clock);
     for (const auto& existing : m_impl->sites) {
         if (existing->prefix() == backEnd->prefix()) return false;
     }
@@ -422,6 +424,12 @@ StandinFaults StandinServer::faults(std::string_view prefix) const {
 std::vector<StandinCategory> StandinServer::categories(std::string_view prefix) const {
     const auto found = m_impl->site(prefix);
     return found ? found->categories() : std::vector<StandinCategory>{};
+}
+
+void StandinServer::setClock(const oz::text::Clock* clock) {
+    std::unique_lock lock(m_impl->sitesMutex);
+    m_impl->clock = clock;
+    for (const auto& site : m_impl->sites) site->setClock(clock);
 }
 
 std::vector<StoredArticle> StandinServer::articles(std::string_view prefix) const {

@@ -88,6 +88,7 @@
 #include <vector>
 
 #include "text/charset.h"
+#include "text/clock.h"
 
 namespace oz::testing {
 
@@ -133,6 +134,10 @@ struct StandinFaults {
     StoredAnswer storedAnswer = StoredAnswer::Page;  // the answer of a stored article or category...
     int storedAnswerEvery = 1;                       // ...for every Nth of them stored by the site
     int lateAnswerMs = 3000;                         // StoredAnswer::Late
+    // An article whose answer is spoiled is stored... 0: before the answer; > 0: this long after the
+    // request, as PHP goes on after a gateway gave up (its answer says nothing of it, and the list
+    // does not show it until then); < 0: never (PHP died).
+    int storeAfterMs = 0;
 };
 
 // One site of the server.
@@ -174,7 +179,7 @@ struct StoredArticle {
     int typeId = 0;
     std::string url;  // path from the host root, as in the success link: "/s1/a/news/2026/1209/1.html"
     std::vector<std::pair<std::string, std::string>> fields;  // every body field in order, decoded to UTF-8
-    std::string title;     // as stored: the title field cut at the site's titleMaxBytes
+    std::string title;     // the title column: the title field rewritten, cut and escaped as the back end does
     bool deleted = false;  // removed through archives_do.php or catalog_del
     std::string user;      // the account whose session stored it
 
@@ -215,6 +220,9 @@ class StandinServer {
     std::string backEndUrl(std::string_view prefix) const;  // "http://127.0.0.1:PORT/s1/dede"
 
     bool addSite(StandinSite site);  // false when the prefix is taken or the site is malformed
+    // Where the sites' late stores (StandinFaults::storeAfterMs) take their time from, for sites
+    // added before and after; nullptr: the steady clock. The clock must outlive the server.
+    void setClock(const oz::text::Clock* clock);
     bool setFaults(std::string_view prefix, const StandinFaults& faults);
     StandinFaults faults(std::string_view prefix) const;
 

@@ -1,6 +1,7 @@
 #include "testing/standin_site.h"
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <random>
 
@@ -31,17 +32,74 @@ std::string dateFolder() {
            twoDigits(local.tm_mday);
 }
 
-// The title as the back end stores it: whole characters up to `maxBytes` bytes in the site's charset.
+constexpr int kTitleColumnChars = 60;  // dede_archives.title is CHAR(60)
+constexpr std::size_t kListPageSize = 30;
+
+// article_add.php's cut of a title to $cfg_title_maxlen bytes. The GBK edition's cn_substr keeps
+// the whole characters that fit; the UTF-8 edition's cn_substr_utf8 adds a character while the
+// text so far is shorter than the limit plus that character's length.
 std::string cutTitle(const std::string& title, int maxBytes, oz::text::Charset charset) {
     std::size_t end = 0;
     long long bytes = 0;
     while (end < title.size()) {
         const std::size_t next = oz::text::nextChar(title, end);
-        bytes += charset == oz::text::Charset::Gbk && next - end > 1 ? 2 : static_cast<long long>(next - end);
-        if (bytes > maxBytes) break;
+        const long long size =
+            charset == oz::text::Charset::Gbk && next - end > 1 ? 2 : static_cast<long long>(next - end);
+        if (charset == oz::text::Charset::Gbk ? bytes + size > maxBytes : bytes >= maxBytes + size) break;
+        bytes += size;
         end = next;
     }
     return title.substr(0, end);
+}
+
+// The title column as article_add.php fills it: '"' replaced by '＂', cut, escaped by
+// htmlspecialchars(ENT_QUOTES), then cut to the column's characters, which keeps no trailing space.
+std::string storedTitle(const std::string& sent, int maxBytes, oz::text::Charset charset) {
+    std::string stored = htmlEscape(cutTitle(oz::text::replaceAll(sent, "\"", "＂"), maxBytes, charset));
+    std::size_t end = 0;
+    for (int n = 0; n < kTitleColumnChars && end < stored.size(); ++n) end = oz::text::nextChar(stored, end);
+    stored.resize(end);
+    while (!stored.empty() && stored.back() == ' ') stored.pop_back();
+    return stored;
+}
+
+// How content_list.php shows a stored field (DataListCP::RemoveXss of 5.7.88): control characters
+// and "," removed, "&#039;" back to "'", then ` ' " ( ) as full-width look-alikes. The GBK edition
+// does this on the UTF-8 form with look-alikes written in GBK, so converting back fails and the
+// field comes out empty.
+std::string listedField(const std::string& stored, bool gbk) {
+    std::string text;
+    for (const char c : oz::text::replaceAll(stored, "&#039;", "'")) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x08 || byte == 0x0B || byte == 0x0C || (byte >= 0x0E && byte <= 0x19) || c == ',') continue;
+        text.push_back(c);
+    }
+    bool lookAlike = false;
+    std::string listed;
+    for (const char c : text) {
+        switch (c) {
+            case '`':
+            case '\'':
+                listed += "‘";
+                lookAlike = true;
+                break;
+            case '"':
+                listed += "“";
+                lookAlike = true;
+                break;
+            case '(':
+                listed += "（";
+                lookAlike = true;
+                break;
+            case ')':
+                listed += "）";
+                lookAlike = true;
+                break;
+            default:
+                listed.push_back(c);
+        }
+    }
+    return gbk && lookAlike ? std::string() : listed;
 }
 
 std::string todayText() {
@@ -127,13 +185,15 @@ std::vector<StandinCategory> SiteBackEnd::categories() const {
     return m_categories;
 }
 
-std::vector<StoredArticle> SiteBackEnd::articles() const {
+std::vector<StoredArticle> SiteBackEnd::articles() {
     std::lock_guard lock(m_mutex);
+    storeDueArticles();
     return m_articles;
 }
 
-std::size_t SiteBackEnd::articleCount() const {
+std::size_t SiteBackEnd::articleCount() {
     std::lock_guard lock(m_mutex);
+    storeDueArticles();
     return static_cast<std::size_t>(std::count_if(m_articles.begin(), m_articles.end(),
                                                   [](const StoredArticle& a) { return !a.deleted; }));
 }
@@ -148,6 +208,42 @@ std::pair<std::string, std::string> SiteBackEnd::homePage() const {
     return {m_homeTemplet, m_homePosition};
 }
 
+std::int64_t SiteBackEnd::nowMs() const {
+    if (m_clock != nullptr) return m_clock->tickMs();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void SiteBackEnd::setClock(const oz::text::Clock* clock) {
+    std::lock_guard lock(m_mutex);
+    m_clock = clock;
+}
+
+void SiteBackEnd::storeDueArticles() {
+    const std::int64_t now = nowMs();
+    while (!m_lateStores.empty() && m_lateStores.front().dueMs <= now) {
+        storeArticle(std::move(m_lateStores.front().article));
+        m_lateStores.erase(m_lateStores.begin());
+    }
+}
+
+const StoredArticle& SiteBackEnd::storeArticle(StoredArticle article) {
+    article.id = m_nextArticleId++;
+    const StandinCategory* target = category(article.typeId);
+    std::string fileName = article.field("filename");
+    const std::string typeDir = target ? expandDir(target->typeDir) : m_sitePath + "/a";
+    if (fileName.empty()) {
+        article.url = typeDir + "/" + dateFolder() + "/" + std::to_string(article.id) + ".html";
+    } else {
+        if (fileName.find('.') == std::string::npos) fileName += ".html";
+        article.url = typeDir + "/" + trimSlashes(fileName);
+    }
+    m_articleByUrl[article.url] = m_articles.size();
+    m_articles.push_back(std::move(article));
+    return m_articles.back();
+}
+
 SiteAnswer SiteBackEnd::handle(const SiteRequest& request) {
     Context context{request, {}, {}, {}, {}};
     context.fields.parse(request.query, m_charset);
@@ -158,6 +254,7 @@ SiteAnswer SiteBackEnd::handle(const SiteRequest& request) {
     SiteAnswer answer;
     {
         std::lock_guard lock(m_mutex);
+        storeDueArticles();
         answer = dispatch(context);
     }
     for (auto& cookie : context.setCookies) answer.headers.push_back(std::move(cookie));
@@ -367,6 +464,8 @@ SiteAnswer SiteBackEnd::adminPage(Context& context, const std::string& name) {
     if (name == "catalog_del.php") return catalogDel(context);
     if (name == "archives_do.php") return archivesDo(context);
     if (name == "content_list.php") return contentList(context);
+    if (name == "article_edit.php") return articleEdit(context);
+    if (name == "sys_info.php") return systemSettings();
     SiteAnswer answer;
     answer.status = 404;
     answer.contentType = "text/html; charset=iso-8859-1";
@@ -419,30 +518,31 @@ SiteAnswer SiteBackEnd::articleAdd(Context& context) {
     if (!target) return message("你所选择的栏目与当前模型不相符，请选择白色的选项！", kBack);
 
     StoredArticle article;
-    article.id = m_articles.empty() ? 1 : m_articles.back().id + 1;
     article.site = m_prefix;
     article.typeId = typeId;
     article.fields = context.bodyFields.all();
     if (const Session* owner = session(context)) article.user = owner->user;
-    article.title = cutTitle(context.bodyFields.get("title"), m_titleMaxBytes, m_charset);
-    std::string fileName = context.fields.get("filename");
-    if (fileName.empty()) {
-        article.url =
-            expandDir(target->typeDir) + "/" + dateFolder() + "/" + std::to_string(article.id) + ".html";
-    } else {
-        if (fileName.find('.') == std::string::npos) fileName += ".html";
-        article.url = expandDir(target->typeDir) + "/" + trimSlashes(fileName);
+    article.title = storedTitle(context.bodyFields.get("title"), m_titleMaxBytes, m_charset);
+    // PHP behind a gateway that gave up goes on and stores the article later, or not at all.
+    const bool spoiled = m_faults.storedAnswer != StoredAnswer::Page &&
+                         (m_storedForFaults + 1) % std::max(1, m_faults.storedAnswerEvery) == 0;
+    if (spoiled && m_faults.storeAfterMs != 0) {
+        ++m_storedForFaults;
+        if (m_faults.storeAfterMs > 0) m_lateStores.push_back({nowMs() + m_faults.storeAfterMs, std::move(article)});
+        SiteAnswer answer = page("");
+        answer.storedAnswer = m_faults.storedAnswer;
+        return answer;
     }
-    m_articleByUrl[article.url] = m_articles.size();
-    m_articles.push_back(article);
-
+    const StoredArticle& stored = storeArticle(std::move(article));
+    const int id = stored.id;
+    const std::string url = stored.url;
     Session* current = session(context);
     if (current && m_faults.dropSessionAfterArticles > 0 &&
         ++current->articles >= m_faults.dropSessionAfterArticles) {
         m_sessions.erase(context.sessionId);
     }
-    SiteAnswer answer = page(
-        articleSavedPage(charsetLabel(), {article.id, typeId, article.url, m_progressFrame, m_tagFrames}));
+    SiteAnswer answer =
+        page(articleSavedPage(charsetLabel(), {id, typeId, url, m_progressFrame, m_tagFrames}));
     // A back end with its own success page: the article is stored, the usual text is missing.
     if (m_faults.omitSuccessText)
         answer.body = oz::text::replaceAll(answer.body, "<u>查看文章</u>", "<u>浏览文章</u>");
@@ -459,18 +559,41 @@ SiteAnswer SiteBackEnd::spoiledIfAsked(SiteAnswer answer) {
 
 SiteAnswer SiteBackEnd::contentList(Context& context) {
     const std::string keyword = context.fields.get("keyword");
+    const std::size_t skip = static_cast<std::size_t>(std::max(1, context.fields.getInt("pageno")) - 1) *
+                             kListPageSize;
     std::vector<ListedRow> rows;
-    for (auto it = m_articles.rbegin(); it != m_articles.rend() && rows.size() < 30; ++it) {
+    std::size_t matching = 0;
+    for (auto it = m_articles.rbegin(); it != m_articles.rend() && rows.size() < kListPageSize; ++it) {
         if (it->deleted) continue;
         // The back end searches the stored (escaped) title, as MySQL's LIKE does.
-        const std::string stored = htmlEscape(it->title);
-        if (!keyword.empty() && oz::text::findNoCase(stored, htmlEscape(keyword)) == std::string::npos)
-            continue;
+        if (!keyword.empty() && oz::text::findNoCase(it->title, keyword) == std::string::npos) continue;
+        if (matching++ < skip) continue;
         const StandinCategory* type = category(it->typeId);
-        rows.push_back(
-            {it->id, it->typeId, type ? type->name : std::string(), it->title, todayText(), it->user});
+        rows.push_back({it->id, it->typeId, type ? type->name : std::string(),
+                        listedField(it->title, m_charset == oz::text::Charset::Gbk), todayText(), it->user});
     }
     return page(contentListPage(charsetLabel(), keyword, rows));
+}
+
+SiteAnswer SiteBackEnd::articleEdit(Context& context) {
+    const int id = context.fields.getInt("aid");
+    for (const StoredArticle& article : m_articles) {
+        if (article.id == id && !article.deleted) {
+            return page("<html><head><title>更改文章</title></head><body><form name='form1' "
+                        "action='article_edit.php' method='post'>\r\n<input name=\"title\" type=\"text\" "
+                        "id=\"title\" value=\"" +
+                        article.title + "\" style=\"width:388px\">\r\n</form></body></html>\r\n");
+        }
+    }
+    return message("读取档案基本信息出错!", kBack);
+}
+
+SiteAnswer SiteBackEnd::systemSettings() {
+    return page("<html><head><title>系统配置参数</title></head><body><table>\r\n<tr><td>文档标题最大长度</td>"
+                "<td align=\"left\" style=\"padding:3px;\"><input type='text' name='edit___cfg_title_maxlen' "
+                "id='edit___cfg_title_maxlen' value='" +
+                std::to_string(m_titleMaxBytes) +
+                "' style='width:30%'></td>\r\n<td>cfg_title_maxlen</td></tr>\r\n</table></body></html>\r\n");
 }
 
 SiteAnswer SiteBackEnd::taskDo(Context& context) {
@@ -634,6 +757,12 @@ SiteAnswer SiteBackEnd::archivesDo(Context& context) {
             if (article.id == id && !article.deleted) return page(viewArchivesScript(article.url));
         }
         return message("文档不存在！", kBack);
+    }
+    if (context.fields.get("dopost") == "editArchives") {
+        SiteAnswer answer = page("");
+        answer.status = 302;
+        answer.headers.emplace_back("location", "article_edit.php?aid=" + std::to_string(context.fields.getInt("aid")));
+        return answer;
     }
     if (context.fields.get("dopost") != "delArchives") return message("完成操作！", kDone);
     std::string list = context.fields.get("qstr");

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "testing/standin_server.h"
+#include "text/clock.h"
 
 namespace oz::testing {
 
@@ -47,8 +48,10 @@ class SiteBackEnd {
     StandinFaults faults() const;
     void setFaults(const StandinFaults& faults);
     std::vector<StandinCategory> categories() const;
-    std::vector<StoredArticle> articles() const;
-    std::size_t articleCount() const;
+    std::vector<StoredArticle> articles();  // with the late stores that are due
+    std::size_t articleCount();
+    // Where late stores take their time from; nullptr: the steady clock.
+    void setClock(const oz::text::Clock* clock);
     int loginCount() const;
     std::pair<std::string, std::string> homePage() const;
 
@@ -78,6 +81,13 @@ class SiteBackEnd {
     SiteAnswer contentList(Context& context);
     SiteAnswer taskDo(Context& context);
 
+    SiteAnswer articleEdit(Context& context);
+    SiteAnswer systemSettings();
+
+    std::int64_t nowMs() const;
+    void storeDueArticles();
+    // Gives the article its id and address and stores it.
+    const StoredArticle& storeArticle(StoredArticle article);
     SiteAnswer page(const std::string& utf8Body) const;
     // The answer of something just stored, spoiled as StandinFaults::storedAnswer asks.
     SiteAnswer spoiledIfAsked(SiteAnswer answer);
@@ -108,6 +118,13 @@ class SiteBackEnd {
     std::vector<StandinCategory> m_categories;  // by id
     int m_nextCategoryId = 1;
     std::vector<StoredArticle> m_articles;
+    int m_nextArticleId = 1;
+    struct LateStore {
+        std::int64_t dueMs = 0;
+        StoredArticle article;
+    };
+    std::vector<LateStore> m_lateStores;  // in the order they are due
+    const oz::text::Clock* m_clock = nullptr;
     std::unordered_map<std::string, std::size_t> m_articleByUrl;
     std::unordered_map<std::string, Session> m_sessions;
     int m_loginCount = 0;

@@ -78,6 +78,8 @@ std::string foreignPageReason(std::string_view page) {
 
 }  // namespace
 
+std::string listedText(std::string_view html) { return plainText(html); }
+
 std::optional<std::string> messagePageText(std::string_view page) {
     if (page.find("DedeCMS提示信息") == std::string_view::npos &&
         page.find("DedeCMS 提示信息") == std::string_view::npos) {
@@ -190,7 +192,7 @@ std::optional<std::vector<ListedArticle>> readArticleList(std::string_view page)
         if (id > 0 && editActionAt(page, cursor) && close != std::string_view::npos && close < next) {
             ListedArticle row;
             row.id = id;
-            row.title = plainText(page.substr(open + 3, close - open - 3));
+            row.title = listedText(page.substr(open + 3, close - open - 3));
             for (std::string_view link : {"content_list.php?cid=", "catalog_do.php?cid="}) {
                 std::size_t found = page.find(link, close);
                 if (found < rowEnd) {

@@ -56,6 +56,10 @@ AnswerReading readActionAnswer(const http::PageAnswer& answer, std::string_view 
 // back end's message ("你的密码错误!"); "验证码不正确!" comes with what the operator can do.
 AnswerReading readLoginAnswer(const http::PageAnswer& answer);
 
+// A piece of a page as plain text, as the list reader reads a row's title: tags removed, character
+// references decoded, line breaks and tabs as spaces, blanks trimmed.
+std::string listedText(std::string_view html);
+
 // One row of the back end's article list (content_list.php).
 struct ListedArticle {
     int id = 0;

@@ -1,22 +1,26 @@
 #include "backend/article_lookup.h"
 
 #include <algorithm>
+#include <optional>
+#include <set>
 #include <vector>
 
 #include "backend/answer_reader.h"
+#include "backend/html_elements.h"
 #include "backend/url_encoding.h"
-#include "text/characters.h"
-#include "text/cleaning.h"
 
 namespace oz::backend {
 namespace {
 
-constexpr int kKeywordChars = 10;
-constexpr std::string_view kStopChars = "&<>\"'\\";
+// Pages of the list read for one look-up: the rows above the mark that share the title's start.
+constexpr int kMaxListPages = 20;
+constexpr int kDefaultTitleMaxBytes = 60;
 
-std::string listUrl(const config::SiteConfig& site, std::string_view keyword) {
-    return backEndBaseUrl(site) +
-           "/content_list.php?channelid=1&keyword=" + urlEncode(keyword, isUtf8Site(site));
+std::string listUrl(const config::SiteConfig& site, std::string_view keyword, int page) {
+    std::string url = backEndBaseUrl(site) +
+                      "/content_list.php?channelid=1&keyword=" + urlEncode(keyword, isUtf8Site(site));
+    if (page > 1) url += "&pageno=" + std::to_string(page);
+    return url;
 }
 
 struct ListReading {
@@ -24,12 +28,13 @@ struct ListReading {
     std::string reason;  // when rows is empty
 };
 
-// The list for the keyword; a list that does not come (the session is gone: a login page or a
+// One page of the list; a list that does not come (the session is gone: a login page or a
 // message) is asked for once more after a new login.
-ListReading readList(AdminSession& session, const BackendContext& context, std::string_view keyword) {
+ListReading readList(AdminSession& session, const BackendContext& context, std::string_view keyword,
+                     int page = 1) {
     ListReading reading;
     for (int attempt = 1; attempt <= 2 && !context.aborted(); ++attempt) {
-        const http::PageAnswer answer = requestPage(session, context, listUrl(session.site, keyword), {},
+        const http::PageAnswer answer = requestPage(session, context, listUrl(session.site, keyword, page), {},
                                                     siteAnswerDecoding(session.site));
         reading.rows = readArticleList(answer.text);
         if (reading.rows) return reading;
@@ -60,69 +65,115 @@ std::string articleAddressOf(AdminSession& session, const BackendContext& contex
            "plus/view.php?aid=" + std::to_string(id);
 }
 
+// The title column of an article as its edit page shows it; std::nullopt when the page has none.
+std::optional<std::string> storedTitleOnEditPage(AdminSession& session, const BackendContext& context, int id) {
+    const config::SiteConfig& site = session.site;
+    const std::string page =
+        getPage(session, context,
+                backEndBaseUrl(site) + "/archives_do.php?aid=" + std::to_string(id) + "&dopost=editArchives",
+                siteAnswerDecoding(site));
+    const std::string input = findElement(page, "input", "name", "title");
+    if (input.empty()) return std::nullopt;
+    return elementAttribute(input, "value");
+}
+
+// The value of the back end's title length setting on its system settings page.
+std::optional<int> titleMaxBytesSetting(AdminSession& session, const BackendContext& context) {
+    const std::string page = getPage(session, context, backEndBaseUrl(session.site) + "/sys_info.php",
+                                     siteAnswerDecoding(session.site));
+    const std::string input = findElement(page, "input", "name", "edit___cfg_title_maxlen");
+    const std::string value = elementAttribute(input, "value");
+    if (value.empty() || value.size() > 6 || value.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    return std::stoi(value);
+}
+
 }  // namespace
 
-std::string titleSearchKeyword(std::string_view title) {
-    std::string keyword;
-    std::size_t at = 0;
-    for (int n = 0; n < kKeywordChars && at < title.size(); ++n) {
-        const std::size_t next = text::nextChar(title, at);
-        const std::string_view character = title.substr(at, next - at);
-        if (character.size() == 1 && kStopChars.find(character[0]) != std::string_view::npos) break;
-        keyword += character;
-        at = next;
-    }
-    return text::trimBlanks(keyword);
-}
-
-bool listedTitleMatches(std::string_view listed, std::string_view sent) {
-    const std::string b = text::trimBlanks(sent);
-    // A back end that escapes the stored (already escaped) title once more shows "&amp;amp;".
-    for (const std::string& a : {text::trimBlanks(listed), text::trimBlanks(text::decodeEntities(listed))}) {
-        if (!a.empty() && (a == b || (b.starts_with(a) && text::countChars(a) >= kMinKeptTitleChars))) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void readArticleMark(AdminSession& session, const BackendContext& context, ArticleMark& mark) {
-    if (mark.highestId || mark.unreadable) return;
+void readArticleMark(AdminSession& session, const BackendContext& context, ArticleTracking& tracking) {
+    if (tracking.ledger == nullptr || tracking.listUnreadable || tracking.ledger->mark(tracking.backEnd)) return;
     const ListReading reading = readList(session, context, "");
     if (!reading.rows) {
-        mark.unreadable = true;
+        tracking.listUnreadable = true;
         return;
     }
     int highest = 0;
     for (const ListedArticle& row : *reading.rows) highest = std::max(highest, row.id);
-    mark.highestId = highest;
+    tracking.ledger->sawId(tracking.backEnd, highest);
+}
+
+TitleRules titleRules(AdminSession& session, const BackendContext& context, ArticleTracking& tracking) {
+    TitleRules rules;
+    rules.gbk = !isUtf8Site(session.site);
+    std::optional<int> maxBytes =
+        tracking.ledger != nullptr ? tracking.ledger->titleMaxBytes(tracking.backEnd) : std::nullopt;
+    if (!maxBytes) {
+        maxBytes = titleMaxBytesSetting(session, context).value_or(kDefaultTitleMaxBytes);
+        if (tracking.ledger != nullptr && !context.aborted()) {
+            tracking.ledger->setTitleMaxBytes(tracking.backEnd, *maxBytes);
+        }
+    }
+    rules.maxBytes = *maxBytes;
+    return rules;
 }
 
 ArticleLookup findNewArticle(AdminSession& session, const BackendContext& context, std::string_view sentTitle,
-                             int typeId, const ArticleMark& mark) {
+                             int typeId, int mark, int ticket, ArticleTracking& tracking) {
     ArticleLookup lookup;
-    const ListReading reading = readList(session, context, titleSearchKeyword(sentTitle));
-    if (!reading.rows) {
-        lookup.reason = reading.reason;
+    if (tracking.ledger == nullptr) {
+        lookup.reason = "无法查找";
         return lookup;
     }
-    bool olderMatch = false;
-    for (const ListedArticle& row : *reading.rows) {
-        if (!listedTitleMatches(row.title, sentTitle) || (row.typeId != 0 && row.typeId != typeId)) continue;
-        if (mark.highestId && row.id > *mark.highestId) {
-            lookup.id = std::max(lookup.id, row.id);
-        } else {
-            olderMatch = true;
+    const TitleRules rules = titleRules(session, context, tracking);
+    const std::string stored = storedTitle(sentTitle, rules);
+    const std::vector<std::string> forms = listedTitleForms(stored, rules);
+    const std::string keyword = storedTitleKeyword(stored);
+
+    std::vector<int> matches;
+    bool reachedMark = false;
+    std::set<int> seen;
+    for (int page = 1; page <= kMaxListPages && !reachedMark; ++page) {
+        const ListReading reading = readList(session, context, keyword, page);
+        if (!reading.rows) {
+            lookup.reason = reading.reason;
+            return lookup;
+        }
+        bool newRows = false;
+        for (const ListedArticle& row : *reading.rows) {
+            if (!seen.insert(row.id).second) continue;  // a back end that shows the same page again
+            newRows = true;
+            if (row.id <= mark) {
+                reachedMark = true;
+                continue;
+            }
+            if ((row.typeId != 0 && row.typeId != typeId) || tracking.ledger->isCounted(tracking.backEnd, row.id) ||
+                std::find(forms.begin(), forms.end(), row.title) == forms.end()) {
+                continue;
+            }
+            // A title the list shows blank is read where the back end shows it whole.
+            if (row.title.empty() && storedTitleOnEditPage(session, context, row.id) != stored) continue;
+            matches.push_back(row.id);
+        }
+        if (!newRows) reachedMark = true;  // the end of the list
+    }
+    if (!reachedMark) {
+        lookup.reason = "后台文章列表中新文章过多，无法查完";
+        return lookup;
+    }
+    if (matches.empty()) {
+        lookup.result = LookupResult::NotFound;
+        return lookup;
+    }
+    for (const SentArticle& other : tracking.ledger->otherClaimants(tracking.backEnd, ticket)) {
+        if (other.typeId == typeId && storedTitle(other.title, rules) == stored) {
+            lookup.reason = "本次更新中另有同名文章，无法区分";
+            return lookup;
         }
     }
-    if (lookup.id > 0) {
-        lookup.result = LookupResult::Found;
-        lookup.address = articleAddressOf(session, context, lookup.id);
-    } else if (olderMatch && !mark.highestId) {
-        lookup.reason = "后台文章列表中有同名文章，无法确认是否新发布";
-    } else {
-        lookup.result = LookupResult::NotFound;
-    }
+    lookup.result = LookupResult::Found;
+    lookup.id = *std::min_element(matches.begin(), matches.end());
+    lookup.address = articleAddressOf(session, context, lookup.id);
     return lookup;
 }
 

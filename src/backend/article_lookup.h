@@ -1,33 +1,37 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include "backend/admin_session.h"
 #include "backend/backend_context.h"
+#include "backend/backend_ledger.h"
+#include "backend/stored_title.h"
 
 // Looking an article up in the back end's article list, to settle a submission whose answer did
 // not say whether the article was stored: a gateway's 504 while PHP goes on, a connection dropped
 // after the body went out, an answer that came too late.
 namespace oz::backend {
 
-// The highest article id a site is known to hold before its next post. An article found after an
-// unknown answer counts only when its id is above it, so an older article of the same title is
-// never taken for the new one. Kept per site for a whole run.
-struct ArticleMark {
-    std::optional<int> highestId;  // std::nullopt: to be read from the list before the next post
-    bool unreadable = false;       // the list could not be read since the last login; not asked again
+// What a site record's submissions and look-ups keep of its back end for a run.
+struct ArticleTracking {
+    BackEndLedger* ledger = nullptr;  // the run's, shared by every record of the back end
+    std::string backEnd;              // backEndKey of the site
+    bool listUnreadable = false;      // the list could not be read since the last login; not asked again
 };
 
-// Reads the highest id of the site's article list into the mark, unless it is known or the list
-// was unreadable since the last login.
-void readArticleMark(AdminSession& session, const BackendContext& context, ArticleMark& mark);
+// Makes sure the ledger knows the back end's newest article id (the mark): reads the list when it
+// does not, unless the list was unreadable since the last login.
+void readArticleMark(AdminSession& session, const BackendContext& context, ArticleTracking& tracking);
+
+// How the site's back end stores titles: its charset, and its title length setting, read once per
+// back end and run (the back end's system settings page; 60, its default, when it cannot be read).
+TitleRules titleRules(AdminSession& session, const BackendContext& context, ArticleTracking& tracking);
 
 enum class LookupResult {
     Found,     // a new article of that title and category is on the site
-    NotFound,  // none: the article was not stored
-    Unknown,   // the list could not be read, or a match cannot be told from an older article
+    NotFound,  // none: the article is not stored (yet)
+    Unknown,   // the list could not be read, or a row cannot be told from another article
 };
 
 struct ArticleLookup {
@@ -37,21 +41,16 @@ struct ArticleLookup {
     std::string reason;   // Unknown: why
 };
 
-// Looks for the article that was sent as `sentTitle` into category `typeId`: the list searched by
-// the start of the title (content_list.php?channelid=1&keyword=...), logging in again when the
-// session is gone. A row matches when its title is the sent one, or the start of it cut by the
-// back end's title length, its category (when the row names one) is typeId, and its id is above
-// the mark. A found article's address comes from the back end's view link.
+// Looks for the article that was sent as `sentTitle` into category `typeId`, with ticket `ticket`
+// of the ledger, when the back end's newest id was `mark`. The list is searched by the start of
+// the title as the back end stores it (content_list.php?channelid=1&keyword=...), page by page
+// down to the mark, logging in again when the session is gone. A row is the article when its id
+// is above the mark and counted for no other article of the run, its category (when the row names
+// one) is typeId, and it shows the title as the back end lists the sent one (a row the list shows
+// blank is compared on the article's edit page). When another article of the run that the ledger
+// still holds unsettled would be stored and listed the same, the rows cannot be told apart: unknown.
+// A found article's address comes from the back end's view link.
 ArticleLookup findNewArticle(AdminSession& session, const BackendContext& context, std::string_view sentTitle,
-                             int typeId, const ArticleMark& mark);
-
-// The keyword the list is searched with: the title's first characters, up to the first one the
-// back end stores escaped or treats specially (& < > " ' \), blanks trimmed.
-std::string titleSearchKeyword(std::string_view title);
-
-// A listed title belongs to the sent one: equal, or a start of it of at least kMinKeptTitleChars
-// characters (the back end cuts long titles at its 标题最大长度).
-inline constexpr int kMinKeptTitleChars = 10;
-bool listedTitleMatches(std::string_view listed, std::string_view sent);
+                             int typeId, int mark, int ticket, ArticleTracking& tracking);
 
 }  // namespace oz::backend

@@ -71,8 +71,34 @@ std::string articleAddress(const config::SiteConfig& site, const std::string& an
     return siteScheme(site) + "://" + siteHost(site) + href;
 }
 
+namespace {
+
+// A confirmed article: counted in the ledger and recorded as a published one.
+SubmitResult confirmed(AdminSession& session, const BackendContext& context, const ArticleLookup& lookup,
+                       const PendingArticle& pending, int siteIndex, ArticleTracking& tracking) {
+    SubmitResult result;
+    result.outcome = SubmitOutcome::Confirmed;
+    result.reason = pending.reason;
+    result.address = lookup.address;
+    tracking.ledger->counted(tracking.backEnd, pending.ticket, lookup.id);
+    notePublished(context, session.site, siteIndex, pending.title, result.address);
+    return result;
+}
+
+// An article that may be on the site: never sent again, its record says so.
+SubmitResult unknownOutcome(const BackendContext& context, const config::SiteConfig& site,
+                            const std::string& title, std::string reason) {
+    SubmitResult result;
+    result.outcome = SubmitOutcome::Unknown;
+    result.reason = std::move(reason);
+    context.noteWriteFailure(writeUnknownOutcomeRecord(context.dataDir, site, title, result.reason));
+    return result;
+}
+
+}  // namespace
+
 SubmitResult submitArticle(AdminSession& session, const BackendContext& context, content::ArticleDraft& draft,
-                           content::SitePools& pools, int siteIndex, ArticleMark* mark) {
+                           content::SitePools& pools, int siteIndex, ArticleTracking* tracking) {
     const config::SiteConfig& site = session.site;
     content::applyInsertions(draft, site, pools);
     std::string leftOut;
@@ -84,7 +110,14 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
         result.reason = "请求已中止";
         return result;
     }
-    if (mark != nullptr) readArticleMark(session, context, *mark);
+    const std::string sentTitle = plainFieldAsSent(draft.title, isUtf8Site(site));
+    std::optional<int> mark;
+    int ticket = 0;
+    if (tracking != nullptr && tracking->ledger != nullptr) {
+        readArticleMark(session, context, *tracking);
+        mark = tracking->ledger->mark(tracking->backEnd);
+        ticket = tracking->ledger->opened(tracking->backEnd, sentTitle, draft.typeId);
+    }
     const http::PageAnswer posted = requestPage(session, context, backEndBaseUrl(site) + "/article_add.php",
                                                 body, siteAnswerDecoding(site), timeout, /*sendOnce=*/true);
     const AnswerReading reading = readActionAnswer(posted, kArticleCreatedText);
@@ -92,46 +125,54 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
     if (reading.done()) {
         result.outcome = SubmitOutcome::Published;
         result.address = articleAddress(site, posted.text);
-        if (mark != nullptr) {
-            // The new article is the newest; a page without its id leaves the mark to be read again.
-            const int id = editedArticleId(posted.text);
-            mark->highestId =
-                id > 0 ? std::optional<int>(std::max(id, mark->highestId.value_or(0))) : std::nullopt;
-        }
+        // A success page without the article's id leaves it a claimant of rows like it for the run.
+        const int id = editedArticleId(posted.text);
+        if (ticket != 0 && id > 0) tracking->ledger->counted(tracking->backEnd, ticket, id);
         notePublished(context, site, siteIndex, draft.title, result.address);
         runFollowUps(session, context, posted.text, siteIndex);
         return result;
     }
     result.reason = reading.reason;
     if (reading.safeToRepeat()) {
+        if (ticket != 0) tracking->ledger->dropped(tracking->backEnd, ticket);
         context.noteWriteFailure(
             writeFailureRecord(context.dataDir, site, draft.title, posted.text, reading.reason));
         return result;
     }
     // The body went out and nothing trustworthy came back: the site itself says what happened.
-    result.outcome = SubmitOutcome::Unknown;
-    if (!context.aborted() && mark != nullptr) {
-        const ArticleLookup lookup = findNewArticle(
-            session, context, plainFieldAsSent(draft.title, isUtf8Site(site)), draft.typeId, *mark);
-        if (lookup.result == LookupResult::Found) {
-            result.outcome = SubmitOutcome::Confirmed;
-            result.address = lookup.address;
-            mark->highestId = std::max(lookup.id, mark->highestId.value_or(0));
-            notePublished(context, site, siteIndex, draft.title, result.address);
-            return result;
-        }
-        if (lookup.result == LookupResult::NotFound) {
-            result.outcome = SubmitOutcome::Failed;
-            result.reason += "；网站后台查无此文";
-            context.noteWriteFailure(
-                writeFailureRecord(context.dataDir, site, draft.title, posted.text, result.reason));
-            return result;
-        }
-        result.reason += "；" + lookup.reason;
-    }
-    if (mark != nullptr) mark->highestId.reset();
-    context.noteWriteFailure(writeUnknownOutcomeRecord(context.dataDir, site, draft.title, result.reason));
+    if (context.aborted() || !mark) return unknownOutcome(context, site, draft.title, result.reason);
+    PendingArticle pending{draft.title, posted.text, reading.reason, draft.typeId, *mark, ticket};
+    const ArticleLookup lookup = findNewArticle(session, context, sentTitle, draft.typeId, *mark, ticket, *tracking);
+    if (lookup.result == LookupResult::Found) return confirmed(session, context, lookup, pending, siteIndex, *tracking);
+    result.outcome = SubmitOutcome::Pending;
+    result.pending = std::move(pending);
     return result;
+}
+
+SubmitResult settleArticle(AdminSession& session, const BackendContext& context, const PendingArticle& pending,
+                           int siteIndex, Settle settle, ArticleTracking& tracking) {
+    const config::SiteConfig& site = session.site;
+    if (context.aborted()) return unknownOutcome(context, site, pending.title, "请求已中止");
+    const std::string sentTitle = plainFieldAsSent(pending.title, isUtf8Site(site));
+    const ArticleLookup lookup =
+        findNewArticle(session, context, sentTitle, pending.typeId, pending.mark, pending.ticket, tracking);
+    if (lookup.result == LookupResult::Found) return confirmed(session, context, lookup, pending, siteIndex, tracking);
+    SubmitResult result;
+    result.reason = pending.reason;
+    if (settle == Settle::Again) {
+        result.outcome = SubmitOutcome::Pending;
+        result.pending = pending;
+        return result;
+    }
+    if (lookup.result == LookupResult::NotFound && settle == Settle::Last) {
+        result.reason += "；网站后台查无此文";
+        tracking.ledger->dropped(tracking.backEnd, pending.ticket);
+        context.noteWriteFailure(
+            writeFailureRecord(context.dataDir, site, pending.title, pending.answer, result.reason));
+        return result;
+    }
+    const std::string why = lookup.result == LookupResult::NotFound ? "停止时网站后台尚无此文" : lookup.reason;
+    return unknownOutcome(context, site, pending.title, result.reason + "；" + why);
 }
 
 }  // namespace oz::backend

@@ -14,15 +14,30 @@ enum class SubmitOutcome {
     Published,  // the back end's success page came back
     Confirmed,  // the answer said nothing trustworthy, and the article was found on the site
     Failed,     // nothing was stored (refused, never sent, or not on the site): it may be sent again
+    Pending,    // the answer said nothing trustworthy and the site does not show it yet: settle it later
     Unknown,    // it may be on the site: it is never sent again, and its file stays
+};
+
+// An article whose answer said nothing trustworthy (a gateway's 504 while PHP goes on, a dropped
+// connection, no answer in time) and that the site does not show yet. A back end stores such an
+// article seconds or minutes later, so "not found" is no proof until it had time to finish: the
+// caller parks it and settles it with settleArticle.
+struct PendingArticle {
+    std::string title;   // as the draft had it when it was sent
+    std::string answer;  // the answer that said nothing trustworthy
+    std::string reason;  // what it was ("HTTP 504，网关超时")
+    int typeId = 0;
+    int mark = 0;    // the back end's newest article id before the article was sent
+    int ticket = 0;  // the article's ticket in the run's ledger
 };
 
 struct SubmitResult {
     SubmitOutcome outcome = SubmitOutcome::Failed;
     std::string address;  // the new article's address (published or confirmed)
-    // Confirmed: what the answer was ("HTTP 504，网关超时"); Failed and Unknown: why, in the back
-    // end's own words where it gave them ("你所选择的栏目与当前模型不相符，请选择白色的选项！").
+    // Confirmed and Pending: what the answer was ("HTTP 504，网关超时"); Failed and Unknown: why, in
+    // the back end's own words where it gave them ("你所选择的栏目与当前模型不相符，请选择白色的选项！").
     std::string reason;
+    PendingArticle pending;  // Pending: what settling it needs
 
     bool published() const {
         return outcome == SubmitOutcome::Published || outcome == SubmitOutcome::Confirmed;
@@ -39,9 +54,9 @@ struct SubmitResult {
 // - a page of the back end without it, or a request that never reached the server: failed;
 // - anything else once the body went out (a gateway's 504, a dropped connection, no answer in
 //   time, a page not of the back end): the article is looked up on the site (findNewArticle,
-//   against `mark`, read from the list before the post when it is not known): found means
-//   confirmed, not found failed, and a lookup that cannot tell leaves it unknown. Without a mark,
-//   or when the abort flag cut the request off, it stays unknown.
+//   against the back end's newest id before the post, kept in `tracking`'s ledger): found means
+//   confirmed, anything else pending. Without tracking or a known newest id, or when the abort
+//   flag cut the request off, it is unknown.
 // A published or confirmed article's address goes to the run's address record
 // (context.addressRecords) and the site's failure record of the title is removed; the success
 // page's checked custom-refresh follow-ups run ("下篇文档": the 200px progress frame; "静态TAG":
@@ -49,7 +64,18 @@ struct SubmitResult {
 // an unknown one a record that says so. Logs the characters that plain-text fields left out (the
 // site's charset lacks them) and the follow-ups; the caller logs the outcome.
 SubmitResult submitArticle(AdminSession& session, const BackendContext& context, content::ArticleDraft& draft,
-                           content::SitePools& pools, int siteIndex, ArticleMark* mark = nullptr);
+                           content::SitePools& pools, int siteIndex, ArticleTracking* tracking = nullptr);
+
+enum class Settle {
+    Again,  // its settling time goes on: not found, it stays pending
+    Last,   // its settling time is over: not found, it failed ("；网站后台查无此文") and may be sent again
+    Stop,   // the site stops before its settling time is over: not found, its outcome is unknown
+};
+
+// Looks a pending article up again: found, it is confirmed and recorded as a published one.
+// Otherwise as `settle` says; a look-up that cannot tell leaves it pending, or unknown at the last.
+SubmitResult settleArticle(AdminSession& session, const BackendContext& context, const PendingArticle& pending,
+                           int siteIndex, Settle settle, ArticleTracking& tracking);
 
 // The address of the new article: scheme + "://" + the site's host + the href of the link that
 // carries "<u>查看文章</u>" (single or double quotes); empty when the answer has no such link.

@@ -1,5 +1,6 @@
 #include "backend/run_settings.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "content/text_lines.h"
@@ -72,6 +73,11 @@ bool OptionsRunSettings::synchronousCycle() const {
 double OptionsRunSettings::cycleIntervalSeconds() const {
     std::lock_guard lock(m_mutex);
     return lenientReal(m_options.cycleInterval);
+}
+
+double OptionsRunSettings::settleSeconds() const {
+    std::lock_guard lock(m_mutex);
+    return std::max(0.0, lenientReal(m_options.settleSeconds));
 }
 
 int OptionsRunSettings::simultaneousSites() const {

@@ -47,6 +47,10 @@ class RunSettings {
     virtual int accessMethod() const = 0;
 
     virtual bool customRefresh(CustomRefresh item) const = 0;
+
+    // 确认等待秒数: how long an article whose answer said nothing trustworthy is looked for on its
+    // site, in seconds (at least 0).
+    virtual double settleSeconds() const = 0;
 };
 
 // RunSettings over a RunOptions value, for the command line and tests. 选择框HTML所有栏目 is not a
@@ -76,6 +80,7 @@ class OptionsRunSettings final : public RunSettings {
     bool oneClickUpdate() const override;
     int accessMethod() const override;
     bool customRefresh(CustomRefresh item) const override;
+    double settleSeconds() const override;
 
    private:
     mutable std::mutex m_mutex;

@@ -20,6 +20,9 @@ struct RunOptions {
     int accessMethod = 0;                 // 访问方式: 0 访问方式1, 1 访问方式2
     std::string importPath;               // 导入路径
     std::string exportPath;               // 导出路径
+    // 确认等待秒数: how long an article whose answer said nothing trustworthy is looked for on its
+    // site before it counts as not stored (a back end behind a gateway stores it when PHP is done).
+    std::string settleSeconds = "300";
 
     // Check boxes stored under their control names.
     bool shutdownWhenDone = false;    // 选择框完成关机

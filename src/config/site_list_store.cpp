@@ -188,6 +188,7 @@ void saveRunOptionsUnbatched(SettingsFile& file, const RunOptions& o, BatchScope
     batch.note(file.writeNumber("访问方式", o.accessMethod));
     batch.note(file.writeText("导入路径", o.importPath));
     batch.note(file.writeText("导出路径", o.exportPath));
+    batch.note(file.writeText("确认等待秒数", o.settleSeconds));
     for (const auto& check : kMenuChecks) batch.note(file.writeBool(check.key, o.*check.member));
 }
 
@@ -283,6 +284,7 @@ RunOptions loadRunOptions(SettingsFile& file, const RunOptions& defaults) {
     o.accessMethod = toInt(file.readNumber("访问方式", o.accessMethod));
     o.importPath = file.readText("导入路径", o.importPath);
     o.exportPath = file.readText("导出路径", o.exportPath);
+    o.settleSeconds = file.readText("确认等待秒数", o.settleSeconds);
     for (const auto& box : kCheckBoxes) o.*box.member = file.readBool(box.key, o.*box.member);
     for (const auto& check : kMenuChecks) o.*check.member = file.readBool(check.key, o.*check.member);
     o.autoStartSchedule = file.readBool("自动开启计划任务", o.autoStartSchedule);

@@ -53,6 +53,16 @@ inline constexpr std::string_view kConfirmedStart = "（回答异常：";
 inline constexpr std::string_view kConfirmedEnd = "；已在网站后台确认发布）";
 inline constexpr std::string_view kRegenerating = "正在刷新栏目和主页HTML...";
 inline constexpr std::string_view kPublishFailed = "更新失败：";
+// A send after the first: kSendingAgainStart + its number + kSendingAgainMiddle + title +
+// kPreviousReasonStart + why the send before failed + kPreviousReasonEnd.
+inline constexpr std::string_view kSendingAgainStart = "第 ";
+inline constexpr std::string_view kSendingAgainMiddle = " 次发送：";
+inline constexpr std::string_view kPreviousReasonStart = "（上次：";
+inline constexpr std::string_view kPreviousReasonEnd = "）";
+// An article whose answer said nothing trustworthy and that its site does not show yet; it is
+// looked for again while the site goes on: kPendingStart + what the answer was + kPendingEnd + title.
+inline constexpr std::string_view kPendingStart = "结果待确认（";
+inline constexpr std::string_view kPendingEnd = "；稍后在网站后台查找）：";
 // A submission that may or may not have stored its article; the file stays:
 // kOutcomeUnknownStart + why + kOutcomeUnknownEnd + title ("结果未知（请求已中止）：标题").
 inline constexpr std::string_view kOutcomeUnknownStart = "结果未知（";

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "backend/backend_context.h"
+#include "backend/backend_ledger.h"
 #include "backend/records.h"
 #include "backend/run_settings.h"
 #include "config/site_config.h"
@@ -34,6 +35,7 @@ struct RunShared {
     const std::filesystem::path dataDir;
     backend::AddressRecordTable& addressRecords;
     backend::WriteFailures writeFailures;  // the records and log lines that could not be written
+    backend::BackEndLedger ledger;         // what the run knows of each back end it posts to
     RunObserver* const observer;           // may be null
     content::ListingMethod listing = content::ListingMethod::Complete;  // fixed per run
     backend::LoopLimits backendLimits;                                  // fixed per run

@@ -26,8 +26,8 @@ struct SiteRunState {
     content::SitePools pools;                // the site's word lists and their pickers
     // Categories to regenerate at the end: 栏目ID, then each published article's category.
     std::vector<int> refreshCategories;
-    content::ArticleDraft current;     // the article being published, with its picks
-    backend::ArticleMark articleMark;  // the site's newest article id known, for the look-ups
+    content::ArticleDraft current;       // the article being published, with its picks
+    backend::ArticleTracking tracking;  // the back end's ledger entry, for the look-ups
 };
 
 }  // namespace oz::engine

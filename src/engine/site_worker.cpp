@@ -87,6 +87,7 @@ class SiteWorker::ActivitySettings final : public backend::RunSettings {
         return m_settings.accessMethod();
     }
     bool customRefresh(backend::CustomRefresh item) const override { return m_settings.customRefresh(item); }
+    double settleSeconds() const override { return m_settings.settleSeconds(); }
 
    private:
     const backend::RunSettings& m_settings;
@@ -109,6 +110,8 @@ SiteWorker::SiteWorker(int siteIndex, const config::SiteConfig& site, RunShared&
     m_context.addressRecords = &run.addressRecords;
     m_context.limits = run.backendLimits;
     m_context.writeFailures = &run.writeFailures;
+    m_state.tracking.ledger = &run.ledger;
+    m_state.tracking.backEnd = backend::backEndKey(site);
 }
 
 SiteWorker::~SiteWorker() = default;
@@ -171,7 +174,7 @@ bool SiteWorker::prepareSite(int attempt) {
     log(starting);
 
     backend::AdminSession session{m_site, *m_requester};
-    m_state.articleMark.unreadable = false;  // a new session may read the list
+    m_state.tracking.listUnreadable = false;  // a new session may read the list
     bool loggedIn = false;
     for (int t = 0; t < kLoginTries; ++t) {
         std::string reason;
@@ -240,10 +243,23 @@ bool SiteWorker::publishNext(bool cycleMode) {
         finishSite(false);
         return true;
     }
+    if (!settleDue()) return false;
+    if (isDone()) return true;
+    if (!mayTakeAnother()) {
+        if (m_settling.empty()) {
+            finishSite(false);
+            return true;
+        }
+        // Only parked articles are left: the site waits for their next check (in a cycle, the
+        // next round comes back).
+        if (!cycleMode) waitForNextCheck();
+        m_phase = SitePhase::Ready;
+        return true;
+    }
     std::optional<std::string> path =
         content::nextArticle(m_state.articles, m_run.settings.publishInReadOrder());
     if (!path) {
-        finishSite(false);
+        m_phase = SitePhase::Ready;
         return true;
     }
     content::LoadedText loaded = content::loadTextFile(std::filesystem::path(content::toLocalPath(*path)),
@@ -257,59 +273,93 @@ bool SiteWorker::publishNext(bool cycleMode) {
         m_phase = SitePhase::Ready;
         return true;
     }
+    const content::ArticleDraft composed = *draft;
     m_state.current = std::move(*draft);
-
-    const backend::SubmitResult result = publishArticle();
-    if (result.published()) {
-        afterSuccess(result);
-        if (m_site.deleteAfterPublish) {
-            std::error_code ignored;
-            std::filesystem::remove(std::filesystem::path(*path), ignored);
-        }
-        const int limit = m_run.limitFor(m_site);
-        if (limit > 0 && m_state.updatedCount >= limit) finishSite(false);
-    } else if (result.outcome == backend::SubmitOutcome::Unknown) {
-        // Maybe stored, maybe not: the file stays, the record says so, nothing counts it as failed.
-        ++m_state.unknownCount;
-        log(std::string(texts::kOutcomeUnknownStart) + result.reason +
-            std::string(texts::kOutcomeUnknownEnd) + m_state.current.title);
-    } else {
-        log(withReason(joined(texts::kPublishFailed, m_state.current.title), result.reason));
-        if (++m_state.failStreak >= kReloginAfterFailures) {
-            m_state.failStreak = 0;
-            if (!isDone()) m_phase = SitePhase::Ready;
-            return false;
-        }
+    int sends = 0;
+    const backend::SubmitResult result = sendArticle(sends, {});
+    if (!handleResult(result, composed, *path, sends)) {
+        if (!isDone()) m_phase = SitePhase::Ready;
+        return false;
     }
     if (!cycleMode && !isDone()) pause();
     if (!isDone()) m_phase = SitePhase::Ready;
     return true;
 }
 
-backend::SubmitResult SiteWorker::publishArticle() {
+bool SiteWorker::mayTakeAnother() const {
+    if (m_state.articles.cursor >= m_state.articles.count()) return false;
+    const int limit = m_run.limitFor(m_site);
+    return limit <= 0 || m_state.updatedCount + m_settling.size() < limit;
+}
+
+backend::SubmitResult SiteWorker::sendArticle(int& sends, std::string previousReason) {
     backend::AdminSession session{m_site, *m_requester};
-    for (int submission = 1;; ++submission) {
+    const content::ArticleDraft composed = m_state.current;
+    for (;;) {
+        ++sends;
+        if (sends > 1) {
+            log(std::string(texts::kSendingAgainStart) + std::to_string(sends) + std::string(texts::kSendingAgainMiddle) +
+                composed.title + std::string(texts::kPreviousReasonStart) + previousReason +
+                std::string(texts::kPreviousReasonEnd));
+        }
         // Every submission starts from the composed article: the insertions applied by a failed
         // one must not be applied a second time.
-        content::ArticleDraft sent = m_state.current;
+        content::ArticleDraft sent = composed;
         backend::SubmitResult result =
-            backend::submitArticle(session, m_context, sent, m_state.pools, m_index, &m_state.articleMark);
+            backend::submitArticle(session, m_context, sent, m_state.pools, m_index, &m_state.tracking);
         // Only an article the site surely does not hold is sent again.
-        const bool last = result.outcome != backend::SubmitOutcome::Failed || submission >= kMaxSubmissions ||
+        const bool last = result.outcome != backend::SubmitOutcome::Failed || sends >= kMaxSubmissions ||
                           stopping() || isDone() || transfersAborted() || !m_run.settings.retryOnFailure();
         if (last) {
             m_state.current = std::move(sent);
             return result;
         }
+        previousReason = result.reason;
         text::interruptibleWait(kRetryWait, m_wake, m_run.clock);
     }
 }
 
-void SiteWorker::afterSuccess(const backend::SubmitResult& result) {
+bool SiteWorker::handleResult(const backend::SubmitResult& result, const content::ArticleDraft& composed,
+                              const std::string& path, int sends) {
+    const std::string& title = m_state.current.title;
+    switch (result.outcome) {
+        case backend::SubmitOutcome::Published:
+        case backend::SubmitOutcome::Confirmed:
+            afterSuccess(result, m_state.current.typeId, path);
+            return true;
+        case backend::SubmitOutcome::Pending: {
+            // Maybe stored later: the site goes on, and the article is looked for again.
+            log(std::string(texts::kPendingStart) + result.reason + std::string(texts::kPendingEnd) + title);
+            SettleQueue::Parked parked;
+            parked.draft = composed;
+            parked.path = path;
+            parked.pending = result.pending;
+            parked.sends = sends;
+            m_settling.park(std::move(parked), m_run.clock.tickMs(),
+                            static_cast<std::int64_t>(std::llround(m_run.settings.settleSeconds() * 1000.0)));
+            return true;
+        }
+        case backend::SubmitOutcome::Unknown:
+            // Maybe stored, maybe not: the file stays, the record says so, nothing counts it as failed.
+            ++m_state.unknownCount;
+            log(std::string(texts::kOutcomeUnknownStart) + result.reason + std::string(texts::kOutcomeUnknownEnd) +
+                title);
+            return true;
+        case backend::SubmitOutcome::Failed:
+            break;
+    }
+    log(withReason(joined(texts::kPublishFailed, title), result.reason));
+    if (++m_state.failStreak >= kReloginAfterFailures) {
+        m_state.failStreak = 0;
+        return false;
+    }
+    return true;
+}
+
+void SiteWorker::afterSuccess(const backend::SubmitResult& result, int category, const std::string& path) {
     ++m_state.updatedCount;
     m_state.failStreak = 0;
     m_run.totalUpdated.fetch_add(1);
-    const int category = m_state.current.typeId;
     std::string line = joined(texts::kPublished, std::to_string(m_state.updatedCount)) +
                        std::string(texts::kPublishedCategory) + std::to_string(category) + "]";
     if (result.outcome == backend::SubmitOutcome::Confirmed) {
@@ -326,6 +376,69 @@ void SiteWorker::afterSuccess(const backend::SubmitResult& result) {
     if (category > 0 && std::find(refresh.begin(), refresh.end(), category) == refresh.end()) {
         refresh.push_back(category);
     }
+    if (m_site.deleteAfterPublish) {
+        std::error_code ignored;
+        std::filesystem::remove(std::filesystem::path(content::toLocalPath(path)), ignored);
+    }
+    const int limit = m_run.limitFor(m_site);
+    if (limit > 0 && m_state.updatedCount >= limit && m_settling.empty()) finishSite(false);
+}
+
+bool SiteWorker::settleDue() {
+    if (m_settling.empty()) return true;
+    bool reloginWanted = false;
+    backend::AdminSession session{m_site, *m_requester};
+    for (SettleQueue::Parked& parked : m_settling.takeDue(m_run.clock.tickMs())) {
+        if (stopping() || transfersAborted()) {
+            m_settling.putBack(std::move(parked), m_run.clock.tickMs());
+            continue;
+        }
+        const backend::SubmitResult result =
+            backend::settleArticle(session, m_context, parked.pending, m_index,
+                                   parked.last ? backend::Settle::Last : backend::Settle::Again, m_state.tracking);
+        if (result.outcome == backend::SubmitOutcome::Pending) {
+            m_settling.putBack(std::move(parked), m_run.clock.tickMs());
+            continue;
+        }
+        m_state.current = parked.draft;
+        m_state.current.title = parked.pending.title;
+        if (result.outcome == backend::SubmitOutcome::Failed && m_run.settings.retryOnFailure() &&
+            parked.sends < kMaxSubmissions) {
+            // Not stored after all: it is sent again, as a failed submission is.
+            int sends = parked.sends;
+            m_state.current = parked.draft;
+            const backend::SubmitResult again = sendArticle(sends, result.reason);
+            reloginWanted = !handleResult(again, parked.draft, parked.path, sends) || reloginWanted;
+        } else {
+            reloginWanted = !handleResult(result, parked.draft, parked.path, parked.sends) || reloginWanted;
+        }
+        if (isDone()) break;
+    }
+    return !reloginWanted;
+}
+
+void SiteWorker::settleOnStop() {
+    if (m_settling.empty()) return;
+    std::optional<backend::AdminSession> session;
+    if (m_requester) session.emplace(backend::AdminSession{m_site, *m_requester});
+    for (SettleQueue::Parked& parked : m_settling.takeAll()) {
+        backend::SubmitResult result;
+        if (session) {
+            result = backend::settleArticle(*session, m_context, parked.pending, m_index, backend::Settle::Stop,
+                                            m_state.tracking);
+        } else {
+            result.outcome = backend::SubmitOutcome::Unknown;
+            result.reason = parked.pending.reason;
+        }
+        m_state.current = parked.draft;
+        m_state.current.title = parked.pending.title;
+        handleResult(result, parked.draft, parked.path, parked.sends);
+    }
+}
+
+void SiteWorker::waitForNextCheck() {
+    const std::int64_t wait = m_settling.nextCheckAt() - m_run.clock.tickMs();
+    if (wait > 0) text::interruptibleWait(std::chrono::milliseconds(wait), m_wake, m_run.clock);
 }
 
 void SiteWorker::pause() {
@@ -338,6 +451,7 @@ void SiteWorker::finishSite(bool skipRegeneration) {
     enterPhase(SitePhase::Finishing);
     const bool started = isStarted();
     try {
+        settleOnStop();
         if (m_run.observer != nullptr) m_run.observer->siteFinished(m_index);
         if (started && !skipRegeneration) regenerateAtEnd();
     } catch (const std::exception& error) {

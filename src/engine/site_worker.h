@@ -12,6 +12,7 @@
 #include "backend/backend_context.h"
 #include "config/site_config.h"
 #include "engine/run_shared.h"
+#include "engine/settle_queue.h"
 #include "engine/site_result.h"
 #include "engine/site_run_state.h"
 #include "http/http_requester.h"
@@ -105,9 +106,24 @@ class SiteWorker {
     void log(std::string_view text);
     void touch();
     void enterPhase(SitePhase phase);
-    bool stopping() const;                   // the run's stop or the site's own
-    backend::SubmitResult publishArticle();  // submits m_state.current (with the retries)
-    void afterSuccess(const backend::SubmitResult& result);
+    bool stopping() const;  // the run's stop or the site's own
+    // Whether another article may be taken: the list is not used up, and the count is not reached
+    // by the published and the parked articles.
+    bool mayTakeAnother() const;
+    // Sends m_state.current, and again after a failure while "失败时重复尝试" allows (each send after
+    // the first is logged with the reason of the one before). `sends` counts them.
+    backend::SubmitResult sendArticle(int& sends, std::string previousReason);
+    // Counts, logs and parks as the result says. False when the caller should log in again.
+    bool handleResult(const backend::SubmitResult& result, const content::ArticleDraft& composed,
+                      const std::string& path, int sends);
+    // Counts a published article, logs it, regenerates (刷新HTML类型 2), deletes its file (更新后删除)
+    // and ends the site when its count is reached.
+    void afterSuccess(const backend::SubmitResult& result, int category, const std::string& path);
+    // Settles the parked articles whose check is due. False when the caller should log in again.
+    bool settleDue();
+    // The site stops: each parked article is looked for once more, and what is not found is unknown.
+    void settleOnStop();
+    void waitForNextCheck();
     void pause();
     void regenerateAtEnd();
     void releaseList();
@@ -116,6 +132,7 @@ class SiteWorker {
     const config::SiteConfig& m_site;
     RunShared& m_run;
     SiteRunState m_state;
+    SettleQueue m_settling;  // articles whose answer said nothing trustworthy, not on the site yet
     std::unique_ptr<ActivitySettings> m_settings;  // the run's settings, noting each request
     backend::BackendContext m_context;
     std::unique_ptr<http::HttpRequester> m_requester;  // made by each preparation

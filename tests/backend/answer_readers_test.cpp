@@ -279,15 +279,5 @@ TEST(AnswerReaderTest, ReadsTheArticleListRowsAndTheViewLink) {
               "/a/news/12.html");
 }
 
-TEST(ArticleLookupTest, MatchesTitlesTheBackEndCut) {
-    EXPECT_EQ(titleSearchKeyword("  标题<b>加粗</b>"), "标题");
-    EXPECT_EQ(titleSearchKeyword("一二三四五六七八九十十一"), "一二三四五六七八九十");
-    const std::string sent = "一二三四五六七八九十十一十二";
-    EXPECT_TRUE(listedTitleMatches(sent, sent));
-    EXPECT_TRUE(listedTitleMatches("一二三四五六七八九十", sent));  // cut by the back end
-    EXPECT_FALSE(listedTitleMatches("一二三", sent));               // too short to be a cut
-    EXPECT_FALSE(listedTitleMatches("", sent));
-}
-
 }  // namespace
 }  // namespace oz::backend

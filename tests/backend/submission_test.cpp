@@ -46,9 +46,9 @@ void setSampleOptions(config::SiteConfig& site) {
 class SubmissionTest : public test::BackendFixture {
    protected:
     SubmitResult submit(const config::SiteConfig& site, content::ArticleDraft& draft, int siteIndex = 1,
-                        ArticleMark* mark = nullptr) {
+                        ArticleTracking* tracking = nullptr) {
         AdminSession session{site, requester};
-        return submitArticle(session, context, draft, pools, siteIndex, mark);
+        return submitArticle(session, context, draft, pools, siteIndex, tracking);
     }
 
     // Adds the stand-in site, checks both follow-ups (next article, static tag lists) and logs in;
@@ -302,13 +302,14 @@ TEST_P(SubmissionFaultTest, OutcomeFollowsTheAnswerAndTheSite) {
     ASSERT_TRUE(loginTo(utf8Site));
     server.setFaults("s1", GetParam().faults);
     content::ArticleDraft draft = sampleDraft();
-    ArticleMark mark;
-    const SubmitResult result = submit(utf8Site, draft, 1, &mark);
+    BackEndLedger ledger;
+    ArticleTracking tracking{&ledger, backEndKey(utf8Site)};
+    const SubmitResult result = submit(utf8Site, draft, 1, &tracking);
     EXPECT_EQ(result.outcome, GetParam().outcome) << result.reason;
     const std::filesystem::path record = failureRecordPath(data.path(), utf8Site, draft.title);
     EXPECT_EQ(std::filesystem::exists(record), !result.published());
     if (result.outcome == SubmitOutcome::Unknown) {
-        EXPECT_EQ(test::readBytes(record).rfind("<!-- 结果未知（HTTP 500，服务器内部错误；", 0), 0u);
+        EXPECT_EQ(test::readBytes(record).rfind("<!-- 结果未知（HTTP 500，服务器内部错误", 0), 0u);
     }
     if (result.published()) {
         EXPECT_EQ(result.address, "http://" + server.hostAndPort() + server.articles("s1").at(0).url);

@@ -192,6 +192,7 @@ class EngineFixture : public ::testing::Test {
         setup.clock = clock;
         setup.observer = &observer;
         setup.stopGrace = stopGrace;
+        server.setClock(clock);  // late stores happen on the run's time
         m_run = std::make_unique<PublishRun>(setup);
         return *m_run;
     }

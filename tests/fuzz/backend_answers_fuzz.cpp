@@ -136,9 +136,19 @@ void checkAnswerReader(const std::string& answer, bool validUtf8) {
     }
     OZ_FUZZ_CHECK(backend::editedArticleId(answer) >= 0);
     OZ_FUZZ_CHECK(isPieceOf(backend::viewedArticleAddress(answer), answer));
-    const std::string keyword = backend::titleSearchKeyword(answer);
-    OZ_FUZZ_CHECK(keyword.find_first_of("&<>\"'\\") == std::string::npos);
-    if (validUtf8) OZ_FUZZ_CHECK(text::isValidUtf8(keyword));
+    for (const bool gbk : {false, true}) {
+        const backend::TitleRules rules{.gbk = gbk};
+        const std::string stored = backend::storedTitle(answer, rules);
+        OZ_FUZZ_CHECK(stored.find_first_of("<>\"'") == std::string::npos);
+        const std::string keyword = backend::storedTitleKeyword(stored);
+        OZ_FUZZ_CHECK(keyword.find('\\') == std::string::npos);
+        if (validUtf8) {
+            OZ_FUZZ_CHECK(text::isValidUtf8(stored) && text::isValidUtf8(keyword));
+            for (const std::string& form : backend::listedTitleForms(stored, rules)) {
+                OZ_FUZZ_CHECK(text::isValidUtf8(form));
+            }
+        }
+    }
 }
 
 }  // namespace
