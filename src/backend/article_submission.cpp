@@ -58,7 +58,7 @@ void notePublished(const BackendContext& context, const config::SiteConfig& site
             if (context.writeFailures != nullptr) context.writeFailures->addressLost(*failure, address);
         }
     }
-    removeFailureRecord(context.dataDir, site, title);
+    removeFailureRecord(context.dataDir, site, title, context.recordTag);
 }
 
 }  // namespace
@@ -91,7 +91,7 @@ SubmitResult unknownOutcome(const BackendContext& context, const config::SiteCon
     SubmitResult result;
     result.outcome = SubmitOutcome::Unknown;
     result.reason = std::move(reason);
-    context.noteWriteFailure(writeUnknownOutcomeRecord(context.dataDir, site, title, result.reason));
+    context.noteWriteFailure(writeUnknownOutcomeRecord(context.dataDir, site, title, result.reason, context.recordTag));
     return result;
 }
 
@@ -136,7 +136,7 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
     if (reading.safeToRepeat()) {
         if (ticket != 0) tracking->ledger->dropped(tracking->backEnd, ticket);
         context.noteWriteFailure(
-            writeFailureRecord(context.dataDir, site, draft.title, posted.text, reading.reason));
+            writeFailureRecord(context.dataDir, site, draft.title, posted.text, reading.reason, context.recordTag));
         return result;
     }
     // The body went out and nothing trustworthy came back: the site itself says what happened.
@@ -168,7 +168,7 @@ SubmitResult settleArticle(AdminSession& session, const BackendContext& context,
         result.reason += "；网站后台查无此文";
         tracking.ledger->dropped(tracking.backEnd, pending.ticket);
         context.noteWriteFailure(
-            writeFailureRecord(context.dataDir, site, pending.title, pending.answer, result.reason));
+            writeFailureRecord(context.dataDir, site, pending.title, pending.answer, result.reason, context.recordTag));
         return result;
     }
     const std::string why = lookup.result == LookupResult::NotFound ? "停止时网站后台尚无此文" : lookup.reason;

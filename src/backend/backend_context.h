@@ -47,6 +47,9 @@ struct BackendContext {
     WriteFailures* writeFailures = nullptr;        // where records that could not be written are told
     RandomSource random;                           // empty: text::randomInt
     LoopLimits limits;
+    // Sets apart the failure records of site records that share 域名 and 用户 ("#3"); empty when
+    // the record is the only one.
+    std::string recordTag;
 
     void logLine(int siteIndex, const std::string& text) const {
         if (log) log(siteIndex, text);

@@ -67,6 +67,11 @@ void BackEndLedger::setTitleMaxBytes(const std::string& backEnd, int bytes) {
     m_backEnds[backEnd].titleMaxBytes = bytes;
 }
 
+void BackEndLedger::clear() {
+    std::lock_guard lock(m_mutex);
+    m_backEnds.clear();
+}
+
 std::string backEndKey(const config::SiteConfig& site) {
     const std::string host = siteHost(site);
     std::string rest = site.domain;

@@ -48,6 +48,8 @@ class BackEndLedger {
     std::optional<int> titleMaxBytes(const std::string& backEnd) const;
     void setTitleMaxBytes(const std::string& backEnd, int bytes);
 
+    void clear();  // a new run
+
    private:
     struct BackEnd {
         std::optional<int> mark;

@@ -58,13 +58,15 @@ std::string htmlEscaped(std::string_view text) {
 // for), then the title and what happened.
 std::optional<WriteFailure> writeNotePage(const std::filesystem::path& dataDir,
                                           const config::SiteConfig& site, std::string_view title,
-                                          const std::string& lead, const std::string& note) {
+                                          std::string_view recordTag, const std::string& lead,
+                                          const std::string& note) {
     const bool utf8Site = site.charset == 0;
     const std::string page =
         lead + "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=" +
         (utf8Site ? "utf-8" : "gbk") + "\"><title>" + htmlEscaped(title) + "</title></head><body>\r\n<p>" +
         htmlEscaped(title) + "</p>\r\n<p>" + htmlEscaped(note) + "</p>\r\n</body></html>\r\n";
-    return writeWholeFile(failureRecordPath(dataDir, site, title), utf8Site ? page : text::utf8ToGbk(page));
+    return writeWholeFile(failureRecordPath(dataDir, site, title, recordTag),
+                          utf8Site ? page : text::utf8ToGbk(page));
 }
 
 }  // namespace
@@ -207,40 +209,42 @@ void writeLoginFailureRecord(const std::filesystem::path& dataDir, std::string_v
 }
 
 std::filesystem::path failureRecordPath(const std::filesystem::path& dataDir, const config::SiteConfig& site,
-                                        std::string_view title) {
+                                        std::string_view title, std::string_view recordTag) {
     return dataDir / config::kFailureRecordFolder /
-           (recordFileStem(site.domain + "(" + site.user + ") " + std::string(title)) + ".html");
+           (recordFileStem(site.domain + "(" + site.user + ")" + std::string(recordTag) + " " + std::string(title)) +
+            ".html");
 }
 
 std::optional<WriteFailure> writeFailureRecord(const std::filesystem::path& dataDir,
                                                const config::SiteConfig& site, std::string_view title,
-                                               std::string_view answer, std::string_view reason) {
+                                               std::string_view answer, std::string_view reason,
+                                               std::string_view recordTag) {
     if (dataDir.empty()) return std::nullopt;
     if (answer.find_first_not_of(" \t\r\n") == std::string_view::npos) {
-        return writeNotePage(dataDir, site, title, "",
+        return writeNotePage(dataDir, site, title, recordTag, "",
                              "提交文章失败：" + std::string(reason.empty() ? "后台没有回答" : reason));
     }
     const bool utf8Site = site.charset == 0;
-    return writeWholeFile(failureRecordPath(dataDir, site, title),
+    return writeWholeFile(failureRecordPath(dataDir, site, title, recordTag),
                           utf8Site ? std::string(answer) : text::utf8ToGbk(answer));
 }
 
 std::optional<WriteFailure> writeUnknownOutcomeRecord(const std::filesystem::path& dataDir,
                                                       const config::SiteConfig& site, std::string_view title,
-                                                      std::string_view reason) {
+                                                      std::string_view reason, std::string_view recordTag) {
     if (dataDir.empty()) return std::nullopt;
     const std::string marker = "结果未知（" + std::string(reason) + "）";
     return writeNotePage(
-        dataDir, site, title, "<!-- " + marker + " -->\r\n",
+        dataDir, site, title, recordTag, "<!-- " + marker + " -->\r\n",
         marker +
             "：提交文章之后没有得到可以确认的回答，这篇文章可能已经发布。重新更新之前，请先到网站后台确认。");
 }
 
 void removeFailureRecord(const std::filesystem::path& dataDir, const config::SiteConfig& site,
-                         std::string_view title) {
+                         std::string_view title, std::string_view recordTag) {
     if (dataDir.empty()) return;
     std::error_code ignored;
-    std::filesystem::remove(failureRecordPath(dataDir, site, title), ignored);
+    std::filesystem::remove(failureRecordPath(dataDir, site, title, recordTag), ignored);
 }
 
 AddressRecordTable::AddressRecordTable(std::filesystem::path dataDir)

@@ -71,10 +71,11 @@ std::string recordFileStem(std::string_view text);
 void writeLoginFailureRecord(const std::filesystem::path& dataDir, std::string_view answer);
 std::filesystem::path loginFailureRecordPath(const std::filesystem::path& dataDir);
 
-// "更新失败记录/" + 域名 + "(" + 用户 + ") " + safe title + ".html": the site's record of an article
-// it did not take. Named by site as well, since a site group posts the same titles everywhere.
+// "更新失败记录/" + 域名 + "(" + 用户 + ")" + recordTag + " " + safe title + ".html": the site record's
+// record of an article it did not take. Named by site as well, since a site group posts the same
+// titles everywhere; `recordTag` ("#3") sets apart site records that share 域名 and 用户.
 std::filesystem::path failureRecordPath(const std::filesystem::path& dataDir, const config::SiteConfig& site,
-                                        std::string_view title);
+                                        std::string_view title, std::string_view recordTag = {});
 
 // Keeps a failed submission's answer as the site's record of the title, replacing an older one:
 // GBK bytes for a GBK site, UTF-8 for a UTF-8 site (so the page's own charset declaration holds).
@@ -83,7 +84,8 @@ std::filesystem::path failureRecordPath(const std::filesystem::path& dataDir, co
 [[nodiscard]] std::optional<WriteFailure> writeFailureRecord(const std::filesystem::path& dataDir,
                                                              const config::SiteConfig& site,
                                                              std::string_view title, std::string_view answer,
-                                                             std::string_view reason);
+                                                             std::string_view reason,
+                                                             std::string_view recordTag = {});
 
 // The record of a submission whose outcome is unknown (the article may be on the site): a short
 // page that begins with the comment "<!-- 结果未知（" + reason + "） -->" and tells the operator
@@ -91,11 +93,12 @@ std::filesystem::path failureRecordPath(const std::filesystem::path& dataDir, co
 [[nodiscard]] std::optional<WriteFailure> writeUnknownOutcomeRecord(const std::filesystem::path& dataDir,
                                                                     const config::SiteConfig& site,
                                                                     std::string_view title,
-                                                                    std::string_view reason);
+                                                                    std::string_view reason,
+                                                                    std::string_view recordTag = {});
 
 // Removes the site's record of the title: the article is on the site now.
 void removeFailureRecord(const std::filesystem::path& dataDir, const config::SiteConfig& site,
-                         std::string_view title);
+                         std::string_view title, std::string_view recordTag = {});
 
 // The article address records of one run ("文章地址/"): one file per site (域名 + 用户), named
 // after the site and the time of its first success in the run, one address per line (GBK, CR LF).

@@ -209,9 +209,11 @@ void regenerateSite(AdminSession& session, const BackendContext& context, const 
     for (int id : categoryIds) {
         if (!refreshCategory(session, context, id, siteIndex, perArticle)) return;
     }
-    refreshHomePage(session, context);
+    std::string homePageFailure;
+    refreshHomePage(session, context, std::nullopt, std::nullopt, &homePageFailure);
     if (context.aborted()) return;
-    context.logLine(siteIndex, "刷新主页(含rss、xml地图)");
+    context.logLine(siteIndex, homePageFailure.empty() ? std::string("刷新主页(含rss、xml地图)")
+                                                       : "刷新主页失败" + reasonInParentheses(homePageFailure));
     runCustomRefreshItems(session, context, siteIndex);
 }
 
@@ -233,11 +235,9 @@ bool refreshHomePage(AdminSession& session, const BackendContext& context,
                        "&saveset=1&showmod=1&templet=" + urlEncode(t, utf8);
     const http::PageAnswer answer =
         requestPage(session, context, base + "/makehtml_homepage.php", body, decoding);
-    if (position || templet) {
-        if (text::findNoCase(answer.text, kHomePageMadeText) != std::string_view::npos) return true;
-        if (whyFailed != nullptr) *whyFailed = readActionAnswer(answer, kHomePageMadeText).reason;
-        return false;
-    }
+    const bool made = text::findNoCase(answer.text, kHomePageMadeText) != std::string_view::npos;
+    if (!made && whyFailed != nullptr) *whyFailed = readActionAnswer(answer, kHomePageMadeText).reason;
+    if (position || templet) return made;
     getPage(session, context, base + "/makehtml_map.php?dopost=site", decoding);
     getPage(session, context, base + "/makehtml_map.php?dopost=rss", decoding);
     return true;

@@ -27,8 +27,8 @@ void regenerateSite(AdminSession& session, const BackendContext& context, const 
 // `refreshHomePage`: reads the home-page form, posts it back with its templet and position (or the
 // overrides given) and, without overrides, regenerates the site and RSS maps; then the result is
 // true. With an override given the maps are not requested and the result is whether the back end
-// answered "成功更新主页HTML"; when not, `whyFailed` (may be null) says what it answered. An
-// empty override keeps the form's value.
+// answered "成功更新主页HTML". Either way, when it did not, `whyFailed` (may be null) says what it
+// answered. An empty override keeps the form's value.
 bool refreshHomePage(AdminSession& session, const BackendContext& context,
                      const std::optional<std::string>& position = std::nullopt,
                      const std::optional<std::string>& templet = std::nullopt,

@@ -13,6 +13,7 @@ inline constexpr const char* kLogFolder = "日志";
 inline constexpr const char* kAddressRecordFolder = "文章地址";
 inline constexpr const char* kFailureRecordFolder = "更新失败记录";
 inline constexpr const char* kLoginFailureFile = "登录失败.htm";
+inline constexpr const char* kUndeletedArticlesFile = "未能删除的已发布文章.txt";
 inline constexpr const char* kScheduleFile = "时间点.计划任务";
 inline constexpr const char* kDataDirEnvironment = "ORVANE_DATA_DIR";
 

@@ -53,6 +53,12 @@ inline constexpr std::string_view kConfirmedStart = "（回答异常：";
 inline constexpr std::string_view kConfirmedEnd = "；已在网站后台确认发布）";
 inline constexpr std::string_view kRegenerating = "正在刷新栏目和主页HTML...";
 inline constexpr std::string_view kPublishFailed = "更新失败：";
+// 更新后删除 met a file it could not delete: kUndeletedStart + why + kUndeletedEnd + path.
+inline constexpr std::string_view kUndeletedStart = "文章已发布，但文件未能删除（";
+inline constexpr std::string_view kUndeletedEnd = "），以后的更新不再发布它：";
+// Files published in an earlier run that could not be deleted: kUndeletedSkipped + count + ...End.
+inline constexpr std::string_view kUndeletedSkipped = "跳过已发布但未能删除的文章 ";
+inline constexpr std::string_view kUndeletedSkippedEnd = " 篇";
 // A send after the first: kSendingAgainStart + its number + kSendingAgainMiddle + title +
 // kPreviousReasonStart + why the send before failed + kPreviousReasonEnd.
 inline constexpr std::string_view kSendingAgainStart = "第 ";

@@ -1,6 +1,7 @@
 #include "engine/publish_run.h"
 
 #include <algorithm>
+#include <map>
 #include <cmath>
 #include <exception>
 #include <limits>
@@ -63,6 +64,7 @@ PublishRun::PublishRun(PublishRunSetup setup)
       m_shared(m_setup.settings != nullptr ? *m_setup.settings : m_defaultSettings, m_log, m_clock,
                m_setup.dataDir, m_addressRecords, m_setup.observer) {
     m_shared.backendLimits = m_setup.backendLimits;
+    if (m_setup.removeFile) m_shared.removeFile = m_setup.removeFile;
     m_log.setWriteFailures(&m_shared.writeFailures);
     m_shared.writeFailures.setListener([this](const std::string& message) {
         notify([&message](RunObserver& observer) { observer.writeFailed(message); });
@@ -91,15 +93,22 @@ bool PublishRun::startRun(const config::SiteList& sites, content::ListingMethod 
             m_sites = sites.sites;
             m_workers.clear();
             m_workers.reserve(m_sites.size());
+            // Records that share 域名 and 用户 keep their failure records apart by their position.
+            std::map<std::pair<std::string, std::string>, int> records;
+            for (const config::SiteConfig& site : m_sites) ++records[{site.domain, site.user}];
             for (std::size_t i = 0; i < m_sites.size(); ++i) {
                 m_workers.push_back(
                     std::make_unique<SiteWorker>(static_cast<int>(i) + 1, m_sites[i], m_shared));
+                if (records[{m_sites[i].domain, m_sites[i].user}] > 1) {
+                    m_workers.back()->setRecordTag("#" + std::to_string(i + 1));
+                }
             }
             m_shared.listing = listing;
             m_shared.stopRequested = false;
             m_shared.activeSites = 0;
             m_shared.totalUpdated = 0;
             m_shared.writeFailures.clear();
+            m_shared.ledger.clear();
             m_anyStop = false;
             m_abortRequested = false;
             m_runStopAt = 0;
@@ -227,6 +236,7 @@ void PublishRun::runThread(bool scheduled) {
     labels.reserve(m_sites.size());
     for (const auto& site : m_sites) labels.push_back(RunLog::labelFor(site.domain, site.user));
     m_log.open(std::move(labels));
+    m_shared.undeleted.load(m_shared.removeFile);
     logRun(std::string(texts::kRunStarted) + formatDateTime(DateTimeKind::DateAndTime, m_clock.now()));
     if (!independent) logRun(texts::kPreparing);
     // Unchecked sites take no part: their rows are greyed for the run.

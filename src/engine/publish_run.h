@@ -41,6 +41,8 @@ struct PublishRunSetup {
     std::chrono::milliseconds stopGrace{10000};
     // Bounds of the back-end client's loops and waits (its defaults suit real sites).
     backend::LoopLimits backendLimits;
+    // Deletes a published article file (更新后删除); empty: std::filesystem::remove.
+    FileRemover removeFile;
 };
 
 // "更新完成！总更新了 N 篇文章，更新耗费 …": the message of a finished run.

@@ -130,6 +130,11 @@ std::string RunLog::writeSummary(const std::vector<SiteResult>& rows, int totalU
                     row.siteIndex);
             unknown += row.unknown;
         }
+        if (row.undeleted > 0) {
+            logLine("已发布但文件未能删除 " + std::to_string(row.undeleted) + " 篇（以后的更新不再发布它们，见“" +
+                        config::kUndeletedArticlesFile + "”）",
+                    row.siteIndex);
+        }
     }
     if (unknown > 0) {
         logLine("另有 " + std::to_string(unknown) + " 篇文章结果未知：文章文件已保留，更新失败记录中已注明",

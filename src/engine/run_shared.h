@@ -12,6 +12,7 @@
 #include "config/site_config.h"
 #include "content/article_source.h"
 #include "engine/run_log.h"
+#include "engine/undeleted_files.h"
 #include "engine/run_observer.h"
 #include "text/clock.h"
 
@@ -36,8 +37,10 @@ struct RunShared {
     backend::AddressRecordTable& addressRecords;
     backend::WriteFailures writeFailures;  // the records and log lines that could not be written
     backend::BackEndLedger ledger;         // what the run knows of each back end it posts to
+    UndeletedFiles undeleted{dataDir};     // published files that could not be deleted
     RunObserver* const observer;           // may be null
     content::ListingMethod listing = content::ListingMethod::Complete;  // fixed per run
+    FileRemover removeFile = removeFileOnDisk;                          // 更新后删除
     backend::LoopLimits backendLimits;                                  // fixed per run
 
     std::atomic<bool> stopRequested{false};

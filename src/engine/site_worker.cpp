@@ -150,7 +150,7 @@ void SiteWorker::abortTransfers() {
 
 SiteResult SiteWorker::result() const {
     return SiteResult::fromRun(m_index, m_state.updatedCount, m_run.limitFor(m_site), m_state.articleCount,
-                               m_state.unknownCount);
+                               m_state.unknownCount, m_state.undeletedCount);
 }
 
 bool SiteWorker::prepareSite(int attempt) {
@@ -198,8 +198,16 @@ bool SiteWorker::prepareSite(int attempt) {
     }
 
     if (!m_state.listed) {
-        m_state.articles.assign(
-            content::listArticleFiles(m_site.articleDir, m_site.fileFilter, m_run.listing));
+        std::vector<std::string> files = content::listArticleFiles(m_site.articleDir, m_site.fileFilter, m_run.listing);
+        // Published files that could not be deleted stay out, as deleted ones would.
+        const auto published = std::remove_if(files.begin(), files.end(),
+                                              [this](const std::string& file) { return m_run.undeleted.isPublished(file); });
+        const auto skipped = std::distance(published, files.end());
+        files.erase(published, files.end());
+        if (skipped > 0) {
+            log(joined(texts::kUndeletedSkipped, std::to_string(skipped)) + std::string(texts::kUndeletedSkippedEnd));
+        }
+        m_state.articles.assign(std::move(files));
         m_state.articleCount = m_state.articles.count();
         m_state.pools = content::buildSitePools(m_site, m_run.listing);
         m_state.refreshCategories = m_state.pools.categories.entries;
@@ -377,8 +385,14 @@ void SiteWorker::afterSuccess(const backend::SubmitResult& result, int category,
         refresh.push_back(category);
     }
     if (m_site.deleteAfterPublish) {
-        std::error_code ignored;
-        std::filesystem::remove(std::filesystem::path(content::toLocalPath(path)), ignored);
+        std::error_code error;
+        if (!m_run.removeFile(std::filesystem::path(content::toLocalPath(path)), error)) {
+            // Published and still there: said, counted, and kept out of later runs.
+            ++m_state.undeletedCount;
+            log(std::string(texts::kUndeletedStart) + backend::writeErrorReason(error.value()) +
+                std::string(texts::kUndeletedEnd) + content::displayText(path));
+            if (auto failure = m_run.undeleted.add(path)) m_run.writeFailures.fileFailed(*failure);
+        }
     }
     const int limit = m_run.limitFor(m_site);
     if (limit > 0 && m_state.updatedCount >= limit && m_settling.empty()) finishSite(false);

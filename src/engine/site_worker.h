@@ -73,6 +73,9 @@ class SiteWorker {
         }
     }
 
+    // Sets apart the site's failure records from those of records that share its 域名 and 用户.
+    void setRecordTag(std::string tag) { m_context.recordTag = std::move(tag); }
+
     // Controller side.
     void markStarted();  // the run launched or prepared this site
     // "停止更新选定站点": the site finishes at its next article step. False when it is not going.

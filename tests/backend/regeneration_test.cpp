@@ -134,6 +134,7 @@ TEST_F(RegenerationTest, AnswersWithoutSuccessTextAreTriedThreeTimesAndLoopsEndA
     EXPECT_EQ(texts[1].rfind("!刷新子级栏目页中断 2", 0), 0u);
     EXPECT_EQ(texts[2], "刷新RSS页失败 2");
     for (const auto& text : texts) EXPECT_EQ(text.find("已刷新"), std::string::npos) << text;
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "刷新主页失败（请求已处理，请返回。）"), texts.end());
 
     server.clearRequests();
     setOptions(true, false, false);

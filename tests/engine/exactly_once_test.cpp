@@ -19,23 +19,44 @@ std::map<std::string, int> copiesByTitle(const std::vector<oz::testing::StoredAr
     return copies;
 }
 
-std::string caseName(StoredAnswer answer, bool retry) {
+std::string answerName(StoredAnswer answer) {
     static const char* const kNames[] = {"Page",           "GatewayTimeout", "ServerError",   "Garbage",
                                          "DropConnection", "Late",           "CloseKeptAlive"};
-    return std::string(kNames[static_cast<int>(answer)]) + (retry ? "Retry" : "Once");
+    return kNames[static_cast<int>(answer)];
 }
 
-class ExactlyOnceTest : public EngineFixture,
-                        public ::testing::WithParamInterface<std::tuple<StoredAnswer, bool>> {};
+// Titles the back end rewrites and cuts: quotes, an ampersand, and one past the title length.
+const std::vector<std::string> kTitles = {"它's \"引号\" R&D 测试", "文章2",
+                                          "这是一个非常非常长的中文标题用来测试后台截断标题的长度限制是否正确"};
 
+struct LateCase {
+    StoredAnswer answer;
+    int storeAfterMs;  // 0: stored before the answer; > 0: stored that long after the request
+    bool retry;
+};
+
+class ExactlyOnceTest : public EngineFixture, public ::testing::WithParamInterface<LateCase> {
+   protected:
+    config::SiteConfig siteWithTitles(const std::string& prefix, const std::function<void(oz::testing::StandinSite&)>& adjust) {
+        config::SiteConfig site = addSite(prefix, 0, false, adjust);
+        for (const std::string& title : kTitles) {
+            std::ofstream(fs::path(site.articleDir) / utf8Path(title + ".txt"), std::ios::binary) << "正文。\r\n";
+        }
+        return site;
+    }
+};
+
+// Whatever the answer, and however late after it the back end stores the article: every title is
+// stored once and counted once, with its address, its file deleted and no failure left behind.
 TEST_P(ExactlyOnceTest, EveryStoredArticleIsStoredOnceAndCounted) {
-    const auto [answer, retry] = GetParam();
-    setOptions([retry](config::RunOptions& o) {
-        o.retryOnFailure = retry;
+    const LateCase c = GetParam();
+    setOptions([&c](config::RunOptions& o) {
+        o.retryOnFailure = c.retry;
         o.publishInReadOrder = true;
     });
-    config::SiteConfig site = addSite("s1", 3, false, [answer](auto& s) {
-        s.faults.storedAnswer = answer;
+    config::SiteConfig site = siteWithTitles("s1", [&c](auto& s) {
+        s.faults.storedAnswer = c.answer;
+        s.faults.storeAfterMs = c.storeAfterMs;
         s.faults.lateAnswerMs = 2500;
     });
     site.deleteAfterPublish = true;
@@ -45,27 +66,153 @@ TEST_P(ExactlyOnceTest, EveryStoredArticleIsStoredOnceAndCounted) {
     const RunTotals totals = runToEnd({site});
 
     const auto copies = copiesByTitle(server.articles("s1"));
-    EXPECT_EQ(copies, (std::map<std::string, int>{{"文章1", 1}, {"文章2", 1}, {"文章3", 1}}));
+    EXPECT_EQ(copies.size(), kTitles.size());
+    for (const auto& [title, n] : copies) EXPECT_EQ(n, 1) << title;
     EXPECT_EQ(totals.totalUpdated, 3);
     EXPECT_EQ(totals.unknownOutcome, 0);
     EXPECT_EQ(observer.countStartingWith("更新失败："), 0);
     EXPECT_EQ(addressLines(site).size(), 3u);
     EXPECT_TRUE(fs::is_empty(site.articleDir));  // 更新后删除, as for any published article
     // A connection of its own is never a kept-alive one: those articles are simply published.
-    const int confirmed = answer == StoredAnswer::CloseKeptAlive ? 0 : 3;
+    const int confirmed = c.answer == StoredAnswer::CloseKeptAlive ? 0 : 3;
     int confirmedLines = 0;
     for (const auto& text : observer.textsOf(1)) confirmedLines += text.ends_with("已在网站后台确认发布）");
     EXPECT_EQ(confirmedLines, confirmed);
+    EXPECT_EQ(observer.countStartingWith("结果待确认（"), c.storeAfterMs > 0 ? 3 : 0);
     EXPECT_FALSE(fs::exists(data.path() / utf8Path("更新失败记录")) &&
                  !fs::is_empty(data.path() / utf8Path("更新失败记录")));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, ExactlyOnceTest,
-    ::testing::Combine(::testing::Values(StoredAnswer::GatewayTimeout, StoredAnswer::DropConnection,
-                                         StoredAnswer::Late, StoredAnswer::CloseKeptAlive),
-                       ::testing::Bool()),
-    [](const auto& info) { return caseName(std::get<0>(info.param), std::get<1>(info.param)); });
+    ::testing::Values(LateCase{StoredAnswer::GatewayTimeout, 0, true}, LateCase{StoredAnswer::GatewayTimeout, 0, false},
+                      LateCase{StoredAnswer::DropConnection, 0, true}, LateCase{StoredAnswer::Late, 0, false},
+                      LateCase{StoredAnswer::CloseKeptAlive, 0, true},
+                      // A gateway answers 504 while PHP is still running; the store comes later.
+                      LateCase{StoredAnswer::GatewayTimeout, 3000, true}, LateCase{StoredAnswer::GatewayTimeout, 40000, false},
+                      LateCase{StoredAnswer::Late, 3000, true}, LateCase{StoredAnswer::DropConnection, 90000, true}),
+    [](const auto& info) {
+        const LateCase& c = info.param;
+        return answerName(c.answer) + (c.storeAfterMs > 0 ? "StoredAfter" + std::to_string(c.storeAfterMs / 1000) + "s" : "") +
+               (c.retry ? "Retry" : "Once");
+    });
+
+class NothingStoredTest : public EngineFixture, public ::testing::WithParamInterface<bool> {};
+
+// A 504 after which the back end stores nothing: once the settling time is over the article is not
+// on the site, so it is a failure, sent again where retries are on, and never counted unstored.
+TEST_P(NothingStoredTest, AnArticleNeverStoredIsNotCountedAndIsSentAgainOnlyAfterItsSettlingTime) {
+    const bool retry = GetParam();
+    setOptions([retry](config::RunOptions& o) { o.retryOnFailure = retry; });
+    config::SiteConfig site = addSite("s1", 1, false, [](auto& s) {
+        s.faults.storedAnswer = StoredAnswer::GatewayTimeout;
+        s.faults.storeAfterMs = -1;
+    });
+    site.deleteAfterPublish = true;
+    // The first send is lost; the back end is well again before a second one.
+    observer.setHook([this](const LogEntry& entry) {
+        if (entry.text.starts_with("结果待确认（")) server.setFaults("s1", {});
+    });
+    const RunTotals totals = runToEnd({site});
+    EXPECT_EQ(server.articleCount("s1"), retry ? 1u : 0u);
+    EXPECT_EQ(totals.totalUpdated, retry ? 1 : 0);
+    EXPECT_EQ(fs::is_empty(site.articleDir), retry);
+    const auto lines = observer.textsOf(1);
+    const auto notFound = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.find("网站后台查无此文") != std::string::npos;
+    });
+    ASSERT_NE(notFound, lines.end());
+    EXPECT_EQ(notFound->rfind(retry ? "第 2 次发送：文章1（上次：HTTP 504" : "更新失败：文章1（HTTP 504", 0), 0u) << *notFound;
+    // Looked for over the whole settling time before it counted as not stored.
+    EXPECT_GE(fakeClock.sleptMs(), 300'000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Retry, NothingStoredTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Retry" : "Once"; });
+
+// Two records on one back end: an article the other record published after this record's last
+// success, whose title the back end cuts to the same stored title, is never taken for this
+// record's lost article.
+TEST_F(NothingStoredTest, ALookAlikeOfAnotherRecordNeverCounts) {
+    const std::string stem = "b这是一个非常非常长的中文标题用来测试后台截断标题的长度限制";
+    const auto write = [](const config::SiteConfig& site, const std::string& title) {
+        std::ofstream(fs::path(site.articleDir) / utf8Path(title + ".txt"), std::ios::binary) << "正文。\r\n";
+    };
+    config::SiteConfig lost = addSite("s1", 0);
+    write(lost, "a短标题");
+    write(lost, stem + "乙");
+    lost.deleteAfterPublish = true;
+    config::SiteConfig other = lost;
+    other.articleDir = (articlesRoot.path() / "other").string();
+    other.deleteAfterPublish = false;
+    fs::create_directories(other.articleDir);
+    write(other, stem + "甲");
+    // Rounds: this record's first article, the other's, then this record's second: answered 504
+    // and never stored.
+    oz::testing::StandinFaults faults;
+    faults.storedAnswer = StoredAnswer::GatewayTimeout;
+    faults.storeAfterMs = -1;
+    faults.storedAnswerEvery = 3;
+    server.setFaults("s1", faults);
+    setOptions([](config::RunOptions& o) {
+        o.synchronousCycle = true;
+        o.independentSites = false;
+        o.publishInReadOrder = true;
+    });
+    const RunTotals totals = runToEnd({lost, other});
+    EXPECT_EQ(server.articleCount("s1"), 2u);
+    EXPECT_EQ(totals.totalUpdated, 2);
+    ASSERT_TRUE(fs::exists(fs::path(lost.articleDir) / utf8Path(stem + "乙.txt")));
+    EXPECT_EQ(observer.countStartingWith("更新失败：" + stem + "乙（HTTP 504，网关超时；网站后台查无此文）", 1), 1);
+}
+
+class RecordsTest : public EngineFixture {};
+
+// Two records on one site and account publish the same title: the one refused keeps its failure
+// record, although the other published the title.
+TEST_F(RecordsTest, FailureRecordsBelongToTheirSiteRecord) {
+    config::SiteConfig refused = addSite("s1", 1);
+    refused.categoryIds = "99";
+    config::SiteConfig published = refused;
+    published.categoryIds = "1";
+    setOptions([](config::RunOptions& o) { o.simultaneousSites = "1"; });
+    runToEnd({refused, published});
+    EXPECT_EQ(server.articleCount("s1"), 1u);
+    EXPECT_TRUE(fs::exists(backend::failureRecordPath(data.path(), refused, "文章1", "#1")));
+    EXPECT_FALSE(fs::exists(backend::failureRecordPath(data.path(), published, "文章1", "#2")));
+}
+
+// A published file that 更新后删除 cannot delete is said, counted in the summary and never
+// published again; once it can be deleted, a later run deletes it.
+TEST_F(RecordsTest, APublishedFileThatCannotBeDeletedIsNotPublishedAgain) {
+    config::SiteConfig site = addSite("s1", 2);
+    site.deleteAfterPublish = true;
+    bool deletable = false;
+    PublishRunSetup setup;
+    setup.dataDir = data.path();
+    setup.settings = &settings;
+    setup.clock = clock;
+    setup.observer = &observer;
+    setup.removeFile = [&deletable](const fs::path& file, std::error_code& error) {
+        if (deletable) return removeFileOnDisk(file, error);
+        error = std::make_error_code(std::errc::read_only_file_system);
+        return false;
+    };
+    m_run = std::make_unique<PublishRun>(setup);
+    EXPECT_EQ(runToEnd({site}).totalUpdated, 2);
+    EXPECT_EQ(observer.countStartingWith("文章已发布，但文件未能删除（只读文件系统）", 1), 2);
+    EXPECT_EQ(observer.countStartingWith("已发布但文件未能删除 2 篇", 1), 1);
+
+    writeArticle(site.articleDir, 3);  // a new article beside them
+    EXPECT_EQ(runToEnd({site}).totalUpdated, 1);
+    EXPECT_EQ(server.articleCount("s1"), 3u);
+    EXPECT_EQ(observer.countStartingWith("跳过已发布但未能删除的文章 2 篇", 1), 1);
+
+    deletable = true;
+    runToEnd({site});
+    EXPECT_TRUE(fs::is_empty(site.articleDir));
+    EXPECT_EQ(server.articleCount("s1"), 3u);
+}
 
 class SiteGroupTest : public EngineFixture {};
 
