@@ -125,7 +125,7 @@ struct StandinServer::Impl {
 
     mutable std::shared_mutex sitesMutex;
     std::vector<std::shared_ptr<SiteBackEnd>> sites;  // longest prefix first
-    const oz::text::Clock* clock = nullptr;          // for the sites' late stores
+    const oz::text::Clock* clock = nullptr;           // for the sites' late stores
 
     mutable std::mutex requestsMutex;
     std::vector<RecordedRequest> requests;

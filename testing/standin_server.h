@@ -29,9 +29,12 @@
 //                                        "请指定文档的栏目！" (typeid missing or 0),
 //                                        "你所选择的栏目与当前模型不相符，请选择白色的选项！" (unknown
 //                                        typeid), "文档为非指定的类型，请检查你发布内容的表单是否合法！"
-//                                        (channelid not 1); without dopost=save: the form. A title
-//                                        longer than the site's titleMaxBytes is stored cut, and the
-//                                        answer of a stored article follows StandinFaults::storedAnswer
+//                                        (channelid not 1); without dopost=save: the form. The title
+//                                        is stored as the real back end stores it ('"' as '＂', cut
+//                                        at titleMaxBytes bytes, HTML-escaped, cut to the CHAR(60)
+//                                        column); the answer of a stored article follows
+//                                        StandinFaults::storedAnswer, and its store may come later
+//                                        (StandinFaults::storeAfterMs)
 //   GET  /s1/dede/task_do.php            the stafrm frames: "完成上下篇文档更新任务！完成所有更新任务！"
 //                                        (dopost=makeprenext), "完成所有更新任务！" (other frames)
 //   GET  /s1/dede/makehtml_list_action.php   typeid=0: all categories by id; typeid=N: N and its
@@ -64,11 +67,17 @@
 //   POST /s1/dede/archives_do.php        fmdo=yes&dopost=delArchives&qstr=ID`ID...: "成功删除指定的文档！";
 //                                        without fmdo=yes: a confirmation form, nothing deleted
 //   GET  /s1/dede/archives_do.php        dopost=viewArchives&aid=N: a script sending the browser to the
-//                                        article's page, location.href='/s1/a/...html?TIME'
-//   GET  /s1/dede/content_list.php       the article list, newest first (at most 30 rows): the articles
-//                                        whose stored title holds `keyword`; each row carries the edit
-//                                        link archives_do.php?aid=N&dopost=editArchives with the title
-//                                        in <u>...</u> (HTML-escaped) and the link content_list.php?cid=T
+//                                        article's page, location.href='/s1/a/...html?TIME';
+//                                        dopost=editArchives&aid=N: 302 to article_edit.php?aid=N
+//   GET  /s1/dede/article_edit.php       aid=N: the edit form with <input name="title" value="...">
+//                                        holding the title column as it is
+//   GET  /s1/dede/sys_info.php           the settings page with the input edit___cfg_title_maxlen
+//   GET  /s1/dede/content_list.php       the article list, newest first, 30 rows a page (pageno=K):
+//                                        the articles whose stored title holds `keyword`; each row
+//                                        carries the edit link archives_do.php?aid=N&dopost=editArchives
+//                                        with the title in <u>...</u> as 5.7.88's list cleans it
+//                                        (commas dropped, ' ` " ( ) as full-width look-alikes; blank on a
+//                                        GBK site where it puts one in) and the link content_list.php?cid=T
 //   GET  /s1/a/...html                   a stored article's page
 // Anything else answers 404. Every back-end page except the folder redirects, login.php and
 // vdimgck.php needs a logged-in session; without one it answers 302 "login.php?gotopage=" + the
@@ -179,7 +188,7 @@ struct StoredArticle {
     int typeId = 0;
     std::string url;  // path from the host root, as in the success link: "/s1/a/news/2026/1209/1.html"
     std::vector<std::pair<std::string, std::string>> fields;  // every body field in order, decoded to UTF-8
-    std::string title;     // the title column: the title field rewritten, cut and escaped as the back end does
+    std::string title;  // the title column: the title field rewritten, cut and escaped as the back end does
     bool deleted = false;  // removed through archives_do.php or catalog_del
     std::string user;      // the account whose session stored it
 

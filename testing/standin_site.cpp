@@ -71,7 +71,8 @@ std::string listedField(const std::string& stored, bool gbk) {
     std::string text;
     for (const char c : oz::text::replaceAll(stored, "&#039;", "'")) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x08 || byte == 0x0B || byte == 0x0C || (byte >= 0x0E && byte <= 0x19) || c == ',') continue;
+        if (byte <= 0x08 || byte == 0x0B || byte == 0x0C || (byte >= 0x0E && byte <= 0x19) || c == ',')
+            continue;
         text.push_back(c);
     }
     bool lookAlike = false;
@@ -528,7 +529,8 @@ SiteAnswer SiteBackEnd::articleAdd(Context& context) {
                          (m_storedForFaults + 1) % std::max(1, m_faults.storedAnswerEvery) == 0;
     if (spoiled && m_faults.storeAfterMs != 0) {
         ++m_storedForFaults;
-        if (m_faults.storeAfterMs > 0) m_lateStores.push_back({nowMs() + m_faults.storeAfterMs, std::move(article)});
+        if (m_faults.storeAfterMs > 0)
+            m_lateStores.push_back({nowMs() + m_faults.storeAfterMs, std::move(article)});
         SiteAnswer answer = page("");
         answer.storedAnswer = m_faults.storedAnswer;
         return answer;
@@ -559,8 +561,8 @@ SiteAnswer SiteBackEnd::spoiledIfAsked(SiteAnswer answer) {
 
 SiteAnswer SiteBackEnd::contentList(Context& context) {
     const std::string keyword = context.fields.get("keyword");
-    const std::size_t skip = static_cast<std::size_t>(std::max(1, context.fields.getInt("pageno")) - 1) *
-                             kListPageSize;
+    const std::size_t skip =
+        static_cast<std::size_t>(std::max(1, context.fields.getInt("pageno")) - 1) * kListPageSize;
     std::vector<ListedRow> rows;
     std::size_t matching = 0;
     for (auto it = m_articles.rbegin(); it != m_articles.rend() && rows.size() < kListPageSize; ++it) {
@@ -579,21 +581,23 @@ SiteAnswer SiteBackEnd::articleEdit(Context& context) {
     const int id = context.fields.getInt("aid");
     for (const StoredArticle& article : m_articles) {
         if (article.id == id && !article.deleted) {
-            return page("<html><head><title>更改文章</title></head><body><form name='form1' "
-                        "action='article_edit.php' method='post'>\r\n<input name=\"title\" type=\"text\" "
-                        "id=\"title\" value=\"" +
-                        article.title + "\" style=\"width:388px\">\r\n</form></body></html>\r\n");
+            return page(
+                "<html><head><title>更改文章</title></head><body><form name='form1' "
+                "action='article_edit.php' method='post'>\r\n<input name=\"title\" type=\"text\" "
+                "id=\"title\" value=\"" +
+                article.title + "\" style=\"width:388px\">\r\n</form></body></html>\r\n");
         }
     }
     return message("读取档案基本信息出错!", kBack);
 }
 
 SiteAnswer SiteBackEnd::systemSettings() {
-    return page("<html><head><title>系统配置参数</title></head><body><table>\r\n<tr><td>文档标题最大长度</td>"
-                "<td align=\"left\" style=\"padding:3px;\"><input type='text' name='edit___cfg_title_maxlen' "
-                "id='edit___cfg_title_maxlen' value='" +
-                std::to_string(m_titleMaxBytes) +
-                "' style='width:30%'></td>\r\n<td>cfg_title_maxlen</td></tr>\r\n</table></body></html>\r\n");
+    return page(
+        "<html><head><title>系统配置参数</title></head><body><table>\r\n<tr><td>文档标题最大长度</td>"
+        "<td align=\"left\" style=\"padding:3px;\"><input type='text' name='edit___cfg_title_maxlen' "
+        "id='edit___cfg_title_maxlen' value='" +
+        std::to_string(m_titleMaxBytes) +
+        "' style='width:30%'></td>\r\n<td>cfg_title_maxlen</td></tr>\r\n</table></body></html>\r\n");
 }
 
 SiteAnswer SiteBackEnd::taskDo(Context& context) {
@@ -761,7 +765,8 @@ SiteAnswer SiteBackEnd::archivesDo(Context& context) {
     if (context.fields.get("dopost") == "editArchives") {
         SiteAnswer answer = page("");
         answer.status = 302;
-        answer.headers.emplace_back("location", "article_edit.php?aid=" + std::to_string(context.fields.getInt("aid")));
+        answer.headers.emplace_back("location",
+                                    "article_edit.php?aid=" + std::to_string(context.fields.getInt("aid")));
         return answer;
     }
     if (context.fields.get("dopost") != "delArchives") return message("完成操作！", kDone);

@@ -177,8 +177,8 @@ main() {
     # second article, answered 504 without reaching PHP.
     echo '{"modes": ["nostore504"], "every": 3}' >"$RULES_UTF8"
     local stem="T6-b这是一个非常非常长的中文标题用来测试后台截断标题的长度限制"
-    scenario "504 with nothing stored, another record published a look-alike just before" \
-        "{\"scenario\": 6, \"options\": {\"同步循环\": true, \"先后独立\": false}, \"sites\": [
+    scenario "504 with nothing stored, another record published a look-alike just before, retry off" \
+        "{\"scenario\": 6, \"options\": {\"同步循环\": true, \"先后独立\": false, \"选择框失败时重复尝试\": false}, \"sites\": [
         $(site 127.0.0.1:8095 false 2 "[\"T6-a 短标题\", \"${stem}乙\"]"),
         $(site 127.0.0.1:8095 false 2 "[\"${stem}甲\"]" '{"更新后删除": true}')]}"
     echo '{}' >"$RULES_UTF8"

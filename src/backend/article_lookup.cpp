@@ -34,8 +34,8 @@ ListReading readList(AdminSession& session, const BackendContext& context, std::
                      int page = 1) {
     ListReading reading;
     for (int attempt = 1; attempt <= 2 && !context.aborted(); ++attempt) {
-        const http::PageAnswer answer = requestPage(session, context, listUrl(session.site, keyword, page), {},
-                                                    siteAnswerDecoding(session.site));
+        const http::PageAnswer answer = requestPage(session, context, listUrl(session.site, keyword, page),
+                                                    {}, siteAnswerDecoding(session.site));
         reading.rows = readArticleList(answer.text);
         if (reading.rows) return reading;
         reading.reason = readActionAnswer(answer, {}).reason;
@@ -66,7 +66,8 @@ std::string articleAddressOf(AdminSession& session, const BackendContext& contex
 }
 
 // The title column of an article as its edit page shows it; std::nullopt when the page has none.
-std::optional<std::string> storedTitleOnEditPage(AdminSession& session, const BackendContext& context, int id) {
+std::optional<std::string> storedTitleOnEditPage(AdminSession& session, const BackendContext& context,
+                                                 int id) {
     const config::SiteConfig& site = session.site;
     const std::string page =
         getPage(session, context,
@@ -92,7 +93,8 @@ std::optional<int> titleMaxBytesSetting(AdminSession& session, const BackendCont
 }  // namespace
 
 void readArticleMark(AdminSession& session, const BackendContext& context, ArticleTracking& tracking) {
-    if (tracking.ledger == nullptr || tracking.listUnreadable || tracking.ledger->mark(tracking.backEnd)) return;
+    if (tracking.ledger == nullptr || tracking.listUnreadable || tracking.ledger->mark(tracking.backEnd))
+        return;
     const ListReading reading = readList(session, context, "");
     if (!reading.rows) {
         tracking.listUnreadable = true;
@@ -147,7 +149,8 @@ ArticleLookup findNewArticle(AdminSession& session, const BackendContext& contex
                 reachedMark = true;
                 continue;
             }
-            if ((row.typeId != 0 && row.typeId != typeId) || tracking.ledger->isCounted(tracking.backEnd, row.id) ||
+            if ((row.typeId != 0 && row.typeId != typeId) ||
+                tracking.ledger->isCounted(tracking.backEnd, row.id) ||
                 std::find(forms.begin(), forms.end(), row.title) == forms.end()) {
                 continue;
             }

@@ -91,7 +91,8 @@ SubmitResult unknownOutcome(const BackendContext& context, const config::SiteCon
     SubmitResult result;
     result.outcome = SubmitOutcome::Unknown;
     result.reason = std::move(reason);
-    context.noteWriteFailure(writeUnknownOutcomeRecord(context.dataDir, site, title, result.reason, context.recordTag));
+    context.noteWriteFailure(
+        writeUnknownOutcomeRecord(context.dataDir, site, title, result.reason, context.recordTag));
     return result;
 }
 
@@ -135,28 +136,32 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
     result.reason = reading.reason;
     if (reading.safeToRepeat()) {
         if (ticket != 0) tracking->ledger->dropped(tracking->backEnd, ticket);
-        context.noteWriteFailure(
-            writeFailureRecord(context.dataDir, site, draft.title, posted.text, reading.reason, context.recordTag));
+        context.noteWriteFailure(writeFailureRecord(context.dataDir, site, draft.title, posted.text,
+                                                    reading.reason, context.recordTag));
         return result;
     }
     // The body went out and nothing trustworthy came back: the site itself says what happened.
     if (context.aborted() || !mark) return unknownOutcome(context, site, draft.title, result.reason);
     PendingArticle pending{draft.title, posted.text, reading.reason, draft.typeId, *mark, ticket};
-    const ArticleLookup lookup = findNewArticle(session, context, sentTitle, draft.typeId, *mark, ticket, *tracking);
-    if (lookup.result == LookupResult::Found) return confirmed(session, context, lookup, pending, siteIndex, *tracking);
+    const ArticleLookup lookup =
+        findNewArticle(session, context, sentTitle, draft.typeId, *mark, ticket, *tracking);
+    if (lookup.result == LookupResult::Found)
+        return confirmed(session, context, lookup, pending, siteIndex, *tracking);
     result.outcome = SubmitOutcome::Pending;
     result.pending = std::move(pending);
     return result;
 }
 
-SubmitResult settleArticle(AdminSession& session, const BackendContext& context, const PendingArticle& pending,
-                           int siteIndex, Settle settle, ArticleTracking& tracking) {
+SubmitResult settleArticle(AdminSession& session, const BackendContext& context,
+                           const PendingArticle& pending, int siteIndex, Settle settle,
+                           ArticleTracking& tracking) {
     const config::SiteConfig& site = session.site;
     if (context.aborted()) return unknownOutcome(context, site, pending.title, "请求已中止");
     const std::string sentTitle = plainFieldAsSent(pending.title, isUtf8Site(site));
     const ArticleLookup lookup =
         findNewArticle(session, context, sentTitle, pending.typeId, pending.mark, pending.ticket, tracking);
-    if (lookup.result == LookupResult::Found) return confirmed(session, context, lookup, pending, siteIndex, tracking);
+    if (lookup.result == LookupResult::Found)
+        return confirmed(session, context, lookup, pending, siteIndex, tracking);
     SubmitResult result;
     result.reason = pending.reason;
     if (settle == Settle::Again) {
@@ -167,11 +172,12 @@ SubmitResult settleArticle(AdminSession& session, const BackendContext& context,
     if (lookup.result == LookupResult::NotFound && settle == Settle::Last) {
         result.reason += "；网站后台查无此文";
         tracking.ledger->dropped(tracking.backEnd, pending.ticket);
-        context.noteWriteFailure(
-            writeFailureRecord(context.dataDir, site, pending.title, pending.answer, result.reason, context.recordTag));
+        context.noteWriteFailure(writeFailureRecord(context.dataDir, site, pending.title, pending.answer,
+                                                    result.reason, context.recordTag));
         return result;
     }
-    const std::string why = lookup.result == LookupResult::NotFound ? "停止时网站后台尚无此文" : lookup.reason;
+    const std::string why =
+        lookup.result == LookupResult::NotFound ? "停止时网站后台尚无此文" : lookup.reason;
     return unknownOutcome(context, site, pending.title, result.reason + "；" + why);
 }
 

@@ -68,14 +68,15 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
 
 enum class Settle {
     Again,  // its settling time goes on: not found, it stays pending
-    Last,   // its settling time is over: not found, it failed ("；网站后台查无此文") and may be sent again
-    Stop,   // the site stops before its settling time is over: not found, its outcome is unknown
+    Last,  // its settling time is over: not found, it failed ("；网站后台查无此文") and may be sent again
+    Stop,  // the site stops before its settling time is over: not found, its outcome is unknown
 };
 
 // Looks a pending article up again: found, it is confirmed and recorded as a published one.
 // Otherwise as `settle` says; a look-up that cannot tell leaves it pending, or unknown at the last.
-SubmitResult settleArticle(AdminSession& session, const BackendContext& context, const PendingArticle& pending,
-                           int siteIndex, Settle settle, ArticleTracking& tracking);
+SubmitResult settleArticle(AdminSession& session, const BackendContext& context,
+                           const PendingArticle& pending, int siteIndex, Settle settle,
+                           ArticleTracking& tracking);
 
 // The address of the new article: scheme + "://" + the site's host + the href of the link that
 // carries "<u>查看文章</u>" (single or double quotes); empty when the answer has no such link.

@@ -211,7 +211,8 @@ void writeLoginFailureRecord(const std::filesystem::path& dataDir, std::string_v
 std::filesystem::path failureRecordPath(const std::filesystem::path& dataDir, const config::SiteConfig& site,
                                         std::string_view title, std::string_view recordTag) {
     return dataDir / config::kFailureRecordFolder /
-           (recordFileStem(site.domain + "(" + site.user + ")" + std::string(recordTag) + " " + std::string(title)) +
+           (recordFileStem(site.domain + "(" + site.user + ")" + std::string(recordTag) + " " +
+                           std::string(title)) +
             ".html");
 }
 

@@ -212,8 +212,9 @@ void regenerateSite(AdminSession& session, const BackendContext& context, const 
     std::string homePageFailure;
     refreshHomePage(session, context, std::nullopt, std::nullopt, &homePageFailure);
     if (context.aborted()) return;
-    context.logLine(siteIndex, homePageFailure.empty() ? std::string("刷新主页(含rss、xml地图)")
-                                                       : "刷新主页失败" + reasonInParentheses(homePageFailure));
+    context.logLine(siteIndex, homePageFailure.empty()
+                                   ? std::string("刷新主页(含rss、xml地图)")
+                                   : "刷新主页失败" + reasonInParentheses(homePageFailure));
     runCustomRefreshItems(session, context, siteIndex);
 }
 

@@ -11,9 +11,9 @@ namespace oz::backend {
 
 // How a back end stores titles.
 struct TitleRules {
-    bool gbk = false;            // the site's charset: GBK, else UTF-8
-    int maxBytes = 60;           // the back end's title length setting ($cfg_title_maxlen)
-    int columnChars = 60;        // the width of the title column in characters; 0: no limit
+    bool gbk = false;              // the site's charset: GBK, else UTF-8
+    int maxBytes = 60;             // the back end's title length setting ($cfg_title_maxlen)
+    int columnChars = 60;          // the width of the title column in characters; 0: no limit
     bool fixedWidthColumn = true;  // a CHAR column: trailing spaces are not kept
 };
 

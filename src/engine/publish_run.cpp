@@ -1,10 +1,10 @@
 #include "engine/publish_run.h"
 
 #include <algorithm>
-#include <map>
 #include <cmath>
 #include <exception>
 #include <limits>
+#include <map>
 #include <utility>
 
 #include "engine/date_time_text.h"

@@ -131,8 +131,8 @@ std::string RunLog::writeSummary(const std::vector<SiteResult>& rows, int totalU
             unknown += row.unknown;
         }
         if (row.undeleted > 0) {
-            logLine("已发布但文件未能删除 " + std::to_string(row.undeleted) + " 篇（以后的更新不再发布它们，见“" +
-                        config::kUndeletedArticlesFile + "”）",
+            logLine("已发布但文件未能删除 " + std::to_string(row.undeleted) +
+                        " 篇（以后的更新不再发布它们，见“" + config::kUndeletedArticlesFile + "”）",
                     row.siteIndex);
         }
     }

@@ -12,8 +12,8 @@
 #include "config/site_config.h"
 #include "content/article_source.h"
 #include "engine/run_log.h"
-#include "engine/undeleted_files.h"
 #include "engine/run_observer.h"
+#include "engine/undeleted_files.h"
 #include "text/clock.h"
 
 namespace oz::engine {

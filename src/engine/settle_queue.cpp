@@ -10,7 +10,8 @@ void SettleQueue::scheduleNextCheck(Parked& parked, std::int64_t nowMs) {
     const std::int64_t after = parked.checks < steps
                                    ? kCheckAfterMs[parked.checks]
                                    : kCheckAfterMs[steps - 1] + (parked.checks - steps + 1) * kRepeatMs;
-    parked.nextCheckMs = std::min(std::max(parked.answeredAtMs + after, nowMs + kCheckAfterMs[0]), parked.deadlineMs);
+    parked.nextCheckMs =
+        std::min(std::max(parked.answeredAtMs + after, nowMs + kCheckAfterMs[0]), parked.deadlineMs);
 }
 
 void SettleQueue::park(Parked parked, std::int64_t nowMs, std::int64_t settleMs) {

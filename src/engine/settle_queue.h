@@ -23,7 +23,7 @@ class SettleQueue {
         std::int64_t answeredAtMs = 0;
         std::int64_t deadlineMs = 0;  // its settling time is over
         std::int64_t nextCheckMs = 0;
-        int checks = 0;   // look-ups after the first
+        int checks = 0;     // look-ups after the first
         bool last = false;  // set by takeDue: its settling time is over
     };
 

@@ -15,8 +15,8 @@ struct SiteResult {
     // else the site's own 更新数量; a limit of 0 or less means "all files read".
     static SiteResult fromRun(int siteIndex, int updatedCount, int limit, int articleCount,
                               int unknownCount = 0, int undeletedCount = 0) {
-        return SiteResult{siteIndex, updatedCount, limit > 0 ? limit : articleCount, articleCount,
-                          unknownCount, undeletedCount};
+        return SiteResult{siteIndex,    updatedCount, limit > 0 ? limit : articleCount,
+                          articleCount, unknownCount, undeletedCount};
     }
 
     bool operator==(const SiteResult&) const = default;

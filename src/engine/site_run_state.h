@@ -27,7 +27,7 @@ struct SiteRunState {
     content::SitePools pools;                // the site's word lists and their pickers
     // Categories to regenerate at the end: 栏目ID, then each published article's category.
     std::vector<int> refreshCategories;
-    content::ArticleDraft current;       // the article being published, with its picks
+    content::ArticleDraft current;      // the article being published, with its picks
     backend::ArticleTracking tracking;  // the back end's ledger entry, for the look-ups
 };
 

@@ -198,14 +198,17 @@ bool SiteWorker::prepareSite(int attempt) {
     }
 
     if (!m_state.listed) {
-        std::vector<std::string> files = content::listArticleFiles(m_site.articleDir, m_site.fileFilter, m_run.listing);
+        std::vector<std::string> files =
+            content::listArticleFiles(m_site.articleDir, m_site.fileFilter, m_run.listing);
         // Published files that could not be deleted stay out, as deleted ones would.
-        const auto published = std::remove_if(files.begin(), files.end(),
-                                              [this](const std::string& file) { return m_run.undeleted.isPublished(file); });
+        const auto published = std::remove_if(files.begin(), files.end(), [this](const std::string& file) {
+            return m_run.undeleted.isPublished(file);
+        });
         const auto skipped = std::distance(published, files.end());
         files.erase(published, files.end());
         if (skipped > 0) {
-            log(joined(texts::kUndeletedSkipped, std::to_string(skipped)) + std::string(texts::kUndeletedSkippedEnd));
+            log(joined(texts::kUndeletedSkipped, std::to_string(skipped)) +
+                std::string(texts::kUndeletedSkippedEnd));
         }
         m_state.articles.assign(std::move(files));
         m_state.articleCount = m_state.articles.count();
@@ -306,8 +309,9 @@ backend::SubmitResult SiteWorker::sendArticle(int& sends, std::string previousRe
     for (;;) {
         ++sends;
         if (sends > 1) {
-            log(std::string(texts::kSendingAgainStart) + std::to_string(sends) + std::string(texts::kSendingAgainMiddle) +
-                composed.title + std::string(texts::kPreviousReasonStart) + previousReason +
+            log(std::string(texts::kSendingAgainStart) + std::to_string(sends) +
+                std::string(texts::kSendingAgainMiddle) + composed.title +
+                std::string(texts::kPreviousReasonStart) + previousReason +
                 std::string(texts::kPreviousReasonEnd));
         }
         // Every submission starts from the composed article: the insertions applied by a failed
@@ -350,8 +354,8 @@ bool SiteWorker::handleResult(const backend::SubmitResult& result, const content
         case backend::SubmitOutcome::Unknown:
             // Maybe stored, maybe not: the file stays, the record says so, nothing counts it as failed.
             ++m_state.unknownCount;
-            log(std::string(texts::kOutcomeUnknownStart) + result.reason + std::string(texts::kOutcomeUnknownEnd) +
-                title);
+            log(std::string(texts::kOutcomeUnknownStart) + result.reason +
+                std::string(texts::kOutcomeUnknownEnd) + title);
             return true;
         case backend::SubmitOutcome::Failed:
             break;
@@ -407,9 +411,9 @@ bool SiteWorker::settleDue() {
             m_settling.putBack(std::move(parked), m_run.clock.tickMs());
             continue;
         }
-        const backend::SubmitResult result =
-            backend::settleArticle(session, m_context, parked.pending, m_index,
-                                   parked.last ? backend::Settle::Last : backend::Settle::Again, m_state.tracking);
+        const backend::SubmitResult result = backend::settleArticle(
+            session, m_context, parked.pending, m_index,
+            parked.last ? backend::Settle::Last : backend::Settle::Again, m_state.tracking);
         if (result.outcome == backend::SubmitOutcome::Pending) {
             m_settling.putBack(std::move(parked), m_run.clock.tickMs());
             continue;
@@ -438,8 +442,8 @@ void SiteWorker::settleOnStop() {
     for (SettleQueue::Parked& parked : m_settling.takeAll()) {
         backend::SubmitResult result;
         if (session) {
-            result = backend::settleArticle(*session, m_context, parked.pending, m_index, backend::Settle::Stop,
-                                            m_state.tracking);
+            result = backend::settleArticle(*session, m_context, parked.pending, m_index,
+                                            backend::Settle::Stop, m_state.tracking);
         } else {
             result.outcome = backend::SubmitOutcome::Unknown;
             result.reason = parked.pending.reason;

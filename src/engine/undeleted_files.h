@@ -2,11 +2,11 @@
 
 #include <filesystem>
 #include <functional>
-#include <system_error>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "backend/records.h"
 

@@ -1,6 +1,8 @@
 // The model of what the back end stores and lists for a sent title, checked against a real
 // DedeCMS 5.7.88 (UTF-8 and GBK): the column values read from its database and the article lists it
 // answered for the same titles (captured in answers/t1 and t2).
+#include "backend/stored_title.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,7 @@
 #include <string>
 
 #include "backend/answer_reader.h"
-#include "backend/stored_title.h"
+#include "backend/html_elements.h"
 #include "tests/support/temp_folder.h"
 #include "text/charset.h"
 
@@ -66,9 +68,8 @@ TEST(StoredTitleTest, RewritesAndCutsAsTheBackEndStores) {
 // other row of the page shows any of them.
 TEST(StoredTitleTest, ListedFormsMatchTheCapturedListsRowForRow) {
     for (const bool gbk : {false, true}) {
-        const std::string page =
-            gbk ? text::gbkToUtf8(captured("t2-content_list-titles-gbk.html"))
-                : captured("t1-content_list-titles-utf8.html");
+        const std::string page = gbk ? text::gbkToUtf8(captured("t2-content_list-titles-gbk.html"))
+                                     : captured("t1-content_list-titles-utf8.html");
         const auto rows = readArticleList(page);
         ASSERT_TRUE(rows);
         std::map<int, std::string> listed;
@@ -87,6 +88,13 @@ TEST(StoredTitleTest, ListedFormsMatchTheCapturedListsRowForRow) {
             }
         }
     }
+}
+
+// Where the GBK list shows a title blank, its edit page shows the column as it is.
+TEST(StoredTitleTest, TheEditPageShowsTheStoredColumn) {
+    const std::string page = text::gbkToUtf8(captured("t3-article_edit-gbk.html"));
+    EXPECT_EQ(elementAttribute(findElement(page, "input", "name", "title"), "value"),
+              storedTitle(titleCases()[0].sent, TitleRules{.gbk = true}));
 }
 
 TEST(StoredTitleTest, KeywordIsTheStoredStart) {

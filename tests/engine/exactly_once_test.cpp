@@ -26,8 +26,8 @@ std::string answerName(StoredAnswer answer) {
 }
 
 // Titles the back end rewrites and cuts: quotes, an ampersand, and one past the title length.
-const std::vector<std::string> kTitles = {"它's \"引号\" R&D 测试", "文章2",
-                                          "这是一个非常非常长的中文标题用来测试后台截断标题的长度限制是否正确"};
+const std::vector<std::string> kTitles = {
+    "它's \"引号\" R&D 测试", "文章2", "这是一个非常非常长的中文标题用来测试后台截断标题的长度限制是否正确"};
 
 struct LateCase {
     StoredAnswer answer;
@@ -37,10 +37,12 @@ struct LateCase {
 
 class ExactlyOnceTest : public EngineFixture, public ::testing::WithParamInterface<LateCase> {
    protected:
-    config::SiteConfig siteWithTitles(const std::string& prefix, const std::function<void(oz::testing::StandinSite&)>& adjust) {
+    config::SiteConfig siteWithTitles(const std::string& prefix,
+                                      const std::function<void(oz::testing::StandinSite&)>& adjust) {
         config::SiteConfig site = addSite(prefix, 0, false, adjust);
         for (const std::string& title : kTitles) {
-            std::ofstream(fs::path(site.articleDir) / utf8Path(title + ".txt"), std::ios::binary) << "正文。\r\n";
+            std::ofstream(fs::path(site.articleDir) / utf8Path(title + ".txt"), std::ios::binary)
+                << "正文。\r\n";
         }
         return site;
     }
@@ -85,15 +87,19 @@ TEST_P(ExactlyOnceTest, EveryStoredArticleIsStoredOnceAndCounted) {
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, ExactlyOnceTest,
-    ::testing::Values(LateCase{StoredAnswer::GatewayTimeout, 0, true}, LateCase{StoredAnswer::GatewayTimeout, 0, false},
+    ::testing::Values(LateCase{StoredAnswer::GatewayTimeout, 0, true},
+                      LateCase{StoredAnswer::GatewayTimeout, 0, false},
                       LateCase{StoredAnswer::DropConnection, 0, true}, LateCase{StoredAnswer::Late, 0, false},
                       LateCase{StoredAnswer::CloseKeptAlive, 0, true},
                       // A gateway answers 504 while PHP is still running; the store comes later.
-                      LateCase{StoredAnswer::GatewayTimeout, 3000, true}, LateCase{StoredAnswer::GatewayTimeout, 40000, false},
-                      LateCase{StoredAnswer::Late, 3000, true}, LateCase{StoredAnswer::DropConnection, 90000, true}),
+                      LateCase{StoredAnswer::GatewayTimeout, 3000, true},
+                      LateCase{StoredAnswer::GatewayTimeout, 40000, false},
+                      LateCase{StoredAnswer::Late, 3000, true},
+                      LateCase{StoredAnswer::DropConnection, 90000, true}),
     [](const auto& info) {
         const LateCase& c = info.param;
-        return answerName(c.answer) + (c.storeAfterMs > 0 ? "StoredAfter" + std::to_string(c.storeAfterMs / 1000) + "s" : "") +
+        return answerName(c.answer) +
+               (c.storeAfterMs > 0 ? "StoredAfter" + std::to_string(c.storeAfterMs / 1000) + "s" : "") +
                (c.retry ? "Retry" : "Once");
     });
 
@@ -122,7 +128,9 @@ TEST_P(NothingStoredTest, AnArticleNeverStoredIsNotCountedAndIsSentAgainOnlyAfte
         return line.find("网站后台查无此文") != std::string::npos;
     });
     ASSERT_NE(notFound, lines.end());
-    EXPECT_EQ(notFound->rfind(retry ? "第 2 次发送：文章1（上次：HTTP 504" : "更新失败：文章1（HTTP 504", 0), 0u) << *notFound;
+    EXPECT_EQ(notFound->rfind(retry ? "第 2 次发送：文章1（上次：HTTP 504" : "更新失败：文章1（HTTP 504", 0),
+              0u)
+        << *notFound;
     // Looked for over the whole settling time before it counted as not stored.
     EXPECT_GE(fakeClock.sleptMs(), 300'000);
 }
@@ -163,7 +171,8 @@ TEST_F(NothingStoredTest, ALookAlikeOfAnotherRecordNeverCounts) {
     EXPECT_EQ(server.articleCount("s1"), 2u);
     EXPECT_EQ(totals.totalUpdated, 2);
     ASSERT_TRUE(fs::exists(fs::path(lost.articleDir) / utf8Path(stem + "乙.txt")));
-    EXPECT_EQ(observer.countStartingWith("更新失败：" + stem + "乙（HTTP 504，网关超时；网站后台查无此文）", 1), 1);
+    EXPECT_EQ(
+        observer.countStartingWith("更新失败：" + stem + "乙（HTTP 504，网关超时；网站后台查无此文）", 1), 1);
 }
 
 class RecordsTest : public EngineFixture {};
