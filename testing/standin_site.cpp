@@ -17,6 +17,29 @@ constexpr const char* kNeutralMessage = "请求已处理，请返回。";
 constexpr const char* kBack = "javascript:history.go(-1);";
 constexpr const char* kDone = "javascript:;";
 constexpr const char* kDedeIdSalt = "1BH21ANI1AGD297L1FF21LN02BGE1DNG";
+constexpr auto kCaptchaWindow = std::chrono::seconds(60);  // DedeBIZ: wrong passwords that count
+constexpr int kCaptchaAfterErrors = 3;
+
+std::string releaseVersion(StandinRelease release) {
+    switch (release) {
+        case StandinRelease::DedeCms58:
+            return "20210201";
+        case StandinRelease::DedeBiz6:
+            return "20230630";
+        case StandinRelease::DedeCms57:
+            break;
+    }
+    return "20210806";
+}
+
+// The digits of a piece of an id list: the real DelArc drops everything else.
+int digitsOnly(std::string_view piece) {
+    std::string digits;
+    for (const char c : piece) {
+        if (c >= '0' && c <= '9') digits += c;
+    }
+    return digits.empty() || digits.size() > 9 ? 0 : std::stoi(digits);
+}
 
 // The bytes of a tiny JPEG's start: enough for anyone who looks at the verification image.
 constexpr char kImageBytes[] = "\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xFF\xD9";
@@ -103,6 +126,8 @@ SiteBackEnd::SiteBackEnd(StandinSite site)
       m_progressFrame(site.progressFrame),
       m_tagFrames(site.tagFrames),
       m_titleMaxBytes(site.titleMaxBytes),
+      m_release(site.release),
+      m_version(site.version.empty() ? releaseVersion(site.release) : site.version),
       m_faults(site.faults),
       m_categories(std::move(site.categories)),
       m_homeTemplet(std::move(site.homeTemplet)),
@@ -182,7 +207,35 @@ SiteAnswer SiteBackEnd::page(const std::string& utf8Body) const {
 }
 
 SiteAnswer SiteBackEnd::message(const std::string& text, const std::string& gotoUrl, int waitMs) const {
+    if (dedeBiz()) return page(dedeBizMessagePage(text, gotoUrl, waitMs));
     return page(messagePage(charsetLabel(), text, gotoUrl, waitMs));
+}
+
+SiteAnswer SiteBackEnd::notFound() {
+    SiteAnswer answer;
+    answer.status = 404;
+    answer.contentType = "text/html; charset=iso-8859-1";
+    answer.body = "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1></body></html>\n";
+    return answer;
+}
+
+SiteAnswer SiteBackEnd::serverError() {
+    SiteAnswer answer;
+    answer.status = 500;
+    answer.contentType = "text/html; charset=UTF-8";
+    return answer;
+}
+
+std::string SiteBackEnd::captchaImage() const {
+    switch (m_release) {
+        case StandinRelease::DedeCms58:
+            return "plus/vdimgck.php";
+        case StandinRelease::DedeBiz6:
+            return "apps/vdimgck.php";
+        case StandinRelease::DedeCms57:
+            break;
+    }
+    return "include/vdimgck.php";
 }
 
 SiteAnswer SiteBackEnd::successMessage(const std::string& text, const std::string& gotoUrl,
@@ -296,7 +349,14 @@ SiteAnswer SiteBackEnd::dispatch(Context& context) {
         answer.body = movedPermanentlyPage(location);
         return answer;
     }
-    if (request.path == "/" + m_installPrefix + "include/vdimgck.php") {
+    if (request.path == "/" + m_installPrefix + "data/admin/ver.txt") {
+        SiteAnswer answer;
+        answer.contentType = "text/plain";
+        answer.body = m_version;
+        answer.isText = false;
+        return answer;
+    }
+    if (request.path == "/" + m_installPrefix + captchaImage()) {
         openSession(context);
         SiteAnswer answer;
         answer.contentType = "image/jpeg";
@@ -320,18 +380,15 @@ SiteAnswer SiteBackEnd::dispatch(Context& context) {
             return answer;
         }
     }
-    SiteAnswer answer;
-    answer.status = 404;
-    answer.contentType = "text/html; charset=iso-8859-1";
-    answer.body = "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1></body></html>\n";
-    return answer;
+    return notFound();
 }
 
 SiteAnswer SiteBackEnd::adminPage(Context& context, const std::string& name) {
     if (name == "login.php") {
         if (context.request.method == "POST") return login(context);
         openSession(context);
-        return page(loginFormPage(charsetLabel(), context.fields.get("gotopage")));
+        if (dedeBiz()) return page(dedeBizLoginPage(context.fields.get("gotopage")));
+        return page(loginFormPage(charsetLabel(), context.fields.get("gotopage"), "../" + captchaImage()));
     }
     const Session* current = session(context);
     if (!current || !current->loggedIn) return redirectToLogin(context);
@@ -340,10 +397,11 @@ SiteAnswer SiteBackEnd::adminPage(Context& context, const std::string& name) {
     if (name == "article_add.php") return articleAdd(context);
     if (name == "task_do.php") return taskDo(context);
     if (name == "makehtml_list_action.php") return listAction(context);
-    if (name == "makehtml_rss_action.php") return rssAction(context);
+    if (name == "makehtml_rss_action.php") return dedeBiz() ? notFound() : rssAction(context);
     if (name == "makehtml_all.php") return makeAll(context);
     if (name == "makehtml_homepage.php") return homePageAction(context);
     if (name == "makehtml_map.php") {
+        if (dedeBiz()) return notFound();
         const std::string file =
             context.fields.get("dopost") == "rss" ? "/data/rssmap.html" : "/data/sitemap.html";
         if (m_faults.omitSuccessText) return message(kNeutralMessage, kDone);
@@ -367,27 +425,33 @@ SiteAnswer SiteBackEnd::adminPage(Context& context, const std::string& name) {
     if (name == "catalog_del.php") return catalogDel(context);
     if (name == "archives_do.php") return archivesDo(context);
     if (name == "content_list.php") return contentList(context);
-    SiteAnswer answer;
-    answer.status = 404;
-    answer.contentType = "text/html; charset=iso-8859-1";
-    answer.body = "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1></body></html>\n";
-    return answer;
+    return notFound();
 }
 
 SiteAnswer SiteBackEnd::login(Context& context) {
+    const char* captchaRefused = dedeBiz() ? "验证码不正确" : "验证码不正确!";
     Session* current = session(context);
     if (!current) {
         openSession(context);
-        return message("验证码不正确!", "login.php");
+        return message(captchaRefused, "login.php");
     }
-    if (m_faults.loginCaptcha && context.fields.get("validate").empty())
-        return message("验证码不正确!", "login.php");
     const std::string user = context.fields.get("userid");
+    LoginErrors& errors = m_loginErrors[user];
+    const auto now = std::chrono::steady_clock::now();
+    const bool captchaAsked = m_faults.loginCaptcha || (dedeBiz() && errors.count >= kCaptchaAfterErrors &&
+                                                        now - errors.last < kCaptchaWindow);
+    if (captchaAsked && context.fields.get("validate").empty()) return message(captchaRefused, "login.php");
     const auto account = std::find_if(m_accounts.begin(), m_accounts.end(),
                                       [&user](const auto& known) { return known.first == user; });
-    if (account == m_accounts.end()) return message("你的用户名不存在!", "login.php");
-    if (m_faults.refuseLogin || context.fields.get("pwd") != account->second)
-        return message("你的密码错误!", "login.php");
+    if (account == m_accounts.end()) {
+        return message(dedeBiz() ? "管理员账号错误" : "你的用户名不存在!", "login.php");
+    }
+    if (m_faults.refuseLogin || context.fields.get("pwd") != account->second) {
+        ++errors.count;
+        errors.last = now;
+        return message(dedeBiz() ? "管理员密码错误" : "你的密码错误!", "login.php");
+    }
+    errors.count = 0;
 
     current->loggedIn = true;
     current->user = user;
@@ -401,21 +465,27 @@ SiteAnswer SiteBackEnd::login(Context& context) {
                                     "DedeLoginTime=" + std::to_string(std::time(nullptr)) + path);
     std::string gotoPage = context.fields.get("gotopage");
     if (gotoPage.empty()) gotoPage = m_sitePath + "/" + m_adminDir + "/index.php";
-    return successMessage("成功登录，正在转向管理管理主页！", gotoPage);
+    return successMessage(dedeBiz() ? "正在登录后台管理，请稍等" : "成功登录，正在转向管理管理主页！",
+                          gotoPage);
 }
 
 SiteAnswer SiteBackEnd::articleAdd(Context& context) {
     if (context.request.method != "POST" || context.fields.get("dopost") != "save") {
+        if (Session* current = session(context)) current->addFormOpened = true;
         std::vector<CategoryOption> options;
         for (const auto& [id, depth] : treeOrder()) options.push_back({id, depth, category(id)->name});
-        return page(articleFormPage(charsetLabel(), options));
+        return page(articleFormPage(charsetLabel(), options, dedeBiz()));
     }
     if (context.fields.get("channelid") != "1") {
-        return message("文档为非指定的类型，请检查你发布内容的表单是否合法！", kBack);
+        return message(dedeBiz() ? "文档为非指定类型，请检查您发布文档是否正确"
+                                 : "文档为非指定的类型，请检查你发布内容的表单是否合法！",
+                       kBack);
     }
     const int typeId = context.fields.getInt("typeid");
-    if (typeId <= 0) return message("请指定文档的栏目！", kBack);
+    if (typeId <= 0) return message(dedeBiz() ? "请选择文档栏目" : "请指定文档的栏目！", kBack);
     const StandinCategory* target = category(typeId);
+    // DedeBIZ reads the unknown category's model and throws.
+    if (!target && dedeBiz()) return serverError();
     if (!target) return message("你所选择的栏目与当前模型不相符，请选择白色的选项！", kBack);
 
     StoredArticle article;
@@ -437,15 +507,21 @@ SiteAnswer SiteBackEnd::articleAdd(Context& context) {
     m_articles.push_back(article);
 
     Session* current = session(context);
+    // DedeBIZ counts the session's uploads (count(null) on PHP 8) after storing the article.
+    const bool failsAfterStoring = dedeBiz() && (!current || !current->addFormOpened);
     if (current && m_faults.dropSessionAfterArticles > 0 &&
         ++current->articles >= m_faults.dropSessionAfterArticles) {
         m_sessions.erase(context.sessionId);
     }
-    SiteAnswer answer = page(
-        articleSavedPage(charsetLabel(), {article.id, typeId, article.url, m_progressFrame, m_tagFrames}));
+    if (failsAfterStoring) return serverError();
+    const SavedArticleLinks links{article.id, typeId, article.url, m_progressFrame, m_tagFrames};
+    SiteAnswer answer =
+        page(dedeBiz() ? dedeBizArticleSavedPage(links) : articleSavedPage(charsetLabel(), links));
     // A back end with its own success page: the article is stored, the usual text is missing.
-    if (m_faults.omitSuccessText)
+    if (m_faults.omitSuccessText) {
         answer.body = oz::text::replaceAll(answer.body, "<u>查看文章</u>", "<u>浏览文章</u>");
+        answer.body = oz::text::replaceAll(answer.body, ">浏览文档</a>", ">浏览文章</a>");
+    }
     return spoiledIfAsked(std::move(answer));
 }
 
@@ -470,7 +546,7 @@ SiteAnswer SiteBackEnd::contentList(Context& context) {
         rows.push_back(
             {it->id, it->typeId, type ? type->name : std::string(), it->title, todayText(), it->user});
     }
-    return page(contentListPage(charsetLabel(), keyword, rows));
+    return page(contentListPage(charsetLabel(), keyword, rows, dedeBiz()));
 }
 
 SiteAnswer SiteBackEnd::taskDo(Context& context) {
@@ -480,6 +556,11 @@ SiteAnswer SiteBackEnd::taskDo(Context& context) {
         const std::size_t roundAt = next.find("&round=");
         if (roundAt != std::string::npos) next.erase(roundAt);
         return message("正在更新相关内容，继续进行操作！", next + "&round=" + std::to_string(round), 100);
+    }
+    if (dedeBiz()) {
+        return successMessage(
+            context.fields.get("dopost") == "makeprenext" ? "完成所有上下篇文档更新任务" : "完成所有更新任务",
+            kDone);
     }
     if (context.fields.get("dopost") == "makeprenext") {
         return successMessage("<b>完成上下篇文档更新任务！完成所有更新任务！</b>", kDone);
@@ -504,16 +585,24 @@ SiteAnswer SiteBackEnd::listAction(Context& context) {
         const std::string next = "makehtml_list_action.php?gotype=" + goType +
                                  "&uppage=0&maxpagesize=50&typeid=" + std::to_string(typeId) +
                                  "&pageno=" + std::to_string(pageNo + 1) + "&isremote=0&serviterm=";
+        if (dedeBiz()) {
+            const StandinCategory* madeCategory = category(made);
+            return successMessage("更新" + (madeCategory ? madeCategory->name : std::string()) + "栏目[id：" +
+                                      std::to_string(made) + "]，继续更新栏目",
+                                  next, 100);
+        }
         return successMessage("成功创建栏目：" + std::to_string(made) + "，继续进行操作！", next, 100);
     }
     if (goType == "mkallct") {
-        return successMessage("完成所有栏目列表更新，现在作最后数据优化！",
-                              "makehtml_all.php?action=make&step=10");
+        return successMessage(
+            dedeBiz() ? "完成所有栏目更新，数据已优化" : "完成所有栏目列表更新，现在作最后数据优化！",
+            "makehtml_all.php?action=make&step=10");
     }
-    std::string text = "完成所有栏目列表更新！";
+    std::string text = dedeBiz() ? "完成所有栏目更新" : "完成所有栏目列表更新！";
     if (pageNo < count) {
-        text += "<a href='" + expandDir(category(ids[static_cast<std::size_t>(pageNo)])->typeDir) +
-                "/index.html' target='_blank'>浏览栏目</a>";
+        text += std::string(dedeBiz() ? "，" : "") + "<a href='" +
+                expandDir(category(ids[static_cast<std::size_t>(pageNo)])->typeDir) +
+                "/index.html' target='_blank'>" + (dedeBiz() ? "点击浏览" : "浏览栏目") + "</a>";
     }
     return successMessage(text, kDone);
 }
@@ -543,6 +632,22 @@ SiteAnswer SiteBackEnd::makeAll(Context& context) {
     const auto stepUrl = [](int next) {
         return "makehtml_all.php?action=make&step=" + std::to_string(next) + "&uptype=mkall&mkvalue=0";
     };
+    if (dedeBiz()) {
+        switch (step) {
+            case 2:
+                return successMessage("完成所有文档更新，开始更新首页", stepUrl(3));
+            case 3:
+                return successMessage("完成所有文档更新，开始更新所有栏目", stepUrl(4));
+            case 4:
+                return successMessage("不需要进行初处理，开始更新所有栏目",
+                                      "makehtml_list_action.php?gotype=mkallct");
+            case 10:
+                if (!m_faults.endlessChain) return successMessage("完成所有栏目文档更新", kDone);
+                [[fallthrough]];
+            default:
+                return successMessage("完成数据优化，开始更新文档", stepUrl(2));
+        }
+    }
     switch (step) {
         case 2:
             return successMessage("完成文档HTML更新任务，现在开始进行主页更新...", stepUrl(3));
@@ -569,13 +674,15 @@ SiteAnswer SiteBackEnd::homePageAction(Context& context) {
         m_homePosition = position;
     }
     if (m_faults.omitSuccessText) return message(kNeutralMessage, kDone);
+    if (dedeBiz())
+        return message("更新静态首页，<a href='" + position + "' target='_blank'>点击浏览</a>", kDone);
     return page("成功更新主页HTML：/var/www/site" + m_sitePath + "/" + m_adminDir + "/" + position +
                 "<br /><a href='" + position + "' target='_blank'>浏览...</a><br />");
 }
 
 SiteAnswer SiteBackEnd::catalogEdit(Context& context) {
     const StandinCategory* edited = category(context.fields.getInt("id"));
-    if (!edited) return message("栏目不存在！", kBack);
+    if (!edited) return dedeBiz() ? serverError() : message("栏目不存在！", kBack);
     int topId = 0;
     // Bounded: hand-made test data may hold a parent cycle.
     const StandinCategory* up = edited;
@@ -609,11 +716,24 @@ SiteAnswer SiteBackEnd::catalogAdd(Context& context) {
         added.typeDir = typeDir;
     }
     m_categories.push_back(added);
-    return spoiledIfAsked(successMessage("成功创建一个分类！", "catalog_main.php"));
+    return spoiledIfAsked(
+        successMessage(dedeBiz() ? "成功创建一个栏目" : "成功创建一个分类！", "catalog_main.php"));
 }
 
 SiteAnswer SiteBackEnd::catalogDel(Context& context) {
     if (context.fields.get("dopost") != "ok") return message("你确定要删除此栏目吗？", kDone);
+    if (dedeBiz()) {
+        // Its deletion throws at a table the install never made, after deleting the category and
+        // its articles but before its children; an unknown id throws before anything.
+        const int id = context.fields.getInt("id");
+        if (category(id) != nullptr) {
+            std::erase_if(m_categories, [id](const StandinCategory& c) { return c.id == id; });
+            for (StoredArticle& article : m_articles) {
+                if (article.typeId == id) article.deleted = true;
+            }
+        }
+        return serverError();
+    }
     const std::vector<int> removed = subtree(context.fields.getInt("id"));
     const bool deleteArticles = context.fields.get("delfile") == "yes";
     for (const int id : removed) {
@@ -649,16 +769,23 @@ SiteAnswer SiteBackEnd::archivesDo(Context& context) {
             htmlEscape(list) + "' />\r\n你确实要删除“ " + htmlEscape(list) +
             " ”这些文档？\r\n<input type='submit' value='确定' />\r\n</form>");
     }
+    const char separator = m_release == StandinRelease::DedeCms58 ? ',' : '`';
     std::size_t start = 0;
     while (start <= list.size()) {
-        const std::size_t end = std::min(list.find('`', start), list.size());
-        const int id = leadingInt(std::string_view(list).substr(start, end - start));
+        const std::size_t end = std::min(list.find(separator, start), list.size());
+        const int id = digitsOnly(std::string_view(list).substr(start, end - start));
+        bool held = false;
         for (StoredArticle& article : m_articles) {
-            if (article.id == id && id > 0) article.deleted = true;
+            if (article.id == id && id > 0) {
+                article.deleted = true;
+                held = true;
+            }
         }
+        // DedeBIZ reads the article's model before deleting and throws when it has none.
+        if (dedeBiz() && !held && id > 0) return serverError();
         start = end + 1;
     }
-    return successMessage("成功删除指定的文档！", "content_list.php");
+    return successMessage(dedeBiz() ? "成功删除指定文档" : "成功删除指定的文档！", "content_list.php");
 }
 
 }  // namespace oz::testing
