@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "backend/answer_reader.h"
+#include "backend/backend_family.h"
 #include "backend/url_encoding.h"
 #include "text/characters.h"
 #include "text/cleaning.h"
@@ -57,7 +58,7 @@ std::string articleAddressOf(AdminSession& session, const BackendContext& contex
     if (address.rfind('/', 0) == 0) return siteScheme(site) + "://" + siteHost(site) + address;
     // The dynamic view page serves every article, made into a static page or not.
     return siteScheme(site) + "://" + site.domain + "/" + installPrefix(site) +
-           "plus/view.php?aid=" + std::to_string(id);
+           std::string(familyOf(session).dynamicView) + "?aid=" + std::to_string(id);
 }
 
 }  // namespace
