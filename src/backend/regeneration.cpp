@@ -1,5 +1,7 @@
 #include "backend/regeneration.h"
 
+#include <algorithm>
+
 #include "backend/answer_reader.h"
 #include "backend/backend_family.h"
 #include "backend/date_text.h"
@@ -256,8 +258,14 @@ bool refreshHomePage(AdminSession& session, const BackendContext& context,
 
 std::string oneKeyPageText(const std::string& answer) {
     text::MarkerPosition position;
-    text::textBetween(answer, "document.write(", ")", position);
-    text::textBetween(answer, "document.write(", ")", position);
+    std::size_t box = std::string::npos;
+    for (const BackendFamily* family : kFamilies) box = std::min(box, answer.find(family->messageBox));
+    if (box != std::string::npos) {
+        position.offset = box;
+    } else {
+        text::textBetween(answer, "document.write(", ")", position);
+        text::textBetween(answer, "document.write(", ")", position);
+    }
     std::string message =
         text::removeTagSpans(text::textBetween(answer, "document.write(''", "'')", position));
     std::erase_if(message, [](char c) { return c == '\r' || c == '\n'; });

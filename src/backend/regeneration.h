@@ -55,8 +55,9 @@ int refreshAllLists(AdminSession& session, const BackendContext& context,
 void regenerateMapPage(AdminSession& session, const BackendContext& context, const std::string& pagePath,
                        const std::string& logText, int siteIndex);
 
-// The message text of one page of the update-everything chain (the third document.write, tags
-// and line breaks removed).
+// The message text of one page of the update-everything chain: the document.write after the one
+// that opens the message box (DedeCMS 5.7 and DedeBIZ: the third; 5.8: the second; a page without
+// the box: the third), tags and line breaks removed.
 std::string oneKeyPageText(const std::string& answer);
 
 }  // namespace oz::backend

@@ -347,6 +347,12 @@ TEST(OneKeyPageTextTest, CapturedPages) {
     };
     EXPECT_EQ(oneKeyPageText(read("j-makehtml_all-1.html")), "完成数据优化，现在开始更新文档！");
     EXPECT_EQ(oneKeyPageText(read("j-makehtml_all-8.html")), "完成所有文件的更新！");
+    // 5.8.1's message page has no header box: the message is the second write.
+    EXPECT_EQ(
+        oneKeyPageText("document.write(\"<div style='height:130px;font-size:10pt'><br />\");\r\n"
+                       "document.write(\"完成所有文件的更新！\");\r\ndocument.write(\"<br /><a href='x'>"
+                       "如果你的浏览器没反应，请点击这里...</a><br/></div>\");"),
+        "完成所有文件的更新！");
     EXPECT_EQ(oneKeyPageText(""), "");
 }
 
