@@ -1,6 +1,7 @@
 #include "testing/standin_site.h"
 
 #include <algorithm>
+#include <array>
 #include <ctime>
 #include <random>
 
@@ -632,35 +633,26 @@ SiteAnswer SiteBackEnd::makeAll(Context& context) {
     const auto stepUrl = [](int next) {
         return "makehtml_all.php?action=make&step=" + std::to_string(next) + "&uptype=mkall&mkvalue=0";
     };
-    if (dedeBiz()) {
-        switch (step) {
-            case 2:
-                return successMessage("完成所有文档更新，开始更新首页", stepUrl(3));
-            case 3:
-                return successMessage("完成所有文档更新，开始更新所有栏目", stepUrl(4));
-            case 4:
-                return successMessage("不需要进行初处理，开始更新所有栏目",
-                                      "makehtml_list_action.php?gotype=mkallct");
-            case 10:
-                if (!m_faults.endlessChain) return successMessage("完成所有栏目文档更新", kDone);
-                [[fallthrough]];
-            default:
-                return successMessage("完成数据优化，开始更新文档", stepUrl(2));
-        }
-    }
+    // The messages of steps 2, 3 and 4, of the end and of the start, as each family words them.
+    static constexpr std::array<const char*, 5> kDedeCmsTexts = {
+        "完成文档HTML更新任务，现在开始进行主页更新...", "完成更新所有文档，现在开始更新栏目页！",
+        "不需要进行初处理，现更新所有栏目！", "完成所有文件的更新！", "完成数据优化，现在开始更新文档！"};
+    static constexpr std::array<const char*, 5> kDedeBizTexts = {
+        "完成所有文档更新，开始更新首页", "完成所有文档更新，开始更新所有栏目",
+        "不需要进行初处理，开始更新所有栏目", "完成所有栏目文档更新", "完成数据优化，开始更新文档"};
+    const auto& texts = dedeBiz() ? kDedeBizTexts : kDedeCmsTexts;
     switch (step) {
         case 2:
-            return successMessage("完成文档HTML更新任务，现在开始进行主页更新...", stepUrl(3));
+            return successMessage(texts[0], stepUrl(3));
         case 3:
-            return successMessage("完成更新所有文档，现在开始更新栏目页！", stepUrl(4));
+            return successMessage(texts[1], stepUrl(4));
         case 4:
-            return successMessage("不需要进行初处理，现更新所有栏目！",
-                                  "makehtml_list_action.php?gotype=mkallct");
+            return successMessage(texts[2], "makehtml_list_action.php?gotype=mkallct");
         case 10:
-            if (!m_faults.endlessChain) return successMessage("完成所有文件的更新！", kDone);
+            if (!m_faults.endlessChain) return successMessage(texts[3], kDone);
             [[fallthrough]];
         default:
-            return successMessage("完成数据优化，现在开始更新文档！", stepUrl(2));
+            return successMessage(texts[4], stepUrl(2));
     }
 }
 
