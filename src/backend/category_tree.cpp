@@ -40,8 +40,9 @@ std::vector<CategoryItem> parseCategoryTree(std::string_view page, const std::se
         }
         item.depth = 1 + static_cast<int>(marks);
         item.name = text::trimBlanks(text::replaceAll(label, kDepthMark, ""));
-        if (marks > 0 && item.name.starts_with(kCorner))
+        if (marks > 0 && item.name.starts_with(kCorner)) {
             item.name = text::trimBlanks(item.name.substr(kCorner.size()));
+        }
         item.checked = checkedIds.count(id) != 0;
         if (item.depth > 1) {
             for (int candidate = static_cast<int>(items.size()) - 1; candidate >= 0;
@@ -66,8 +67,9 @@ std::optional<std::vector<CategoryItem>> readCategoryItems(AdminSession& session
         requestPage(session, context, backEndBaseUrl(session.site) + "/article_add.php?channelid=1", {},
                     siteAnswerDecoding(session.site));
     std::optional<std::vector<CategoryItem>> items;
-    if (!findElement(page.text, "select", "id", "typeid").empty())
+    if (!findElement(page.text, "select", "id", "typeid").empty()) {
         items = parseCategoryTree(page.text, checkedIds);
+    }
     if (answer != nullptr) *answer = std::move(page);
     return items;
 }
