@@ -87,6 +87,41 @@ std::string messagePage(std::string_view charsetLabel, std::string_view message,
     return page;
 }
 
+std::string dedeBizMessagePage(std::string_view message, std::string_view gotoUrl, int waitMs) {
+    std::string text;
+    for (const char c : message) {
+        if (c == '"') {
+            text += "“";
+        } else {
+            text += c;
+        }
+    }
+    std::string page =
+        "<!DOCTYPE html><html><head><meta charset='utf-8'><meta http-equiv='X-UA-Compatible' "
+        "content='IE=Edge,chrome=1'><meta name='viewport' content='width=device-width,initial-scale=1'>"
+        "<title>系统提示</title><link rel='stylesheet' href='/static/web/css/bootstrap.min.css'><link "
+        "rel='stylesheet' href='/static/web/css/admin.css'></head><base target='_self'><body "
+        "class='body-bg'><script>var pgo=0;function JumpUrl(){if (pgo==0) {location='";
+    page += gotoUrl;
+    page +=
+        "'; pgo=1;}}document.write(\"<div class='tips'><div class='tips-box'><div "
+        "class='tips-head'><p>系统提示</p></div>\");document.write(\"<div class='tips-body'>\");"
+        "document.write(\"";
+    page += text;
+    page += "\");document.write(\"";
+    if (gotoUrl != "javascript:;" && !gotoUrl.empty()) {
+        page += "<div class='text-center mt-3'><a href='";
+        page += gotoUrl;
+        page += "' class='btn btn-success btn-sm'>点击反应</a></div>\");setTimeout('JumpUrl()', ";
+        page += std::to_string(waitMs);
+        page += ");";
+    } else {
+        page += "</div>\");";
+    }
+    page += "</script></body></html>";
+    return page;
+}
+
 std::string movedPermanentlyPage(std::string_view location) {
     std::string page =
         "<!DOCTYPE HTML PUBLIC \"-//IETF//DTD HTML 2.0//EN\">\n<html><head>\n"
@@ -97,8 +132,14 @@ std::string movedPermanentlyPage(std::string_view location) {
     return page;
 }
 
-std::string loginFormPage(std::string_view charsetLabel, std::string_view gotoPage) {
+std::string loginFormPage(std::string_view charsetLabel, std::string_view gotoPage,
+                          std::string_view captchaImage) {
     std::string page = head(charsetLabel, "织梦内容管理系统 V57_UTF8_SP2");
+    page +=
+        "<script type=\"text/javascript\">\r\nfunction changeAuthCode() {\r\n\tvar num = new "
+        "Date().getTime();\r\n\tif ($(\"#vdimgck\")[0]) {\r\n\t\t$(\"#vdimgck\")[0].src = \"";
+    page += captchaImage;
+    page += "?tag=\" + num;\r\n\t}\r\n}\r\n</script>\r\n";
     page +=
         "<body>\r\n<div id=\"login-box\">\r\n   <div class=\"login-main\">\r\n"
         "    <form name=\"form1\" method=\"post\" action=\"login.php\">\r\n"
@@ -115,6 +156,29 @@ std::string loginFormPage(std::string_view charsetLabel, std::string_view gotoPa
     return page;
 }
 
+std::string dedeBizLoginPage(std::string_view gotoPage) {
+    std::string page =
+        "<!DOCTYPE html>\n<html>\n\t<head>\n\t\t<meta "
+        "charset=\"utf-8\">\n\t\t<title>我的网站后台登录</title>\n"
+        "\t\t<script src=\"../static/web/js/login.js\"></script>\n\t</head>\n\t<body>\n"
+        "\t\t<img src=\"../static/web/img/logo.png\" title=\"DedeV6\" class=\"logo\">\n"
+        "\t\t<form name=\"form1\" method=\"post\" action=\"login.php\">\n"
+        "\t\t\t<input type=\"hidden\" name=\"gotopage\" value=\"";
+    page += htmlEscape(gotoPage);
+    page +=
+        "\">\n\t\t\t<input type=\"hidden\" name=\"dopost\" value=\"login\">\n"
+        "\t\t\t<input type=\"hidden\" name=\"adminstyle\" value=\"newDedeBIZ\">\n"
+        "\t\t\t<input type=\"text\" name=\"userid\" id=\"iptUserid\" class=\"form-control\">\n"
+        "\t\t\t<input type=\"password\" name=\"pwd\" id=\"iptPwd\" class=\"form-control\">\n"
+        "\t\t\t<div id=\"vdimgck\" class=\"form-group\" style=\"display:none\">\n"
+        "\t\t\t\t<input type=\"text\" name=\"validate\" id=\"iptValidate\" class=\"form-control\">\n"
+        "\t\t\t\t<img src=\"../apps/vdimgck.php\" onclick=\"this.src='../apps/vdimgck.php?'+new "
+        "Date().getTime()\" title=\"验证码\" id=\"validateimg\">\n\t\t\t</div>\n"
+        "\t\t\t<div><button type=\"submit\" class=\"btn btn-success btn-md btn-block\">登录</button></div>\n"
+        "\t\t</form>\n\t\t<p>Copyright © 2023 DedeBIZ 版权所有</p>\n\t</body>\n</html>";
+    return page;
+}
+
 std::string adminIndexPage(std::string_view charsetLabel) {
     std::string page = head(charsetLabel, "织梦内容管理系统 V57_UTF8_SP2");
     page +=
@@ -123,7 +187,8 @@ std::string adminIndexPage(std::string_view charsetLabel) {
     return page;
 }
 
-std::string articleFormPage(std::string_view charsetLabel, const std::vector<CategoryOption>& options) {
+std::string articleFormPage(std::string_view charsetLabel, const std::vector<CategoryOption>& options,
+                            bool dedeBiz) {
     std::string page = head(charsetLabel, "增加文章");
     page +=
         "<body>\r\n"
@@ -145,7 +210,9 @@ std::string articleFormPage(std::string_view charsetLabel, const std::vector<Cat
         "<option value='0'>请选择栏目...</option>\r\n";
     for (const CategoryOption& option : options) {
         page += "<option value='" + std::to_string(option.id) + "' class='option3'>";
+        if (dedeBiz && option.depth > 0) page += "└";
         for (int level = 0; level < option.depth; ++level) page += "─";
+        if (dedeBiz && option.depth > 0) page += " ";
         page += htmlEscape(option.name);
         page += "</option>\r\n";
     }
@@ -212,6 +279,32 @@ std::string articleSavedPage(std::string_view charsetLabel, const SavedArticleLi
         " </td>\r\n</tr>\r\n<tr><td bgcolor='#F5F5F5'>&nbsp;</td></tr></table>\r\n\r\n    </td>\r\n  "
         "</tr>\r\n"
         "</table>\r\n<p align=\"center\">\r\n\r\n<br>\r\n<br>\r\n</p>\r\n</body>\r\n\r\n</html>";
+    return page;
+}
+
+std::string dedeBizArticleSavedPage(const SavedArticleLinks& links) {
+    const std::string id = std::to_string(links.id);
+    const std::string typeId = std::to_string(links.typeId);
+    std::string page =
+        "<!DOCTYPE html>\n<html>\n\t<head>\n\t\t<meta charset=\"utf-8\">\n\t\t<title>成功发布文档</title>\n"
+        "\t</head>\n\t<body>\n\t\t<table align=\"center\" class=\"table maintable my-3\">\n\t\t\t<tr>\n"
+        "\t\t\t\t<td bgcolor=\"#f5f5f5\">文档管理 - 发布文档</td>\n\t\t\t</tr>\n\t\t\t<tr>\n"
+        "\t\t\t\t<td class=\"p-0\"><table width='100%'><tr><td colspan='2'>成功发布文档</td></tr><tr>\n"
+        "        <td bgcolor='#f5f5f5' align='center'><a href='" +
+        links.url +
+        "' target='_blank' class='btn btn-success btn-sm'>浏览文档</a><a href='article_add.php?cid=" +
+        typeId + "' class='btn btn-success btn-sm'>发布文档</a><a href='archives_do.php?aid=" + id +
+        "&dopost=editArchives' class='btn btn-success btn-sm'>修改文档</a><a href='catalog_do.php?cid=" +
+        typeId + "&dopost=listArchives' class='btn btn-success btn-sm'>管理文档</a></td>\n    </tr>";
+    if (links.progressFrame) {
+        page +=
+            "<table id='tgtable' class='maintable my-3'><tr><td bgcolor='#f8f8f8'>"
+            "正在进行相关文档更新，未完成前不要执行其它操作：\r\n</td></tr>\r\n<tr><td>\r\n"
+            "<iframe name='stafrm' id='stafrm' frameborder='0' width='100%' height='360px' "
+            "src='task_do.php?typeid=" +
+            typeId + "&aid=" + id + "&dopost=makeprenext&nextdo='></iframe>\r\n</td></tr>\r\n</table>";
+    }
+    page += "</table></form></td>\n\t\t\t</tr>\n\t\t</table>\n\t</body>\n</html>";
     return page;
 }
 
@@ -310,7 +403,36 @@ std::string articleViewPage(std::string_view charsetLabel, std::string_view titl
 }
 
 std::string contentListPage(std::string_view charsetLabel, std::string_view keyword,
-                            const std::vector<ListedRow>& rows) {
+                            const std::vector<ListedRow>& rows, bool dedeBiz) {
+    if (dedeBiz) {
+        std::string page =
+            "<!DOCTYPE html>\n<html>\n\t<head>\n\t\t<meta "
+            "charset=\"utf-8\">\n\t\t<title>所有文档列表</title>\n"
+            "\t</head>\n\t<body>\n\t\t<form name=\"form3\" action=\"content_list.php\" method=\"get\">\n"
+            "\t\t\t<input type=\"hidden\" name=\"dopost\" value=\"listArchives\">\n"
+            "\t\t\t<input type=\"text\" name=\"keyword\" class=\"admin-input-lg mr-3\" value=\"" +
+            htmlEscape(keyword) +
+            "\" placeholder=\"请输入文档标题或文档id\">\n\t\t</form>\n"
+            "\t\t<form name=\"form2\">\n\t\t\t<table align=\"center\" class=\"table maintable "
+            "mb-3\">\n";
+        for (const ListedRow& row : rows) {
+            const std::string id = std::to_string(row.id);
+            page +=
+                "\t\t\t\t<tr align=\"center\">\n\t\t\t\t\t<td><input type=\"checkbox\" name=\"arcID\" "
+                "id=\"arcID\" value=\"" +
+                id + "\"></td>\n\t\t\t\t\t<td>" + id + "</td>\n\t\t\t\t\t<td align=\"left\"><span id=\"arc" +
+                id + "\"><a href=\"archives_do.php?aid=" + id + "&dopost=editArchives\">" +
+                row.title + "</a></span></td>\n\t\t\t\t\t<td>" + row.date +
+                "</td>\n\t\t\t\t\t<td><a href=\"content_list.php?cid=" + std::to_string(row.typeId) + "\">" +
+                htmlEscape(row.typeName) + "</a></td>\n\t\t\t\t\t<td>" + htmlEscape(row.user) +
+                "</td>\n\t\t\t\t\t<td><a href=\"javascript:;\" class=\"btn btn-light btn-sm\" "
+                "onclick=\"editArc(" +
+                id + ");\"><i class=\"fa fa-pencil-square\"></i> 修改</a></td>\n\t\t\t\t</tr>\n";
+        }
+        if (rows.empty()) page += "\t\t\t\t<tr><td colspan=\"10\" align=\"center\">暂无记录</td></tr>\n";
+        page += "\t\t\t</table>\n\t\t</form>\n\t</body>\n</html>";
+        return page;
+    }
     std::string page = head(charsetLabel, "文档管理");
     page +=
         "<body leftmargin=\"8\" topmargin=\"8\" background='images/allbg.gif'>\r\n"

@@ -1,6 +1,7 @@
 #pragma once
 
-// The pages of the stand-in back end, shaped after the answers of a real DedeCMS 5.7 back end.
+// The pages of the stand-in back end, shaped after the answers of a real DedeCMS 5.7 back end and,
+// where they say so, of a real DedeBIZ 6.2.10 one.
 // All return UTF-8 text; charsetLabel is what the meta tag declares ("utf-8" or "gb2312").
 
 #include <string>
@@ -14,8 +15,15 @@ namespace oz::testing {
 std::string messagePage(std::string_view charsetLabel, std::string_view message, std::string_view gotoUrl,
                         int waitMs = 1000);
 
+// DedeBIZ's message page: the message as the third document.write after "<div class='tips-body'>"
+// and, unless gotoUrl is "javascript:;", the continuation link "点击反应".
+std::string dedeBizMessagePage(std::string_view message, std::string_view gotoUrl, int waitMs = 1000);
+
 std::string movedPermanentlyPage(std::string_view location);
-std::string loginFormPage(std::string_view charsetLabel, std::string_view gotoPage);
+// The login form; its script loads the verification image `captchaImage` ("../include/vdimgck.php").
+std::string loginFormPage(std::string_view charsetLabel, std::string_view gotoPage,
+                          std::string_view captchaImage = "../include/vdimgck.php");
+std::string dedeBizLoginPage(std::string_view gotoPage);
 std::string adminIndexPage(std::string_view charsetLabel);
 
 struct CategoryOption {
@@ -23,7 +31,9 @@ struct CategoryOption {
     int depth = 0;  // 0: top level
     std::string name;
 };
-std::string articleFormPage(std::string_view charsetLabel, const std::vector<CategoryOption>& options);
+// dedeBiz: each option below the top reads "└─ name" (one "─" per level) instead of "─name".
+std::string articleFormPage(std::string_view charsetLabel, const std::vector<CategoryOption>& options,
+                            bool dedeBiz = false);
 
 struct SavedArticleLinks {
     int id = 0;
@@ -33,6 +43,8 @@ struct SavedArticleLinks {
     int tagFrames = 0;
 };
 std::string articleSavedPage(std::string_view charsetLabel, const SavedArticleLinks& links);
+// DedeBIZ's "成功发布文档" page: the button "浏览文档" and, with progressFrame, the 360px frame.
+std::string dedeBizArticleSavedPage(const SavedArticleLinks& links);
 
 // The home-page form carries the inputs "templet" and "position" by name and id; the map-page
 // forms carry them by id only.
@@ -55,8 +67,9 @@ struct ListedRow {
     std::string user;
 };
 // The article list page (content_list.php) with its search form holding `keyword`.
+// dedeBiz: each title in its edit link without "<u>", in DedeBIZ's row markup.
 std::string contentListPage(std::string_view charsetLabel, std::string_view keyword,
-                            const std::vector<ListedRow>& rows);
+                            const std::vector<ListedRow>& rows, bool dedeBiz = false);
 
 // What archives_do.php?dopost=viewArchives answers: a script that sends the browser to `url`.
 std::string viewArchivesScript(std::string_view url);

@@ -1,7 +1,8 @@
 #pragma once
 
 // The stand-in back end: a small HTTP server on 127.0.0.1 that answers as the admin back end of a
-// DedeCMS 5.7 site does, so that tests, benchmarks and the demo run without a real site.
+// DedeCMS 5.7 site does (or of a 5.8.1 beta or a DedeBIZ 6.2.10 site, see StandinRelease), so that
+// tests, benchmarks and the demo run without a real site.
 //
 // Include it as "testing/standin_server.h" (oz_standin puts the source root on the include path).
 //
@@ -79,6 +80,8 @@
 //                                        (commas dropped, ' ` " ( ) as full-width look-alikes; blank on a
 //                                        GBK site where it puts one in) and the link content_list.php?cid=T
 //   GET  /s1/a/...html                   a stored article's page
+//   GET  /s1/data/admin/ver.txt          the release's date: "20210806" (for 目录 "cms/dede":
+//                                        /s1/cms/data/admin/ver.txt)
 // Anything else answers 404. Every back-end page except the folder redirects, login.php and
 // vdimgck.php needs a logged-in session; without one it answers 302 "login.php?gotopage=" + the
 // encoded path and query.
@@ -88,6 +91,31 @@
 // read and dropped. The switches neverAnswer, delayMs, serverError and garbageAnswers act before the
 // site sees the request (a request they answer has no effect); the others act inside the pages.
 // StandinServerOptions::answerDelayMs delays every answer of the server, as a distant host would.
+//
+// DedeCMS 5.8.1 beta (StandinRelease::DedeCms58) differs in two places: the verification image is
+// /s1/plus/vdimgck.php, and archives_do.php splits qstr at "," (ver.txt "20210201").
+// DedeBIZ 6.2.10 (StandinRelease::DedeBiz6; its back-end folder is "admin") answers as the real one
+// does on PHP 8.2:
+//   - message pages titled "系统提示", the message after the write of "<div class='tips-body'>",
+//     the continuation link "<a href='URL' class='btn btn-success btn-sm'>点击反应</a>";
+//   - the login page names DedeBIZ and loads ../apps/vdimgck.php (served there); the login answers
+//     "正在登录后台管理，请稍等", "管理员密码错误", "管理员账号错误"; after three wrong passwords of an
+//     account, the last within 60 s, it answers "验证码不正确" until a login without that condition;
+//   - the add form's options read "└─ 国内新闻"; a stored article's page is "成功发布文档" with the
+//     button <a href='URL' target='_blank' class='btn btn-success btn-sm'>浏览文档</a> and a 360px
+//     "stafrm" frame; a post in a session that never opened the add form stores the article and
+//     answers HTTP 500 with an empty body, as does a post into an unknown category (nothing stored);
+//   - the article list shows each title in its edit link without "<u>";
+//   - list action: "更新NAME栏目[id：ID]，继续更新栏目", "完成所有栏目更新"; no makehtml_rss_action.php
+//     or makehtml_map.php (404); makehtml_all.php ends with "完成所有栏目文档更新"; the home page:
+//     "更新静态首页，<a href='POSITION' target='_blank'>点击浏览</a>";
+//   - catalog_add.php: "成功创建一个栏目"; catalog_del.php deletes the category alone (not its
+//     children) with its articles and answers HTTP 500 with an empty body, also for an unknown id
+//     (which it leaves); catalog_edit.php of an unknown id answers HTTP 500;
+//   - archives_do.php: "成功删除指定文档"; an id of qstr the site does not hold ends the request with
+//     HTTP 500 and an empty body (the ids before it are deleted);
+//   - ver.txt "20230630".
+// Every release drops the characters of a qstr piece that are not digits, as the real DelArc does.
 
 #include <cstddef>
 #include <memory>
@@ -149,6 +177,8 @@ struct StandinFaults {
     int storeAfterMs = 0;
 };
 
+enum class StandinRelease { DedeCms57, DedeCms58, DedeBiz6 };
+
 // One site of the server.
 struct StandinSite {
     std::string prefix = "s1";      // path prefix without surrounding "/"; may hold "/" ("a/b"); "" = root
@@ -164,6 +194,8 @@ struct StandinSite {
     bool progressFrame = true;  // the success page carries the 200px "stafrm" frame (task_do.php)
     int tagFrames = 0;          // number of 40px "stafrm" frames (task_do.php?dopost=maketag...)
     StandinFaults faults;
+    StandinRelease release = StandinRelease::DedeCms57;
+    std::string version;  // what data/admin/ver.txt holds; empty: the release's own date
 
     // Three categories as on a sample DedeCMS site: 1 新闻中心, 3 国内新闻 (child of 1), 2 技术文章.
     static std::vector<StandinCategory> sampleCategories();

@@ -1,6 +1,7 @@
 #include "testing/standin_site.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <ctime>
 #include <random>
@@ -18,6 +19,29 @@ constexpr const char* kNeutralMessage = "请求已处理，请返回。";
 constexpr const char* kBack = "javascript:history.go(-1);";
 constexpr const char* kDone = "javascript:;";
 constexpr const char* kDedeIdSalt = "1BH21ANI1AGD297L1FF21LN02BGE1DNG";
+constexpr auto kCaptchaWindow = std::chrono::seconds(60);  // DedeBIZ: wrong passwords that count
+constexpr int kCaptchaAfterErrors = 3;
+
+std::string releaseVersion(StandinRelease release) {
+    switch (release) {
+        case StandinRelease::DedeCms58:
+            return "20210201";
+        case StandinRelease::DedeBiz6:
+            return "20230630";
+        case StandinRelease::DedeCms57:
+            break;
+    }
+    return "20210806";
+}
+
+// The digits of a piece of an id list: the real DelArc drops everything else.
+int digitsOnly(std::string_view piece) {
+    std::string digits;
+    for (const char c : piece) {
+        if (c >= '0' && c <= '9') digits += c;
+    }
+    return digits.empty() || digits.size() > 9 ? 0 : std::stoi(digits);
+}
 
 // The bytes of a tiny JPEG's start: enough for anyone who looks at the verification image.
 constexpr char kImageBytes[] = "\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xFF\xD9";
@@ -32,7 +56,8 @@ std::string dateFolder() {
            twoDigits(local.tm_mday);
 }
 
-constexpr int kTitleColumnChars = 60;  // dede_archives.title is CHAR(60)
+constexpr int kTitleColumnChars = 60;           // dede_archives.title is CHAR(60)
+constexpr int kDedeBizTitleColumnChars = 255;  // and VARCHAR(255) on DedeBIZ
 constexpr std::size_t kListPageSize = 30;
 
 // article_add.php's cut of a title to $cfg_title_maxlen bytes. The GBK edition's cn_substr keeps
@@ -53,25 +78,28 @@ std::string cutTitle(const std::string& title, int maxBytes, oz::text::Charset c
 }
 
 // The title column as article_add.php fills it: '"' replaced by '＂', cut, escaped by
-// htmlspecialchars(ENT_QUOTES), then cut to the column's characters, which keeps no trailing space.
-std::string storedTitle(const std::string& sent, int maxBytes, oz::text::Charset charset) {
+// htmlspecialchars(ENT_QUOTES), then cut to the column's characters: DedeCMS's CHAR(60) keeps no
+// trailing space, DedeBIZ's VARCHAR(255) keeps them.
+std::string storedTitle(const std::string& sent, int maxBytes, oz::text::Charset charset, bool dedeBiz) {
     std::string stored = htmlEscape(cutTitle(oz::text::replaceAll(sent, "\"", "＂"), maxBytes, charset));
     std::size_t end = 0;
-    for (int n = 0; n < kTitleColumnChars && end < stored.size(); ++n) end = oz::text::nextChar(stored, end);
+    const int columnChars = dedeBiz ? kDedeBizTitleColumnChars : kTitleColumnChars;
+    for (int n = 0; n < columnChars && end < stored.size(); ++n) end = oz::text::nextChar(stored, end);
     stored.resize(end);
-    while (!stored.empty() && stored.back() == ' ') stored.pop_back();
+    while (!dedeBiz && !stored.empty() && stored.back() == ' ') stored.pop_back();
     return stored;
 }
 
-// How content_list.php shows a stored field (DataListCP::RemoveXss of 5.7.88): control characters
-// and "," removed, "&#039;" back to "'", then ` ' " ( ) as full-width look-alikes. The GBK edition
-// does this on the UTF-8 form with look-alikes written in GBK, so converting back fails and the
-// field comes out empty.
-std::string listedField(const std::string& stored, bool gbk) {
+// How content_list.php shows a stored field (DataListCP::RemoveXss): control characters and ","
+// ("|" on DedeBIZ) removed, "&#039;" back to "'", then ` ' " ( ) as full-width look-alikes (and
+// "," on DedeBIZ). The GBK edition does this on the UTF-8 form with look-alikes written in GBK, so
+// converting back fails and the field comes out empty.
+std::string listedField(const std::string& stored, bool gbk, bool dedeBiz) {
+    const char removed = dedeBiz ? '|' : ',';
     std::string text;
     for (const char c : oz::text::replaceAll(stored, "&#039;", "'")) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x08 || byte == 0x0B || byte == 0x0C || (byte >= 0x0E && byte <= 0x19) || c == ',')
+        if (byte <= 0x08 || byte == 0x0B || byte == 0x0C || (byte >= 0x0E && byte <= 0x19) || c == removed)
             continue;
         text.push_back(c);
     }
@@ -94,6 +122,10 @@ std::string listedField(const std::string& stored, bool gbk) {
                 break;
             case ')':
                 listed += "）";
+                lookAlike = true;
+                break;
+            case ',':
+                listed += "，";
                 lookAlike = true;
                 break;
             default:
@@ -162,6 +194,8 @@ SiteBackEnd::SiteBackEnd(StandinSite site)
       m_progressFrame(site.progressFrame),
       m_tagFrames(site.tagFrames),
       m_titleMaxBytes(site.titleMaxBytes),
+      m_release(site.release),
+      m_version(site.version.empty() ? releaseVersion(site.release) : site.version),
       m_faults(site.faults),
       m_categories(std::move(site.categories)),
       m_homeTemplet(std::move(site.homeTemplet)),
@@ -280,7 +314,35 @@ SiteAnswer SiteBackEnd::page(const std::string& utf8Body) const {
 }
 
 SiteAnswer SiteBackEnd::message(const std::string& text, const std::string& gotoUrl, int waitMs) const {
+    if (dedeBiz()) return page(dedeBizMessagePage(text, gotoUrl, waitMs));
     return page(messagePage(charsetLabel(), text, gotoUrl, waitMs));
+}
+
+SiteAnswer SiteBackEnd::notFound() {
+    SiteAnswer answer;
+    answer.status = 404;
+    answer.contentType = "text/html; charset=iso-8859-1";
+    answer.body = "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1></body></html>\n";
+    return answer;
+}
+
+SiteAnswer SiteBackEnd::serverError() {
+    SiteAnswer answer;
+    answer.status = 500;
+    answer.contentType = "text/html; charset=UTF-8";
+    return answer;
+}
+
+std::string SiteBackEnd::captchaImage() const {
+    switch (m_release) {
+        case StandinRelease::DedeCms58:
+            return "plus/vdimgck.php";
+        case StandinRelease::DedeBiz6:
+            return "apps/vdimgck.php";
+        case StandinRelease::DedeCms57:
+            break;
+    }
+    return "include/vdimgck.php";
 }
 
 SiteAnswer SiteBackEnd::successMessage(const std::string& text, const std::string& gotoUrl,
@@ -394,7 +456,14 @@ SiteAnswer SiteBackEnd::dispatch(Context& context) {
         answer.body = movedPermanentlyPage(location);
         return answer;
     }
-    if (request.path == "/" + m_installPrefix + "include/vdimgck.php") {
+    if (request.path == "/" + m_installPrefix + "data/admin/ver.txt") {
+        SiteAnswer answer;
+        answer.contentType = "text/plain";
+        answer.body = m_version;
+        answer.isText = false;
+        return answer;
+    }
+    if (request.path == "/" + m_installPrefix + captchaImage()) {
         openSession(context);
         SiteAnswer answer;
         answer.contentType = "image/jpeg";
@@ -418,18 +487,15 @@ SiteAnswer SiteBackEnd::dispatch(Context& context) {
             return answer;
         }
     }
-    SiteAnswer answer;
-    answer.status = 404;
-    answer.contentType = "text/html; charset=iso-8859-1";
-    answer.body = "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1></body></html>\n";
-    return answer;
+    return notFound();
 }
 
 SiteAnswer SiteBackEnd::adminPage(Context& context, const std::string& name) {
     if (name == "login.php") {
         if (context.request.method == "POST") return login(context);
         openSession(context);
-        return page(loginFormPage(charsetLabel(), context.fields.get("gotopage")));
+        if (dedeBiz()) return page(dedeBizLoginPage(context.fields.get("gotopage")));
+        return page(loginFormPage(charsetLabel(), context.fields.get("gotopage"), "../" + captchaImage()));
     }
     const Session* current = session(context);
     if (!current || !current->loggedIn) return redirectToLogin(context);
@@ -438,10 +504,11 @@ SiteAnswer SiteBackEnd::adminPage(Context& context, const std::string& name) {
     if (name == "article_add.php") return articleAdd(context);
     if (name == "task_do.php") return taskDo(context);
     if (name == "makehtml_list_action.php") return listAction(context);
-    if (name == "makehtml_rss_action.php") return rssAction(context);
+    if (name == "makehtml_rss_action.php") return dedeBiz() ? notFound() : rssAction(context);
     if (name == "makehtml_all.php") return makeAll(context);
     if (name == "makehtml_homepage.php") return homePageAction(context);
     if (name == "makehtml_map.php") {
+        if (dedeBiz()) return notFound();
         const std::string file =
             context.fields.get("dopost") == "rss" ? "/data/rssmap.html" : "/data/sitemap.html";
         if (m_faults.omitSuccessText) return message(kNeutralMessage, kDone);
@@ -467,27 +534,33 @@ SiteAnswer SiteBackEnd::adminPage(Context& context, const std::string& name) {
     if (name == "content_list.php") return contentList(context);
     if (name == "article_edit.php") return articleEdit(context);
     if (name == "sys_info.php") return systemSettings();
-    SiteAnswer answer;
-    answer.status = 404;
-    answer.contentType = "text/html; charset=iso-8859-1";
-    answer.body = "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1></body></html>\n";
-    return answer;
+    return notFound();
 }
 
 SiteAnswer SiteBackEnd::login(Context& context) {
+    const char* captchaRefused = dedeBiz() ? "验证码不正确" : "验证码不正确!";
     Session* current = session(context);
     if (!current) {
         openSession(context);
-        return message("验证码不正确!", "login.php");
+        return message(captchaRefused, "login.php");
     }
-    if (m_faults.loginCaptcha && context.fields.get("validate").empty())
-        return message("验证码不正确!", "login.php");
     const std::string user = context.fields.get("userid");
+    LoginErrors& errors = m_loginErrors[user];
+    const auto now = std::chrono::steady_clock::now();
+    const bool captchaAsked = m_faults.loginCaptcha || (dedeBiz() && errors.count >= kCaptchaAfterErrors &&
+                                                        now - errors.last < kCaptchaWindow);
+    if (captchaAsked && context.fields.get("validate").empty()) return message(captchaRefused, "login.php");
     const auto account = std::find_if(m_accounts.begin(), m_accounts.end(),
                                       [&user](const auto& known) { return known.first == user; });
-    if (account == m_accounts.end()) return message("你的用户名不存在!", "login.php");
-    if (m_faults.refuseLogin || context.fields.get("pwd") != account->second)
-        return message("你的密码错误!", "login.php");
+    if (account == m_accounts.end()) {
+        return message(dedeBiz() ? "管理员账号错误" : "你的用户名不存在!", "login.php");
+    }
+    if (m_faults.refuseLogin || context.fields.get("pwd") != account->second) {
+        ++errors.count;
+        errors.last = now;
+        return message(dedeBiz() ? "管理员密码错误" : "你的密码错误!", "login.php");
+    }
+    errors.count = 0;
 
     current->loggedIn = true;
     current->user = user;
@@ -501,21 +574,27 @@ SiteAnswer SiteBackEnd::login(Context& context) {
                                     "DedeLoginTime=" + std::to_string(std::time(nullptr)) + path);
     std::string gotoPage = context.fields.get("gotopage");
     if (gotoPage.empty()) gotoPage = m_sitePath + "/" + m_adminDir + "/index.php";
-    return successMessage("成功登录，正在转向管理管理主页！", gotoPage);
+    return successMessage(dedeBiz() ? "正在登录后台管理，请稍等" : "成功登录，正在转向管理管理主页！",
+                          gotoPage);
 }
 
 SiteAnswer SiteBackEnd::articleAdd(Context& context) {
     if (context.request.method != "POST" || context.fields.get("dopost") != "save") {
+        if (Session* current = session(context)) current->addFormOpened = true;
         std::vector<CategoryOption> options;
         for (const auto& [id, depth] : treeOrder()) options.push_back({id, depth, category(id)->name});
-        return page(articleFormPage(charsetLabel(), options));
+        return page(articleFormPage(charsetLabel(), options, dedeBiz()));
     }
     if (context.fields.get("channelid") != "1") {
-        return message("文档为非指定的类型，请检查你发布内容的表单是否合法！", kBack);
+        return message(dedeBiz() ? "文档为非指定类型，请检查您发布文档是否正确"
+                                 : "文档为非指定的类型，请检查你发布内容的表单是否合法！",
+                       kBack);
     }
     const int typeId = context.fields.getInt("typeid");
-    if (typeId <= 0) return message("请指定文档的栏目！", kBack);
+    if (typeId <= 0) return message(dedeBiz() ? "请选择文档栏目" : "请指定文档的栏目！", kBack);
     const StandinCategory* target = category(typeId);
+    // DedeBIZ reads the unknown category's model and throws.
+    if (!target && dedeBiz()) return serverError();
     if (!target) return message("你所选择的栏目与当前模型不相符，请选择白色的选项！", kBack);
 
     StoredArticle article;
@@ -523,7 +602,7 @@ SiteAnswer SiteBackEnd::articleAdd(Context& context) {
     article.typeId = typeId;
     article.fields = context.bodyFields.all();
     if (const Session* owner = session(context)) article.user = owner->user;
-    article.title = storedTitle(context.bodyFields.get("title"), m_titleMaxBytes, m_charset);
+    article.title = storedTitle(context.bodyFields.get("title"), m_titleMaxBytes, m_charset, dedeBiz());
     // PHP behind a gateway that gave up goes on and stores the article later, or not at all.
     const bool spoiled = m_faults.storedAnswer != StoredAnswer::Page &&
                          (m_storedForFaults + 1) % std::max(1, m_faults.storedAnswerEvery) == 0;
@@ -539,15 +618,21 @@ SiteAnswer SiteBackEnd::articleAdd(Context& context) {
     const int id = stored.id;
     const std::string url = stored.url;
     Session* current = session(context);
+    // DedeBIZ counts the session's uploads (count(null) on PHP 8) after storing the article.
+    const bool failsAfterStoring = dedeBiz() && (!current || !current->addFormOpened);
     if (current && m_faults.dropSessionAfterArticles > 0 &&
         ++current->articles >= m_faults.dropSessionAfterArticles) {
         m_sessions.erase(context.sessionId);
     }
+    if (failsAfterStoring) return serverError();
+    const SavedArticleLinks links{id, typeId, url, m_progressFrame, m_tagFrames};
     SiteAnswer answer =
-        page(articleSavedPage(charsetLabel(), {id, typeId, url, m_progressFrame, m_tagFrames}));
+        page(dedeBiz() ? dedeBizArticleSavedPage(links) : articleSavedPage(charsetLabel(), links));
     // A back end with its own success page: the article is stored, the usual text is missing.
-    if (m_faults.omitSuccessText)
+    if (m_faults.omitSuccessText) {
         answer.body = oz::text::replaceAll(answer.body, "<u>查看文章</u>", "<u>浏览文章</u>");
+        answer.body = oz::text::replaceAll(answer.body, ">浏览文档</a>", ">浏览文章</a>");
+    }
     return spoiledIfAsked(std::move(answer));
 }
 
@@ -572,9 +657,10 @@ SiteAnswer SiteBackEnd::contentList(Context& context) {
         if (matching++ < skip) continue;
         const StandinCategory* type = category(it->typeId);
         rows.push_back({it->id, it->typeId, type ? type->name : std::string(),
-                        listedField(it->title, m_charset == oz::text::Charset::Gbk), todayText(), it->user});
+                        listedField(it->title, m_charset == oz::text::Charset::Gbk, dedeBiz()), todayText(),
+                        it->user});
     }
-    return page(contentListPage(charsetLabel(), keyword, rows));
+    return page(contentListPage(charsetLabel(), keyword, rows, dedeBiz()));
 }
 
 SiteAnswer SiteBackEnd::articleEdit(Context& context) {
@@ -608,6 +694,11 @@ SiteAnswer SiteBackEnd::taskDo(Context& context) {
         if (roundAt != std::string::npos) next.erase(roundAt);
         return message("正在更新相关内容，继续进行操作！", next + "&round=" + std::to_string(round), 100);
     }
+    if (dedeBiz()) {
+        return successMessage(
+            context.fields.get("dopost") == "makeprenext" ? "完成所有上下篇文档更新任务" : "完成所有更新任务",
+            kDone);
+    }
     if (context.fields.get("dopost") == "makeprenext") {
         return successMessage("<b>完成上下篇文档更新任务！完成所有更新任务！</b>", kDone);
     }
@@ -631,16 +722,24 @@ SiteAnswer SiteBackEnd::listAction(Context& context) {
         const std::string next = "makehtml_list_action.php?gotype=" + goType +
                                  "&uppage=0&maxpagesize=50&typeid=" + std::to_string(typeId) +
                                  "&pageno=" + std::to_string(pageNo + 1) + "&isremote=0&serviterm=";
+        if (dedeBiz()) {
+            const StandinCategory* madeCategory = category(made);
+            return successMessage("更新" + (madeCategory ? madeCategory->name : std::string()) + "栏目[id：" +
+                                      std::to_string(made) + "]，继续更新栏目",
+                                  next, 100);
+        }
         return successMessage("成功创建栏目：" + std::to_string(made) + "，继续进行操作！", next, 100);
     }
     if (goType == "mkallct") {
-        return successMessage("完成所有栏目列表更新，现在作最后数据优化！",
-                              "makehtml_all.php?action=make&step=10");
+        return successMessage(
+            dedeBiz() ? "完成所有栏目更新，数据已优化" : "完成所有栏目列表更新，现在作最后数据优化！",
+            "makehtml_all.php?action=make&step=10");
     }
-    std::string text = "完成所有栏目列表更新！";
+    std::string text = dedeBiz() ? "完成所有栏目更新" : "完成所有栏目列表更新！";
     if (pageNo < count) {
-        text += "<a href='" + expandDir(category(ids[static_cast<std::size_t>(pageNo)])->typeDir) +
-                "/index.html' target='_blank'>浏览栏目</a>";
+        text += std::string(dedeBiz() ? "，" : "") + "<a href='" +
+                expandDir(category(ids[static_cast<std::size_t>(pageNo)])->typeDir) +
+                "/index.html' target='_blank'>" + (dedeBiz() ? "点击浏览" : "浏览栏目") + "</a>";
     }
     return successMessage(text, kDone);
 }
@@ -670,19 +769,26 @@ SiteAnswer SiteBackEnd::makeAll(Context& context) {
     const auto stepUrl = [](int next) {
         return "makehtml_all.php?action=make&step=" + std::to_string(next) + "&uptype=mkall&mkvalue=0";
     };
+    // The messages of steps 2, 3 and 4, of the end and of the start, as each family words them.
+    static constexpr std::array<const char*, 5> kDedeCmsTexts = {
+        "完成文档HTML更新任务，现在开始进行主页更新...", "完成更新所有文档，现在开始更新栏目页！",
+        "不需要进行初处理，现更新所有栏目！", "完成所有文件的更新！", "完成数据优化，现在开始更新文档！"};
+    static constexpr std::array<const char*, 5> kDedeBizTexts = {
+        "完成所有文档更新，开始更新首页", "完成所有文档更新，开始更新所有栏目",
+        "不需要进行初处理，开始更新所有栏目", "完成所有栏目文档更新", "完成数据优化，开始更新文档"};
+    const auto& texts = dedeBiz() ? kDedeBizTexts : kDedeCmsTexts;
     switch (step) {
         case 2:
-            return successMessage("完成文档HTML更新任务，现在开始进行主页更新...", stepUrl(3));
+            return successMessage(texts[0], stepUrl(3));
         case 3:
-            return successMessage("完成更新所有文档，现在开始更新栏目页！", stepUrl(4));
+            return successMessage(texts[1], stepUrl(4));
         case 4:
-            return successMessage("不需要进行初处理，现更新所有栏目！",
-                                  "makehtml_list_action.php?gotype=mkallct");
+            return successMessage(texts[2], "makehtml_list_action.php?gotype=mkallct");
         case 10:
-            if (!m_faults.endlessChain) return successMessage("完成所有文件的更新！", kDone);
+            if (!m_faults.endlessChain) return successMessage(texts[3], kDone);
             [[fallthrough]];
         default:
-            return successMessage("完成数据优化，现在开始更新文档！", stepUrl(2));
+            return successMessage(texts[4], stepUrl(2));
     }
 }
 
@@ -696,13 +802,15 @@ SiteAnswer SiteBackEnd::homePageAction(Context& context) {
         m_homePosition = position;
     }
     if (m_faults.omitSuccessText) return message(kNeutralMessage, kDone);
+    if (dedeBiz())
+        return message("更新静态首页，<a href='" + position + "' target='_blank'>点击浏览</a>", kDone);
     return page("成功更新主页HTML：/var/www/site" + m_sitePath + "/" + m_adminDir + "/" + position +
                 "<br /><a href='" + position + "' target='_blank'>浏览...</a><br />");
 }
 
 SiteAnswer SiteBackEnd::catalogEdit(Context& context) {
     const StandinCategory* edited = category(context.fields.getInt("id"));
-    if (!edited) return message("栏目不存在！", kBack);
+    if (!edited) return dedeBiz() ? serverError() : message("栏目不存在！", kBack);
     int topId = 0;
     // Bounded: hand-made test data may hold a parent cycle.
     const StandinCategory* up = edited;
@@ -736,11 +844,24 @@ SiteAnswer SiteBackEnd::catalogAdd(Context& context) {
         added.typeDir = typeDir;
     }
     m_categories.push_back(added);
-    return spoiledIfAsked(successMessage("成功创建一个分类！", "catalog_main.php"));
+    return spoiledIfAsked(
+        successMessage(dedeBiz() ? "成功创建一个栏目" : "成功创建一个分类！", "catalog_main.php"));
 }
 
 SiteAnswer SiteBackEnd::catalogDel(Context& context) {
     if (context.fields.get("dopost") != "ok") return message("你确定要删除此栏目吗？", kDone);
+    if (dedeBiz()) {
+        // Its deletion throws at a table the install never made, after deleting the category and
+        // its articles but before its children; an unknown id throws before anything.
+        const int id = context.fields.getInt("id");
+        if (category(id) != nullptr) {
+            std::erase_if(m_categories, [id](const StandinCategory& c) { return c.id == id; });
+            for (StoredArticle& article : m_articles) {
+                if (article.typeId == id) article.deleted = true;
+            }
+        }
+        return serverError();
+    }
     const std::vector<int> removed = subtree(context.fields.getInt("id"));
     const bool deleteArticles = context.fields.get("delfile") == "yes";
     for (const int id : removed) {
@@ -783,16 +904,23 @@ SiteAnswer SiteBackEnd::archivesDo(Context& context) {
             htmlEscape(list) + "' />\r\n你确实要删除“ " + htmlEscape(list) +
             " ”这些文档？\r\n<input type='submit' value='确定' />\r\n</form>");
     }
+    const char separator = m_release == StandinRelease::DedeCms58 ? ',' : '`';
     std::size_t start = 0;
     while (start <= list.size()) {
-        const std::size_t end = std::min(list.find('`', start), list.size());
-        const int id = leadingInt(std::string_view(list).substr(start, end - start));
+        const std::size_t end = std::min(list.find(separator, start), list.size());
+        const int id = digitsOnly(std::string_view(list).substr(start, end - start));
+        bool held = false;
         for (StoredArticle& article : m_articles) {
-            if (article.id == id && id > 0) article.deleted = true;
+            if (article.id == id && id > 0) {
+                article.deleted = true;
+                held = true;
+            }
         }
+        // DedeBIZ reads the article's model before deleting and throws when it has none.
+        if (dedeBiz() && !held && id > 0) return serverError();
         start = end + 1;
     }
-    return successMessage("成功删除指定的文档！", "content_list.php");
+    return successMessage(dedeBiz() ? "成功删除指定文档" : "成功删除指定的文档！", "content_list.php");
 }
 
 }  // namespace oz::testing

@@ -3,6 +3,7 @@
 // One site of the stand-in back end: its account, categories, articles and sessions, and the
 // answers of its back-end pages. Knows nothing of HTTP transport; StandinServer feeds it.
 
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <string>
@@ -63,6 +64,12 @@ class SiteBackEnd {
         bool loggedIn = false;
         std::string user;  // the account logged in
         int articles = 0;
+        bool addFormOpened = false;  // DedeBIZ: the add form was opened in this session
+    };
+    // DedeBIZ: an account's wrong passwords since its last login, and when the latest came.
+    struct LoginErrors {
+        int count = 0;
+        std::chrono::steady_clock::time_point last;
     };
     struct Context;  // one request being answered
 
@@ -94,6 +101,10 @@ class SiteBackEnd {
     SiteAnswer message(const std::string& text, const std::string& gotoUrl, int waitMs = 1000) const;
     SiteAnswer successMessage(const std::string& text, const std::string& gotoUrl, int waitMs = 1000) const;
     SiteAnswer redirectToLogin(Context& context);
+    static SiteAnswer notFound();
+    static SiteAnswer serverError();  // PHP's fatal error: 500 with an empty body
+    bool dedeBiz() const { return m_release == StandinRelease::DedeBiz6; }
+    std::string captchaImage() const;        // below the install folder: "include/vdimgck.php"
     Session* session(Context& context);      // the request's known session, or nullptr
     Session& openSession(Context& context);  // the known session, or a new one with its cookies set
     std::string charsetLabel() const;
@@ -112,6 +123,8 @@ class SiteBackEnd {
     const bool m_progressFrame;
     const int m_tagFrames;
     const int m_titleMaxBytes;
+    const StandinRelease m_release;
+    const std::string m_version;
 
     mutable std::mutex m_mutex;
     StandinFaults m_faults;
@@ -127,6 +140,7 @@ class SiteBackEnd {
     const oz::text::Clock* m_clock = nullptr;
     std::unordered_map<std::string, std::size_t> m_articleByUrl;
     std::unordered_map<std::string, Session> m_sessions;
+    std::map<std::string, LoginErrors> m_loginErrors;
     int m_loginCount = 0;
     int m_storedForFaults = 0;  // stored articles counted for StandinFaults::storedAnswerEvery
     std::string m_homeTemplet;

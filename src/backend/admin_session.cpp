@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "backend/answer_reader.h"
+#include "backend/backend_family.h"
 #include "backend/records.h"
 #include "backend/url_encoding.h"
 
@@ -63,24 +64,32 @@ std::string loginBody(const config::SiteConfig& site) {
            "&dopost=login&adminstyle=newdedecms";
 }
 
-bool login(AdminSession& session, const BackendContext& context, std::string* whyFailed) {
+bool login(AdminSession& session, const BackendContext& context, std::string* whyFailed,
+           bool* accountRefused) {
     const config::SiteConfig& site = session.site;
     const http::PageAnswer folder = requestPage(session, context, backEndBaseUrl(site));
+    const BackendFamily* family = &loginPageFamily(folder.text);
     http::PageAnswer form;
     // A host that cannot be reached would only make the other two requests wait as long again.
     if (http::cannotConnect(folder.failure)) {
         form = folder;
     } else {
-        requestPage(
-            session, context,
-            siteScheme(site) + "://" + site.domain + "/" + installPrefix(site) + "include/vdimgck.php");
+        requestPage(session, context, captchaImageUrl(site, folder.text, *family));
         form = requestPage(session, context, backEndBaseUrl(site) + "/login.php", loginBody(site),
                            siteAnswerDecoding(site));
+        // The answer is the back end's own message page, whatever its login page looks like.
+        if (const BackendFamily* answering = messagePageFamily(form.text)) family = answering;
     }
-    const AnswerReading reading = readLoginAnswer(form);
+    rememberFamily(site, *family);
+    const AnswerReading reading = readLoginAnswer(form, *family);
     const bool success = reading.done();
     if (whyFailed != nullptr) *whyFailed = reading.reason;
+    if (accountRefused != nullptr) *accountRefused = backend::accountRefused(reading, *family);
     if (!success) writeLoginFailureRecord(context.dataDir, form.text);
+    if (success && family->openAddFormFirst) {
+        requestPage(session, context, backEndBaseUrl(site) + "/article_add.php?channelid=1", {},
+                    siteAnswerDecoding(site));
+    }
     return success;
 }
 

@@ -51,12 +51,18 @@ http::PageAnswer requestPage(AdminSession& session, const BackendContext& contex
 std::string loginBody(const config::SiteConfig& site);
 
 // `login`: the three requests of the login exchange (the back-end folder, the verification-code
-// image that opens the server's session, the login form). True when the unescaped answer contains
-// "成功". Otherwise the answer is kept as 登录失败.htm in the data folder (the latest failure of
-// any site; one writer at a time) and the result is false. When the first request cannot connect
-// the other two are not sent. `whyFailed` (may be null) receives why the login failed: the back
-// end's own message ("你的密码错误!"), an HTTP error ("HTTP 404，后台目录是否正确？") or the
-// transport's reason ("连接被拒绝"). Logs nothing.
-bool login(AdminSession& session, const BackendContext& context, std::string* whyFailed = nullptr);
+// image that opens the server's session, the login form). The back end's family is recognised from
+// its login page and its answer and remembered for the site (familyOf); the image is the one the
+// login page loads. True when the answer says the login was accepted (DedeCMS: its unescaped text
+// contains "成功"); a DedeBIZ back end then gets its add-article form opened once, as a browser
+// would, since its article_add.php fails on a post in a session that never opened it. Otherwise
+// the answer is kept as 登录失败.htm in the data folder (the latest failure of any site; one writer
+// at a time) and the result is false. When the first request cannot connect the other two are not
+// sent. `whyFailed` (may be null) receives why the login failed: the back end's own message
+// ("你的密码错误!"), an HTTP error ("HTTP 404，后台目录是否正确？") or the transport's reason
+// ("连接被拒绝"). `accountRefused` (may be null) is set when the back end refused the user name or
+// password, which no retry mends. Logs nothing.
+bool login(AdminSession& session, const BackendContext& context, std::string* whyFailed = nullptr,
+           bool* accountRefused = nullptr);
 
 }  // namespace oz::backend

@@ -13,14 +13,9 @@ namespace {
 
 constexpr std::string_view kWrite = "document.write(\"";
 constexpr std::string_view kWriteEnd = "\");";
-constexpr std::string_view kMessageBox = "height:130px";
 constexpr std::string_view kEditLink = "archives_do.php?aid=";
 constexpr std::string_view kEditAction = "dopost=editArchives";
 constexpr std::string_view kLoggedOut = "后台登录已失效，转向了登录页";
-constexpr std::string_view kCaptchaRefused = "验证码不正确!";
-constexpr std::string_view kCaptchaHint =
-    " 该站后台登录要求验证码，本软件不发送验证码：请在后台“系统 → 验证安全设置”的“开启系统验证码”中取消勾选"
-    "“后台登录”";
 constexpr std::size_t kMaxTitleShown = 60;
 
 bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
@@ -69,6 +64,17 @@ std::string headerValue(std::string_view headers, std::string_view name) {
     return {};
 }
 
+// The title in an edit link's anchor (from inside its start tag to its end tag): DedeCMS's in
+// "<u>", DedeBIZ's the anchor's own text. The start tag may quote the title itself, so the "<u>"
+// is looked for first.
+std::string_view linkedTitle(std::string_view anchor) {
+    const std::size_t open = anchor.find("<u>");
+    const std::size_t close = open == std::string_view::npos ? open : anchor.find("</u>", open);
+    if (close != std::string_view::npos) return anchor.substr(open + 3, close - open - 3);
+    const std::size_t tagEnd = anchor.find('>');
+    return tagEnd == std::string_view::npos ? std::string_view() : anchor.substr(tagEnd + 1);
+}
+
 // A page that is not the back end's: says so, with the page's title when it has one.
 std::string foreignPageReason(std::string_view page) {
     std::string title = plainText(text::elementContent(page, "title"));
@@ -81,10 +87,8 @@ std::string foreignPageReason(std::string_view page) {
 std::string listedText(std::string_view html) { return plainText(html); }
 
 std::optional<std::string> messagePageText(std::string_view page) {
-    if (page.find("DedeCMS提示信息") == std::string_view::npos &&
-        page.find("DedeCMS 提示信息") == std::string_view::npos) {
-        return std::nullopt;
-    }
+    const BackendFamily* family = messagePageFamily(page);
+    if (family == nullptr) return std::nullopt;
     std::vector<std::string_view> writes;
     for (std::size_t at = page.find(kWrite); at != std::string_view::npos; at = page.find(kWrite, at)) {
         at += kWrite.size();
@@ -96,7 +100,7 @@ std::optional<std::string> messagePageText(std::string_view page) {
     // The message follows the write that opens the message box; the box's header comes first.
     std::size_t index = 2;
     for (std::size_t i = 0; i + 1 < writes.size(); ++i) {
-        if (writes[i].find(kMessageBox) != std::string_view::npos) {
+        if (writes[i].find(family->messageBox) != std::string_view::npos) {
             index = i + 1;
             break;
         }
@@ -161,17 +165,25 @@ AnswerReading readActionAnswer(const http::PageAnswer& answer, std::string_view 
     return {Outcome::Unknown, foreignPageReason(page)};
 }
 
-AnswerReading readLoginAnswer(const http::PageAnswer& answer) {
-    if (answer.ok && decodeAnswerText(answer.text).find(kLoginSucceededText) != std::string::npos) {
+AnswerReading readLoginAnswer(const http::PageAnswer& answer, const BackendFamily& family) {
+    if (answer.ok && decodeAnswerText(answer.text).find(family.loginDone) != std::string::npos) {
         return {Outcome::Done, {}};
     }
     AnswerReading reading = readActionAnswer(answer, {});
     if (answer.ok && reading.reason == kLoggedOut) {
         reading.reason = "后台没有接受登录，回答是登录页";
-    } else if (reading.reason == kCaptchaRefused) {
-        reading.reason += kCaptchaHint;
+    } else if (reading.reason == family.captchaRefused) {
+        reading.reason += family.captchaHint;
     }
     return reading;
+}
+
+bool accountRefused(const AnswerReading& reading, const BackendFamily& family) {
+    if (reading.outcome != Outcome::Refused) return false;
+    for (std::string_view refusal : family.accountRefusals) {
+        if (reading.reason == refusal) return true;
+    }
+    return false;
 }
 
 std::optional<std::vector<ListedArticle>> readArticleList(std::string_view page) {
@@ -186,13 +198,12 @@ std::optional<std::vector<ListedArticle>> readArticleList(std::string_view page)
         const int id = numberAt(page, cursor);
         const std::size_t next = page.find(kEditLink, cursor);
         const std::size_t rowEnd = std::min(next, page.find("</tr>", cursor));
-        const std::size_t open = page.find("<u>", cursor);
-        const std::size_t close = open == std::string_view::npos ? open : page.find("</u>", open);
-        // A row: its edit link, then the title in <u>, before the next row's link.
+        const std::size_t close = text::findNoCase(page, "</a>", cursor);
+        // A row: its edit link holding the title (DedeCMS's in <u>), before the next row's link.
         if (id > 0 && editActionAt(page, cursor) && close != std::string_view::npos && close < next) {
             ListedArticle row;
             row.id = id;
-            row.title = listedText(page.substr(open + 3, close - open - 3));
+            row.title = listedText(linkedTitle(page.substr(cursor, close - cursor)));
             for (std::string_view link : {"content_list.php?cid=", "catalog_do.php?cid="}) {
                 std::size_t found = page.find(link, close);
                 if (found < rowEnd) {

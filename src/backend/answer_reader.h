@@ -5,19 +5,14 @@
 #include <string_view>
 #include <vector>
 
+#include "backend/backend_family.h"
 #include "http/http_requester.h"
 
 // What the back end's answers mean. Every caller that asks whether an action took effect, or why
 // it did not, reads the answer here rather than searching it for texts of its own.
 namespace oz::backend {
 
-// The texts that say an action took effect.
-inline constexpr std::string_view kArticleCreatedText = "<u>查看文章</u>";
-inline constexpr std::string_view kCategoryCreatedText = "成功创建一个分类！";
-inline constexpr std::string_view kCategoryDeletedText = "成功删除一个栏目！";
-inline constexpr std::string_view kArticlesDeletedText = "成功删除指定的文档！";
-inline constexpr std::string_view kHomePageMadeText = "成功更新主页HTML";
-inline constexpr std::string_view kLoginSucceededText = "成功";
+// The texts that say an action took effect are each family's (backend_family.h).
 
 // What an answer says about the action that asked for it.
 enum class Outcome {
@@ -36,8 +31,8 @@ struct AnswerReading {
     bool safeToRepeat() const { return outcome == Outcome::Refused || outcome == Outcome::NotSent; }
 };
 
-// The text of the back end's message page (the "DedeCMS提示信息" page of its ShowMsg), tags
-// removed and character references decoded; std::nullopt when the page is not one.
+// The text of the back end's message page (its ShowMsg: the "DedeCMS提示信息" page, DedeBIZ's
+// "系统提示"), tags removed and character references decoded; std::nullopt when the page is not one.
 std::optional<std::string> messagePageText(std::string_view page);
 
 // "（reason）", or nothing for an empty reason: how a reason follows the text it explains.
@@ -52,9 +47,14 @@ std::string httpStatusReason(long status);
 // Reads the answer of an action whose success shows as `successText` in the page.
 AnswerReading readActionAnswer(const http::PageAnswer& answer, std::string_view successText);
 
-// Reads the login answer: Done when its unescaped text holds "成功". A refusal is named by the
-// back end's message ("你的密码错误!"); "验证码不正确!" comes with what the operator can do.
-AnswerReading readLoginAnswer(const http::PageAnswer& answer);
+// Reads the login answer of a back end of that family: Done when its unescaped text holds the
+// family's login text ("成功"). A refusal is named by the back end's message ("你的密码错误!"); the
+// verification-code refusal ("验证码不正确!") comes with what the operator can do.
+AnswerReading readLoginAnswer(const http::PageAnswer& answer, const BackendFamily& family);
+
+// The login was refused for its user name or password (or their absence): trying again cannot
+// succeed, and on DedeBIZ three wrong passwords within a minute bring on the verification code.
+bool accountRefused(const AnswerReading& reading, const BackendFamily& family);
 
 // A piece of a page as plain text, as the list reader reads a row's title: tags removed, character
 // references decoded, line breaks and tabs as spaces, blanks trimmed.
@@ -67,9 +67,9 @@ struct ListedArticle {
     std::string title;  // as the list shows it, character references decoded
 };
 
-// The rows of an article list page, each read from its edit link
-// "archives_do.php?aid=N&dopost=editArchives" and the "<u>title</u>" in it; std::nullopt when the
-// page is not an article list.
+// The rows of an article list page (DedeCMS or DedeBIZ), each read from its edit link
+// "archives_do.php?aid=N&dopost=editArchives" and the title that link holds (in "<u>" on
+// DedeCMS); std::nullopt when the page is not an article list.
 std::optional<std::vector<ListedArticle>> readArticleList(std::string_view page);
 
 // The id in a page's edit link "archives_do.php?aid=N&dopost=editArchives" (the success page of a

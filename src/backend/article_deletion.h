@@ -19,13 +19,20 @@ struct DeleteArticlesOptions {
 // "确定要删除 ID 从 A 到 B 的文章吗？"
 std::string deleteArticlesQuestion(const DeleteArticlesOptions& options);
 
-// The archives_do.php body of one batch: ids joined by "%60", aid the range's first id.
+// The archives_do.php body of one batch: its ids joined by the back end's separator
+// (percent-encoded: "%60" for "`", "%2C" for ","), aid the range's first id.
 std::string articleDeleteBody(int firstId, const std::string& joinedIds);
+std::string encodedIdSeparator(char separator);
+
+// Follows the report line of a site whose ids went one per batch.
+inline constexpr const char* kOneIdPerBatchText = "（每批 1 篇）";
 
 // `deleteArticles`: per site the login, then batches of at most 100 ids posted to
-// archives_do.php. A batch counts as deleted only when the back end answers
-// "成功删除指定的文档！"; the report line shows those and the batches sent:
-// 域名 + " 已删除 " + confirmed + " 批（已发送 " + sent + " 批）". The report ends with
+// archives_do.php, joined by the separator the site's release takes; one id per batch where that
+// is not known (articleIdSeparator) or where the family's deletion stops at a missing id. A batch counts as
+// deleted only when the back end answers "成功删除指定的文档！" (DedeBIZ: "成功删除指定文档"); the report
+// line shows those and the batches sent: 域名 + " 已删除 " + confirmed + " 批（已发送 " + sent + " 批）". The
+// report ends with
 // "\r\n\r\n(每批 100 篇)".
 BatchReport deleteArticles(const std::vector<BatchTarget>& targets, const DeleteArticlesOptions& options,
                            const BatchEnvironment& env);

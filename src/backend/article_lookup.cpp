@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "backend/answer_reader.h"
+#include "backend/backend_family.h"
 #include "backend/html_elements.h"
 #include "backend/url_encoding.h"
 
@@ -62,7 +63,7 @@ std::string articleAddressOf(AdminSession& session, const BackendContext& contex
     if (address.rfind('/', 0) == 0) return siteScheme(site) + "://" + siteHost(site) + address;
     // The dynamic view page serves every article, made into a static page or not.
     return siteScheme(site) + "://" + site.domain + "/" + installPrefix(site) +
-           "plus/view.php?aid=" + std::to_string(id);
+           std::string(familyOf(session).dynamicView) + "?aid=" + std::to_string(id);
 }
 
 // The title column of an article as its edit page shows it; std::nullopt when the page has none.
@@ -106,8 +107,12 @@ void readArticleMark(AdminSession& session, const BackendContext& context, Artic
 }
 
 TitleRules titleRules(AdminSession& session, const BackendContext& context, ArticleTracking& tracking) {
+    const BackendFamily& family = familyOf(session);
     TitleRules rules;
     rules.gbk = !isUtf8Site(session.site);
+    rules.columnChars = family.titleColumnChars;
+    rules.fixedWidthColumn = family.titleColumnFixed;
+    rules.cleaning = family.listCleaning;
     std::optional<int> maxBytes =
         tracking.ledger != nullptr ? tracking.ledger->titleMaxBytes(tracking.backEnd) : std::nullopt;
     if (!maxBytes) {
@@ -127,10 +132,24 @@ ArticleLookup findNewArticle(AdminSession& session, const BackendContext& contex
         lookup.reason = "无法查找";
         return lookup;
     }
-    const TitleRules rules = titleRules(session, context, tracking);
-    const std::string stored = storedTitle(sentTitle, rules);
-    const std::vector<std::string> forms = listedTitleForms(stored, rules);
-    const std::string keyword = storedTitleKeyword(stored);
+    // The settings page shows the stored setting; the back end cuts by the one its settings cache
+    // holds, which is the default until the operator saves the settings. Either cut may be it.
+    std::vector<TitleRules> rules{titleRules(session, context, tracking)};
+    if (rules.front().maxBytes != kDefaultTitleMaxBytes) {
+        rules.push_back(rules.front());
+        rules.back().maxBytes = kDefaultTitleMaxBytes;
+    }
+    std::vector<std::string> stored;
+    std::vector<std::string> forms;
+    for (const TitleRules& rule : rules) {
+        stored.push_back(storedTitle(sentTitle, rule));
+        for (std::string& form : listedTitleForms(stored.back(), rule)) forms.push_back(std::move(form));
+    }
+    const auto isStored = [&stored](const std::optional<std::string>& title) {
+        return title && std::find(stored.begin(), stored.end(), *title) != stored.end();
+    };
+    const std::string keyword = storedTitleKeyword(*std::min_element(
+        stored.begin(), stored.end(), [](const auto& a, const auto& b) { return a.size() < b.size(); }));
 
     std::vector<int> matches;
     bool reachedMark = false;
@@ -155,7 +174,7 @@ ArticleLookup findNewArticle(AdminSession& session, const BackendContext& contex
                 continue;
             }
             // A title the list shows blank is read where the back end shows it whole.
-            if (row.title.empty() && storedTitleOnEditPage(session, context, row.id) != stored) continue;
+            if (row.title.empty() && !isStored(storedTitleOnEditPage(session, context, row.id))) continue;
             matches.push_back(row.id);
         }
         if (!newRows) reachedMark = true;  // the end of the list
@@ -169,7 +188,10 @@ ArticleLookup findNewArticle(AdminSession& session, const BackendContext& contex
         return lookup;
     }
     for (const SentArticle& other : tracking.ledger->otherClaimants(tracking.backEnd, ticket)) {
-        if (other.typeId == typeId && storedTitle(other.title, rules) == stored) {
+        if (other.typeId != typeId) continue;
+        bool alike = false;
+        for (std::size_t i = 0; i < rules.size(); ++i) alike = alike || storedTitle(other.title, rules[i]) == stored[i];
+        if (alike) {
             lookup.reason = "本次更新中另有同名文章，无法区分";
             return lookup;
         }

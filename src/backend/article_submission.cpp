@@ -12,10 +12,6 @@
 namespace oz::backend {
 namespace {
 
-constexpr const char* kNextArticleFrame =
-    "<iframe name='stafrm' frameborder='0' id='stafrm' width='100%' height='200px' src='";
-constexpr const char* kTagFrame =
-    "<iframe name='stafrm' frameborder='0' id='stafrm' width='100%' height='40px' src='";
 constexpr const char* kFrameEnd = "'></iframe>";
 constexpr const char* kLeftOutStart = "已略去站点编码不支持的字符“";
 constexpr const char* kLeftOutEnd = "”：";
@@ -25,23 +21,24 @@ constexpr const char* kLeftOutEnd = "”：";
 void runFollowUps(AdminSession& session, const BackendContext& context, const std::string& answer,
                   int siteIndex) {
     const RunSettings& settings = context.options();
+    const BackendFamily& family = familyOf(session);
     text::MarkerPosition position;
     if (settings.customRefresh(CustomRefresh::NextArticle)) {
-        std::string src = text::textBetween(answer, kNextArticleFrame, kFrameEnd, position);
+        std::string src = text::textBetween(answer, family.nextArticleFrame, kFrameEnd, position);
         if (!src.empty()) {
             followProgressPages(session, context, src, siteIndex, "刷新Kivra下篇文档");
         } else {
             position = {};  // a page without that frame may still carry the tag frames
         }
     }
-    if (settings.customRefresh(CustomRefresh::StaticTags)) {
-        std::string src = text::textBetween(answer, kTagFrame, kFrameEnd, position);
+    if (settings.customRefresh(CustomRefresh::StaticTags) && !family.tagFrame.empty()) {
+        std::string src = text::textBetween(answer, family.tagFrame, kFrameEnd, position);
         if (src.empty()) return;
         context.logLine(siteIndex, "开始刷新Kivratag列表");
         while (!src.empty() && !context.aborted()) {
             context.logLine(siteIndex, src);
             followProgressPages(session, context, src, siteIndex, "");
-            src = text::textBetween(answer, kTagFrame, kFrameEnd, position);
+            src = text::textBetween(answer, family.tagFrame, kFrameEnd, position);
         }
         context.logLine(siteIndex, "结束刷新Kivratag列表");
     }
@@ -63,11 +60,13 @@ void notePublished(const BackendContext& context, const config::SiteConfig& site
 
 }  // namespace
 
-std::string articleAddress(const config::SiteConfig& site, const std::string& answer) {
-    std::string anchor = text::textBetween(answer, "<a", kArticleCreatedText, /*nearestBeforeEnd=*/true);
+std::string articleAddress(const config::SiteConfig& site, const std::string& answer,
+                           const BackendFamily& family) {
+    std::string anchor = text::textBetween(answer, "<a", family.articleLink, /*nearestBeforeEnd=*/true);
     if (anchor.empty()) return {};
     std::string href = text::textBetween(anchor, "href='", "'");
     if (href.empty()) href = text::textBetween(anchor, "href=''", "\"");
+    if (href.starts_with("http://") || href.starts_with("https://")) return href;
     return siteScheme(site) + "://" + siteHost(site) + href;
 }
 
@@ -121,11 +120,12 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
     }
     const http::PageAnswer posted = requestPage(session, context, backEndBaseUrl(site) + "/article_add.php",
                                                 body, siteAnswerDecoding(site), timeout, /*sendOnce=*/true);
-    const AnswerReading reading = readActionAnswer(posted, kArticleCreatedText);
+    const BackendFamily& family = familyOf(session);
+    const AnswerReading reading = readActionAnswer(posted, family.articleStored);
 
     if (reading.done()) {
         result.outcome = SubmitOutcome::Published;
-        result.address = articleAddress(site, posted.text);
+        result.address = articleAddress(site, posted.text, family);
         // A success page without the article's id leaves it a claimant of rows like it for the run.
         const int id = editedArticleId(posted.text);
         if (ticket != 0 && id > 0) tracking->ledger->counted(tracking->backEnd, ticket, id);

@@ -5,6 +5,7 @@
 #include "backend/admin_session.h"
 #include "backend/article_lookup.h"
 #include "backend/backend_context.h"
+#include "backend/backend_family.h"
 #include "content/article_draft.h"
 #include "content/site_pools.h"
 
@@ -50,7 +51,7 @@ struct SubmitResult {
 // the flags, summary and view count into the draft and posts the add-article form once (time-out
 // 1000 s when the back end downloads remote pictures, else 120 s; never sent twice by the
 // transport). The answer is read for what it means:
-// - the success page ("<u>查看文章</u>"): published;
+// - the success page ("<u>查看文章</u>", DedeBIZ's "浏览文档" button): published;
 // - a page of the back end without it, or a request that never reached the server: failed;
 // - anything else once the body went out (a gateway's 504, a dropped connection, no answer in
 //   time, a page not of the back end): the article is looked up on the site (findNewArticle,
@@ -79,7 +80,9 @@ SubmitResult settleArticle(AdminSession& session, const BackendContext& context,
                            ArticleTracking& tracking);
 
 // The address of the new article: scheme + "://" + the site's host + the href of the link that
-// carries "<u>查看文章</u>" (single or double quotes); empty when the answer has no such link.
-std::string articleAddress(const config::SiteConfig& site, const std::string& answer);
+// carries the family's article link text ("<u>查看文章</u>", DedeBIZ's "浏览文档"; single or double
+// quotes), or that href when it is a whole URL; empty when the answer has no such link.
+std::string articleAddress(const config::SiteConfig& site, const std::string& answer,
+                           const BackendFamily& family);
 
 }  // namespace oz::backend

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "backend/answer_reader.h"
+#include "backend/backend_family.h"
 #include "backend/category_tree.h"
 #include "backend/html_elements.h"
 #include "backend/url_encoding.h"
@@ -50,12 +51,10 @@ std::pair<int, std::string> censusKey(int parentId, std::string_view name) {
 // std::nullopt when the page holds no category list.
 std::optional<CategoryCensus> readCensus(BatchSite& site, const BatchEnvironment& env) {
     AdminSession session = site.session();
-    const http::PageAnswer answer =
-        requestPage(session, env.backend, backEndBaseUrl(site.site) + "/article_add.php?channelid=1", {},
-                    siteAnswerDecoding(site.site));
-    if (findElement(answer.text, "select", "id", "typeid").empty()) return std::nullopt;
+    const std::optional<std::vector<CategoryItem>> read = readCategoryItems(session, env.backend);
+    if (!read) return std::nullopt;
     CategoryCensus census;
-    const std::vector<CategoryItem> items = parseCategoryTree(answer.text);
+    const std::vector<CategoryItem>& items = *read;
     for (const CategoryItem& item : items) {
         const int parentId = item.parent < 0 ? 0 : items[static_cast<std::size_t>(item.parent)].id;
         ++census[censusKey(parentId, item.name)];
@@ -188,7 +187,7 @@ BatchReport createCategories(const std::vector<BatchTarget>& targets, const Crea
                         session, env.backend, backEndBaseUrl(site.site) + "/catalog_add.php",
                         categoryAddBody(fields, input->parentId, nextDir, options, isUtf8Site(site.site)),
                         siteAnswerDecoding(site.site), 0, /*sendOnce=*/true),
-                    kCategoryCreatedText);
+                    familyOf(session).categoryCreated);
             }
             const auto key = censusKey(input->parentId, fields.name);
             if (reading.done()) {

@@ -56,8 +56,8 @@ std::string categoryAddBody(const CategoryFields& fields, int parentId, const st
                             const CreateCategoriesOptions& options, bool utf8Site);
 
 // `createCategories`: per site the login, then each of its lines posted to catalog_add.php; a
-// line counts as created when the answer holds "成功创建一个分类！". The report has one line per
-// site; the failure text lists the lines that failed, per site.
+// line counts as created when the answer holds "成功创建一个分类！" (DedeBIZ: "成功创建一个栏目"). The report
+// has one line per site; the failure text lists the lines that failed, per site.
 BatchReport createCategories(const std::vector<BatchTarget>& targets, const CreateCategoriesOptions& options,
                              const BatchEnvironment& env);
 

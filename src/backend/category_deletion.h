@@ -20,7 +20,10 @@ struct DeleteCategoriesOptions {
 std::string deleteCategoriesQuestion(const DeleteCategoriesOptions& options);
 
 // `deleteCategories`: per site the login, then one catalog_del.php request per id; an id counts
-// as deleted when the answer holds "成功删除一个栏目！".
+// as deleted when the answer holds "成功删除一个栏目！" (DedeBIZ: "成功删除一个栏目"). An answer that
+// says nothing trustworthy (an HTTP 500, a dropped connection) is settled by the site's category
+// list: an id listed before the first deletion and gone now was deleted, one still listed or
+// never listed was not; without a list it counts apart ("；结果未知 N 个").
 BatchReport deleteCategories(const std::vector<BatchTarget>& targets, const DeleteCategoriesOptions& options,
                              const BatchEnvironment& env);
 

@@ -10,6 +10,7 @@ namespace oz::backend {
 namespace {
 
 constexpr std::string_view kDepthMark = "─";  // U+2500, repeated once per level below the top
+constexpr std::string_view kCorner = "└";     // U+2514, before DedeBIZ's depth marks
 constexpr int kCategoryReadAttempts = 3;
 
 }  // namespace
@@ -39,6 +40,9 @@ std::vector<CategoryItem> parseCategoryTree(std::string_view page, const std::se
         }
         item.depth = 1 + static_cast<int>(marks);
         item.name = text::trimBlanks(text::replaceAll(label, kDepthMark, ""));
+        if (marks > 0 && item.name.starts_with(kCorner)) {
+            item.name = text::trimBlanks(item.name.substr(kCorner.size()));
+        }
         item.checked = checkedIds.count(id) != 0;
         if (item.depth > 1) {
             for (int candidate = static_cast<int>(items.size()) - 1; candidate >= 0;
@@ -55,12 +59,26 @@ std::vector<CategoryItem> parseCategoryTree(std::string_view page, const std::se
     return items;
 }
 
-std::vector<CategoryItem> readCategoryTree(AdminSession& session, const BackendContext& context,
-                                           const std::set<int>& checkedIds, std::string* whyEmpty) {
-    const http::PageAnswer answer =
+std::optional<std::vector<CategoryItem>> readCategoryItems(AdminSession& session,
+                                                           const BackendContext& context,
+                                                           const std::set<int>& checkedIds,
+                                                           http::PageAnswer* answer) {
+    http::PageAnswer page =
         requestPage(session, context, backEndBaseUrl(session.site) + "/article_add.php?channelid=1", {},
                     siteAnswerDecoding(session.site));
-    std::vector<CategoryItem> items = parseCategoryTree(answer.text, checkedIds);
+    std::optional<std::vector<CategoryItem>> items;
+    if (!findElement(page.text, "select", "id", "typeid").empty()) {
+        items = parseCategoryTree(page.text, checkedIds);
+    }
+    if (answer != nullptr) *answer = std::move(page);
+    return items;
+}
+
+std::vector<CategoryItem> readCategoryTree(AdminSession& session, const BackendContext& context,
+                                           const std::set<int>& checkedIds, std::string* whyEmpty) {
+    http::PageAnswer answer;
+    std::vector<CategoryItem> items =
+        readCategoryItems(session, context, checkedIds, &answer).value_or(std::vector<CategoryItem>());
     if (items.empty() && whyEmpty != nullptr) {
         *whyEmpty = readActionAnswer(answer, {}).reason;
         if (whyEmpty->empty()) *whyEmpty = "添加文章页中没有栏目列表";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -31,11 +32,19 @@ struct CategoryItem {
     std::string displayText() const;  // name + "[" + id + "]"
 };
 
-// The category tree of the add-article page: the options of its `select` with id "typeid". Options
-// whose value is not a positive number (the placeholder) are skipped. An item's parent is found
+// The category tree of the add-article page: the options of its `select` with id "typeid", each
+// name after its depth marks ("─", on DedeBIZ after a "└"). Options whose value is not a positive
+// number (the placeholder) are skipped. An item's parent is found
 // by walking up from the item before it to the first ancestor of depth - 1; without one it is a
 // top-level item. Items whose id is in checkedIds are checked.
 std::vector<CategoryItem> parseCategoryTree(std::string_view page, const std::set<int>& checkedIds = {});
+
+// The category tree of the logged-in site's add-article page; std::nullopt when the answer holds
+// no category list (`answer`, may be null, receives it).
+std::optional<std::vector<CategoryItem>> readCategoryItems(AdminSession& session,
+                                                           const BackendContext& context,
+                                                           const std::set<int>& checkedIds = {},
+                                                           http::PageAnswer* answer = nullptr);
 
 // `readCategoryTree`: reads the add-article page of the logged-in site and parses it; an answer
 // without the category list gives an empty tree, and `whyEmpty` (may be null) then says what the

@@ -1,11 +1,20 @@
 #include "backend/progress_pages.h"
 
-#include "text/markers.h"
+#include "backend/backend_family.h"
+#include "backend/html_elements.h"
+#include "text/characters.h"
 
 namespace oz::backend {
 
 std::string continuationLink(const std::string& answer) {
-    return text::textBetween(answer, "<a href='", "'>如果你的浏览器没反应", /*nearestBeforeEnd=*/true);
+    for (const BackendFamily* family : kFamilies) {
+        const std::size_t linkText = answer.find(">" + std::string(family->continuationText));
+        if (linkText == std::string::npos) continue;
+        const std::size_t anchor = text::rfindNoCase(answer, "<a ", linkText);
+        if (anchor == std::string::npos) continue;
+        return elementAttribute(std::string_view(answer).substr(anchor, linkText + 1 - anchor), "href");
+    }
+    return {};
 }
 
 int followProgressPages(AdminSession& session, const BackendContext& context, std::string url, int siteIndex,

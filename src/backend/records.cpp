@@ -201,8 +201,9 @@ std::filesystem::path loginFailureRecordPath(const std::filesystem::path& dataDi
 
 void writeLoginFailureRecord(const std::filesystem::path& dataDir, std::string_view answer) {
     if (dataDir.empty()) return;
-    std::string page = text::replaceEach(answer, "charset=\"UTF-8\"|charset=UTF-8", "charset=\"gbk\"",
-                                         /*caseSensitive=*/false, /*reuseFirst=*/true);
+    std::string page =
+        text::replaceEach(answer, "charset=\"UTF-8\"|charset='UTF-8'|charset=UTF-8", "charset=\"gbk\"",
+                          /*caseSensitive=*/false, /*reuseFirst=*/true);
     std::string bytes = text::utf8ToGbk(page);
     std::lock_guard lock(loginRecordMutex());
     (void)writeWholeFile(loginFailureRecordPath(dataDir), bytes);

@@ -1,6 +1,9 @@
 #include "backend/regeneration.h"
 
+#include <algorithm>
+
 #include "backend/answer_reader.h"
+#include "backend/backend_family.h"
 #include "backend/date_text.h"
 #include "backend/html_elements.h"
 #include "backend/progress_pages.h"
@@ -25,12 +28,17 @@ bool contains(const std::string& text, std::string_view piece) {
 }
 
 // The end texts of the list action.
-bool listFinished(const std::string& answer) {
-    return contains(answer, "完成所有栏目列表更新！") || contains(answer, "完成所有列表更新！");
+bool listFinished(const std::string& answer, const BackendFamily& family) {
+    for (std::string_view done : family.listDone) {
+        if (!done.empty() && contains(answer, done)) return true;
+    }
+    return false;
 }
 
 // A page of the list action that made a category and goes on.
-bool listProgress(const std::string& answer) { return contains(answer, "成功创建栏目"); }
+bool listProgress(const std::string& answer, const BackendFamily& family) {
+    return contains(answer, family.listProgress);
+}
 
 // The RSS action: a page that wrote a file, and the end of all files.
 bool rssProgress(const std::string& answer) { return contains(answer, "成功更新"); }
@@ -42,8 +50,8 @@ int rssFileNumber(const std::string& answer) {
 }
 
 // The category a list-action page made, or "结束".
-std::string createdCategory(const std::string& answer) {
-    std::string name = text::textBetween(answer, "成功创建栏目：", "，");
+std::string createdCategory(const std::string& answer, const BackendFamily& family) {
+    std::string name = text::textBetween(answer, family.listMadeStart, family.listMadeEnd);
     return name.empty() ? "结束" : name;
 }
 
@@ -67,13 +75,14 @@ void logUnlessAborted(const BackendContext& context, int siteIndex, const std::s
 template <typename OnPage, typename OnStray>
 int pageCategoryLists(AdminSession& session, const BackendContext& context, const std::string& typeId,
                       int maxPages, OnPage onPage, OnStray onStray) {
+    const BackendFamily& family = familyOf(session);
     std::string answer;
     int pages = 0;
-    while (!listFinished(answer) && pages < maxPages) {
+    while (!listFinished(answer, family) && pages < maxPages) {
         answer = getPage(session, context, allListPageUrl(session.site, typeId, pages));
         ++pages;
         if (context.aborted()) break;
-        if (!listFinished(answer) && !listProgress(answer)) {
+        if (!listFinished(answer, family) && !listProgress(answer, family)) {
             onStray(answer);
             break;
         }
@@ -85,6 +94,7 @@ int pageCategoryLists(AdminSession& session, const BackendContext& context, cons
 // False when the abort flag ended the work.
 bool refreshRssOfAllCategories(AdminSession& session, const BackendContext& context, int siteIndex,
                                bool perArticle) {
+    if (!familyOf(session).rssPages) return true;
     std::string base = backEndBaseUrl(session.site);
     std::string answer = getPage(session, context, base + "/makehtml_rss_action.php?maxrecord=50");
     if (context.aborted()) return false;
@@ -110,6 +120,7 @@ bool refreshRssOfAllCategories(AdminSession& session, const BackendContext& cont
 bool refreshCategory(AdminSession& session, const BackendContext& context, int id, int siteIndex,
                      bool perArticle) {
     const RunSettings& settings = context.options();
+    const BackendFamily& family = familyOf(session);
     std::string base = backEndBaseUrl(session.site);
     std::string idText = std::to_string(id);
     if (!(settings.htmlAllCategories() && !perArticle)) {
@@ -120,14 +131,14 @@ bool refreshCategory(AdminSession& session, const BackendContext& context, int i
                              base + "/makehtml_list_action.php?maxpagesize=50&upnext=1&typeid=" + idText,
                              siteAnswerDecoding(session.site));
             if (context.aborted()) return false;
-            refreshed = text::containsAlternatives(answer, "完成所有栏目列表更新[fg]成功创建栏目", true);
+            refreshed = listFinished(answer, family) || listProgress(answer, family);
         }
         context.logLine(siteIndex, (refreshed ? "已刷新栏目页 " : "刷新栏目页失败 ") + idText);
-        if (settings.refreshChildCategories() && !listFinished(answer)) {
+        if (settings.refreshChildCategories() && !listFinished(answer, family)) {
             pageCategoryLists(
                 session, context, idText, kChildListPages,
                 [&](int, const std::string& page) {
-                    context.logLine(siteIndex, "!已刷新子级栏目页 " + createdCategory(page));
+                    context.logLine(siteIndex, "!已刷新子级栏目页 " + createdCategory(page, family));
                 },
                 [&](const std::string&) {
                     context.logLine(siteIndex, "!刷新子级栏目页中断 " + idText + kNotAProgressPage);
@@ -135,7 +146,7 @@ bool refreshCategory(AdminSession& session, const BackendContext& context, int i
             if (context.aborted()) return false;
         }
     }
-    if (!(settings.rssAllCategories() && !perArticle)) {
+    if (family.rssPages && !(settings.rssAllCategories() && !perArticle)) {
         std::string tid = std::to_string(static_cast<long long>(id) - 1);
         bool refreshed = false;
         for (int attempt = 0; attempt < kRssAttempts && !refreshed; ++attempt) {
@@ -199,7 +210,7 @@ void regenerateSite(AdminSession& session, const BackendContext& context, const 
         pageCategoryLists(
             session, context, "0", context.limits.allCategoryListPages,
             [&](int, const std::string& answer) {
-                context.logLine(siteIndex, "!已刷新栏目页 " + createdCategory(answer));
+                context.logLine(siteIndex, "!已刷新栏目页 " + createdCategory(answer, familyOf(session)));
             },
             [&](const std::string&) {
                 context.logLine(siteIndex, std::string("!刷新栏目页中断") + kNotAProgressPage);
@@ -222,6 +233,7 @@ bool refreshHomePage(AdminSession& session, const BackendContext& context,
                      const std::optional<std::string>& position, const std::optional<std::string>& templet,
                      std::string* whyFailed) {
     const config::SiteConfig& site = session.site;
+    const BackendFamily& family = familyOf(session);
     std::string base = backEndBaseUrl(site);
     int decoding = siteAnswerDecoding(site);
     std::string form = getPage(session, context, base + "/makehtml_homepage.php", decoding);
@@ -236,9 +248,10 @@ bool refreshHomePage(AdminSession& session, const BackendContext& context,
                        "&saveset=1&showmod=1&templet=" + urlEncode(t, utf8);
     const http::PageAnswer answer =
         requestPage(session, context, base + "/makehtml_homepage.php", body, decoding);
-    const bool made = text::findNoCase(answer.text, kHomePageMadeText) != std::string_view::npos;
-    if (!made && whyFailed != nullptr) *whyFailed = readActionAnswer(answer, kHomePageMadeText).reason;
+    const bool made = text::findNoCase(answer.text, family.homePageMade) != std::string_view::npos;
+    if (!made && whyFailed != nullptr) *whyFailed = readActionAnswer(answer, family.homePageMade).reason;
     if (position || templet) return made;
+    if (!family.mapPages) return true;
     getPage(session, context, base + "/makehtml_map.php?dopost=site", decoding);
     getPage(session, context, base + "/makehtml_map.php?dopost=rss", decoding);
     return true;
@@ -246,8 +259,14 @@ bool refreshHomePage(AdminSession& session, const BackendContext& context,
 
 std::string oneKeyPageText(const std::string& answer) {
     text::MarkerPosition position;
-    text::textBetween(answer, "document.write(", ")", position);
-    text::textBetween(answer, "document.write(", ")", position);
+    std::size_t box = std::string::npos;
+    for (const BackendFamily* family : kFamilies) box = std::min(box, answer.find(family->messageBox));
+    if (box != std::string::npos) {
+        position.offset = box;
+    } else {
+        text::textBetween(answer, "document.write(", ")", position);
+        text::textBetween(answer, "document.write(", ")", position);
+    }
     std::string message =
         text::removeTagSpans(text::textBetween(answer, "document.write(''", "'')", position));
     std::erase_if(message, [](char c) { return c == '\r' || c == '\n'; });
@@ -276,7 +295,7 @@ int oneKeyUpdate(AdminSession& session, const BackendContext& context, int siteI
         next = text::textBetween(answer, "location='", "'");
         message = oneKeyPageText(answer);
         context.logLine(siteIndex, message);
-        if (message == "完成所有文件的更新！" || next == "javascript:;" || message.empty() || next.empty())
+        if (message == familyOf(session).allDone || next == "javascript:;" || message.empty() || next.empty())
             break;
     }
     return pages;

@@ -13,7 +13,9 @@
 // during a run applies to the next step. Every step is logged with the site index; failures show
 // only in the log. A "已刷新…" line is written only for an answer that carries the action's
 // success, progress or end text; a paging loop ends on any other answer. When the context's abort
-// flag is set, the work ends at once and nothing more is requested or logged.
+// flag is set, the work ends at once and nothing more is requested or logged. The texts are those of
+// the site's family (backend_family.h); a family without RSS or map pages (DedeBIZ) is not asked
+// for them.
 namespace oz::backend {
 
 // `regenerateSite`: after a site's run (perArticle false, the categories published into during the
@@ -26,18 +28,19 @@ void regenerateSite(AdminSession& session, const BackendContext& context, const 
 
 // `refreshHomePage`: reads the home-page form, posts it back with its templet and position (or the
 // overrides given) and, without overrides, regenerates the site and RSS maps; then the result is
-// true. With an override given the maps are not requested and the result is whether the back end
-// answered "成功更新主页HTML". Either way, when it did not, `whyFailed` (may be null) says what it
-// answered. An empty override keeps the form's value.
+// true (a back end without map pages, DedeBIZ, gets none). With an override given the maps are not
+// requested and the result is whether the back end answered "成功更新主页HTML" (DedeBIZ:
+// "更新静态首页"). Either way, when it did not, `whyFailed` (may be null) says what it answered. An
+// empty override keeps the form's value.
 bool refreshHomePage(AdminSession& session, const BackendContext& context,
                      const std::optional<std::string>& position = std::nullopt,
                      const std::optional<std::string>& templet = std::nullopt,
                      std::string* whyFailed = nullptr);
 
 // `oneKeyUpdate`: when 一键更新网站 is checked, runs the back end's update-everything action and
-// follows its pages until "完成所有文件的更新！", logging each page's message. Ends on a page
-// without continuation, a failed request, context.limits.oneKeyUpdatePages pages or the abort
-// flag. Returns the number of pages requested.
+// follows its pages until "完成所有文件的更新！" (DedeBIZ: "完成所有栏目文档更新"), logging each page's
+// message. Ends on a page without continuation, a failed request, context.limits.oneKeyUpdatePages pages or
+// the abort flag. Returns the number of pages requested.
 int oneKeyUpdate(AdminSession& session, const BackendContext& context, int siteIndex);
 
 // `refreshAllLists`: regenerates the list pages of all categories and then the home page, for the
@@ -52,8 +55,9 @@ int refreshAllLists(AdminSession& session, const BackendContext& context,
 void regenerateMapPage(AdminSession& session, const BackendContext& context, const std::string& pagePath,
                        const std::string& logText, int siteIndex);
 
-// The message text of one page of the update-everything chain (the third document.write, tags
-// and line breaks removed).
+// The message text of one page of the update-everything chain: the document.write after the one
+// that opens the message box (DedeCMS 5.7 and DedeBIZ: the third; 5.8: the second; a page without
+// the box: the third), tags and line breaks removed.
 std::string oneKeyPageText(const std::string& answer);
 
 }  // namespace oz::backend

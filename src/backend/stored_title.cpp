@@ -97,11 +97,12 @@ std::size_t restorableReference(std::string_view text, std::size_t at, char32_t&
 }
 
 // The list's cleaning of a field; `lost` is set where a GBK back end would lose the whole text.
-std::string cleanedForList(std::string_view stored, bool gbk, bool& lost) {
+std::string cleanedForList(std::string_view stored, const TitleRules& rules, bool& lost) {
+    const char removed = rules.cleaning == ListCleaning::DedeBiz ? '|' : ',';
     std::string restored;
     for (std::size_t at = 0; at < stored.size();) {
         const unsigned char c = static_cast<unsigned char>(stored[at]);
-        if (c <= 0x08 || c == 0x0B || c == 0x0C || (c >= 0x0E && c <= 0x19) || c == ',') {
+        if (c <= 0x08 || c == 0x0B || c == 0x0C || (c >= 0x0E && c <= 0x19) || c == removed) {
             ++at;
             continue;
         }
@@ -133,6 +134,9 @@ std::string cleanedForList(std::string_view stored, bool gbk, bool& lost) {
             case ')':
                 lookAlike = "）";
                 break;
+            case ',':
+                lookAlike = "，";
+                break;
             default:
                 break;
         }
@@ -140,7 +144,7 @@ std::string cleanedForList(std::string_view stored, bool gbk, bool& lost) {
             cleaned.push_back(c);
         } else {
             cleaned += lookAlike;
-            lost = lost || gbk;
+            lost = lost || rules.gbk;
         }
     }
     return cleaned;
@@ -168,7 +172,7 @@ std::string storedTitle(std::string_view sent, const TitleRules& rules) {
 std::vector<std::string> listedTitleForms(std::string_view stored, const TitleRules& rules) {
     std::vector<std::string> forms{listedText(stored)};
     bool lost = false;
-    const std::string cleaned = cleanedForList(stored, rules.gbk, lost);
+    const std::string cleaned = cleanedForList(stored, rules, lost);
     std::string form = lost ? std::string() : listedText(cleaned);
     if (std::find(forms.begin(), forms.end(), form) == forms.end()) forms.push_back(std::move(form));
     return forms;

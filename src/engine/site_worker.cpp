@@ -176,17 +176,19 @@ bool SiteWorker::prepareSite(int attempt) {
     backend::AdminSession session{m_site, *m_requester};
     m_state.tracking.listUnreadable = false;  // a new session may read the list
     bool loggedIn = false;
+    bool accountRefused = false;
     for (int t = 0; t < kLoginTries; ++t) {
         std::string reason;
-        if (backend::login(session, m_context, &reason)) {
+        if (backend::login(session, m_context, &reason, &accountRefused)) {
             loggedIn = true;
             break;
         }
-        log(withReason(std::string(texts::kLoginRetrying), reason));
-        if (isDone() || stopping() || transfersAborted()) break;
+        // A wrong password stays wrong (and on DedeBIZ a third one brings on the verification code).
+        log(withReason(std::string(accountRefused ? texts::kLoginRefused : texts::kLoginRetrying), reason));
+        if (accountRefused || isDone() || stopping() || transfersAborted()) break;
     }
     if (!loggedIn) {
-        log(texts::kLoginGivenUp);
+        log(accountRefused ? texts::kLoginRefusedGivenUp : texts::kLoginGivenUp);
         finishSite(true);
         return false;
     }

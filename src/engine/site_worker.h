@@ -46,7 +46,8 @@ class SiteWorker {
     SiteWorker(const SiteWorker&) = delete;
     SiteWorker& operator=(const SiteWorker&) = delete;
 
-    // Checks the configuration, logs in (up to three tries), then on the first preparation of the
+    // Checks the configuration, logs in (up to three tries; one when the back end refused the user
+    // name or password), then on the first preparation of the
     // run lists the articles and splits the word lists. False when the site was given up; it is
     // then finished already. A later preparation (a re-login) keeps the list and its position, so
     // no article of the run is taken twice.

@@ -9,6 +9,8 @@
 #include "backend/answer_text.h"
 #include "backend/article_form.h"
 #include "backend/article_lookup.h"
+#include "backend/article_submission.h"
+#include "backend/backend_family.h"
 #include "backend/category_tree.h"
 #include "backend/html_elements.h"
 #include "backend/records.h"
@@ -19,7 +21,8 @@
 namespace oz::backend {
 namespace {
 
-// Answers captured from a DedeCMS 5.7 back end (UTF-8 edition), kept beside the tests.
+// Answers captured from a DedeCMS 5.7 back end (UTF-8 edition) and, named "biz-...", from a DedeBIZ
+// 6.2.10 one, kept beside the tests.
 std::string capturedOrSkip(const std::string& name) {
     return test::readBytes(std::filesystem::path(OZ_SOURCE_DIR) / "tests" / "backend" / "answers" /
                            (name + ".html"));
@@ -250,14 +253,79 @@ TEST(AnswerReaderTest, ReadsWhatTheAnswerMeans) {
         {"too slow", failed(http::Failure::TimedOut), Outcome::Unknown, "等待回应超时"},
     };
     for (const ReadingCase& c : cases) {
-        const AnswerReading reading = readActionAnswer(c.answer, kArticleCreatedText);
+        const AnswerReading reading = readActionAnswer(c.answer, kDedeCms.articleStored);
         EXPECT_EQ(reading.outcome, c.outcome) << c.name;
         EXPECT_EQ(reading.reason, c.reason) << c.name;
     }
+    EXPECT_EQ(readLoginAnswer(arrived(404, "<h1>Not Found</h1>"), kDedeCms).reason,
+              "HTTP 404，后台目录是否正确？");
+}
+
+// The pages each family answers with, captured from DedeCMS 5.7.88 and DedeBIZ 6.2.10.
+struct CapturedFamily {
+    const BackendFamily* family;
+    const char* loginPage;  // "" where none was captured
+    const char* login;
+    const char* wrongPassword;
+    const char* wrongPasswordText;
+    const char* saved;
+    const char* savedAddress;
+    const char* refused;
+    const char* refusal;
+};
+
+class CapturedFamilyTest : public ::testing::TestWithParam<CapturedFamily> {};
+
+TEST_P(CapturedFamilyTest, ReadsTheFamilysAnswers) {
+    const CapturedFamily& c = GetParam();
+    const BackendFamily& other = c.family == &kDedeCms ? kDedeBiz : kDedeCms;
+    const std::string saved = capturedOrSkip(c.saved);
+    if (saved.empty()) GTEST_SKIP() << "captured answers not found";
+    EXPECT_TRUE(readActionAnswer(arrived(200, saved), c.family->articleStored).done());
+    EXPECT_FALSE(readActionAnswer(arrived(200, saved), other.articleStored).done());
     EXPECT_EQ(editedArticleId(saved), 1);
-    EXPECT_EQ(readLoginAnswer(arrived(200, capturedOrSkip("n-login-wrongpw"))).reason, "你的密码错误!");
-    EXPECT_TRUE(readLoginAnswer(arrived(200, capturedOrSkip("c-login"))).done());
-    EXPECT_EQ(readLoginAnswer(arrived(404, "<h1>Not Found</h1>")).reason, "HTTP 404，后台目录是否正确？");
+    config::SiteConfig site;
+    site.domain = "www.example.com";
+    EXPECT_EQ(articleAddress(site, saved, *c.family), c.savedAddress);
+
+    const std::string refused = capturedOrSkip(c.refused);
+    EXPECT_EQ(messagePageFamily(refused), c.family);
+    const AnswerReading refusal = readActionAnswer(arrived(200, refused), c.family->articleStored);
+    EXPECT_EQ(refusal.outcome, Outcome::Refused);
+    EXPECT_EQ(refusal.reason, c.refusal);
+
+    EXPECT_TRUE(readLoginAnswer(arrived(200, capturedOrSkip(c.login)), *c.family).done());
+    const AnswerReading wrong = readLoginAnswer(arrived(200, capturedOrSkip(c.wrongPassword)), *c.family);
+    EXPECT_EQ(wrong.reason, c.wrongPasswordText);
+    EXPECT_TRUE(accountRefused(wrong, *c.family));
+    EXPECT_FALSE(accountRefused(readLoginAnswer(arrived(504, ""), *c.family), *c.family));
+    if (*c.loginPage != '\0') {
+        EXPECT_EQ(&loginPageFamily(capturedOrSkip(c.loginPage)), c.family);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Families, CapturedFamilyTest,
+    ::testing::Values(
+        CapturedFamily{&kDedeCms, "", "c-login", "n-login-wrongpw", "你的密码错误!", "e-article_add-save",
+                       "http://www.example.com/a/news/guonei/2026/1209/1.html", "x4-article_add-badtypeid",
+                       "你所选择的栏目与当前模型不相符，请选择白色的选项！"},
+        CapturedFamily{&kDedeBiz, "biz-login-page", "biz-login", "biz-login-wrongpw", "管理员密码错误",
+                       "biz-article_add-save", "http://www.example.com/a/jishuwenzhang/2026/1210/1.html",
+                       "biz-article_add-notypeid", "请选择文档栏目"}));
+
+TEST(CapturedFamilyTest, FindsTheVerificationImageTheLoginPageLoads) {
+    config::SiteConfig site;
+    site.domain = "www.example.com";
+    site.adminDir = "cms/admin";
+    const std::string bizPage = capturedOrSkip("biz-login-page");
+    if (bizPage.empty()) GTEST_SKIP() << "captured answers not found";
+    EXPECT_EQ(captchaImageUrl(site, bizPage, kDedeBiz), "http://www.example.com/cms/apps/vdimgck.php");
+    const std::string dede581 = "$(\"#vdimgck\")[0].src = \"../plus/vdimgck.php?tag=\" + num;";
+    EXPECT_EQ(captchaImageUrl(site, dede581, kDedeCms), "http://www.example.com/cms/plus/vdimgck.php");
+    EXPECT_EQ(&loginPageFamily(dede581), &kDedeCms);
+    EXPECT_EQ(captchaImageUrl(site, "<html></html>", kDedeCms),
+              "http://www.example.com/cms/include/vdimgck.php");
 }
 
 TEST(AnswerReaderTest, ReadsTheArticleListRowsAndTheViewLink) {
@@ -274,6 +342,12 @@ TEST(AnswerReaderTest, ReadsTheArticleListRowsAndTheViewLink) {
     EXPECT_EQ((*rows)[0].typeId, 3);
     EXPECT_EQ((*rows)[1].title, "A & B 新闻");
     EXPECT_FALSE(readArticleList(capturedOrSkip("n-login-wrongpw")).has_value());
+    const auto bizRows = readArticleList(capturedOrSkip("biz-content_list"));
+    ASSERT_TRUE(bizRows.has_value());
+    ASSERT_EQ(bizRows->size(), 1u);
+    EXPECT_EQ((*bizRows)[0].id, 1);
+    EXPECT_EQ((*bizRows)[0].typeId, 2);
+    EXPECT_EQ((*bizRows)[0].title, "Orvane捕获测试文章A");
     EXPECT_EQ(viewedArticleAddress(
                   "<script language='javascript'>location.href='/a/news/12.html?1765270000';</script>"),
               "/a/news/12.html");

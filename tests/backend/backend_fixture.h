@@ -10,6 +10,7 @@
 
 #include "backend/admin_session.h"
 #include "backend/backend_context.h"
+#include "backend/backend_family.h"
 #include "backend/records.h"
 #include "backend/run_settings.h"
 #include "config/site_config.h"
@@ -23,6 +24,24 @@ namespace oz::backend::test {
 using oz::test::readBytes;
 using oz::test::TempFolder;
 
+using oz::testing::StandinRelease;
+
+// Every release the stand-in imitates, for INSTANTIATE_TEST_SUITE_P.
+inline const auto kEveryRelease =
+    ::testing::Values(StandinRelease::DedeCms57, StandinRelease::DedeCms58, StandinRelease::DedeBiz6);
+
+inline std::string releaseName(const ::testing::TestParamInfo<StandinRelease>& info) {
+    switch (info.param) {
+        case StandinRelease::DedeCms58:
+            return "DedeCms58";
+        case StandinRelease::DedeBiz6:
+            return "DedeBiz6";
+        case StandinRelease::DedeCms57:
+            break;
+    }
+    return "DedeCms57";
+}
+
 // A stand-in back end with site "s1" (UTF-8) and "g1" (GBK), a data folder, settings, a fake
 // clock, a draw that always takes the lower bound, and the log lines collected.
 class BackendFixture : public ::testing::Test {
@@ -30,6 +49,8 @@ class BackendFixture : public ::testing::Test {
     void SetUp() override {
         oz::testing::StandinSite utf8;
         utf8.prefix = "s1";
+        utf8.release = release;
+        if (release == StandinRelease::DedeBiz6) utf8.adminDir = "admin";
         oz::testing::StandinSite gbk;
         gbk.prefix = "g1";
         gbk.charset = text::Charset::Gbk;
@@ -38,6 +59,7 @@ class BackendFixture : public ::testing::Test {
         ASSERT_TRUE(server.addSite(gbk));
         ASSERT_TRUE(server.start());
         utf8Site = siteFor("s1", 0);
+        utf8Site.adminDir = utf8.adminDir;
         gbkSite = siteFor("g1", 1);
         context.settings = &settings;
         context.dataDir = data.path();
@@ -73,6 +95,11 @@ class BackendFixture : public ::testing::Test {
         return login(session, context);
     }
 
+    // What the program should take site "s1" for.
+    const BackendFamily& standinFamily() const {
+        return release == StandinRelease::DedeBiz6 ? kDedeBiz : kDedeCms;
+    }
+
     std::vector<std::string> logTexts() {
         std::lock_guard lock(logMutex);
         std::vector<std::string> texts;
@@ -90,6 +117,8 @@ class BackendFixture : public ::testing::Test {
         return lines;
     }
 
+    // The release site "s1" runs (in the folder "admin" for DedeBIZ); set before SetUp.
+    StandinRelease release = StandinRelease::DedeCms57;
     oz::testing::StandinServer server;
     TempFolder data;
     OptionsRunSettings settings;
@@ -101,6 +130,16 @@ class BackendFixture : public ::testing::Test {
     config::SiteConfig gbkSite;
     std::mutex logMutex;
     std::vector<std::pair<int, std::string>> logLines;
+};
+
+}  // namespace oz::backend::test
+
+namespace oz::backend::test {
+
+// A BackendFixture whose site "s1" runs the release of the test's parameter.
+class ReleaseFixture : public BackendFixture, public ::testing::WithParamInterface<StandinRelease> {
+   protected:
+    ReleaseFixture() { release = GetParam(); }
 };
 
 }  // namespace oz::backend::test

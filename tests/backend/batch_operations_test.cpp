@@ -189,6 +189,86 @@ TEST_F(BatchOperations, UnconfirmedArticleBatchesAreCountedApart) {
             "/s3 已删除 1 批（已发送 2 批）（失败原因：请求已处理，请返回。）\r\n\r\n\r\n(每批 100 篇)");
 }
 
+class BatchReleaseTest : public BatchOperations, public ::testing::WithParamInterface<StandinRelease> {
+   protected:
+    BatchReleaseTest() { release = GetParam(); }
+
+    // Articles 1 to `count` on site s1, in category 1.
+    void storeArticles(int count) {
+        ASSERT_TRUE(loginTo(utf8Site));
+        AdminSession session{utf8Site, requester};
+        for (int n = 1; n <= count; ++n) {
+            postPage(session, context, backEndBaseUrl(utf8Site) + "/article_add.php",
+                     "channelid=1&dopost=save&typeid=1&title=t" + std::to_string(n));
+        }
+        ASSERT_EQ(server.articleCount("s1"), static_cast<std::size_t>(count));
+        server.clearRequests();
+    }
+
+    std::vector<int> deletedArticles() const {
+        std::vector<int> ids;
+        for (const auto& article : server.articles("s1")) {
+            if (article.deleted) ids.push_back(article.id);
+        }
+        return ids;
+    }
+};
+
+// Regression: 5.8.1 splits the ids at "," and drops every other character of a piece, so the
+// batch "1`2" deleted article 12 and the back end said it had deleted what it was asked to. Each
+// release gets its own separator, and DedeBIZ, whose deletion stops at the first id it does not
+// hold, one id per request.
+TEST_P(BatchReleaseTest, ArticleDeletionNeverTouchesAnIdOutsideItsRange) {
+    storeArticles(12);
+    BatchReport report = deleteArticles({targets()[0]}, {1, 2, false}, env());
+    EXPECT_EQ(deletedArticles(), (std::vector<int>{1, 2}));
+    const std::string host = server.hostAndPort();
+    const std::vector<std::string> qstrs = posted("s1", "archives_do", "qstr");
+    if (release == StandinRelease::DedeBiz6) {
+        EXPECT_EQ(qstrs, (std::vector<std::string>{"1", "2"}));
+        EXPECT_EQ(report.report,
+                  host + "/s1 已删除 2 批（已发送 2 批）（每批 1 篇）\r\n\r\n\r\n(每批 100 篇)");
+    } else {
+        EXPECT_EQ(qstrs,
+                  (std::vector<std::string>{release == StandinRelease::DedeCms58 ? "1%2C2" : "1%602"}));
+        EXPECT_EQ(report.report, host + "/s1 已删除 1 批（已发送 1 批）\r\n\r\n\r\n(每批 100 篇)");
+    }
+}
+
+// A category deletion that DedeBIZ answers with HTTP 500 once it has deleted is counted by the
+// site's category list; an id it never listed is a failure.
+TEST_P(BatchReleaseTest, CategoryDeletionCountsWhatTheSiteDid) {
+    BatchReport report = deleteCategories({targets()[0]}, {2, 4, false, false}, env());
+    EXPECT_EQ(server.categories("s1").size(), 1u);
+    const std::string host = server.hostAndPort();
+    EXPECT_EQ(
+        report.report,
+        release == StandinRelease::DedeBiz6
+            ? host +
+                  "/s1 成功 2 个；失败 1 个（失败原因：HTTP 500，服务器内部错误；栏目列表中没有这个栏目）\r\n"
+            : host + "/s1 成功 3 个；失败 0 个\r\n");
+    CreateCategoriesOptions create;
+    create.lines = categoryLinesFromText("新栏目", 0);
+    EXPECT_EQ(createCategories({targets()[0]}, create, env()).report, host + "/s1 成功 1 个；失败 0 个\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Releases, BatchReleaseTest, kEveryRelease, releaseName);
+
+// A release the program does not know sends one id per request: no separator can be wrong.
+TEST_F(BatchOperations, UnknownReleaseDeletesOneIdPerRequest) {
+    oz::testing::StandinSite site;
+    site.prefix = "v1";
+    site.version = "20991231";
+    ASSERT_TRUE(server.addSite(site));
+    config::SiteList list;
+    list.sites.push_back(siteFor("v1", 0));
+    list.current = 0;
+    BatchReport report = deleteArticles(batchTargets(list, BatchScope::Current), {3, 5, false}, env());
+    EXPECT_EQ(posted("v1", "archives_do", "qstr"), (std::vector<std::string>{"3", "4", "5"}));
+    EXPECT_EQ(report.report,
+              server.hostAndPort() + "/v1 已删除 3 批（已发送 3 批）（每批 1 篇）\r\n\r\n\r\n(每批 100 篇)");
+}
+
 // A creation whose answer says nothing trustworthy is settled by counting the site's categories
 // again: one made is counted, one not made is listed to be pasted back, and none is made twice.
 TEST_F(BatchOperations, CategoriesCreatedBehindABadAnswerAreCountedNotMadeAgain) {

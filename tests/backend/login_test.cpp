@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "backend/admin_session.h"
+#include "backend/backend_family.h"
 #include "backend/category_tree.h"
 #include "backend/records.h"
 #include "backend_fixture.h"
@@ -192,6 +193,50 @@ TEST_F(LoginTest, RefusalsNameTheBackEndsReason) {
         EXPECT_EQ(reason, c.reason);
     }
 }
+
+class LoginReleaseTest : public test::ReleaseFixture {};
+
+// Each release is recognised at its login: the verification image its login page loads, its own
+// success and refusal texts; a refusal of the account says so, and DedeBIZ's add form is opened
+// once, since its article_add.php fails on a post in a session that never opened it.
+TEST_P(LoginReleaseTest, RecognisesTheFamilyAndReadsItsAnswers) {
+    const char* image = release == test::StandinRelease::DedeBiz6    ? "GET /s1/apps/vdimgck.php"
+                        : release == test::StandinRelease::DedeCms58 ? "GET /s1/plus/vdimgck.php"
+                                                                     : "GET /s1/include/vdimgck.php";
+    ASSERT_TRUE(loginTo(utf8Site));
+    EXPECT_EQ(&familyOf(utf8Site), &standinFamily());
+    std::vector<std::string> lines = requestLines("s1");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), image), lines.end());
+    EXPECT_EQ(lines.back() == "GET /s1/admin/article_add.php?channelid=1",
+              release == test::StandinRelease::DedeBiz6);
+
+    for (const bool unknownUser : {false, true}) {
+        config::SiteConfig site = utf8Site;
+        (unknownUser ? site.user : site.password) = "wrong";
+        http::HttpRequester own;
+        AdminSession session{site, own};
+        std::string reason;
+        bool refused = false;
+        EXPECT_FALSE(login(session, context, &reason, &refused));
+        EXPECT_EQ(reason, standinFamily().accountRefusals[unknownUser ? 1 : 0]);
+        EXPECT_TRUE(refused);
+    }
+    // Regression: DedeBIZ's "<meta charset='utf-8'>" stayed in the GBK record.
+    const std::string record = text::gbkToUtf8(test::readBytes(loginFailureRecordPath(data.path())));
+    EXPECT_EQ(text::findNoCase(record, "charset='utf-8'"), std::string_view::npos);
+    EXPECT_EQ(text::findNoCase(record, "charset=utf-8"), std::string_view::npos);
+
+    oz::testing::StandinFaults faults;
+    faults.serverError = true;
+    server.setFaults("s1", faults);
+    bool refused = true;
+    http::HttpRequester own;
+    AdminSession session{utf8Site, own};
+    EXPECT_FALSE(login(session, context, nullptr, &refused));
+    EXPECT_FALSE(refused);
+}
+
+INSTANTIATE_TEST_SUITE_P(Releases, LoginReleaseTest, test::kEveryRelease, test::releaseName);
 
 TEST(SessionUrlTest, BaseUrlsFollowTheSiteSettings) {
     config::SiteConfig site;

@@ -54,34 +54,57 @@ const std::vector<TitleCase>& titleCases() {
     return cases;
 }
 
+// The same titles on a real DedeBIZ 6.2.10 (UTF-8, its VARCHAR(255) column; its settings cache
+// cuts at 60 bytes), ids 18..28, and one more (29) for its own cleaning of "," and "|".
+const TitleRules kDedeBiz{.columnChars = 255, .fixedWidthColumn = false, .cleaning = ListCleaning::DedeBiz};
+const std::vector<std::string> kDedeBizStored = {
+    "它&#039;s ＂引号＂ R&amp;D &lt;b&gt; 测试", "这是一个非常非常长的中文标题用来测试后台截",
+    std::string(50, 'A') + " R&amp;D R&amp;D R&amp;", std::string(54, 'A') + " R&amp;D R&amp;",
+    "&#039;引号开头的标题", "反斜杠\\标题 50% off_x",
+    "Mixed 中文 and English words together with 符号 &amp; more te", "&amp;开头的标题",
+    "逗号,括号(测试)标题", "script标签 onload 测试", "两个  空格  的标题"};
+const std::string kDedeBizOwnCase = "flink友情链接,逗号|竖线 测试";
+
 TEST(StoredTitleTest, RewritesAndCutsAsTheBackEndStores) {
     for (const TitleCase& c : titleCases()) {
         EXPECT_EQ(storedTitle(c.sent, TitleRules{}), c.storedUtf8) << c.sent;
         EXPECT_EQ(storedTitle(c.sent, TitleRules{.gbk = true}), c.storedGbk) << c.sent;
+    }
+    for (std::size_t i = 0; i < kDedeBizStored.size(); ++i) {
+        EXPECT_EQ(storedTitle(titleCases()[i].sent, kDedeBiz), kDedeBizStored[i]);
     }
     // A longer length setting cuts later; a VARCHAR column keeps trailing spaces.
     EXPECT_EQ(storedTitle("abc def ", TitleRules{.maxBytes = 4}), "abc d");
     EXPECT_EQ(storedTitle("abc ", TitleRules{.columnChars = 255, .fixedWidthColumn = false}), "abc ");
 }
 
+struct CapturedList {
+    const char* file;
+    bool gbk;
+    TitleRules rules;
+    int firstId;
+};
+
 // Every row of the captured list shows one of the forms the model gives for its title, and no
 // other row of the page shows any of them.
 TEST(StoredTitleTest, ListedFormsMatchTheCapturedListsRowForRow) {
-    for (const bool gbk : {false, true}) {
-        const std::string page = gbk ? text::gbkToUtf8(captured("t2-content_list-titles-gbk.html"))
-                                     : captured("t1-content_list-titles-utf8.html");
+    for (const CapturedList& list : {CapturedList{"t1-content_list-titles-utf8.html", false, {}, 12},
+                                     CapturedList{"t2-content_list-titles-gbk.html", true, {.gbk = true}, 11},
+                                     CapturedList{"t4-content_list-titles-dedebiz.html", false, kDedeBiz, 18}}) {
+        const std::string page = list.gbk ? text::gbkToUtf8(captured(list.file)) : captured(list.file);
         const auto rows = readArticleList(page);
         ASSERT_TRUE(rows);
         std::map<int, std::string> listed;
         for (const ListedArticle& row : *rows) listed[row.id] = row.title;
-        const int firstId = gbk ? 11 : 12;
-        ASSERT_EQ(listed.size(), titleCases().size());
-        for (std::size_t i = 0; i < titleCases().size(); ++i) {
-            const TitleRules rules{.gbk = gbk};
-            const auto forms = listedTitleForms(storedTitle(titleCases()[i].sent, rules), rules);
-            const int id = firstId + static_cast<int>(i);
+        std::vector<std::string> sent;
+        for (const TitleCase& c : titleCases()) sent.push_back(c.sent);
+        if (list.rules.cleaning == ListCleaning::DedeBiz) sent.push_back(kDedeBizOwnCase);
+        ASSERT_EQ(listed.size(), sent.size()) << list.file;
+        for (std::size_t i = 0; i < sent.size(); ++i) {
+            const auto forms = listedTitleForms(storedTitle(sent[i], list.rules), list.rules);
+            const int id = list.firstId + static_cast<int>(i);
             EXPECT_NE(std::find(forms.begin(), forms.end(), listed[id]), forms.end())
-                << (gbk ? "GBK " : "UTF-8 ") << titleCases()[i].sent << " listed as " << listed[id];
+                << list.file << ": " << sent[i] << " listed as " << listed[id];
             for (const auto& [other, title] : listed) {
                 if (other == id || title.empty()) continue;
                 EXPECT_EQ(std::find(forms.begin(), forms.end(), title), forms.end()) << title;

@@ -33,6 +33,7 @@ struct LateCase {
     StoredAnswer answer;
     int storeAfterMs;  // 0: stored before the answer; > 0: stored that long after the request
     bool retry;
+    oz::testing::StandinRelease release = oz::testing::StandinRelease::DedeCms57;
 };
 
 class ExactlyOnceTest : public EngineFixture, public ::testing::WithParamInterface<LateCase> {
@@ -56,11 +57,15 @@ TEST_P(ExactlyOnceTest, EveryStoredArticleIsStoredOnceAndCounted) {
         o.retryOnFailure = c.retry;
         o.publishInReadOrder = true;
     });
-    config::SiteConfig site = siteWithTitles("s1", [&c](auto& s) {
+    const bool dedeBiz = c.release == oz::testing::StandinRelease::DedeBiz6;
+    config::SiteConfig site = siteWithTitles("s1", [&c, dedeBiz](auto& s) {
+        s.release = c.release;
+        if (dedeBiz) s.adminDir = "admin";
         s.faults.storedAnswer = c.answer;
         s.faults.storeAfterMs = c.storeAfterMs;
         s.faults.lateAnswerMs = 2500;
     });
+    if (dedeBiz) site.adminDir = "admin";
     site.deleteAfterPublish = true;
     backend::LoopLimits limits;
     limits.maxAnswerSeconds = 1;
@@ -95,10 +100,12 @@ INSTANTIATE_TEST_SUITE_P(
                       LateCase{StoredAnswer::GatewayTimeout, 3000, true},
                       LateCase{StoredAnswer::GatewayTimeout, 40000, false},
                       LateCase{StoredAnswer::Late, 3000, true},
-                      LateCase{StoredAnswer::DropConnection, 90000, true}),
+                      LateCase{StoredAnswer::DropConnection, 90000, true},
+                      LateCase{StoredAnswer::GatewayTimeout, 3000, true, oz::testing::StandinRelease::DedeBiz6},
+                      LateCase{StoredAnswer::DropConnection, 0, false, oz::testing::StandinRelease::DedeBiz6}),
     [](const auto& info) {
         const LateCase& c = info.param;
-        return answerName(c.answer) +
+        return std::string(c.release == oz::testing::StandinRelease::DedeBiz6 ? "DedeBiz" : "") + answerName(c.answer) +
                (c.storeAfterMs > 0 ? "StoredAfter" + std::to_string(c.storeAfterMs / 1000) + "s" : "") +
                (c.retry ? "Retry" : "Once");
     });
