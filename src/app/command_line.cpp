@@ -42,6 +42,14 @@ constexpr const char* kUsage =
     "  --help           this text\n"
     "  --version        the program's version\n";
 
+constexpr const char* kVersion =
+    "orvane-zentrel " OZ_VERSION
+    "\n"
+    "Copyright (C) 2026 the Orvane·Zentrel developers\n"
+    "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
+
 // What "COMMAND --help" (or -h anywhere among its arguments) prints, before anything else is done.
 // A function, so a usage may be put together from texts held elsewhere.
 using UsageText = std::string (*)();
@@ -146,7 +154,7 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
         return 0;
     }
     if (rest[0] == "--version") {
-        out << "orvane-zentrel " OZ_VERSION "\n";
+        out << kVersion;
         return 0;
     }
 

@@ -65,7 +65,8 @@ check_tree() {
     # Run from the prefix, away from the build tree.
     local version
     version="$(cd / && run_program --version)"
-    [[ "$version" == "orvane-zentrel $OZ_VERSION" ]] || fail "--version printed: $version"
+    [[ "${version%%$'\n'*}" == "orvane-zentrel $OZ_VERSION" ]] || fail "--version printed: $version"
+    grep -q '^License GPLv3+' <<<"$version" || fail "--version names no licence: $version"
     local help
     help="$(cd / && run_program --help)"
     [[ "$help" == "Orvane·Zentrel $OZ_VERSION "* ]] || fail "--help begins: ${help%%$'\n'*}"
