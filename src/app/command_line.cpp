@@ -165,12 +165,14 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
             out << sub.usage();
             return 0;
         }
-        std::filesystem::path dir = config::chooseDataFolder(config::dataFolderChoiceFromProcess(dataDir));
-        if (std::string problem = config::prepareDataFolder(dir); !problem.empty()) {
-            err << problem << "\n";
-            return 2;
+        const config::DataFolder folder =
+            config::openDataFolder(config::dataFolderChoiceFromProcess(dataDir));
+        if (!folder.problem.empty()) {
+            err << folder.problem << "\n";
+            return kUsageError;
         }
-        CommandContext context{std::move(args), dir, out, err};
+        if (!folder.notice.empty()) err << folder.notice << "\n";
+        CommandContext context{std::move(args), folder.dir, out, err};
         return sub.run(context);
     }
     err << "未知命令：" << rest[0] << "\n\n" << kUsage;

@@ -8,6 +8,13 @@
 
 namespace oz::app {
 
+// The exit statuses, as --help, the manual page and the README state them. `run` and `batch` use
+// all four; the other commands end with 0, 1 for a failure, or 2.
+inline constexpr int kAllDone = 0;      // everything was done
+inline constexpr int kSomeFailed = 1;   // some sites or items failed, were left unknown or stopped
+inline constexpr int kUsageError = 2;   // bad command or arguments, or no data folder to be had
+inline constexpr int kNothingDone = 3;  // every site failed, or the command could not start
+
 // What every subcommand receives: its own arguments (after the subcommand's name, with
 // --data-dir already taken out) and the resolved data folder.
 struct CommandContext {
