@@ -6,14 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace oz::app {
+#include "app/exit_status.h"
 
-// The exit statuses, as --help, the manual page and the README state them. `run` and `batch` use
-// all four; the other commands end with 0, 1 for a failure, or 2.
-inline constexpr int kAllDone = 0;      // everything was done
-inline constexpr int kSomeFailed = 1;   // some sites or items failed, were left unknown or stopped
-inline constexpr int kUsageError = 2;   // bad command or arguments, or no data folder to be had
-inline constexpr int kNothingDone = 3;  // every site failed, or the command could not start
+namespace oz::app {
 
 // What every subcommand receives: its own arguments (after the subcommand's name, with
 // --data-dir already taken out) and the resolved data folder.
@@ -42,7 +37,8 @@ int scheduleCommand(const CommandContext& context);
 int generateCommand(const CommandContext& context);
 int pinyinCommand(const CommandContext& context);
 int batchCommand(const CommandContext& context);
-// What "run --help", "schedule --help" and "batch --help" print.
+// What "sites --help", "run --help", "schedule --help" and "batch --help" print.
+std::string sitesUsage();
 std::string runUsage();
 std::string scheduleUsage();
 std::string batchUsage();

@@ -13,7 +13,7 @@ BatchReport deleteCategories(const std::vector<BatchTarget>& targets, const Dele
                              const BatchEnvironment& env) {
     BatchReport result;
     result.title = "全部删除完成！";
-    batchSiteLoop(targets, env, [&](BatchSite& site) {
+    batchSiteLoop(targets, env, result, [&](BatchSite& site) {
         const std::string& domain = site.site.domain;
         if (!loginForBatch(site, env, domain + "\r\n登录中...", result.report)) return;
         int successes = 0;
@@ -33,6 +33,7 @@ BatchReport deleteCategories(const std::vector<BatchTarget>& targets, const Dele
             env.caption(domain + "\r\n" + countsText(successes, failures));
             return true;
         });
+        site.failed = failures > 0;
         result.report += siteReportLine(
             site, env, domain + " " + countsText(successes, failures) + reasons.text(), options.refreshLists);
     });

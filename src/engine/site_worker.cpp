@@ -147,7 +147,7 @@ void SiteWorker::abortTransfers() {
 
 SiteResult SiteWorker::result() const {
     return SiteResult::fromRun(m_index, m_state.updatedCount, m_run.limitFor(m_site), m_state.articleCount,
-                               m_state.unknownCount);
+                               m_state.unknownCount, m_state.listed);
 }
 
 bool SiteWorker::prepareSite(int attempt) {

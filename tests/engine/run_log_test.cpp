@@ -231,7 +231,7 @@ TEST_F(RunLogTest, ConcurrentWritersNeverInterleaveLines) {
 }
 
 TEST(SiteResultTest, PlannedFallsBackToFilesReadWhenTheLimitIsNotPositive) {
-    EXPECT_EQ(SiteResult::fromRun(2, 4, 10, 37), (SiteResult{2, 4, 10, 37}));
+    EXPECT_EQ(SiteResult::fromRun(2, 4, 10, 37), (SiteResult{2, 4, 10, 37, 0, true}));
     EXPECT_EQ(SiteResult::fromRun(2, 4, 0, 37).planned, 37);
     EXPECT_EQ(SiteResult::fromRun(2, 4, -3, 37).planned, 37);
 }

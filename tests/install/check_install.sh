@@ -220,6 +220,12 @@ check_datafolder() {
         rm -rf "$base/Orvane·Zentrel"
     done
     [[ "$(ls "$work/prefix/bin")" == orvane-zentrel ]] || fail "the program wrote into its own folder"
+
+    # Without HOME and XDG_DATA_HOME there is no folder of the user's own: say so and stop.
+    local status=0 said
+    said="$("${as_user[@]}" env -i PATH=/usr/bin:/bin LC_ALL=C.UTF-8 "$work/prefix/bin/orvane-zentrel" sites 2>&1)" ||
+        status=$?
+    [[ "$status" == 2 && "$said" == *--data-dir* ]] || fail "(no home) status $status: $said"
 }
 
 case "${1:-}" in
