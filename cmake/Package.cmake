@@ -16,7 +16,7 @@ oz_control_field(Recommends oz_recommends)
 oz_control_field(Depends oz_depends)
 oz_control_field(Description oz_description)
 # Depends without the substitution variables, which dpkg-shlibdeps fills here.
-string(REGEX REPLACE ",? *\$\{[^}]*\}" "" oz_depends "${oz_depends}")
+string(REGEX REPLACE ",? *[$][{][^}]*[}]" "" oz_depends "${oz_depends}")
 string(REPLACE "\n" " " oz_recommends "${oz_recommends}")
 string(FIND "${oz_description}" "\n" oz_cut)
 string(SUBSTRING "${oz_description}" 0 ${oz_cut} oz_summary)

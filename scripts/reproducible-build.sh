@@ -63,7 +63,8 @@ echo "lintian --pedantic: no error, no warning."
     tail -30 "$work/2/package.log" >&2
     exit 1
 }
-files() { dpkg-deb --contents "$1" | awk '{ print $1, $6 }' | sort; }
+# Paths and modes; dpkg-deb's archives list their root "./", CPack's do not.
+files() { dpkg-deb --contents "$1" | awk '$6 != "./" { print $1, $6 }' | sort; }
 quick="$(ls "$work"/src/orvane-zentrel/build/orvane-zentrel_*.deb)"
 package="$(ls "$work"/1/orvane-zentrel_*.deb)"
 if ! diff <(files "$package") <(files "$quick") >&2; then
