@@ -11,6 +11,9 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXE
                                                 WORLD_READ WORLD_EXECUTE)
 
 set(OZ_APPSTREAM_ID "org.orvane.zentrel" CACHE STRING "The AppStream component id (reverse domain name)")
+# The one setting of the screenshots' address: each AppStream <image> is this address and a file name
+# of docs/screenshots/. The default is a placeholder; a release sets the address where it
+# publishes the files (cmake -DOZ_SCREENSHOT_URL=...).
 set(OZ_SCREENSHOT_URL "https://orvane-zentrel.example/screenshots"
     CACHE STRING "The web address where the files of docs/screenshots/ are published")
 
@@ -24,12 +27,42 @@ endforeach()
 install(FILES ${CMAKE_SOURCE_DIR}/data/orvane-zentrel.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
+# The AppStream releases are the entries of debian/changelog (version and date), newest first; the
+# newest must be the project's version.
+file(READ ${CMAKE_SOURCE_DIR}/debian/changelog oz_changelog)
+string(REGEX MATCHALL "(orvane-zentrel \\([^)]*\\)| -- [^\n]*  [A-Z][a-z][a-z], [ 0-9]+ [A-Z][a-z][a-z] [0-9]+)"
+       oz_changelog_lines "${oz_changelog}")
+set(OZ_APPSTREAM_RELEASES "")
+set(oz_months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+foreach(line IN LISTS oz_changelog_lines)
+    if(line MATCHES "^orvane-zentrel \\(([^)]*)\\)")
+        set(oz_release_version "${CMAKE_MATCH_1}")
+        if(NOT oz_newest_version)
+            set(oz_newest_version "${oz_release_version}")
+        endif()
+    elseif(line MATCHES "([0-9]+) ([A-Z][a-z][a-z]) ([0-9]+)$")
+        list(FIND oz_months ${CMAKE_MATCH_2} oz_month)
+        math(EXPR oz_month "${oz_month} + 1")
+        math(EXPR oz_day "${CMAKE_MATCH_1}")
+        foreach(part oz_month oz_day)
+            if(${part} LESS 10)
+                set(${part} "0${${part}}")
+            endif()
+        endforeach()
+        string(APPEND OZ_APPSTREAM_RELEASES
+               "\n    <release version=\"${oz_release_version}\" date=\"${CMAKE_MATCH_3}-${oz_month}-${oz_day}\"/>")
+    endif()
+endforeach()
+if(NOT oz_newest_version STREQUAL PROJECT_VERSION)
+    message(FATAL_ERROR "debian/changelog's newest entry is ${oz_newest_version}, the project is ${PROJECT_VERSION}")
+endif()
 configure_file(${CMAKE_SOURCE_DIR}/data/orvane-zentrel.metainfo.xml.in
                ${CMAKE_BINARY_DIR}/data/${OZ_APPSTREAM_ID}.metainfo.xml @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/data/${OZ_APPSTREAM_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
-install(FILES ${CMAKE_SOURCE_DIR}/data/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The copyright file of the Debian package (machine-readable), also for any other install.
+install(FILES ${CMAKE_SOURCE_DIR}/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The manual page, made from the built program's help texts (not in a sanitizer build, which is
 # never installed).

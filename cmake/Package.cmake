@@ -1,7 +1,28 @@
 # The Debian package: "cpack -G DEB" in the build folder (scripts/package.sh builds and checks it)
-# gives build/orvane-zentrel_VERSION_ARCH.deb holding the install tree under /usr.
-set(OZ_PACKAGE_MAINTAINER "Orvane Zentrel maintainers <maintainers@users.noreply.c-seed-a5084b41.example>"
-    CACHE STRING "The Maintainer field of the Debian package")
+# gives build/orvane-zentrel_VERSION_ARCH.deb holding the install tree under /usr. It is the quick
+# way; "dpkg-buildpackage -us -uc -b" builds the same package from debian/. The fields come from
+# debian/control, which dpkg-buildpackage reads, so both ways give the same package.
+file(READ ${CMAKE_SOURCE_DIR}/debian/control oz_control)
+function(oz_control_field name out)
+    if(NOT oz_control MATCHES "\n${name}: ([^\n]*(\n [^\n]*)*)")
+        message(FATAL_ERROR "debian/control has no ${name} field")
+    endif()
+    string(REGEX REPLACE "\n +" "\n" value "${CMAKE_MATCH_1}")
+    set(${out} "${value}" PARENT_SCOPE)
+endfunction()
+oz_control_field(Maintainer OZ_PACKAGE_MAINTAINER)
+oz_control_field(Section oz_section)
+oz_control_field(Recommends oz_recommends)
+oz_control_field(Depends oz_depends)
+oz_control_field(Description oz_description)
+# Depends without the substitution variables, which dpkg-shlibdeps fills here.
+string(REGEX REPLACE ",? *[$][{][^}]*[}]" "" oz_depends "${oz_depends}")
+string(REPLACE "\n" " " oz_recommends "${oz_recommends}")
+string(FIND "${oz_description}" "\n" oz_cut)
+string(SUBSTRING "${oz_description}" 0 ${oz_cut} oz_summary)
+math(EXPR oz_cut "${oz_cut} + 1")
+string(SUBSTRING "${oz_description}" ${oz_cut} -1 oz_long)
+string(REPLACE "\n.\n" "\n\n" oz_long "${oz_long}")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orvane-zentrel)
@@ -10,35 +31,28 @@ set(CPACK_PACKAGE_VENDOR Orvane)
 set(CPACK_PACKAGE_CONTACT "${OZ_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "publishes local article files to many DedeCMS sites")
-# Lines of at most 80 characters, as apt shows them.
-set(CPACK_PACKAGE_DESCRIPTION
-    "A desktop tool for one operator who runs a group of DedeCMS websites. It
-takes articles that lie as text or HTML files in local folders and publishes
-them to many sites in one run through each site's web admin back end, as a
-browser would: it logs in, posts the add-article form and asks the back end to
-regenerate the static pages the new articles touch.
-The window (Qt 6) and the command line orvane-zentrel drive the same core; a
-systemd user unit runs the schedule of publishing runs without a window.")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${oz_summary}")
+set(CPACK_PACKAGE_DESCRIPTION "${oz_long}")
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${OZ_PACKAGE_MAINTAINER}")
-set(CPACK_DEBIAN_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_PACKAGE_SECTION ${oz_section})
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries the program links come from dpkg-shlibdeps; Qt's platform plugins are loaded at run
 # time, so the window needs them named.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-translations-l10n, ca-certificates")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "${oz_depends}")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "${oz_recommends}")
 
-# A native package's changelog, in Debian's format, only in the package: the "debian" component is
-# left out of "cmake --install" and put in by CPack beside the whole install tree.
-string(TIMESTAMP OZ_PACKAGE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
-configure_file(${CMAKE_SOURCE_DIR}/data/changelog.in ${CMAKE_BINARY_DIR}/data/changelog @ONLY)
+# The package's changelog is debian/changelog, compressed as dh_installchangelogs and dh_compress
+# do it (gzip -9n: no name, no time), only in the package: the "debian" component is left out of
+# "cmake --install" and put in by CPack beside the whole install tree.
 add_custom_command(
     OUTPUT ${CMAKE_BINARY_DIR}/data/changelog.gz
-    COMMAND ${OZ_GZIP} -9 -n -k -f ${CMAKE_BINARY_DIR}/data/changelog
-    DEPENDS ${CMAKE_BINARY_DIR}/data/changelog
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/data
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/debian/changelog ${CMAKE_BINARY_DIR}/data/changelog
+    COMMAND ${OZ_GZIP} -9 -n -f ${CMAKE_BINARY_DIR}/data/changelog
+    DEPENDS ${CMAKE_SOURCE_DIR}/debian/changelog
     VERBATIM)
 add_custom_target(oz_package_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/data/changelog.gz)
 install(FILES ${CMAKE_BINARY_DIR}/data/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian

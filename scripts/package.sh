@@ -1,20 +1,29 @@
 #!/usr/bin/env bash
-# Builds the Debian package build/orvane-zentrel_VERSION_ARCH.deb and checks it:
+# Builds the Debian package build/orvane-zentrel_VERSION_ARCH.deb the quick way (CPack, in
+# build-package/, kept between calls) and checks it:
 #   ./scripts/package.sh && sudo apt install ./build/orvane-zentrel_*.deb
-# The package is built in build-package/ with Debian's hardening flags (dpkg-buildflags), so the
-# development build in build/ keeps its own flags. The check lists the package's files, and lintian
-# must find no error in it (warnings are shown).
+# "dpkg-buildpackage -us -uc -b" builds the same files from debian/ (and a -dbgsym package);
+# scripts/reproducible-build.sh compares the two ways. The package gets Debian's hardening flags
+# (dpkg-buildflags), so the development build in build/ keeps its own flags. The check lists the
+# package's files, and lintian must find no error and no warning in it.
 source "$(dirname "$0")/common.sh"
 
 oz_install_packages
 
 # From the root, so dpkg-buildflags' -ffile-prefix-map is the same wherever the script is started.
 cd "$OZ_ROOT"
+# Configured as dh_auto_configure does it (debian/rules): the flags of dpkg-buildflags, no build type
+# of CMake's own. Every date in the package is the commit's (SOURCE_DATE_EPOCH).
 export DEB_BUILD_MAINT_OPTIONS="hardening=+all"
-cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
-ldflags="$(dpkg-buildflags --get LDFLAGS)"
-oz_build build-package -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOZ_BUILD_TESTS=OFF -DOZ_BUILD_BENCH=OFF \
-    -DCMAKE_INSTALL_PREFIX=/usr "-DCMAKE_CXX_FLAGS=$cxxflags" "-DCMAKE_EXE_LINKER_FLAGS=$ldflags"
+eval "$(dpkg-buildflags --export=sh)"
+export CXXFLAGS="$CXXFLAGS $CPPFLAGS"
+if [[ -z "${SOURCE_DATE_EPOCH:-}" ]]; then
+    SOURCE_DATE_EPOCH="$(git -C "$OZ_ROOT" log -1 --format=%ct 2>/dev/null ||
+        dpkg-parsechangelog -l "$OZ_ROOT/debian/changelog" -STimestamp)"
+fi
+export SOURCE_DATE_EPOCH
+oz_build build-package -DCMAKE_BUILD_TYPE=None -DOZ_BUILD_TESTS=OFF -DOZ_BUILD_BENCH=OFF \
+    -DCMAKE_INSTALL_PREFIX=/usr
 
 mkdir -p "$OZ_ROOT/build"
 rm -f "$OZ_ROOT"/build/orvane-zentrel_*.deb
@@ -28,8 +37,8 @@ dpkg-deb --contents "$deb"
 echo
 # lintian warns when it runs as root; the warning is not about the package.
 lintian --display-info "$deb" 2> >(grep -v 'running with root privileges' >&2) | tee "$OZ_ROOT/build/lintian.txt" || true
-if grep -q '^E: ' "$OZ_ROOT/build/lintian.txt"; then
-    echo "lintian found errors in $deb" >&2
+if grep -q '^[EW]: ' "$OZ_ROOT/build/lintian.txt"; then
+    echo "lintian found errors or warnings in $deb" >&2
     exit 1
 fi
 echo

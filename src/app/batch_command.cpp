@@ -36,7 +36,9 @@ constexpr const char* kBatchUsage =
     "\n"
     "  --scope   checked 勾选网站（默认），all 全部网站，N 第 N 个站点\n"
     "  --refresh 每个站点之后刷新所有栏目列表和主页（创建、删除栏目和删除文章）\n"
-    "Ctrl+C 在两个请求之间停止，并仍然打印已完成部分的报告。\n";
+    "Ctrl+C 在两个请求之间停止，并仍然打印已完成部分的报告。\n"
+    "\n"
+    "退出状态：\n";
 
 struct Arguments {
     std::vector<std::string> positional;
@@ -52,12 +54,12 @@ bool parse(const std::vector<std::string>& args, const std::vector<std::string>&
             parsed.flags[arg] = true;
         } else if (std::find(valueNames.begin(), valueNames.end(), arg) != valueNames.end()) {
             if (i + 1 >= args.size()) {
-                err << arg << " 需要一个值\n\n" << kBatchUsage;
+                err << arg << " 需要一个值\n\n" << batchUsage();
                 return false;
             }
             parsed.values[arg] = args[++i];
         } else if (arg.starts_with("--")) {
-            err << "未知参数：" << arg << "\n\n" << kBatchUsage;
+            err << "未知参数：" << arg << "\n\n" << batchUsage();
             return false;
         } else {
             parsed.positional.push_back(arg);
@@ -85,13 +87,16 @@ void printReport(const backend::BatchReport& report, std::ostream& out) {
 
 }  // namespace
 
-std::string batchUsage() { return kBatchUsage; }
+std::string batchUsage() {
+    return kBatchUsage + exitStatusHelp() +
+           "（一个站点失败，是指它登录失败，或它的某个请求失败或结果未知。）\n";
+}
 
 int batchCommand(const CommandContext& context) {
     const std::vector<std::string>& all = context.args;
     if (all.empty() || all[0] == "--help" || all[0] == "-h") {
-        (all.empty() ? context.err : context.out) << kBatchUsage;
-        return all.empty() ? 2 : 0;
+        (all.empty() ? context.err : context.out) << batchUsage();
+        return all.empty() ? kUsageError : kAllDone;
     }
     const std::string operation = all[0];
     Arguments args;
@@ -108,18 +113,18 @@ int batchCommand(const CommandContext& context) {
     } else if (operation == "read-categories") {
         flags.insert(flags.end(), {"--check-all", "--skip-read"});
     } else {
-        context.err << "未知的批处理操作：" << operation << "\n\n" << kBatchUsage;
-        return 2;
+        context.err << "未知的批处理操作：" << operation << "\n\n" << batchUsage();
+        return kUsageError;
     }
     if (!parse(std::vector<std::string>(all.begin() + 1, all.end()), values, flags, args, context.err))
-        return 2;
+        return kUsageError;
     if (args.flags["--help"] || args.flags["-h"]) {
-        context.out << kBatchUsage;
-        return 0;
+        context.out << batchUsage();
+        return kAllDone;
     }
     auto bad = [&](const std::string& message) {
-        context.err << message << "\n\n" << kBatchUsage;
-        return 2;
+        context.err << message << "\n\n" << batchUsage();
+        return kUsageError;
     };
     if (operation != "create-categories" && !args.positional.empty())
         return bad("多余的参数：" + args.positional[0]);
@@ -178,13 +183,13 @@ int batchCommand(const CommandContext& context) {
         if (args.flags["--per-file-parent"]) {
             if (!backend::categoryLinesFromFiles(files, create.lines, problem)) {
                 context.err << problem << "\n";
-                return 2;
+                return kUsageError;
             }
         } else {
             std::vector<backend::CategoryInputLine> lines;
             if (!backend::categoryLinesFromFiles(files, lines, problem)) {
                 context.err << problem << "\n";
-                return 2;
+                return kUsageError;
             }
             for (auto& line : lines) create.lines.push_back({line.line, parent});
         }
@@ -204,14 +209,14 @@ int batchCommand(const CommandContext& context) {
     }
 
     std::unique_ptr<config::SettingsFile> file = openSettings(context.dataDir, context.err);
-    if (!file) return 1;
+    if (!file) return kNothingDone;
     config::SiteList list;
     config::loadSiteList(*file, list);
     if (scopeSite) {
         if (*scopeSite > list.size()) {
             context.err << "站点 " << *scopeSite << " 不存在（设置文件中共有 " << list.size()
                         << " 个站点）\n";
-            return 2;
+            return kUsageError;
         }
         list.current = *scopeSite - 1;
     }
@@ -238,11 +243,15 @@ int batchCommand(const CommandContext& context) {
                     saved = file->writeBytes("栏目数据", record.categoryTree) &&
                             file->writeText("栏目ID", record.categoryIds) && saved;
                 });
-            if (!saved) context.err << "保存设置文件失败：" << file->lastError() << "\n";
+            if (!saved) {
+                context.err << "保存设置文件失败：" << file->lastError() << "\n";
+                // Nothing that was read is kept.
+                report.failedSites = report.sites;
+            }
         }
     }
     printReport(report, context.out);
-    return 0;
+    return batchExitStatus(report);
 }
 
 }  // namespace oz::app

@@ -10,56 +10,52 @@
 
 #include "app/generator_commands.h"
 #include "config/data_folder.h"
-#include "config/site_line.h"
 
 namespace oz::app {
 
 namespace {
 
-constexpr const char* kUsage =
-    "Orvane·Zentrel " OZ_VERSION
-    " — publishes local article files to DedeCMS sites through their admin back ends.\n"
+std::string mainUsage() {
+    return "Orvane·Zentrel " OZ_VERSION
+           " — 通过 DedeCMS 后台把本地文章文件发布到多个网站。\n"
+           "\n"
+           "Usage: orvane-zentrel [--data-dir DIR] COMMAND [ARGS]\n"
+           "\n"
+           "Commands:\n"
+           "  sites                        列出设置文件中的站点\n"
+           "  sites import FILE            从“域名|用户|密码|编码|目录|...”行（15 个字段）添加站点\n"
+           "  preview --site N FILE...     列出第 N 个站点为每个文章文件将要提交的表单字段\n"
+           "  categories --site N          登录第 N 个站点并列出它的栏目树\n"
+           "  run [--fast-listing] [--allow-poweroff]\n"
+           "                               向勾选的站点发布一次，与窗口的开始按钮相同\n"
+           "  schedule [--allow-poweroff]  按计划文件的时间点开始更新\n"
+           "  generate chinese|digits ...  打印随机的汉字组，或数字和字母组\n"
+           "  pinyin [--mode 1|2|3|4] ...  标准输入文本的拼音\n"
+           "  batch OPERATION [--scope checked|all|N] [--refresh] ...\n"
+           "                               批量处理多个站点的栏目、文章和主页（见 batch --help）\n"
+           "\n"
+           "Options:\n"
+           "  --data-dir DIR   数据目录（设置文件、日志、记录）。默认为 $ORVANE_DATA_DIR；\n"
+           "                   否则为程序所在的文件夹（属于你且可写时）；\n"
+           "                   否则为 $XDG_DATA_HOME/Orvane·Zentrel\n"
+           "  -h, --help       本说明；每个命令的 --help 给出它自己的说明\n"
+           "  --version        程序的版本和许可证\n"
+           "\n"
+           "Exit status:\n" +
+           exitStatusHelp() + "（run 和 batch 用全部四种；其他命令出错时为 1。）\n";
+}
+
+constexpr const char* kVersion =
+    "orvane-zentrel " OZ_VERSION
     "\n"
-    "Usage: orvane-zentrel [--data-dir DIR] COMMAND [ARGS]\n"
-    "\n"
-    "Commands:\n"
-    "  sites                        list the sites of the settings file\n"
-    "  sites import FILE            add sites from lines of 域名|用户|密码|编码|目录|... (15 fields)\n"
-    "  preview --site N FILE...     show the form fields site N would publish for each article file\n"
-    "  categories --site N          log in to site N and print its category tree\n"
-    "  run [--fast-listing] [--allow-poweroff]\n"
-    "                               publish to the checked sites once, as the window's start button does\n"
-    "  schedule [--allow-poweroff]  start runs at the time points of the schedule file\n"
-    "  generate chinese|digits ...  print random groups of Chinese characters, or of digits and letters\n"
-    "  pinyin [--mode 1|2|3|4] ...  the pinyin of the text on standard input\n"
-    "  batch OPERATION [--scope checked|all|N] [--refresh] ...\n"
-    "                               create-categories, delete-categories, delete-articles,\n"
-    "                               rewrite-homepage, read-categories on many sites (batch --help)\n"
-    "\n"
-    "Options:\n"
-    "  --data-dir DIR   the data folder (settings file, logs, records); default: $ORVANE_DATA_DIR,\n"
-    "                   else the program's folder when writable, else $XDG_DATA_HOME/Orvane·Zentrel\n"
-    "  --help           this text\n"
-    "  --version        the program's version\n";
+    "Copyright (C) 2026 the Orvane·Zentrel developers\n"
+    "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
 
 // What "COMMAND --help" (or -h anywhere among its arguments) prints, before anything else is done.
 // A function, so a usage may be put together from texts held elsewhere.
 using UsageText = std::string (*)();
-
-std::string sitesUsage() {
-    std::string help = config::kSiteLineHelp;
-    for (std::size_t at; (at = help.find("\r\n")) != std::string::npos;) help.replace(at, 2, "\n");
-    return "用法：orvane-zentrel [--data-dir DIR] sites\n"
-           "      orvane-zentrel [--data-dir DIR] sites import FILE [--read-categories [--check-all]]\n"
-           "                                                        [--delay S]\n"
-           "\n"
-           "sites 列出设置文件中的站点：序号、[x] 启用或 [ ] 不启用、域名(用户)。\n"
-           "sites import 把 FILE 中的站点加入站点列表并保存设置文件（FILE 为 UTF-8 或 GBK 文本）。\n"
-           "  --read-categories  登录每个导入的站点并读取其栏目列表（--check-all 勾选全部栏目）\n"
-           "  --delay S          每导入一个站点后等待 S 秒（有 --read-categories 时默认 2，否则 0）\n"
-           "\n" +
-           help + "\n（命令行导入时，留空的参数取新站点的默认值。）\n";
-}
 
 std::string previewUsage() {
     return "用法：orvane-zentrel [--data-dir DIR] preview --site N FILE...\n"
@@ -132,7 +128,7 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
         if (arg == "--data-dir") {
             if (i + 1 >= arguments.size()) {
                 err << "--data-dir 需要一个目录参数\n";
-                return 2;
+                return kUsageError;
             }
             dataDir = arguments[++i];
         } else if (arg.rfind("--data-dir=", 0) == 0) {
@@ -142,12 +138,12 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
         }
     }
     if (rest.empty() || rest[0] == "--help" || rest[0] == "-h" || rest[0] == "help") {
-        out << kUsage;
-        return 0;
+        out << mainUsage();
+        return kAllDone;
     }
     if (rest[0] == "--version") {
-        out << "orvane-zentrel " OZ_VERSION "\n";
-        return 0;
+        out << kVersion;
+        return kAllDone;
     }
 
     for (const auto& sub : subcommands()) {
@@ -155,18 +151,20 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
         std::vector<std::string> args(rest.begin() + 1, rest.end());
         if (asksForHelp(args)) {
             out << sub.usage();
-            return 0;
+            return kAllDone;
         }
-        std::filesystem::path dir = config::chooseDataFolder(config::dataFolderChoiceFromProcess(dataDir));
-        if (std::string problem = config::prepareDataFolder(dir); !problem.empty()) {
-            err << problem << "\n";
-            return 2;
+        const config::DataFolder folder =
+            config::openDataFolder(config::dataFolderChoiceFromProcess(dataDir));
+        if (!folder.problem.empty()) {
+            err << folder.problem << "\n";
+            return kUsageError;
         }
-        CommandContext context{std::move(args), dir, out, err};
+        if (!folder.notice.empty()) err << folder.notice << "\n";
+        CommandContext context{std::move(args), folder.dir, out, err};
         return sub.run(context);
     }
-    err << "未知命令：" << rest[0] << "\n\n" << kUsage;
-    return 2;
+    err << "未知命令：" << rest[0] << "\n\n" << mainUsage();
+    return kUsageError;
 }
 
 }  // namespace oz::app

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "app/exit_status.h"
+
 namespace oz::app {
 
 // What every subcommand receives: its own arguments (after the subcommand's name, with
@@ -35,7 +37,8 @@ int scheduleCommand(const CommandContext& context);
 int generateCommand(const CommandContext& context);
 int pinyinCommand(const CommandContext& context);
 int batchCommand(const CommandContext& context);
-// What "run --help", "schedule --help" and "batch --help" print.
+// What "sites --help", "run --help", "schedule --help" and "batch --help" print.
+std::string sitesUsage();
 std::string runUsage();
 std::string scheduleUsage();
 std::string batchUsage();

@@ -13,13 +13,14 @@ int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
     std::optional<std::string> dataDir;
     if (oz::app::namesNoCommand(arguments, dataDir) && oz::app::displayAvailable()) {
-        const std::filesystem::path dir =
-            oz::config::chooseDataFolder(oz::config::dataFolderChoiceFromProcess(dataDir));
-        if (std::string problem = oz::config::prepareDataFolder(dir); !problem.empty()) {
-            std::cerr << problem << "\n";
-            return 2;
+        const oz::config::DataFolder folder =
+            oz::config::openDataFolder(oz::config::dataFolderChoiceFromProcess(dataDir));
+        if (!folder.problem.empty()) {
+            std::cerr << folder.problem << "\n";
+            return oz::app::kUsageError;
         }
-        return oz::ui::runWindowProgram(argc, argv, dir);
+        if (!folder.notice.empty()) std::cerr << folder.notice << "\n";
+        return oz::ui::runWindowProgram(argc, argv, folder.dir);
     }
     return oz::app::runCommandLine(arguments, std::cout, std::cerr);
 }

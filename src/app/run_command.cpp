@@ -13,23 +13,21 @@ namespace oz::app {
 namespace {
 
 constexpr const char* kRunUsage =
-    "Usage: orvane-zentrel run [--data-dir DIR] [--fast-listing] [--allow-poweroff]\n"
+    "用法：orvane-zentrel [--data-dir DIR] run [--fast-listing] [--allow-poweroff]\n"
     "\n"
-    "Publishes once to the checked sites of the settings file with the stored run options, as the\n"
-    "window's start button does, and prints every log line as it is written.\n"
+    "按设置文件中保存的更新选项，向勾选的站点发布一次（与窗口的开始按钮相同），日志每写一行\n"
+    "就打印一行，最后是汇总。\n"
     "\n"
-    "  --fast-listing    list article folders the fast way (the start button's right click)\n"
-    "  --allow-poweroff  when 更新完成关机 is checked, count 30 seconds down after the run and\n"
-    "                    power the computer off; without this option the run never powers off\n"
+    "  --fast-listing    用快速方式列出文章目录（开始按钮的右键）\n"
+    "  --allow-poweroff  勾选了“更新完成关机”时，更新结束后倒数 30 秒并关机；\n"
+    "                    没有这个选项时从不关机\n"
     "\n"
-    "SIGINT, SIGTERM or SIGHUP (Ctrl+C) stops the run properly: no new article starts, requests\n"
-    "under way get up to 10 seconds, pages are still regenerated and the summary is written. A\n"
-    "second signal ends every request at once (an article cut off that way is logged as\n"
-    "结果未知). During the countdown a signal stops the power-off. A closed standard output\n"
-    "(run | head) does not end the run.\n"
+    "SIGINT、SIGTERM 或 SIGHUP（Ctrl+C）正常停止更新：不再开始新的文章，进行中的请求最多再等\n"
+    "10 秒，页面照常刷新，并写出汇总。第二个信号立即结束所有请求（这样被切断的文章记为\n"
+    "结果未知）。倒数关机时，信号只停止关机。标准输出被关闭（run | head）不会结束更新。\n"
+    "更新中无法写入的文件（例如磁盘已满）在标准错误上列出。\n"
     "\n"
-    "A file of the run that cannot be written (a full disk) is named on standard error, and the\n"
-    "run ends with status 1.\n";
+    "退出状态：\n";
 
 struct RunArguments {
     content::ListingMethod listing = content::ListingMethod::Complete;
@@ -47,7 +45,7 @@ std::optional<RunArguments> parseArguments(const CommandContext& context) {
         } else if (arg == "--help" || arg == "-h") {
             parsed.help = true;
         } else {
-            context.err << "未知参数：" << arg << "\n\n" << kRunUsage;
+            context.err << "未知参数：" << arg << "\n\n" << runUsage();
             return std::nullopt;
         }
     }
@@ -56,17 +54,20 @@ std::optional<RunArguments> parseArguments(const CommandContext& context) {
 
 }  // namespace
 
-std::string runUsage() { return kRunUsage; }
+std::string runUsage() {
+    return kRunUsage + exitStatusHelp() +
+           "（一个站点完成，是指它发布了该发布的全部文章；文章目录中没有文章的站点也算完成。）\n";
+}
 
 int runCommandWith(const CommandContext& context, const HeadlessHooks& hooks) {
     std::optional<RunArguments> args = parseArguments(context);
-    if (!args) return 2;
+    if (!args) return kUsageError;
     if (args->help) {
-        context.out << kRunUsage;
-        return 0;
+        context.out << runUsage();
+        return kAllDone;
     }
     std::unique_ptr<config::SettingsFile> file = openSettings(context.dataDir, context.err);
-    if (!file) return 1;
+    if (!file) return kNothingDone;
     config::SiteList list;
     config::loadSiteList(*file, list);
     // The options the window does not store (HTML所有栏目) start off, as in a new window.
@@ -87,11 +88,10 @@ int runCommandWith(const CommandContext& context, const HeadlessHooks& hooks) {
     run.wait();
     stops.endRun();
     const std::optional<engine::RunTotals> totals = run.lastTotals();
-    if (!totals) return 1;
+    if (!totals) return kNothingDone;
     endOfRun(*totals, settings.shutdownWhenDone(), args->allowPowerOff, /*scheduled=*/false, printer, hooks,
              stops);
-    // The articles went out, but what the run should have kept of them did not all reach the disk.
-    return totals->unwrittenFiles.empty() ? 0 : 1;
+    return runExitStatus(*totals);
 }
 
 int runCommand(const CommandContext& context) { return runCommandWith(context, HeadlessHooks{}); }

@@ -17,21 +17,21 @@ namespace oz::app {
 namespace {
 
 constexpr const char* kScheduleUsage =
-    "Usage: orvane-zentrel schedule [--data-dir DIR] [--allow-poweroff]\n"
+    "用法：orvane-zentrel [--data-dir DIR] schedule [--allow-poweroff]\n"
     "\n"
-    "Runs the scheduler without a window: every second it compares the clock with the checked time\n"
-    "points of the schedule file (时间点.计划任务) and, when one is reached and no run is going,\n"
-    "publishes to the checked sites with the listing method stored for scheduled runs.\n"
+    "不开窗口运行计划任务：每秒把时钟与计划文件（时间点.计划任务）中勾选的时间点比较；到点且\n"
+    "没有正在进行的更新时，用为计划任务保存的列表方式向勾选的站点发布。\n"
     "\n"
-    "  --allow-poweroff  when 更新完成关机 is checked, count 30 seconds down after a run and power\n"
-    "                    the computer off; without this option it never powers off\n"
+    "  --allow-poweroff  勾选了“更新完成关机”时，每次更新结束后倒数 30 秒并关机；\n"
+    "                    没有这个选项时从不关机\n"
     "\n"
-    "The settings file and the schedule file are read again at each run, and the settings file is\n"
-    "locked only while a run goes, so they can be edited in between.\n"
+    "每次更新前都重新读取设置文件和计划文件；设置文件只在更新进行时锁定，其间可以修改。\n"
     "\n"
-    "SIGINT, SIGTERM or SIGHUP (Ctrl+C) while a run goes stops that run properly (a second signal\n"
-    "ends it at once) and the schedule goes on; during the power-off countdown it stops the\n"
-    "countdown only. While the schedule is idle it ends the schedule.\n";
+    "更新进行中，SIGINT、SIGTERM 或 SIGHUP（Ctrl+C）正常停止这次更新（第二个信号立即结束），\n"
+    "计划继续；倒数关机时只停止关机；空闲时结束计划任务。\n"
+    "\n"
+    "退出状态：0 计划任务被信号结束；2 用法错误；3 无法开始（没有设置文件，或计划文件中没有\n"
+    "勾选的时间点）。\n";
 
 // A row's text on one line ("到点更新" and the row, where the window shows two lines).
 std::string oneLine(std::string text) {
@@ -55,17 +55,17 @@ int scheduleCommandWith(const CommandContext& context, const HeadlessHooks& hook
             allowPowerOff = true;
         } else if (arg == "--help" || arg == "-h") {
             context.out << kScheduleUsage;
-            return 0;
+            return kAllDone;
         } else {
             context.err << "未知参数：" << arg << "\n\n" << kScheduleUsage;
-            return 2;
+            return kUsageError;
         }
     }
     config::RunOptions options;
     {
         // Only checked here; each run opens the file again (and holds its lock while it runs).
         std::unique_ptr<config::SettingsFile> file = openSettings(context.dataDir, context.err);
-        if (!file) return 1;
+        if (!file) return kNothingDone;
         options = config::loadRunOptions(*file);
     }
     const std::filesystem::path scheduleFile = schedule::scheduleFilePath(context.dataDir);
@@ -73,7 +73,7 @@ int scheduleCommandWith(const CommandContext& context, const HeadlessHooks& hook
     const auto checked = checkedCount(rows);
     if (checked == 0) {
         context.err << "计划列表中没有勾选的时间点：" << scheduleFile.string() << "\n";
-        return 1;
+        return kNothingDone;
     }
 
     backend::OptionsRunSettings settings(options);
@@ -137,7 +137,7 @@ int scheduleCommandWith(const CommandContext& context, const HeadlessHooks& hook
             scheduler, clock, stops.idleStop(), startRun, [&run] { return run.isRunning(); }, reloadRows);
     }
     printer.print("计划任务已停止");
-    return 0;
+    return kAllDone;
 }
 
 int scheduleCommand(const CommandContext& context) { return scheduleCommandWith(context, HeadlessHooks{}); }

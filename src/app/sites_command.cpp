@@ -19,13 +19,6 @@ namespace oz::app {
 
 namespace {
 
-constexpr const char* kSitesUsage =
-    "用法：orvane-zentrel sites [--data-dir DIR]\n"
-    "      orvane-zentrel sites import FILE [--read-categories [--check-all]] [--delay S] [--data-dir DIR]\n"
-    "  --read-categories  read each imported site's category list (--check-all checks every category)\n"
-    "  --delay S          seconds to wait after each imported site (default 2 with --read-categories, else "
-    "0)\n";
-
 std::filesystem::path settingsPath(const CommandContext& context) {
     return context.dataDir / config::kSettingsFileName;
 }
@@ -51,6 +44,10 @@ int listSites(const CommandContext& context) {
     if (!file.notice().empty()) context.err << file.notice() << "\n";
     config::SiteList list;
     config::loadSiteList(file, list);
+    if (list.size() == 0) {
+        context.out << "设置文件中没有站点（用 sites import FILE 或在窗口中添加）\n";
+        return 0;
+    }
     for (int i = 0; i < list.size(); ++i) {
         const config::SiteConfig& site = list.sites[static_cast<std::size_t>(i)];
         context.out << (i + 1) << " " << (site.enabled ? "[x]" : "[ ]") << " " << config::siteLabel(site)
@@ -136,12 +133,27 @@ int sitesCommand(const CommandContext& context) {
             return importSites(context, *file, options);
         }
     }
-    if (args[0] == "--help" || args[0] == "-h") {
-        context.out << kSitesUsage;
-        return 0;
-    }
-    context.err << kSitesUsage;
-    return 2;
+    context.err << sitesUsage();
+    return kUsageError;
+}
+
+std::string sitesUsage() {
+    std::string help = config::kSiteLineHelp;
+    for (std::size_t at; (at = help.find("\r\n")) != std::string::npos;) help.replace(at, 2, "\n");
+    // The window's example names a Windows folder; on this command line a folder is a path here.
+    const std::string windowsFolder = "D:\\文章\\example";
+    if (std::size_t at = help.find(windowsFolder); at != std::string::npos)
+        help.replace(at, windowsFolder.size(), "/home/op/文章/example");
+    return "用法：orvane-zentrel [--data-dir DIR] sites\n"
+           "      orvane-zentrel [--data-dir DIR] sites import FILE [--read-categories [--check-all]]\n"
+           "                                                        [--delay S]\n"
+           "\n"
+           "sites 列出设置文件中的站点：序号、[x] 启用或 [ ] 不启用、域名(用户)。\n"
+           "sites import 把 FILE 中的站点加入站点列表并保存设置文件（FILE 为 UTF-8 或 GBK 文本）。\n"
+           "  --read-categories  登录每个导入的站点并读取其栏目列表（--check-all 勾选全部栏目）\n"
+           "  --delay S          每导入一个站点后等待 S 秒（有 --read-categories 时默认 2，否则 0）\n"
+           "\n" +
+           help + "\n（命令行导入时，留空的参数取新站点的默认值。）\n";
 }
 
 }  // namespace oz::app

@@ -21,7 +21,7 @@ BatchReport deleteArticles(const std::vector<BatchTarget>& targets, const Delete
                            const BatchEnvironment& env) {
     BatchReport result;
     result.title = "全部删除完成！";
-    batchSiteLoop(targets, env, [&](BatchSite& site) {
+    batchSiteLoop(targets, env, result, [&](BatchSite& site) {
         const std::string& domain = site.site.domain;
         if (!loginForBatch(site, env, domain + " 登录中...", result.report)) return;
         AdminSession session = site.session();
@@ -53,6 +53,7 @@ BatchReport deleteArticles(const std::vector<BatchTarget>& targets, const Delete
             env.caption(domain + "\r\n 已删除第 " + std::to_string(sent) + " 批文章");
             return true;
         });
+        site.failed = confirmed < sent;
         std::string counts =
             domain + " 已删除 " + std::to_string(confirmed) + " 批（已发送 " + std::to_string(sent) + " 批）";
         if (!separator) counts += kOneIdPerBatchText;

@@ -78,7 +78,7 @@ BatchReport readCategoryLists(const std::vector<BatchTarget>& targets, const Bat
     BatchReport result;
     result.title = kBatchReadDoneMessage;
     result.failureTitle = kBatchReadFailureTitle;
-    batchSiteLoop(targets, env, [&](BatchSite& site) {
+    batchSiteLoop(targets, env, result, [&](BatchSite& site) {
         env.caption("正在读取第 " + std::to_string(site.target.index) + " 个站点");
         if (env.stopped()) return;
         if (options.skipRead && !decodeCategoryTree(site.target.record.categoryTree).empty()) return;
@@ -87,6 +87,7 @@ BatchReport readCategoryLists(const std::vector<BatchTarget>& targets, const Bat
         CategoryListResult read =
             readCategoryList(session, env.backend, std::set<int>(ids.begin(), ids.end()));
         const std::string& domain = site.site.domain;
+        site.failed = !read.loggedIn || read.items.empty();
         if (!read.loggedIn) {
             result.failures += domain + " 登录失败" + reasonInParentheses(read.failureReason) + "\r\n";
             return;

@@ -33,13 +33,15 @@ BatchSite openBatchSite(const BatchTarget& target, const BatchEnvironment& env) 
     return site;
 }
 
-void batchSiteLoop(const std::vector<BatchTarget>& targets, const BatchEnvironment& env,
+void batchSiteLoop(const std::vector<BatchTarget>& targets, const BatchEnvironment& env, BatchReport& report,
                    const std::function<void(BatchSite&)>& work) {
+    report.sites += static_cast<int>(targets.size());
     for (const BatchTarget& target : targets) {
         if (env.stopped()) return;
         env.siteStarted(target.index);
         BatchSite site = openBatchSite(target, env);
         work(site);
+        if (site.failed) ++report.failedSites;
     }
 }
 
@@ -49,6 +51,7 @@ bool loginForBatch(BatchSite& site, const BatchEnvironment& env, const std::stri
     AdminSession session = site.session();
     std::string reason;
     if (login(session, env.backend, &reason)) return true;
+    site.failed = true;
     report += site.site.domain + " 登录失败" + reasonInParentheses(reason) + "\r\n";
     return false;
 }

@@ -73,6 +73,8 @@ struct BatchReport {
     std::string failureTitle;
     std::string failures;
     bool stopped = false;  // the stop flag ended the operation early
+    int sites = 0;         // the sites the operation was given
+    int failedSites = 0;   // of those, sites where something failed or was left unknown
 };
 
 // The sites of a scope in list order. Current: the current entry only (none when there is no
@@ -85,6 +87,7 @@ struct BatchSite {
     const BatchTarget& target;
     config::SiteConfig site;
     http::HttpRequester requester;
+    bool failed = false;  // the login, or one of the site's requests, failed or was left unknown
     AdminSession session() { return AdminSession{site, requester}; }
 };
 
@@ -92,12 +95,13 @@ struct BatchSite {
 // cuts off.
 BatchSite openBatchSite(const BatchTarget& target, const BatchEnvironment& env);
 
-// `batchSiteLoop`: for each target until the stop flag is set, opens its site and hands it to `work`.
-void batchSiteLoop(const std::vector<BatchTarget>& targets, const BatchEnvironment& env,
+// `batchSiteLoop`: for each target until the stop flag is set, opens its site and hands it to `work`;
+// counts the targets and the sites `work` marked failed into the report.
+void batchSiteLoop(const std::vector<BatchTarget>& targets, const BatchEnvironment& env, BatchReport& report,
                    const std::function<void(BatchSite&)>& work);
 
-// Shows `loginCaption`, logs in; on failure appends 域名 + " 登录失败" + the reason in
-// parentheses ("（你的密码错误!）") + "\r\n" to `report`.
+// Shows `loginCaption`, logs in; on failure marks the site failed and appends 域名 + " 登录失败" +
+// the reason in parentheses ("（你的密码错误!）") + "\r\n" to `report`.
 bool loginForBatch(BatchSite& site, const BatchEnvironment& env, const std::string& loginCaption,
                    std::string& report);
 

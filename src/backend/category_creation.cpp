@@ -143,7 +143,7 @@ BatchReport createCategories(const std::vector<BatchTarget>& targets, const Crea
     result.failureTitle = "失败的栏目：";
     const std::size_t total = options.lines.size();
     std::size_t position = 0;  // mode 1: where the next site's lines start
-    batchSiteLoop(targets, env, [&](BatchSite& site) {
+    batchSiteLoop(targets, env, result, [&](BatchSite& site) {
         const std::string& domain = site.site.domain;
         if (!loginForBatch(site, env, domain + "\r\n登录中...", result.report)) return;
         std::vector<const CategoryInputLine*> mine;
@@ -222,6 +222,7 @@ BatchReport createCategories(const std::vector<BatchTarget>& targets, const Crea
                                " 结果未知的栏目数据（可能已经创建，请先到网站后台确认）：\r\n" +
                                unknownLines + "\r\n\r\n";
         }
+        site.failed = failures > 0 || !unknownLines.empty();
         std::string counts = domain + " " + countsText(successes, failures);
         if (!unknownLines.empty()) {
             counts += "；结果未知 " +

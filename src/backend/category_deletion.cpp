@@ -32,7 +32,7 @@ BatchReport deleteCategories(const std::vector<BatchTarget>& targets, const Dele
                              const BatchEnvironment& env) {
     BatchReport result;
     result.title = "全部删除完成！";
-    batchSiteLoop(targets, env, [&](BatchSite& site) {
+    batchSiteLoop(targets, env, result, [&](BatchSite& site) {
         const std::string& domain = site.site.domain;
         if (!loginForBatch(site, env, domain + "\r\n登录中...", result.report)) return;
         int successes = 0;
@@ -66,6 +66,7 @@ BatchReport deleteCategories(const std::vector<BatchTarget>& targets, const Dele
             env.caption(domain + "\r\n" + countsText(successes, failures));
             return true;
         });
+        site.failed = failures > 0 || unknown > 0;
         std::string counts = domain + " " + countsText(successes, failures);
         if (unknown > 0) counts += "；结果未知 " + std::to_string(unknown) + " 个";
         result.report += siteReportLine(site, env, counts + reasons.text(), options.refreshLists);

@@ -25,7 +25,7 @@ BatchReport rewriteHomePages(const std::vector<BatchTarget>& targets, const Rewr
                              const BatchEnvironment& env) {
     BatchReport result;
     result.title = "全部修改完成！";
-    batchSiteLoop(targets, env, [&](BatchSite& site) {
+    batchSiteLoop(targets, env, result, [&](BatchSite& site) {
         const std::string& domain = site.site.domain;
         if (!loginForBatch(site, env, domain + "\r\n登录中...", result.report)) return;
         if (env.stopped()) return;
@@ -34,6 +34,7 @@ BatchReport rewriteHomePages(const std::vector<BatchTarget>& targets, const Rewr
         std::string reason;
         bool ok = refreshHomePage(session, env.backend, options.position.value_or(""),
                                   options.templet.value_or(""), &reason);
+        site.failed = !ok;
         result.report += domain + " 修改" + (ok ? "成功" : "失败" + reasonInParentheses(reason)) + "\r\n";
     });
     result.stopped = env.stopped();

@@ -6,6 +6,7 @@
 
 #include "backend/date_text.h"
 #include "config/data_folder.h"
+#include "config/private_files.h"
 #include "text/characters.h"
 #include "text/charset.h"
 #include "text/markers.h"
@@ -21,17 +22,17 @@ std::mutex& loginRecordMutex() {
 }
 
 std::optional<WriteFailure> writeWholeFile(const std::filesystem::path& path, std::string_view bytes) {
-    std::error_code folderError;
-    std::filesystem::create_directories(path.parent_path(), folderError);
-    errno = 0;
+    std::string folderError;
+    config::makeOwnFolder(path.parent_path(), folderError);
+    errno = config::preparePrivateFile(path);
+    if (errno != 0) return WriteFailure{path, writeErrorReason(errno)};
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (out) {
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         out.close();
         if (out) return std::nullopt;
     }
-    const int error = errno != 0 ? errno : folderError ? folderError.value() : EIO;
-    return WriteFailure{path, writeErrorReason(error)};
+    return WriteFailure{path, writeErrorReason(errno != 0 ? errno : EIO)};
 }
 
 std::string htmlEscaped(std::string_view text) {
@@ -81,6 +82,8 @@ std::string writeErrorReason(int error) {
             return "没有写入权限";
         case EROFS:
             return "只读文件系统";
+        case ELOOP:
+            return "是符号链接，不跟随写入";
         default:
             return std::error_code(error, std::generic_category()).message();
     }
@@ -266,8 +269,8 @@ std::optional<WriteFailure> AddressRecordTable::append(const config::SiteConfig&
         std::string time = text::replaceAll(dateTimeText(now), ":", "-");
         Record record;
         record.path = m_folder / (recordFileStem(site.domain + "(" + site.user + ") " + time) + ".txt");
-        std::error_code ignored;
-        std::filesystem::create_directories(m_folder, ignored);
+        std::string ignored;
+        config::makeOwnFolder(m_folder, ignored);
         found = m_records.emplace(key, std::move(record)).first;
     }
     Record& record = found->second;
@@ -279,6 +282,8 @@ std::optional<WriteFailure> AddressRecordTable::append(const config::SiteConfig&
     errno = 0;
     if (!record.out) {
         if (m_openCount >= kMaxOpenRecords) closeLeastRecentlyUsed();
+        if (const int problem = config::preparePrivateFile(record.path); problem != 0)
+            return WriteFailure{record.path, writeErrorReason(problem)};
         auto out = std::make_unique<std::ofstream>(record.path, mode);
         if (!*out) return WriteFailure{record.path, writeErrorReason(errno != 0 ? errno : EIO)};
         record.out = std::move(out);

@@ -16,6 +16,7 @@
 #include <unistd.h>
 #endif
 
+#include "config/private_files.h"
 #include "text/path_text.h"
 
 namespace oz::config {
@@ -43,6 +44,8 @@ fs::path temporaryPath(const fs::path& path) {
 
 bool sameContent(const fs::path& path, const std::optional<std::string>& bytes) {
     std::error_code ec;
+    // A link in the file's place is never kept: the write replaces it with a file of our own.
+    if (fs::is_symlink(fs::symlink_status(path, ec))) return false;
     bool exists = fs::exists(path, ec);
     if (!bytes) return !exists && !ec;
     if (!exists || fs::file_size(path, ec) != bytes->size() || ec) return false;
@@ -105,14 +108,16 @@ bool syncFileSystem(const fs::path&) { return false; }
 
 bool writeFileData(const fs::path& path, const fs::path& target, std::string_view bytes, bool sync,
                    std::string& error) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
+    // A fresh file of our own: never one that was there (a leftover of a killed save, or a link
+    // planted in its place), and 0600 whatever the umask or the mode of the file it replaces.
+    constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::open(path.c_str(), kFlags, 0600);
+    if (fd < 0 && errno == EEXIST && ::unlink(path.c_str()) == 0) fd = ::open(path.c_str(), kFlags, 0600);
+    if (fd < 0 || ::fchmod(fd, 0600) != 0) {
         error = "无法写入文件：" + pathText(target) + "（" + systemError(errno) + "）";
+        if (fd >= 0) ::close(fd);
         return false;
     }
-    // The new file keeps the permissions of the one it replaces.
-    struct stat old {};
-    if (::stat(target.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
     std::size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -170,7 +175,7 @@ bool syncFileSystem(const fs::path& dir) {
 // A file the user made read-only: no write permission for anyone, or none for this process.
 bool isWriteProtected(const fs::path& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     return (st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
 }
 
@@ -217,18 +222,6 @@ std::optional<std::string> readWholeFile(const fs::path& path, std::string& erro
     }
     bytes.resize(static_cast<std::size_t>(in.gcount() > 0 ? in.gcount() : 0));
     return bytes;
-}
-
-bool makePrivateFolder(const fs::path& dir, std::string& error) {
-    std::error_code ec;
-    if (fs::is_directory(dir, ec)) return true;
-    fs::create_directories(dir, ec);
-    if (ec) {
-        error = "无法创建文件夹：" + pathText(dir) + "（" + ec.message() + "）";
-        return false;
-    }
-    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::replace, ec);
-    return true;
 }
 
 bool replaceFiles(const std::vector<FileReplacement>& files, std::string& error) {

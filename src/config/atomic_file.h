@@ -24,13 +24,12 @@ struct FileReplacement {
 // Replaces each file through a temporary file in the same folder, flushed to disk and renamed over
 // the old one, then flushes the folders: a crash leaves every file either old or new, never half
 // written. Files whose content is already the same are not touched. Missing folders are created.
+// Every new file is 0600, whatever the old one's mode; a symbolic link in a file's place is
+// replaced, never followed.
 bool replaceFiles(const std::vector<FileReplacement>& files, std::string& error);
 
 inline bool replaceFile(const std::filesystem::path& path, std::string_view bytes, std::string& error) {
     return replaceFiles({{path, std::string(bytes)}}, error);
 }
-
-// Creates the folder (and its parents) readable by the owner only when it is missing.
-bool makePrivateFolder(const std::filesystem::path& dir, std::string& error);
 
 }  // namespace oz::config

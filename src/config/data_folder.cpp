@@ -6,8 +6,12 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#include "config/private_files.h"
+#include "text/path_text.h"
 
 namespace oz::config {
 
@@ -15,13 +19,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool isWritableDir(const fs::path& dir) {
+// A folder of this user that it may write to.
+bool isOwnWritableDir(const fs::path& dir) {
     std::error_code ec;
     if (dir.empty() || !fs::is_directory(dir, ec)) return false;
 #ifdef _WIN32
     return _waccess(dir.c_str(), 2) == 0;
 #else
-    return access(dir.c_str(), W_OK) == 0;
+    struct stat st {};
+    return ::stat(dir.c_str(), &st) == 0 && st.st_uid == ::geteuid() && access(dir.c_str(), W_OK) == 0;
 #endif
 }
 
@@ -51,21 +57,20 @@ fs::path executableFolder() {
 
 }  // namespace
 
-fs::path chooseDataFolder(const DataFolderChoice& choice) {
+std::optional<fs::path> chooseDataFolder(const DataFolderChoice& choice) {
     if (choice.explicitDir) return fs::path(*choice.explicitDir);
     if (choice.environment) return fs::path(*choice.environment);
-    if (!isSystemProgramFolder(choice.executableDir) && isWritableDir(choice.executableDir)) {
+    if (!isSystemProgramFolder(choice.executableDir) && isOwnWritableDir(choice.executableDir)) {
         return choice.executableDir;
     }
-    fs::path base;
-    if (choice.xdgDataHome) {
-        base = *choice.xdgDataHome;
-    } else if (choice.home) {
-        base = fs::path(*choice.home) / ".local" / "share";
-    } else {
-        base = fs::temp_directory_path();
-    }
-    return base / "Orvane·Zentrel";
+    // The XDG rules ignore a relative XDG_DATA_HOME; a relative HOME would put the passwords
+    // wherever the program happens to be started.
+    auto absolute = [](const std::optional<std::string>& value) {
+        return value && fs::path(*value).is_absolute();
+    };
+    if (absolute(choice.xdgDataHome)) return fs::path(*choice.xdgDataHome) / "Orvane·Zentrel";
+    if (absolute(choice.home)) return fs::path(*choice.home) / ".local" / "share" / "Orvane·Zentrel";
+    return std::nullopt;
 }
 
 DataFolderChoice dataFolderChoiceFromProcess(std::optional<std::string> explicitDir) {
@@ -78,16 +83,27 @@ DataFolderChoice dataFolderChoiceFromProcess(std::optional<std::string> explicit
     return choice;
 }
 
-std::string prepareDataFolder(const fs::path& dir) {
-    std::error_code ec;
-    if (fs::exists(dir, ec)) {
-        if (!fs::is_directory(dir, ec)) return "数据目录不是文件夹：" + dir.string();
-        return {};
+std::string prepareDataFolder(const fs::path& dir, std::string* notice) {
+    std::string error;
+    bool tightened = false;
+    if (!makeOwnFolder(dir, error, &tightened)) return "数据目录不可用：" + error;
+    const int entries = tightenDataFolderEntries(dir);
+    if ((tightened || entries > 0) && notice != nullptr) {
+        *notice = "数据目录的权限已收紧为只有本人可以读写（文件夹 0700，文件 0600）：" + text::pathText(dir);
     }
-    fs::create_directories(dir, ec);
-    if (ec) return "无法创建数据目录：" + dir.string() + "（" + ec.message() + "）";
-    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::replace, ec);
     return {};
+}
+
+DataFolder openDataFolder(const DataFolderChoice& choice) {
+    DataFolder folder;
+    std::optional<fs::path> dir = chooseDataFolder(choice);
+    if (!dir) {
+        folder.problem = kNoDataFolderMessage;
+        return folder;
+    }
+    folder.problem = prepareDataFolder(*dir, &folder.notice);
+    if (folder.problem.empty()) folder.dir = std::move(*dir);
+    return folder;
 }
 
 }  // namespace oz::config

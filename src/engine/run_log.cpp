@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "config/data_folder.h"
+#include "config/private_files.h"
 #include "engine/date_time_text.h"
 #include "text/characters.h"
 #include "text/charset.h"
@@ -59,13 +60,13 @@ bool RunLog::open(std::vector<std::string> siteLabels) {
         m_nextSequence = 0;
 
         const std::filesystem::path folder = m_dataDir / text::utf8Path(config::kLogFolder);
-        std::error_code error;
-        std::filesystem::create_directories(folder, error);
+        std::string folderError;
+        config::makeOwnFolder(folder, folderError);
         path = folder / text::utf8Path(fileNameFor(m_clock.now()));
         // Appending keeps the log of an earlier run that started in the same second (a very short
         // run, or the hour that repeats when the clock is set back) instead of wiping it.
-        errno = 0;
-        m_file.open(path, std::ios::binary | std::ios::app);
+        errno = config::preparePrivateFile(path);
+        if (errno == 0) m_file.open(path, std::ios::binary | std::ios::app);
         opened = m_file.is_open();
         m_filePath = path;
         if (!opened && m_writeFailures != nullptr) {

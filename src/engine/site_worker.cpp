@@ -150,7 +150,7 @@ void SiteWorker::abortTransfers() {
 
 SiteResult SiteWorker::result() const {
     return SiteResult::fromRun(m_index, m_state.updatedCount, m_run.limitFor(m_site), m_state.articleCount,
-                               m_state.unknownCount, m_state.undeletedCount);
+                               m_state.unknownCount, m_state.listed, m_state.undeletedCount);
 }
 
 bool SiteWorker::prepareSite(int attempt) {

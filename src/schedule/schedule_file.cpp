@@ -6,6 +6,7 @@
 #include <optional>
 #include <system_error>
 
+#include "config/atomic_file.h"
 #include "text/charset.h"
 #include "text/path_text.h"
 
@@ -90,27 +91,9 @@ std::vector<ScheduleRow> loadSchedule(const std::filesystem::path& file) {
 }
 
 bool saveSchedule(const std::filesystem::path& file, const std::vector<ScheduleRow>& rows) {
-    std::error_code error;
-    if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), error);
-    std::filesystem::path temporary = file;
-    temporary += ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        const std::string bytes = formatScheduleText(rows);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::filesystem::remove(temporary, error);
-            return false;
-        }
-    }
-    std::filesystem::rename(temporary, file, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        return false;
-    }
-    return true;
+    // Through the data folder's one writer: crash-safe, 0600, never through a planted link.
+    std::string error;
+    return config::replaceFile(file, formatScheduleText(rows), error);
 }
 
 }  // namespace oz::schedule

@@ -67,5 +67,52 @@ TEST_F(BatchCommand, RefusesBadArgumentsAndAnswersHelp) {
     EXPECT_NE(m_out.str().find("--scope"), std::string::npos);
 }
 
+// Regression: every batch action ended with status 0, even with "全部创建完成！" after a failed
+// login, so a script could not tell.
+class BatchExitStatus : public BatchCommand, public ::testing::WithParamInterface<std::vector<std::string>> {
+   protected:
+    // The stand-in's site under a second account, with the given password.
+    void saveTwoSites(const std::string& firstPassword, const std::string& secondPassword) {
+        config::SettingsFile file;
+        ASSERT_TRUE(file.open(m_dir / config::kSettingsFileName)) << file.lastError();
+        config::SiteList list;
+        for (const std::string& password : {firstPassword, secondPassword}) {
+            config::SiteConfig site = config::initialSiteConfig();
+            site.domain = server.siteDomain("s1");
+            site.user = list.sites.empty() ? "admin" : "admin2";
+            site.password = password;
+            list.sites.push_back(site);
+        }
+        ASSERT_TRUE(config::saveSiteList(file, list)) << file.lastError();
+    }
+    std::vector<std::string> args() {
+        std::vector<std::string> args = GetParam();
+        if (args[0] == "create-categories")
+            args.insert(args.begin() + 1, m_dir.write("l.txt", "新栏目\r\n").string());
+        args.insert(args.end(), {"--scope", "all"});
+        return args;
+    }
+};
+
+TEST_P(BatchExitStatus, IsOneWhenSomeSitesFailedAndThreeWhenAllDid) {
+    saveTwoSites("admin", "wrong");
+    EXPECT_EQ(run(args()), kSomeFailed) << m_out.str() << m_err.str();
+    saveTwoSites("wrong", "wrong");
+    EXPECT_EQ(run(args()), kNothingDone) << m_out.str() << m_err.str();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, BatchExitStatus,
+    ::testing::Values(std::vector<std::string>{"create-categories"},
+                      std::vector<std::string>{"delete-categories", "--from", "3", "--to", "3"},
+                      std::vector<std::string>{"delete-articles", "--from", "1", "--to", "1"},
+                      std::vector<std::string>{"rewrite-homepage"},
+                      std::vector<std::string>{"read-categories"}),
+    [](const auto& info) {
+        std::string name = info.param[0];
+        std::erase(name, '-');
+        return name;
+    });
+
 }  // namespace
 }  // namespace oz::app

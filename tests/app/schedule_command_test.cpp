@@ -107,13 +107,13 @@ TEST_F(ScheduleCommandTest, StopRequestsEndOnlyWhatIsGoingAndFilesAreReadAtEachR
 TEST_F(ScheduleCommandTest, WithoutCheckedTimePointsThereIsNothingToDo) {
     writeSettings({addSite("s1", 1)}, {});
     writeSchedule({{"12:12:12", 0, false}});
-    EXPECT_EQ(schedule(), 1);
+    EXPECT_EQ(schedule(), kNothingDone);
     EXPECT_NE(err.str().find("计划列表中没有勾选的时间点"), std::string::npos);
 }
 
 TEST_F(ScheduleCommandTest, MissingSettingsFileIsAClearError) {
     writeSchedule({{"12:12:12", 0, true}});
-    EXPECT_EQ(schedule(), 1);
+    EXPECT_EQ(schedule(), kNothingDone);
     EXPECT_NE(err.str().find("找不到设置文件："), std::string::npos);
 }
 

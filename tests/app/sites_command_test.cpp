@@ -72,6 +72,8 @@ TEST_F(SitesCommand, HelpOnEveryCommandPrintsItsUsageAndTouchesNothing) {
         {{"categories", "--site", "1", "--help"}, "categories --site N"},
         {{"run", "--help"}, "--fast-listing"},
         {{"schedule", "--help"}, "--allow-poweroff"},
+        {{"-h"}, "-h, --help"},
+        {{"--version"}, "License GPLv3+"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(run(c.args), 0) << c.args[0];
@@ -79,6 +81,10 @@ TEST_F(SitesCommand, HelpOnEveryCommandPrintsItsUsageAndTouchesNothing) {
         EXPECT_EQ(m_err.str(), "");
     }
     EXPECT_FALSE(fs::exists(m_data));
+    // The example line names a folder of this system, not the window's Windows folder.
+    ASSERT_EQ(run({"sites", "--help"}), 0);
+    EXPECT_EQ(m_out.str().find("D:\\"), std::string::npos) << m_out.str();
+    EXPECT_NE(m_out.str().find("|/home/op/"), std::string::npos) << m_out.str();
 }
 
 TEST_F(SitesCommand, ShowsUncheckedSites) {
@@ -87,6 +93,11 @@ TEST_F(SitesCommand, ShowsUncheckedSites) {
         "[站点配置]\r\n站点数=1\r\n[站点序号_1]\r\n启用=假\r\n域名=x.com\r\n用户=u\r\n密码=p");
     ASSERT_EQ(run({"sites"}), 0);
     EXPECT_EQ(m_out.str(), "1 [ ] x.com(u)\n");
+
+    // Regression: without sites it printed nothing at all.
+    std::ofstream(m_data / "Orvane·Zentrel.ini", std::ios::binary) << "[站点配置]\r\n";
+    ASSERT_EQ(run({"sites"}), 0);
+    EXPECT_NE(m_out.str().find("没有站点"), std::string::npos) << m_out.str();
 }
 
 TEST_F(SitesCommand, MissingListFileIsAnError) {

@@ -6,6 +6,7 @@
 #include <set>
 #include <thread>
 
+#include "backend/records.h"
 #include "tests/support/temp_folder.h"
 #include "text/charset.h"
 #include "text/fake_clock.h"
@@ -44,6 +45,27 @@ TEST_F(RunLogTest, FileIsNamedAfterTheStartWithColonsMadeDashes) {
     EXPECT_EQ(log.filePath(), logFolder() / fs::path(u8"2024-05-07 09-03-02.txt"));
     EXPECT_TRUE(fs::exists(log.filePath()));
     EXPECT_EQ(RunLog::fileNameFor(text::DateTime{2023, 11, 30, 23, 5, 9}), "2023-11-30 23-05-09.txt");
+}
+
+// Regression: under umask 000 the folders 日志/ and 文章地址/ became 0777 and their files 0666.
+TEST_F(RunLogTest, LogsAndAddressRecordsAreTheOwnersOnlyWhateverTheUmask) {
+    oz::test::ScopedUmask open(0);
+    RunLog log(m_dir, m_clock);
+    ASSERT_TRUE(log.open({}));
+    log.logLine("站群更新开始", 0);
+    log.close();
+    EXPECT_EQ(oz::test::modeOf(logFolder()), 0700u);
+    EXPECT_EQ(oz::test::modeOf(log.filePath()), 0600u);
+
+    backend::AddressRecordTable addresses(m_dir);
+    config::SiteConfig site;
+    site.domain = "a.com";
+    site.user = "admin";
+    ASSERT_FALSE(addresses.append(site, "http://a.com/a/1.html", m_clock.now()));
+    addresses.closeAll();
+    const fs::path folder = m_dir / fs::path(u8"文章地址");
+    EXPECT_EQ(oz::test::modeOf(folder), 0700u);
+    for (const auto& entry : fs::directory_iterator(folder)) EXPECT_EQ(oz::test::modeOf(entry.path()), 0600u);
 }
 
 TEST_F(RunLogTest, LinesAreTimeTabLabelTabTextInGbkWithCrLf) {
@@ -209,7 +231,7 @@ TEST_F(RunLogTest, ConcurrentWritersNeverInterleaveLines) {
 }
 
 TEST(SiteResultTest, PlannedFallsBackToFilesReadWhenTheLimitIsNotPositive) {
-    EXPECT_EQ(SiteResult::fromRun(2, 4, 10, 37), (SiteResult{2, 4, 10, 37}));
+    EXPECT_EQ(SiteResult::fromRun(2, 4, 10, 37), (SiteResult{2, 4, 10, 37, 0, true}));
     EXPECT_EQ(SiteResult::fromRun(2, 4, 0, 37).planned, 37);
     EXPECT_EQ(SiteResult::fromRun(2, 4, -3, 37).planned, 37);
 }

@@ -65,7 +65,8 @@ check_tree() {
     # Run from the prefix, away from the build tree.
     local version
     version="$(cd / && run_program --version)"
-    [[ "$version" == "orvane-zentrel $OZ_VERSION" ]] || fail "--version printed: $version"
+    [[ "${version%%$'\n'*}" == "orvane-zentrel $OZ_VERSION" ]] || fail "--version printed: $version"
+    grep -q '^License GPLv3+' <<<"$version" || fail "--version names no licence: $version"
     local help
     help="$(cd / && run_program --help)"
     [[ "$help" == "Orvane·Zentrel $OZ_VERSION "* ]] || fail "--help begins: ${help%%$'\n'*}"
@@ -219,6 +220,12 @@ check_datafolder() {
         rm -rf "$base/Orvane·Zentrel"
     done
     [[ "$(ls "$work/prefix/bin")" == orvane-zentrel ]] || fail "the program wrote into its own folder"
+
+    # Without HOME and XDG_DATA_HOME there is no folder of the user's own: say so and stop.
+    local status=0 said
+    said="$("${as_user[@]}" env -i PATH=/usr/bin:/bin LC_ALL=C.UTF-8 "$work/prefix/bin/orvane-zentrel" sites 2>&1)" ||
+        status=$?
+    [[ "$status" == 2 && "$said" == *--data-dir* ]] || fail "(no home) status $status: $said"
 }
 
 case "${1:-}" in

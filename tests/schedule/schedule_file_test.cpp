@@ -1,6 +1,7 @@
 #include "schedule/schedule_file.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -66,7 +67,7 @@ TEST_F(ScheduleFileTest, AFailedSaveLeavesTheOldFile) {
     const fs::path file = scheduleFilePath(m_dir);
     ASSERT_TRUE(saveSchedule(file, {{"12:12:12", 0, true}}));
     // A folder where the temporary file would go makes the write fail.
-    fs::create_directories(fs::path(file) += ".tmp");
+    fs::create_directories(fs::path(file) += ".tmp" + std::to_string(::getpid()));
     EXPECT_FALSE(saveSchedule(file, {}));
     EXPECT_EQ(loadSchedule(file).size(), 1u);
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -59,6 +60,25 @@ class TempFolder {
 
    private:
     std::filesystem::path m_path;
+};
+
+// The permission bits of a file or folder (not followed when it is a link).
+inline unsigned modeOf(const std::filesystem::path& path) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 07777;
+}
+
+// Sets the process's umask while it exists.
+class ScopedUmask {
+   public:
+    explicit ScopedUmask(mode_t mask) : m_old(::umask(mask)) {}
+    ~ScopedUmask() { ::umask(m_old); }
+    ScopedUmask(const ScopedUmask&) = delete;
+    ScopedUmask& operator=(const ScopedUmask&) = delete;
+
+   private:
+    mode_t m_old;
 };
 
 }  // namespace oz::test
