@@ -277,6 +277,10 @@ void StandinServer::Impl::serve(const httplib::Request& request, httplib::Respon
         siteRequest.host = std::string(kLoopback) + ":" + std::to_string(port.load());
 
     SiteAnswer answer = site->handle(siteRequest);
+    if (answer.workMicros > 0 && !waitUnlessStopping(answer.workMicros / 1000)) {
+        response.status = 503;
+        return;
+    }
     if (!spoilStoredAnswer(answer.storedAnswer, request, response, faults.lateAnswerMs, requestNumber))
         return;
     response.status = answer.status;

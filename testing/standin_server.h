@@ -134,6 +134,7 @@ struct StandinCategory {
     std::string name;     // UTF-8
     int parentId = 0;     // 0: a top-level category
     std::string typeDir;  // as the back end stores it: "{cmspath}/a/news"; {cmspath} is the site prefix
+    int listPages = 1;    // its list pages: more than the list action's maxpagesize are made in chunks
 };
 
 // What comes back for a stored article, as gateways and flaky hosts answer while PHP goes on and
@@ -175,6 +176,9 @@ struct StandinFaults {
     // request, as PHP goes on after a gateway gave up (its answer says nothing of it, and the list
     // does not show it until then); < 0: never (PHP died).
     int storeAfterMs = 0;
+    // Each list page the list action makes takes this long, as a host that renders it does (a
+    // chunk of 50 pages of a large category takes about 0.25 s on this machine's real back end).
+    int listPageMicros = 0;
 };
 
 enum class StandinRelease { DedeCms57, DedeCms58, DedeBiz6 };

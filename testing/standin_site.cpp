@@ -705,43 +705,86 @@ SiteAnswer SiteBackEnd::taskDo(Context& context) {
     return successMessage("<b>完成所有更新任务！</b>", kDone);
 }
 
+// makehtml_list_action.php: the categories of its list one after the other (pageno), each made at
+// once or, with more list pages than maxpagesize, in chunks (mkpage); every answer but the last
+// links to the next step, as the real one does.
 SiteAnswer SiteBackEnd::listAction(Context& context) {
-    const std::string goType = context.fields.get("gotype");
-    const int typeId = context.fields.getInt("typeid");
-    const int pageNo = std::max(0, context.fields.getInt("pageno"));
+    const FormFields& fields = context.fields;
+    const std::string goType = fields.get("gotype");
+    const int typeId = fields.getInt("typeid");
+    const int upNext = fields.has("upnext") ? fields.getInt("upnext") : 1;
+    const int pageNo = std::max(0, fields.getInt("pageno"));
+    int mkPage = std::max(1, fields.getInt("mkpage"));
+    const int maxPageSize = fields.getInt("maxpagesize") > 0 ? fields.getInt("maxpagesize") : 50;
+    const std::string upPage = fields.get("uppage").empty() ? "0" : fields.get("uppage");
     std::vector<int> ids;
     if (typeId == 0) {
         for (const StandinCategory& c : m_categories) ids.push_back(c.id);
-    } else {
+    } else if (upNext == 1) {
         ids = subtree(typeId);
+    } else if (category(typeId)) {
+        ids.push_back(typeId);
     }
     const auto count = static_cast<int>(ids.size());
-    const bool more = m_faults.endlessChain || pageNo + 1 < count;
-    if (more) {
-        const int made = count == 0 ? 0 : ids[static_cast<std::size_t>(pageNo % count)];
-        const std::string next = "makehtml_list_action.php?gotype=" + goType +
-                                 "&uppage=0&maxpagesize=50&typeid=" + std::to_string(typeId) +
-                                 "&pageno=" + std::to_string(pageNo + 1) + "&isremote=0&serviterm=";
+    const std::string query = "makehtml_list_action.php?gotype=" + goType + "&uppage=" + upPage;
+    const std::string tail = "&maxpagesize=" + std::to_string(maxPageSize) + "&typeid=" + std::to_string(typeId);
+    const auto goesOn = [&](int made, const std::string& next, bool wholeCategory) {
+        const StandinCategory* madeCategory = category(made);
         if (dedeBiz()) {
-            const StandinCategory* madeCategory = category(made);
             return successMessage("更新" + (madeCategory ? madeCategory->name : std::string()) + "栏目[id：" +
                                       std::to_string(made) + "]，继续更新栏目",
                                   next, 100);
         }
-        return successMessage("成功创建栏目：" + std::to_string(made) + "，继续进行操作！", next, 100);
+        return successMessage(wholeCategory ? "成功创建栏目：" + std::to_string(made) + "，继续进行操作！"
+                                            : "栏目：" + std::to_string(made) + "，继续进行操作...",
+                              next, 100);
+    };
+    if (m_faults.endlessChain) {
+        const int made = count == 0 ? 0 : ids[static_cast<std::size_t>(pageNo % count)];
+        return goesOn(made, query + tail + "&pageno=" + std::to_string(pageNo + 1) + "&isremote=0&serviterm=", true);
     }
-    if (goType == "mkallct") {
-        return successMessage(
-            dedeBiz() ? "完成所有栏目更新，数据已优化" : "完成所有栏目列表更新，现在作最后数据优化！",
-            "makehtml_all.php?action=make&step=10");
+    if (pageNo >= count && goType.empty()) {
+        return successMessage(dedeBiz() ? "完成所有栏目更新" : "完成所有列表更新！", kDone);
     }
-    std::string text = dedeBiz() ? "完成所有栏目更新" : "完成所有栏目列表更新！";
+    bool finished = true;
+    int tid = 0;
+    int pagesMade = 0;
     if (pageNo < count) {
-        text += std::string(dedeBiz() ? "，" : "") + "<a href='" +
-                expandDir(category(ids[static_cast<std::size_t>(pageNo)])->typeDir) +
-                "/index.html' target='_blank'>" + (dedeBiz() ? "点击浏览" : "浏览栏目") + "</a>";
+        tid = ids[static_cast<std::size_t>(pageNo)];
+        const StandinCategory* made = category(tid);
+        const int pages = made ? std::max(1, made->listPages) : 1;
+        pagesMade = pages;
+        if (pages > maxPageSize) {
+            pagesMade = std::min(maxPageSize, pages - mkPage + 1);
+            mkPage += maxPageSize;
+            finished = mkPage >= pages + 1;
+        }
     }
-    return successMessage(text, kDone);
+    const auto worked = [&](SiteAnswer answer) {
+        answer.workMicros = pagesMade * m_faults.listPageMicros;
+        return answer;
+    };
+    if (pageNo + 1 >= count && finished) {
+        if (goType == "mkallct") {
+            return worked(successMessage(
+                dedeBiz() ? "完成所有栏目更新，数据已优化" : "完成所有栏目列表更新，现在作最后数据优化！",
+                "makehtml_all.php?action=make&step=10"));
+        }
+        std::string text = dedeBiz() ? "完成所有栏目更新" : "完成所有栏目列表更新！";
+        if (const StandinCategory* made = category(tid)) {
+            text += std::string(dedeBiz() ? "，" : "") + "<a href='" + expandDir(made->typeDir) +
+                    "/index.html' target='_blank'>" + (dedeBiz() ? "点击浏览" : "浏览栏目") + "</a>";
+        }
+        return worked(successMessage(text, kDone));
+    }
+    if (finished) {
+        return worked(
+            goesOn(tid, query + tail + "&pageno=" + std::to_string(pageNo + 1) + "&isremote=0&serviterm=", true));
+    }
+    return worked(goesOn(tid,
+                         query + "&mkpage=" + std::to_string(mkPage) + tail + "&pageno=" + std::to_string(pageNo) +
+                             "&isremote=0&serviterm=",
+                         false));
 }
 
 SiteAnswer SiteBackEnd::rssAction(Context& context) {

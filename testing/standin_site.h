@@ -34,6 +34,7 @@ struct SiteAnswer {
     bool isText = true;  // inside: body is UTF-8 text still to be encoded in the site's charset
     // A stored article whose answer misbehaves: the server, which owns the connection, spoils it.
     StoredAnswer storedAnswer = StoredAnswer::Page;
+    int workMicros = 0;  // the time the page took to make; the server waits it before it answers
 };
 
 class SiteBackEnd {

@@ -64,6 +64,8 @@ def main():
         f.write(("\r\n".join(lines) + "\r\n").encode("gbk"))
     with open(os.path.join(data_dir, "manifest.json"), "w", encoding="utf-8") as f:
         json.dump(manifest, f, ensure_ascii=False)
+    os.chmod(os.path.join(data_dir, "Orvane·Zentrel.ini"), 0o600)
+    os.chmod(os.path.join(data_dir, "manifest.json"), 0o600)
     os.chmod(data_dir, 0o700)
 
 

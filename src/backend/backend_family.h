@@ -54,6 +54,9 @@ struct BackendFamily {
     std::string_view listProgress;
     std::string_view listMadeStart;
     std::string_view listMadeEnd;
+    // The marker before the category on any page of the list action that goes on, a chunk of a
+    // category ("栏目：2，继续进行操作...") or a whole one; it ends at listMadeEnd.
+    std::string_view listWorkStart;
     bool rssPages;             // makehtml_rss_action.php exists
     bool mapPages;             // makehtml_map.php (site and RSS maps) exists
     std::string_view allDone;  // the last page of the update-everything action (makehtml_all.php)
@@ -98,6 +101,7 @@ inline constexpr BackendFamily kDedeCms{
     .listProgress = "成功创建栏目",
     .listMadeStart = "成功创建栏目：",
     .listMadeEnd = "，",
+    .listWorkStart = "栏目：",
     .rssPages = true,
     .mapPages = true,
     .allDone = "完成所有文件的更新！",
@@ -134,6 +138,7 @@ inline constexpr BackendFamily kDedeBiz{
     .listProgress = "继续更新栏目",
     .listMadeStart = "栏目[id：",
     .listMadeEnd = "]",
+    .listWorkStart = "栏目[id：",
     .rssPages = false,
     .mapPages = false,
     .allDone = "完成所有栏目文档更新",

@@ -6,6 +6,7 @@
 #include "backend/backend_family.h"
 #include "backend/date_text.h"
 #include "backend/html_elements.h"
+#include "backend/list_chain.h"
 #include "backend/progress_pages.h"
 #include "backend/url_encoding.h"
 #include "content/text_lines.h"
@@ -19,25 +20,13 @@ namespace {
 constexpr int kRssLoopLimit = 10000;
 constexpr int kListAttempts = 3;
 constexpr int kRssAttempts = 3;
-constexpr int kChildListPages = 30;
+// After each article, the first list pages of its category are made: the new article shows there.
+constexpr const char* kFirstListPages = "2";
 // Ends the line of a loop that met an answer which is neither a progress page nor the end.
 constexpr const char* kNotAProgressPage = "（后台的回答既不是进度页也不是完成页）";
 
 bool contains(const std::string& text, std::string_view piece) {
     return text.find(piece) != std::string::npos;
-}
-
-// The end texts of the list action.
-bool listFinished(const std::string& answer, const BackendFamily& family) {
-    for (std::string_view done : family.listDone) {
-        if (!done.empty() && contains(answer, done)) return true;
-    }
-    return false;
-}
-
-// A page of the list action that made a category and goes on.
-bool listProgress(const std::string& answer, const BackendFamily& family) {
-    return contains(answer, family.listProgress);
 }
 
 // The RSS action: a page that wrote a file, and the end of all files.
@@ -49,46 +38,29 @@ int rssFileNumber(const std::string& answer) {
     return content::lenientInt(text::textBetween(answer, "/", ".xml", /*nearestBeforeEnd=*/true));
 }
 
-// The category a list-action page made, or "结束".
-std::string createdCategory(const std::string& answer, const BackendFamily& family) {
-    std::string name = text::textBetween(answer, family.listMadeStart, family.listMadeEnd);
-    return name.empty() ? "结束" : name;
+// "（第 51–100 页）" for a chunk of a category's list pages; "（第 1001 页起）" for the rest of one
+// made in chunks; nothing for a category made at once.
+std::string pageRange(const ListStep& step) {
+    if (step.lastPage > 0) {
+        return "（第 " + std::to_string(step.firstPage) + "–" + std::to_string(step.lastPage) + " 页）";
+    }
+    return step.firstPage > 1 ? "（第 " + std::to_string(step.firstPage) + " 页起）" : std::string();
 }
 
-std::string allListPageUrl(const config::SiteConfig& site, const std::string& typeId, int page) {
-    return backEndBaseUrl(site) +
-           "/makehtml_list_action.php?gotype=&uppage=0&maxpagesize=50&typeid=" + typeId +
-           "&pageno=" + std::to_string(page);
+// The list pages of every category, the chain followed to its end.
+ListChainResult refreshEveryList(AdminSession& session, const BackendContext& context,
+                                 const std::function<void(const ListStep&)>& onStep) {
+    ListChainOptions options;
+    options.maxRequests = context.limits.allCategoryListPages;
+    return followListChain(session, context,
+                           "makehtml_list_action.php?gotype=&uppage=0&maxpagesize=50&typeid=0&pageno=0", options,
+                           onStep);
 }
 
 // Logs `line` unless the request was cut off by the abort flag: a line tells what the back end
 // answered, never what an aborted request would have done.
 void logUnlessAborted(const BackendContext& context, int siteIndex, const std::string& line) {
     if (!context.aborted()) context.logLine(siteIndex, line);
-}
-
-// Pages through the list action of `typeId` (0: all categories) until its end text. An answer that
-// is neither a progress page nor the end (a login page, an error page, a failed request), the
-// abort flag or `maxPages` end it as well. `onPage` sees the page count and each answer that
-// was a progress page or the end; `onStray` each other answer, unless the abort flag cut it off.
-// Returns the number of pages requested.
-template <typename OnPage, typename OnStray>
-int pageCategoryLists(AdminSession& session, const BackendContext& context, const std::string& typeId,
-                      int maxPages, OnPage onPage, OnStray onStray) {
-    const BackendFamily& family = familyOf(session);
-    std::string answer;
-    int pages = 0;
-    while (!listFinished(answer, family) && pages < maxPages) {
-        answer = getPage(session, context, allListPageUrl(session.site, typeId, pages));
-        ++pages;
-        if (context.aborted()) break;
-        if (!listFinished(answer, family) && !listProgress(answer, family)) {
-            onStray(answer);
-            break;
-        }
-        onPage(pages, answer);
-    }
-    return pages;
 }
 
 // False when the abort flag ended the work.
@@ -124,26 +96,35 @@ bool refreshCategory(AdminSession& session, const BackendContext& context, int i
     std::string base = backEndBaseUrl(session.site);
     std::string idText = std::to_string(id);
     if (!(settings.htmlAllCategories() && !perArticle)) {
-        std::string answer;
-        bool refreshed = false;
-        for (int attempt = 0; attempt < kListAttempts && !refreshed; ++attempt) {
-            answer = getPage(session, context,
-                             base + "/makehtml_list_action.php?maxpagesize=50&upnext=1&typeid=" + idText,
-                             siteAnswerDecoding(session.site));
-            if (context.aborted()) return false;
-            refreshed = listFinished(answer, family) || listProgress(answer, family);
+        ListChainOptions options;
+        options.attempts = kListAttempts;
+        options.firstAnswerDecoding = siteAnswerDecoding(session.site);
+        std::string url;
+        if (perArticle) {
+            // The whole lists follow when the site's run ends.
+            url = std::string("makehtml_list_action.php?maxpagesize=") + kFirstListPages + "&upnext=0&typeid=" + idText;
+            options.maxRequests = kListAttempts;
+            options.firstStepOnly = true;
+        } else {
+            url = "makehtml_list_action.php?maxpagesize=50&upnext=1&typeid=" + idText;
+            options.maxRequests = context.limits.progressPages;
+            options.firstCategoryOnly = !settings.refreshChildCategories();
         }
-        context.logLine(siteIndex, (refreshed ? "已刷新栏目页 " : "刷新栏目页失败 ") + idText);
-        if (settings.refreshChildCategories() && !listFinished(answer, family)) {
-            pageCategoryLists(
-                session, context, idText, kChildListPages,
-                [&](int, const std::string& page) {
-                    context.logLine(siteIndex, "!已刷新子级栏目页 " + createdCategory(page, family));
-                },
-                [&](const std::string&) {
-                    context.logLine(siteIndex, "!刷新子级栏目页中断 " + idText + kNotAProgressPage);
-                });
-            if (context.aborted()) return false;
+        bool ownCategory = true;  // the chain goes on to the child categories after it
+        const ListChainResult chain = followListChain(session, context, url, options, [&](const ListStep& step) {
+            if (ownCategory) {
+                context.logLine(siteIndex, "已刷新栏目页 " + idText + pageRange(step));
+                ownCategory = !step.categoryDone;
+            } else {
+                context.logLine(siteIndex,
+                                "!已刷新子级栏目页 " + (step.category.empty() ? std::string("结束") : step.category) +
+                                    pageRange(step));
+            }
+        });
+        if (context.aborted()) return false;
+        if (!chain.complete) {
+            context.logLine(siteIndex, (ownCategory ? "刷新栏目页失败 " : "!刷新子级栏目页中断 ") + idText +
+                                           reasonInParentheses(chain.failure));
         }
     }
     if (family.rssPages && !(settings.rssAllCategories() && !perArticle)) {
@@ -207,15 +188,13 @@ void regenerateSite(AdminSession& session, const BackendContext& context, const 
     }
     if (!refreshRssOfAllCategories(session, context, siteIndex, perArticle)) return;
     if (context.options().htmlAllCategories() && !perArticle) {
-        pageCategoryLists(
-            session, context, "0", context.limits.allCategoryListPages,
-            [&](int, const std::string& answer) {
-                context.logLine(siteIndex, "!已刷新栏目页 " + createdCategory(answer, familyOf(session)));
-            },
-            [&](const std::string&) {
-                context.logLine(siteIndex, std::string("!刷新栏目页中断") + kNotAProgressPage);
-            });
+        const ListChainResult chain = refreshEveryList(session, context, [&](const ListStep& step) {
+            context.logLine(siteIndex,
+                            "!已刷新栏目页 " + (step.category.empty() ? std::string("结束") : step.category) +
+                                pageRange(step));
+        });
         if (context.aborted()) return;
+        if (!chain.complete) context.logLine(siteIndex, "!刷新栏目页中断" + reasonInParentheses(chain.failure));
     }
     for (int id : categoryIds) {
         if (!refreshCategory(session, context, id, siteIndex, perArticle)) return;
@@ -303,14 +282,13 @@ int oneKeyUpdate(AdminSession& session, const BackendContext& context, int siteI
 
 int refreshAllLists(AdminSession& session, const BackendContext& context,
                     const std::function<void(const std::string& title)>& progress) {
-    int pages = pageCategoryLists(
-        session, context, "0", context.limits.allCategoryListPages,
-        [&](int page, const std::string&) {
-            if (progress) progress(session.site.domain + " 已刷新栏目 " + std::to_string(page) + " 个");
-        },
-        [](const std::string&) {});
+    int categories = 0;
+    const ListChainResult chain = refreshEveryList(session, context, [&](const ListStep& step) {
+        if (step.categoryDone) ++categories;
+        if (progress) progress(session.site.domain + " 已刷新栏目 " + std::to_string(categories) + " 个");
+    });
     refreshHomePage(session, context);
-    return pages;
+    return chain.requests;
 }
 
 void regenerateMapPage(AdminSession& session, const BackendContext& context, const std::string& pagePath,

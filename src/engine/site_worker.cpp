@@ -499,7 +499,10 @@ void SiteWorker::finishSite(bool skipRegeneration) {
 }
 
 void SiteWorker::regenerateAtEnd() {
-    const bool refresh = m_site.refreshHtmlMode == 1 && m_state.articleCount > 0 && m_state.updatedCount > 0;
+    // 刷新HTML类型 2 made the first list pages after each article; the whole lists of the categories
+    // it published into are made once, here, as 刷新HTML类型 1 makes them.
+    const bool refresh = (m_site.refreshHtmlMode == 1 || m_site.refreshHtmlMode == 2) &&
+                         m_state.articleCount > 0 && m_state.updatedCount > 0;
     const bool oneKey = m_run.settings.oneClickUpdate() && m_state.articleCount > 0;
     if (!refresh && !oneKey) return;
     if (transfersAborted() || !m_requester) {
