@@ -61,8 +61,13 @@ class MainWindowTest : public QObject, public oz::test::MainWindowFixture {
         connect(&answer, &QTimer::timeout, this, [&] {
             auto* countdown = window->findChild<oz::ui::CountdownWindow*>();
             if (countdown == nullptr || !countdown->isVisible()) return;
+            auto* now = countdown->findChild<QPushButton*>(QStringLiteral("按钮立即"));
+            if (now->isEnabled()) {
+                now->click();
+                return;
+            }
+            if (countdown->labelText() != QStringLiteral("已请求关机，正在关机..")) return;  // answering
             answer.stop();
-            countdown->findChild<QPushButton*>(QStringLiteral("按钮立即"))->click();
             requestsInWindow = fakes->power.requests;
             // The fake power leaves the program running: the window closes as any would.
             countdown->findChild<QPushButton*>(QStringLiteral("按钮停止"))->click();
