@@ -146,7 +146,7 @@ std::string articleFormPage(std::string_view charsetLabel, const std::vector<Cat
     for (const CategoryOption& option : options) {
         page += "<option value='" + std::to_string(option.id) + "' class='option3'>";
         for (int level = 0; level < option.depth; ++level) page += "─";
-        page += htmlEscape(option.name);
+        page += option.name;  // as stored, unescaped, as the real back end writes it
         page += "</option>\r\n";
     }
     page +=
