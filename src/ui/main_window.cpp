@@ -119,9 +119,10 @@ void MainWindow::buildControls() {
         if (qobject_cast<QGroupBox*>(layout->parentWidget())) layout->setContentsMargins(6, 1, 6, 1);
     }
 
+    // The status bar is always there, empty while idle: were it shown only during a run, the
+    // layout would move up under the mouse and a second click on 开始站群更新 would miss it.
     statusBar()->addWidget(m_runBar->statusLabel(), 1);
     statusBar()->addPermanentWidget(m_runBar->progressBar());
-    statusBar()->hide();  // shown while a run is going
 
     m_form->connectRules();
     m_runBar->connectRules(m_central);
@@ -461,7 +462,6 @@ void MainWindow::openBatchTools() {
 void MainWindow::onRunningChanged(bool running) {
     setSiteEditingEnabled(!running);
     m_sites->setRunning(running);
-    statusBar()->setVisible(running);
 }
 
 void MainWindow::onRunEnded(const engine::RunTotals& totals) {
