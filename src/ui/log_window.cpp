@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "ui/desktop.h"
+#include "ui/form_widgets.h"
 #include "ui/window_run.h"
 
 namespace oz::ui {
@@ -108,6 +109,7 @@ LogWindow::LogWindow(Desktop& desktop, QWidget* parent) : QWidget(parent, Qt::Wi
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->setTabKeyNavigation(false);  // Tab leaves the pane for the button, as everywhere else
     m_view->horizontalHeader()->setStretchLastSection(true);
     m_view->horizontalHeader()->setHighlightSections(false);
     m_view->horizontalHeader()->resizeSection(0, 70);
@@ -130,6 +132,7 @@ LogWindow::LogWindow(Desktop& desktop, QWidget* parent) : QWidget(parent, Qt::Wi
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { m_followTail = true; });
     connect(m_locate, &QPushButton::clicked, this, &LogWindow::revealLog);
     resize(534, 436);
+    readyForKeyboard(this);
 }
 
 void LogWindow::follow(WindowRun& run) {

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QScreen>
@@ -64,6 +65,7 @@ MainWindow::MainWindow(config::SettingsFile& settings, UiServices services, QWid
     buildControls();
     m_form->showSite(config::initialSiteConfig());
     loadStartup();
+    readyForKeyboard(this);
 }
 
 MainWindow::~MainWindow() {
@@ -177,12 +179,18 @@ QWidget* MainWindow::buildHeader() {
         picture->setAlignment(Qt::AlignCenter);
         picture->setCursor(Qt::PointingHandCursor);
         picture->installEventFilter(this);
+        m_header[picture] = {pair.action, false};
         auto* link = named(new QLabel(QStringLiteral("<a href='#'>%1</a>").arg(pair.caption)),
                            QString::fromUtf8(pair.link));
         link->setAlignment(Qt::AlignCenter);
+        // Tab reaches the link, Enter follows it.
+        link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+        link->setAccessibleName(pair.caption);
         const auto action = pair.action;
         connect(link, &QLabel::linkActivated, this, [this, action] { (this->*action)(); });
         if (pair.action == &MainWindow::globalSave) m_saveLink = link;
+        link->installEventFilter(this);
+        m_header[link] = {pair.action, true};
         box->addWidget(picture);
         box->addWidget(link);
         row->addLayout(box);
@@ -396,12 +404,19 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease) {
-        const QString name = watched->objectName();
-        if (name == QStringLiteral("图片全局保存")) globalSave();
-        if (name == QStringLiteral("图片疑点说明")) showHelp();
-        if (name == QStringLiteral("图片框计划")) openSchedule();
-        if (name == QStringLiteral("图片框批处理")) openBatchTools();
+    // A click on a header picture, or Enter on its link (however the focus came there), does what
+    // the link does.
+    if (const auto entry = m_header.find(watched); entry != m_header.end()) {
+        const auto [action, isLink] = entry->second;
+        bool enter = false;
+        if (isLink && event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+        }
+        if (enter || (!isLink && event->type() == QEvent::MouseButtonRelease)) {
+            (this->*action)();
+            return enter;
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QMainWindow>
+#include <map>
 
 #include "config/run_options.h"
 #include "config/site_config.h"
 #include "content/article_source.h"
 #include "engine/run_observer.h"
+#include "ui/shared_settings.h"
 #include "ui/site_list_access.h"
 #include "ui/ui_services.h"
 
@@ -116,6 +118,12 @@ class MainWindow final : public QMainWindow, public SiteListAccess {
     LogWindow* m_logWindow = nullptr;
     ScheduleWindow* m_scheduleWindow = nullptr;
     BatchToolsWindow* m_batchWindow = nullptr;
+    // The header's pictures and links: what each does, and whether it is the link.
+    struct HeaderEntry {
+        void (MainWindow::*action)();
+        bool isLink;
+    };
+    std::map<QObject*, HeaderEntry> m_header;
 };
 
 }  // namespace oz::ui

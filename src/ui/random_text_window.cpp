@@ -65,7 +65,7 @@ RandomTextWindow::RandomTextWindow(const UiServices& services, config::SettingsF
     m_copyButton = named(new QPushButton(QStringLiteral("复制结果")), QStringLiteral("按钮复制结果"));
     m_chineseButton = named(new QPushButton(kChineseIdle), QStringLiteral("按钮生成汉字"));
     m_saveButton = named(new QPushButton(QStringLiteral("保存结果")), QStringLiteral("按钮保存结果"));
-    m_result = named(new QPlainTextEdit, QStringLiteral("编辑框结果"));
+    m_result = textBox(QStringLiteral("编辑框结果"));
     m_summary = named(new QLabel, QStringLiteral("标签结果"));
     m_summary->setWordWrap(true);
     m_summary->hide();
@@ -125,6 +125,7 @@ RandomTextWindow::RandomTextWindow(const UiServices& services, config::SettingsF
             [this] { QApplication::clipboard()->setText(resultText()); });
     connect(m_saveButton, &QPushButton::clicked, this, &RandomTextWindow::saveResult);
     load();
+    readyForKeyboard(this);
 }
 
 RandomTextWindow::~RandomTextWindow() {

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -139,8 +140,12 @@ void RunBar::setLogShown(bool shown) { m_logButton->setText(shown ? kLogOpen : k
 bool RunBar::isLogShown() const { return m_logButton->text() == kLogOpen; }
 
 bool RunBar::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_start && event->type() == QEvent::MouseButtonPress &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+    // The right button, or the menu key (Shift+F10) for an operator without a mouse.
+    const bool rightPress = event->type() == QEvent::MouseButtonPress &&
+                            static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+    const bool menuKey = event->type() == QEvent::ContextMenu &&
+                         static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
+    if (watched == m_start && (rightPress || menuKey)) {
         startOrStop(content::ListingMethod::Fast);
         return true;
     }

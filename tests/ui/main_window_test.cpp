@@ -1,14 +1,18 @@
 #include "ui/main_window.h"
 
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include "tests/ui/main_window_fixture.h"
 #include "ui/countdown_window.h"
+#include "ui/main_program.h"
 #include "ui/run_bar.h"
 #include "ui/schedule_window.h"
 
@@ -32,6 +36,45 @@ class MainWindowTest : public QObject, public oz::test::MainWindowFixture {
                  qPrintable(QStringLiteral("%1x%2")
                                 .arg(window->minimumSizeHint().width())
                                 .arg(window->minimumSizeHint().height())));
+    }
+
+    // The keyboard reaches the whole window. Tab walks every part, the header links and
+    // 开始站群更新 included, and types no tab into a box (Ctrl+Tab neither); Enter follows a link and
+    // presses a button; every box has a name a screen reader can say. Before, Tab stuck in
+    // 编辑框作者组 typing tabs (修改 stored them with the authors), the links were out of reach,
+    // Enter on a button did nothing and the boxes had no names.
+    void keyboardReachesTheWholeWindow() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        w("编辑框域名")->setFocus();
+        QSet<QString> reached;
+        for (int press = 0; press < 300 && QApplication::focusWidget() != nullptr; ++press) {
+            reached << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        for (const char* name :
+             {"链接全局保存", "链接疑点说明", "超级链接框计划", "超级链接框批处理", "编辑框作者组",
+              "编辑框文章来源", "树型框", "选择框标题插入关键词", "按钮开始更新", "按钮查看日志"})
+            QVERIFY2(reached.contains(QString::fromUtf8(name)), name);
+        auto* authors = w<QPlainTextEdit>("编辑框作者组");
+        authors->setFocus();
+        QTest::keyClick(authors, Qt::Key_Tab, Qt::ControlModifier);
+        QVERIFY(!authors->hasFocus());
+        QVERIFY(!authors->toPlainText().contains(QChar('\t')));
+
+        typeSite("a.com", "u", "p");
+        w("按钮添加")->setFocus();
+        QTest::keyClick(w("按钮添加"), Qt::Key_Return);
+        QCOMPARE(list()->count(), 1);
+        w("链接全局保存")->setFocus();
+        QTest::keyClick(w("链接全局保存"), Qt::Key_Return);
+        QTRY_COMPARE(lastMessage(), QStringLiteral("已保存所有数据！"));
+
+        for (QWidget* box : window->findChildren<QWidget*>()) {
+            if (qobject_cast<QLineEdit*>(box) || qobject_cast<QPlainTextEdit*>(box) ||
+                qobject_cast<QComboBox*>(box))
+                QVERIFY2(!box->accessibleName().isEmpty(), qPrintable(box->objectName()));
+        }
     }
 
     // The schedule link, the schedule's start with the program, and the countdown after a run.
