@@ -96,7 +96,7 @@ class TextBox final : public QPlainTextEdit {
 };
 
 // Texts up to this size go into a box at once: laying them out takes a few milliseconds.
-constexpr qsizetype kShortText = 50'000;
+constexpr qsizetype kShortText = 20'000;
 
 // Enter on a focused button clicks it. Outside dialogs Qt leaves Enter to the default button,
 // and a main window has none, so the key did nothing.

@@ -62,8 +62,11 @@ int LogModel::rowCount(const QModelIndex& parent) const {
 int LogModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 3; }
 
 QVariant LogModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
+    if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || !index.isValid() || index.row() >= rowCount())
+        return {};
     const Row& row = m_rows[static_cast<std::size_t>(index.row())];
+    // The pane cuts a long line at its width; the mouse over it shows the whole line.
+    if (role == Qt::ToolTipRole) return row.time + QChar(' ') + row.site + QChar(' ') + row.text;
     switch (index.column()) {
         case 0:
             return row.time;

@@ -46,7 +46,7 @@ class MainWindow final : public QMainWindow, public SiteListAccess {
     config::SiteConfig formSite() const override;
     config::RunOptions runOptions() const override;
     bool isRunning() const override;
-    int appendSite(const config::SiteConfig& site) override;
+    void appendSites(const std::vector<config::SiteConfig>& sites) override;
     void storeSiteTree(int row, const config::SiteConfig& record) override;
     void selectSite(int row) override;
     void setSiteEditingEnabled(bool enabled) override;
@@ -61,6 +61,8 @@ class MainWindow final : public QMainWindow, public SiteListAccess {
     void showSite(int row);
     bool isBatchBusy() const;
 
+    // "全局保存": the save runs off the window thread; its box follows when it is done. A click
+    // while one is going does nothing.
     void globalSave();
     // The exit sequence without the question: save, delete stale sections and their byte values,
     // save the schedule. Returns what could not be saved (file and reason), empty when all was.
@@ -79,6 +81,8 @@ class MainWindow final : public QMainWindow, public SiteListAccess {
 
    signals:
     void categoryReadFinished();
+    // The link's global save has ended (its box answered).
+    void globalSaveFinished();
     // A run ended and its completion message (if any) was answered.
     void runFinished();
 
@@ -94,13 +98,15 @@ class MainWindow final : public QMainWindow, public SiteListAccess {
     void buildLogWindow();
     void loadStartup();
     QString writeProblem() const;
+    QString folderProblem() const;
+    QString saveError() const;
     void storeChecks(const std::vector<int>& rows);
     void refreshFrameTitle(int count);
     ScheduleWindow* ensureScheduleWindow();
     void onRunningChanged(bool running);
     void onRunEnded(const engine::RunTotals& totals);
 
-    config::SettingsFile& m_settings;
+    SharedSettings m_settings;  // the file opened by the caller, written by the global save off this thread
     UiServices m_services;
     config::RunOptions m_options;  // the scheduler keys between saves
 

@@ -194,6 +194,29 @@ class MainWindowTest : public QObject, public oz::test::MainWindowFixture {
                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     }
 
+    // A data folder that cannot be written, the file in it can: the window opens on the file
+    // read-only and says why at once. Before, the program stopped at "无法锁定设置文件：…
+    // （Permission denied）", which named neither the folder nor a way on.
+    void readOnlyDataFolderStillOpensTheWindow() {
+        if (geteuid() == 0) QSKIP("root may write into any folder");
+        addSites(1);
+        QVERIFY(window->saveForExit().isEmpty());
+        window.reset();
+        settings.reset();
+        fs::remove(settingsPath().string() + ".lock");
+        fs::permissions(dataDir(), fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
+        settings = std::make_unique<oz::config::SettingsFile>();
+        std::string problem;
+        const bool opened = oz::ui::openSettingsForWindow(*settings, dataDir(), problem);
+        if (opened) window = std::make_unique<oz::ui::MainWindow>(*settings, fakes->services());
+        if (opened) window->show();
+        fs::permissions(dataDir(), fs::perms::owner_all, fs::perm_options::replace);
+        QVERIFY2(opened, problem.c_str());
+        QCOMPARE(list()->count(), 1);
+        QTRY_VERIFY(
+            lastMessage().startsWith(QStringLiteral("数据文件夹不可写，设置、日志和记录将无法保存：")));
+    }
+
     // A deleted site's category tree does not outlive it beside the settings file.
     void deletedSiteLeavesNoByteValue() {
         addSites(2);
