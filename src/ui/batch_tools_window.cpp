@@ -33,6 +33,7 @@
 #include "config/site_line.h"
 #include "text/charset.h"
 #include "text/path_text.h"
+#include "ui/background_work.h"
 #include "ui/batch_progress.h"
 #include "ui/control_state.h"
 #include "ui/dialogs.h"
@@ -528,6 +529,7 @@ void BatchToolsWindow::start(const Action& action, const QString& question, Work
     auto observer = std::make_shared<BatchProgress>(action.button, action.stoppingCaption, this, m_sites);
     m_worker = std::thread([this, action, work = std::move(work), targets = std::move(targets), options,
                             dataDir, clock, observer] {
+        giveWayToTheWindowThread();
         backend::OptionsRunSettings settings(options);
         backend::BatchEnvironment env;
         env.backend.settings = &settings;

@@ -19,6 +19,8 @@
 #include <thread>
 #include <utility>
 
+#include "ui/background_work.h"
+
 namespace oz::ui {
 
 namespace {
@@ -50,6 +52,7 @@ class TextBox final : public QPlainTextEdit {
         const QFont font = this->font();
         // The box joins this thread before it goes, so `this` is alive while the result is queued.
         m_builder = std::thread([this, text, font, done = std::move(done)] {
+            giveWayToTheWindowThread();
             auto* document = new QTextDocument;
             document->setDocumentLayout(new QPlainTextDocumentLayout(document));
             document->setDefaultFont(font);

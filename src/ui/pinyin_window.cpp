@@ -14,6 +14,7 @@
 
 #include "config/settings_file.h"
 #include "tools/pinyin_converter.h"
+#include "ui/background_work.h"
 #include "ui/control_state.h"
 #include "ui/dialogs.h"
 #include "ui/form_widgets.h"
@@ -89,7 +90,8 @@ PinyinWindow::PinyinWindow(const UiServices& services, SharedSettings& settings,
     layout->addWidget(m_note);
 
     connect(m_lettersOnly, &QCheckBox::toggled, this, [this] { applyCleaningRule(); });
-    connect(m_pasteButton, &QPushButton::clicked, this, &PinyinWindow::paste);
+    connect(m_pasteButton, &QPushButton::clicked, this,
+            [this] { paste(QApplication::clipboard()->text().toStdString()); });
     m_input->installEventFilter(this);
     connect(m_copyButton, &QPushButton::clicked, this, [this] {
         QApplication::clipboard()->setText(m_fullResult.empty() ? m_result->toPlainText()
@@ -127,6 +129,7 @@ void PinyinWindow::convert() {
     m_stop = false;
     std::string input = m_fullInput.empty() ? m_input->toPlainText().toStdString() : m_fullInput;
     m_worker = std::thread([this, options, input = std::move(input)] {
+        giveWayToTheWindowThread();
         tools::GeneratorControl control;
         control.stopRequested = [this] { return m_stop.load(); };
         std::string text = tools::convertToPinyin(input, options, control).text;
@@ -135,25 +138,27 @@ void PinyinWindow::convert() {
             this,
             [this, text = std::move(text)]() mutable {
                 joinWorker();
-                showLong(m_result, std::move(text), m_fullResult);
+                // The button comes back once the result is in its box.
+                showLong(m_result, std::move(text), m_fullResult,
+                         [this] { m_convertButton->setEnabled(true); });
                 updateNote();
-                m_convertButton->setEnabled(true);
             },
             Qt::QueuedConnection);
     });
 }
 
-void PinyinWindow::paste() {
-    showLong(m_input, QApplication::clipboard()->text().toStdString(), m_fullInput);
+void PinyinWindow::paste(std::string text) {
+    showLong(m_input, std::move(text), m_fullInput);
     updateNote();
 }
 
-void PinyinWindow::showLong(QPlainTextEdit* box, std::string text, std::string& whole) {
-    const std::size_t shown = shownLength(text);
-    const bool cut = shown < text.size();
-    box->setPlainText(QString::fromUtf8(text.data(), static_cast<qsizetype>(shown)));
+void PinyinWindow::showLong(QPlainTextEdit* box, std::string text, std::string& whole,
+                            const std::function<void()>& shown) {
+    const std::size_t length = shownLength(text);
+    const bool cut = length < text.size();
     // What the box shows is not the text any more, so it cannot be edited as if it were.
     box->setReadOnly(cut);
+    setBoxText(box, QString::fromUtf8(text.data(), static_cast<qsizetype>(length)), shown);
     whole = cut ? std::move(text) : std::string();
 }
 
@@ -170,9 +175,9 @@ void PinyinWindow::updateNote() {
 bool PinyinWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_input && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste)) {
-        const std::string text = QApplication::clipboard()->text().toStdString();
+        std::string text = QApplication::clipboard()->text().toStdString();
         if (shownLength(text) < text.size()) {
-            paste();
+            paste(std::move(text));
             return true;
         }
     }

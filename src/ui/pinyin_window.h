@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -36,12 +37,13 @@ class PinyinWindow : public QWidget {
 
    private:
     void convert();
-    void paste();
+    void paste(std::string text);
     void applyCleaningRule();
     void joinWorker();
     // Puts `text` into `box`, or its start when it is too long to show (then `whole` keeps it and
-    // the box is read-only).
-    static void showLong(QPlainTextEdit* box, std::string text, std::string& whole);
+    // the box is read-only); `shown` runs once it is in (a long one goes in off this thread).
+    static void showLong(QPlainTextEdit* box, std::string text, std::string& whole,
+                         const std::function<void()>& shown = {});
     void updateNote();
 
     UiServices m_services;

@@ -17,6 +17,7 @@
 #include "config/settings_file.h"
 #include "text/path_text.h"
 #include "tools/random_text.h"
+#include "ui/background_work.h"
 #include "ui/control_state.h"
 #include "ui/dialogs.h"
 #include "ui/form_widgets.h"
@@ -170,6 +171,7 @@ void RandomTextWindow::startOrStop(Kind kind) {
                    groups};
     }
     m_worker = std::thread([this, kind, chinese, letters] {
+        giveWayToTheWindowThread();
         tools::GeneratorControl control;
         control.stopRequested = [this] { return m_stop.load(); };
         tools::GeneratedText result = kind == Kind::Chinese ? tools::generateChinese(chinese, control)
@@ -183,33 +185,37 @@ void RandomTextWindow::startOrStop(Kind kind) {
 
 void RandomTextWindow::finished(Kind kind, tools::GeneratedText result) {
     joinWorker();
+    // The buttons come back once the result is in its box (a long one goes in off this thread).
+    const auto idle = [this, kind] {
+        (kind == Kind::Chinese ? m_lettersButton : m_chineseButton)->setEnabled(true);
+        (kind == Kind::Chinese ? m_chineseButton : m_lettersButton)
+            ->setText(kind == Kind::Chinese ? kChineseIdle : kLettersIdle);
+    };
     if (!result.error.empty()) {
         m_services.dialogs->message(this, QString::fromStdString(result.error), {}, Dialogs::Buttons::Ok,
                                     Dialogs::Icon::Warning);
-    } else {
-        showResult(std::move(result));
+        idle();
+        return;
     }
-    (kind == Kind::Chinese ? m_lettersButton : m_chineseButton)->setEnabled(true);
-    (kind == Kind::Chinese ? m_chineseButton : m_lettersButton)
-        ->setText(kind == Kind::Chinese ? kChineseIdle : kLettersIdle);
+    showResult(std::move(result), idle);
 }
 
-void RandomTextWindow::showResult(tools::GeneratedText result) {
-    const std::size_t shown = shownLength(result.text);
+void RandomTextWindow::showResult(tools::GeneratedText result, const std::function<void()>& shown) {
+    const std::size_t length = shownLength(result.text);
     QString summary;
     if (result.stopped) summary = QStringLiteral("已停止：生成了 %1 组。").arg(result.groups);
-    if (shown == result.text.size()) {
+    QString text = QString::fromUtf8(result.text.data(), static_cast<qsizetype>(length));
+    if (length == result.text.size()) {
         m_fullResult.clear();
         m_result->setReadOnly(false);
-        m_result->setPlainText(QString::fromStdString(result.text));
     } else {
         summary +=
             QStringLiteral("共 %1 组，框中只显示开头部分；“复制结果”和“保存结果”取全部。").arg(result.groups);
-        m_result->setPlainText(QString::fromUtf8(result.text.data(), static_cast<qsizetype>(shown)));
         // What the box shows is not the result any more, so it cannot be edited as if it were.
         m_result->setReadOnly(true);
         m_fullResult = std::move(result.text);
     }
+    setBoxText(m_result, text, shown);
     m_summary->setText(summary);
     m_summary->setVisible(!summary.isEmpty());
 }

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -42,7 +43,8 @@ class RandomTextWindow : public QWidget {
     enum class Kind { Chinese, Letters };
     void startOrStop(Kind kind);
     void finished(Kind kind, tools::GeneratedText result);
-    void showResult(tools::GeneratedText result);
+    // Puts the result (or its start) into the box; `shown` runs once it is in.
+    void showResult(tools::GeneratedText result, const std::function<void()>& shown);
     // The whole result: the box's text, or the kept one when the box shows only its start.
     QString resultText() const;
     void saveResult();
