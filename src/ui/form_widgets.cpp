@@ -15,6 +15,7 @@
 #include <QRegularExpressionValidator>
 #include <QTextDocument>
 #include <QToolButton>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -53,13 +54,15 @@ class TextBox final : public QPlainTextEdit {
         // The box joins this thread before it goes, so `this` is alive while the result is queued.
         m_builder = std::thread([this, text, font, done = std::move(done)] {
             giveWayToTheWindowThread();
-            auto* document = new QTextDocument;
-            document->setDocumentLayout(new QPlainTextDocumentLayout(document));
-            document->setDefaultFont(font);
-            document->setPlainText(text);
-            document->moveToThread(QCoreApplication::instance()->thread());
+            auto document = std::make_shared<std::unique_ptr<QTextDocument>>(new QTextDocument);
+            QTextDocument* built = document->get();
+            built->setDocumentLayout(new QPlainTextDocumentLayout(built));
+            built->setDefaultFont(font);
+            built->setPlainText(text);
+            built->moveToThread(QCoreApplication::instance()->thread());
+            // A call dropped with the box deletes the document with it.
             QMetaObject::invokeMethod(
-                this, [this, document, done] { adopt(document, done); }, Qt::QueuedConnection);
+                this, [this, document, done] { adopt(document->release(), done); }, Qt::QueuedConnection);
         });
     }
 

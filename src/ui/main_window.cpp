@@ -329,7 +329,6 @@ void MainWindow::globalSave() {
             } else {
                 reportSaveFailure(*m_services.dialogs, this, saveError());
             }
-            emit globalSaveFinished();
         });
 }
 

@@ -81,8 +81,6 @@ class MainWindow final : public QMainWindow, public SiteListAccess {
 
    signals:
     void categoryReadFinished();
-    // The link's global save has ended (its box answered).
-    void globalSaveFinished();
     // A run ended and its completion message (if any) was answered.
     void runFinished();
 

@@ -125,8 +125,6 @@ SiteListPanel::~SiteListPanel() = default;
 
 int SiteListPanel::currentRow() const { return m_view->currentRow(); }
 
-bool SiteListPanel::isFileWorkBusy() const { return m_fileWork->busy(); }
-
 bool SiteListPanel::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_view->viewport() && event->type() == QEvent::MouseButtonPress) {
         m_pressedItem = m_view->itemAt(static_cast<QMouseEvent*>(event)->position().toPoint());

@@ -72,7 +72,6 @@ class SiteListPanel final : public QWidget {
     // A click meanwhile does nothing.
     void exportSites();
     void importSites();
-    bool isFileWorkBusy() const;
     void setAllChecks(int how);  // 0 check all, 1 uncheck all, 2 invert
     // The multi-check rule for a selection change to `row` with the given keys held.
     void applyMultiCheck(int row, Qt::KeyboardModifiers modifiers);
