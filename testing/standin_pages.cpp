@@ -213,7 +213,7 @@ std::string articleFormPage(std::string_view charsetLabel, const std::vector<Cat
         if (dedeBiz && option.depth > 0) page += "└";
         for (int level = 0; level < option.depth; ++level) page += "─";
         if (dedeBiz && option.depth > 0) page += " ";
-        page += htmlEscape(option.name);
+        page += option.name;  // as stored, unescaped, as the real back end writes it
         page += "</option>\r\n";
     }
     page +=

@@ -23,18 +23,6 @@ std::filesystem::path settingsPath(const CommandContext& context) {
     return context.dataDir / config::kSettingsFileName;
 }
 
-// A refused line as it may be shown: the password field masked.
-std::string maskedLine(const std::string& line) {
-    std::size_t first = line.find('|');
-    if (first == std::string::npos) return line;
-    std::size_t second = line.find('|', first + 1);
-    if (second == std::string::npos) return line;
-    std::size_t third = line.find('|', second + 1);
-    std::size_t end = third == std::string::npos ? line.size() : third;
-    if (end == second + 1) return line;
-    return line.substr(0, second + 1) + "******" + line.substr(end);
-}
-
 int listSites(const CommandContext& context) {
     config::SettingsFile file;
     if (!file.open(settingsPath(context), config::SettingsFile::Mode::ReadOnly)) {
@@ -95,8 +83,7 @@ int importSites(const CommandContext& context, const std::string& listPath,
     config::deleteStaleSiteSections(file, list.size());
     context.out << config::bulkImportSummary(result, list) << "\n";
     if (!result.failedLines.empty()) {
-        context.out << "这是导入失败的站点信息：\n";
-        for (const std::string& line : result.failedLines) context.out << maskedLine(line) << "\n";
+        context.out << "这是导入失败的站点信息：\n" << config::bulkImportFailures(result, "\n");
     }
     return 0;
 }
@@ -140,10 +127,6 @@ int sitesCommand(const CommandContext& context) {
 std::string sitesUsage() {
     std::string help = config::kSiteLineHelp;
     for (std::size_t at; (at = help.find("\r\n")) != std::string::npos;) help.replace(at, 2, "\n");
-    // The window's example names a Windows folder; on this command line a folder is a path here.
-    const std::string windowsFolder = "D:\\文章\\example";
-    if (std::size_t at = help.find(windowsFolder); at != std::string::npos)
-        help.replace(at, windowsFolder.size(), "/home/op/文章/example");
     return "用法：orvane-zentrel [--data-dir DIR] sites\n"
            "      orvane-zentrel [--data-dir DIR] sites import FILE [--read-categories [--check-all]]\n"
            "                                                        [--delay S]\n"

@@ -206,4 +206,6 @@ std::string decodeAnswerText(std::string_view text) {
     return decodeReferences(unescapeSlashAndQuote(unescapeUnicode(text)));
 }
 
+std::string decodeCharacterReferences(std::string_view text) { return decodeReferences(text); }
+
 }  // namespace oz::backend

@@ -12,4 +12,8 @@ namespace oz::backend {
 // "&nbsp;" is an ordinary space). Anything else, malformed or unknown, stays as it is.
 std::string decodeAnswerText(std::string_view text);
 
+// The character references of a page's text as decodeAnswerText reads them, in one pass (so
+// "&amp;lt;" is "&lt;"): the text a page shows for what the back end stored.
+std::string decodeCharacterReferences(std::string_view text);
+
 }  // namespace oz::backend

@@ -18,10 +18,15 @@ config::BulkImportResult bulkImport(config::SiteList& list, std::string_view tex
         }
         env.caption("已导入 " + std::to_string(n) + " 个站点");
         std::string_view line = lines[n];
-        if (line.empty()) continue;
-        int index = config::addSite(list, config::siteFromLine(config::splitSiteLine(line), window));
+        if (line.empty()) {
+            ++result.blankLines;
+            continue;
+        }
+        std::string problem;
+        int index =
+            config::addSite(list, config::siteFromLine(config::splitSiteLine(line), window), &problem);
         if (index < 0) {
-            result.failedLines.emplace_back(line);
+            config::addFailedLine(result, line, std::move(problem));
             continue;
         }
         ++result.imported;

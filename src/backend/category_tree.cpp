@@ -1,6 +1,7 @@
 #include "backend/category_tree.h"
 
 #include "backend/answer_reader.h"
+#include "backend/answer_text.h"
 #include "backend/html_elements.h"
 #include "content/text_lines.h"
 #include "text/characters.h"
@@ -21,7 +22,11 @@ std::string categoryLoginFailedMessage(std::string_view reason) {
     return message;
 }
 
-std::string CategoryItem::displayText() const { return name + "[" + std::to_string(id) + "]"; }
+// The option's text is the stored name with "&", "<" and ">" written as references: shown, the
+// name reads as the operator typed it.
+std::string CategoryItem::displayText() const {
+    return decodeCharacterReferences(name) + "[" + std::to_string(id) + "]";
+}
 
 std::vector<CategoryItem> parseCategoryTree(std::string_view page, const std::set<int>& checkedIds) {
     std::vector<CategoryItem> items;
@@ -30,7 +35,7 @@ std::vector<CategoryItem> parseCategoryTree(std::string_view page, const std::se
     for (const std::string& option : childElements(select, "option")) {
         int id = content::lenientInt(elementAttribute(option, "value"));
         if (id <= 0) continue;
-        std::string label = elementLeadingText(option);
+        std::string label = elementText(option);
         CategoryItem item;
         item.id = id;
         std::size_t marks = 0;

@@ -29,7 +29,8 @@ struct CategoryItem {
     int level = 1;    // place in the tree: 1 for a top-level item, parent's level + 1 below
     bool checked = false;
 
-    std::string displayText() const;  // name + "[" + id + "]"
+    // name (its character references decoded) + "[" + id + "]"; `name` keeps the page's bytes.
+    std::string displayText() const;
 };
 
 // The category tree of the add-article page: the options of its `select` with id "typeid", each

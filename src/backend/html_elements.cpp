@@ -208,11 +208,12 @@ std::vector<std::string> childElements(std::string_view element, std::string_vie
     return children;
 }
 
-std::string elementLeadingText(std::string_view element) {
+std::string elementText(std::string_view element) {
     auto tag = nextTag(element, 0);
     if (!tag) return {};
     std::string_view rest = element.substr(tag->end);
-    return std::string(rest.substr(0, rest.find('<')));
+    const std::size_t endTag = text::findNoCase(rest, "</" + std::string(tag->name) + ">");
+    return std::string(rest.substr(0, endTag != std::string_view::npos ? endTag : rest.find('<')));
 }
 
 }  // namespace oz::backend

@@ -25,8 +25,9 @@ std::string elementAttribute(std::string_view element, std::string_view name);
 // whichever comes first (they do not nest); without either it runs to the end. Linear in the text.
 std::vector<std::string> childElements(std::string_view element, std::string_view tagName);
 
-// The text after the element's start tag up to the next "<" (or the end): an option's visible
-// text.
-std::string elementLeadingText(std::string_view element);
+// The text after the element's start tag up to its own end tag, or without one up to the next "<"
+// (or the end): an option's text as the page holds it. The back end writes a category's name
+// into its option as stored, so a name holding "<" ("Latin Cat & <b>") stays whole.
+std::string elementText(std::string_view element);
 
 }  // namespace oz::backend

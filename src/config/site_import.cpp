@@ -47,9 +47,13 @@ BulkImportResult bulkImportSites(SiteList& list, std::string_view text, const Si
             result.stopped = true;
             break;
         }
-        if (line.empty()) continue;
-        if (addSite(list, siteFromLine(splitSiteLine(line), window)) < 0) {
-            result.failedLines.emplace_back(line);
+        if (line.empty()) {
+            ++result.blankLines;
+            continue;
+        }
+        std::string problem;
+        if (addSite(list, siteFromLine(splitSiteLine(line), window), &problem) < 0) {
+            addFailedLine(result, line, std::move(problem));
         } else {
             ++result.imported;
         }
@@ -57,9 +61,26 @@ BulkImportResult bulkImportSites(SiteList& list, std::string_view text, const Si
     return result;
 }
 
+void addFailedLine(BulkImportResult& result, std::string_view line, std::string reason) {
+    result.failedLines.emplace_back(line);
+    result.failureReasons.push_back(std::move(reason));
+}
+
 std::string bulkImportSummary(const BulkImportResult& result, const SiteList& list) {
-    return "导入完成：导入了 " + std::to_string(result.imported) + " 个站点，现在总共有 " +
-           std::to_string(list.size()) + " 个站点";
+    std::string summary = "导入完成：导入了 " + std::to_string(result.imported) + " 个站点，现在总共有 " +
+                          std::to_string(list.size()) + " 个站点";
+    if (result.blankLines > 0) summary += "（跳过了 " + std::to_string(result.blankLines) + " 个空行）";
+    return summary;
+}
+
+std::string bulkImportFailures(const BulkImportResult& result, std::string_view lineEnd) {
+    std::string text;
+    for (std::size_t i = 0; i < result.failedLines.size(); ++i) {
+        text += maskedSiteLine(result.failedLines[i]);
+        if (i < result.failureReasons.size()) text += "（" + result.failureReasons[i] + "）";
+        text += lineEnd;
+    }
+    return text;
 }
 
 }  // namespace oz::config

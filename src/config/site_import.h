@@ -19,10 +19,15 @@ int addSite(SiteList& list, SiteConfig site, std::string* problem = nullptr);
 int modifySite(SiteList& list, int index, SiteConfig site, std::string* problem = nullptr);
 
 struct BulkImportResult {
-    int imported = 0;                      // lines that became sites
-    std::vector<std::string> failedLines;  // lines refused, as they stood
-    bool stopped = false;                  // a stop request ended the import early
+    int imported = 0;                         // lines that became sites
+    std::vector<std::string> failedLines;     // lines refused, as they stood
+    std::vector<std::string> failureReasons;  // why, for each of failedLines ("用户不能为空！")
+    int blankLines = 0;                       // empty lines, passed over
+    bool stopped = false;                     // a stop request ended the import early
 };
+
+// Records a refused line with the reason addSite gave.
+void addFailedLine(BulkImportResult& result, std::string_view line, std::string reason);
 
 // The bulk import of site-list text lines (see site_line.h): each non-blank line is cut into its
 // fields and added with `window` supplying the fields the line leaves empty; refused lines are
@@ -30,7 +35,11 @@ struct BulkImportResult {
 BulkImportResult bulkImportSites(SiteList& list, std::string_view text, const SiteConfig& window,
                                  const std::atomic<bool>* stop = nullptr);
 
-// "导入完成：导入了 N 个站点，现在总共有 M 个站点"
+// "导入完成：导入了 N 个站点，现在总共有 M 个站点", and "（跳过了 K 个空行）" when there were any.
 std::string bulkImportSummary(const BulkImportResult& result, const SiteList& list);
+
+// The refused lines as the operator sees them, each ended by `lineEnd`: the line with its password
+// masked (maskedSiteLine), then its reason in brackets.
+std::string bulkImportFailures(const BulkImportResult& result, std::string_view lineEnd);
 
 }  // namespace oz::config

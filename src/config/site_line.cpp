@@ -1,5 +1,7 @@
 #include "config/site_line.h"
 
+#include <algorithm>
+
 #include "config/number_text.h"
 
 namespace oz::config {
@@ -17,7 +19,7 @@ const char* const kSiteLineHelp =
     "格式：域名|用户|密码|编码|目录|文章目录|文件编码|文件过滤|更新数量|删除已更新文章|每篇间隔秒1|"
     "每篇间隔秒2|"
     "文章首行当标题|加网页段落标签|使用HTTPS发布\r\n"
-    "www.example.com|admin|kelpo|0|dede|D:\\文章\\example|0|*.txt|0|真|0.1|0.3|假|假|假\r\n"
+    "www.example.com|admin|kelpo|0|dede|/home/me/文章/example|0|*.txt|0|真|0.1|0.3|假|假|假\r\n"
     "（留空的参数将默认使用主界面的当前设定值；复选框的值，打勾为‘真’，不打勾为‘假’；弹出框的值，从 0 "
     "开始按顺序；导入期间请不要操作主界面）";
 
@@ -53,6 +55,15 @@ SiteConfig siteFromLine(const SiteLineFields& f, const SiteConfig& window) {
     if (!f[13].empty()) site.paragraphTags = f[13] == kTrue;
     if (!f[14].empty()) site.https = f[14] == kTrue;
     return site;
+}
+
+std::string maskedSiteLine(std::string_view line) {
+    const std::size_t first = line.find('|');
+    const std::size_t second = first == std::string_view::npos ? first : line.find('|', first + 1);
+    if (second == std::string_view::npos) return std::string(line);
+    const std::size_t end = std::min(line.find('|', second + 1), line.size());
+    if (end == second + 1) return std::string(line);
+    return std::string(line.substr(0, second + 1)) + "******" + std::string(line.substr(end));
 }
 
 std::string siteProblem(const SiteConfig& site) {

@@ -27,6 +27,9 @@ SiteLineFields splitSiteLine(std::string_view line);
 // 目录 "dede" when empty); 域名 and 目录 are normalised. 启用 is set (a new entry is checked).
 SiteConfig siteFromLine(const SiteLineFields& fields, const SiteConfig& window);
 
+// A line as it may be shown to anyone: its password field (the third) as "******" when not empty.
+std::string maskedSiteLine(std::string_view line);
+
 // Why a record cannot be stored: "域名不能为空！", "用户不能为空！", "密码不能为空！", or a message
 // for a combo index outside its items; empty when the record is acceptable.
 std::string siteProblem(const SiteConfig& site);

@@ -365,6 +365,7 @@ bool PublishRun::beginTurn(SiteWorker& worker) {
     }
     m_shared.activeSites.fetch_add(1);
     worker.markStarted();
+    notify([&worker](RunObserver& observer) { observer.siteStarted(worker.siteIndex()); });
     return true;
 }
 

@@ -48,6 +48,9 @@ class RunObserver {
     // not be created, and the run goes on).
     virtual void logOpened(const std::filesystem::path& logFile) { (void)logFile; }
     virtual void logLine(const LogEntry& entry) { (void)entry; }
+    // A site's turn began: it is at work from now on until siteFinished (sites wait for a free
+    // place among 同时站点数 before this).
+    virtual void siteStarted(int siteIndex) { (void)siteIndex; }
     // A site is done for this run (its list row may be greyed).
     virtual void siteFinished(int siteIndex) { (void)siteIndex; }
     virtual void runStateChanged(RunState state) { (void)state; }

@@ -27,14 +27,16 @@ bool ShutdownCountdown::tick() {
 }
 
 bool ShutdownCountdown::finish() {
-    if (state() == CountdownState::ReachedZero && text::interruptibleWait(kPowerOffDelay, m_wake, m_clock)) {
-        requestPowerOff(true);
+    if (state() == CountdownState::ReachedZero && text::interruptibleWait(kPowerOffDelay, m_wake, m_clock) &&
+        beginPowerOff(true)) {
+        askSystem();
     }
     return state() == CountdownState::PoweringOff;
 }
 
 bool ShutdownCountdown::shutdownNow() {
-    const bool requested = requestPowerOff(false);
+    const bool requested = beginPowerOff(false);
+    if (requested) askSystem();
     m_wake.store(true);
     return requested;
 }
@@ -49,17 +51,19 @@ bool ShutdownCountdown::stop() {
     return true;
 }
 
-bool ShutdownCountdown::requestPowerOff(bool onlyAfterZero) {
-    {
-        std::lock_guard lock(m_mutex);
-        const bool allowed =
-            onlyAfterZero ? m_state == CountdownState::ReachedZero
-                          : m_state == CountdownState::Counting || m_state == CountdownState::ReachedZero;
-        if (!allowed) return false;
-        m_state = CountdownState::PoweringOff;
-    }
-    m_powerOffAccepted.store(m_power.powerOff());
-    return true;
+bool ShutdownCountdown::beginPowerOff(bool onlyAfterZero) {
+    std::lock_guard lock(m_mutex);
+    const bool allowed = onlyAfterZero
+                             ? m_state == CountdownState::ReachedZero
+                             : m_state == CountdownState::Counting || m_state == CountdownState::ReachedZero;
+    if (allowed) m_state = CountdownState::PoweringOff;
+    return allowed;
+}
+
+bool ShutdownCountdown::askSystem() {
+    const bool accepted = m_power.powerOff();
+    m_powerOffAccepted.store(accepted);
+    return accepted;
 }
 
 bool ShutdownCountdown::run(const std::function<void(const std::string& label)>& onTick) {

@@ -54,6 +54,14 @@ class ShutdownCountdown {
     // too late (the power-off was already requested).
     bool stop();
 
+    // The two halves of a power-off request, for a caller that must not wait for the system's
+    // answer (a window asks on a thread of its own). beginPowerOff decides: false when stopped or
+    // already requested (and, with `onlyAfterZero`, before zero); after a true nothing can stop it
+    // any more. askSystem then makes the one request and returns (and keeps) whether it was
+    // accepted.
+    bool beginPowerOff(bool onlyAfterZero);
+    bool askSystem();
+
     // The whole countdown: a tick each second (on a steady beat of the clock), `onTick` with the
     // new label after each, then finish. Ends early on stop or shutdownNow. Returns whether the
     // power-off has been requested.
@@ -63,8 +71,6 @@ class ShutdownCountdown {
     bool powerOffAccepted() const { return m_powerOffAccepted.load(); }
 
    private:
-    bool requestPowerOff(bool onlyAfterZero);
-
     PowerControl& m_power;
     const text::Clock& m_clock;
     std::atomic<int> m_remaining{kStartSeconds};

@@ -23,17 +23,28 @@ QString BatchProgress::fittedCaption(const QPushButton& button, const QString& t
 }
 
 void BatchProgress::caption(const std::string& text) {
-    QPointer<QPushButton> button = m_button;
     QString caption = QString::fromStdString(text);
     caption.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QWidget* window = m_window;
+    bool queued = false;
+    {
+        std::lock_guard lock(m_waiting->mutex);
+        queued = m_waiting->text.has_value();
+        m_waiting->text = std::move(caption);
+    }
+    if (queued) return;
     QMetaObject::invokeMethod(
-        window,
-        [button, caption, stopping = m_stopping] {
+        m_window,
+        [button = m_button, waiting = m_waiting, stopping = m_stopping] {
+            QString latest;
+            {
+                std::lock_guard lock(waiting->mutex);
+                latest = waiting->text.value_or(QString());
+                waiting->text.reset();
+            }
             // A stop asked for stays visible until the operation has ended.
             if (!button || button->text() == stopping) return;
-            button->setText(fittedCaption(*button, caption));
-            button->setToolTip(caption);
+            button->setText(fittedCaption(*button, latest));
+            button->setToolTip(latest);
         },
         Qt::QueuedConnection);
 }

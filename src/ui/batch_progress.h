@@ -2,6 +2,9 @@
 
 #include <QPointer>
 #include <QString>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "backend/batch_site_loop.h"
@@ -33,7 +36,15 @@ class BatchProgress final : public backend::BatchObserver {
     static QString fittedCaption(const QPushButton& button, const QString& text);
 
    private:
+    // The latest caption not yet shown: a fast operation's captions (one per line of a bulk
+    // import) reach the button in one queued call, not in a thousand.
+    struct WaitingCaption {
+        std::mutex mutex;
+        std::optional<QString> text;
+    };
+
     QPointer<QPushButton> m_button;
+    std::shared_ptr<WaitingCaption> m_waiting = std::make_shared<WaitingCaption>();
     const QString m_stopping;
     QWidget* m_window;
     SiteListAccess& m_sites;

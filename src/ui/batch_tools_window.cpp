@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,6 +16,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "backend/article_deletion.h"
 #include "backend/batch_category_read.h"
@@ -30,12 +33,14 @@
 #include "config/site_line.h"
 #include "text/charset.h"
 #include "text/path_text.h"
+#include "ui/background_work.h"
 #include "ui/batch_progress.h"
 #include "ui/control_state.h"
 #include "ui/dialogs.h"
 #include "ui/form_widgets.h"
 #include "ui/pinyin_window.h"
 #include "ui/random_text_window.h"
+#include "ui/shared_settings.h"
 
 namespace oz::ui {
 
@@ -64,14 +69,15 @@ int intOf(const QLineEdit* edit) { return edit->text().trimmed().toInt(); }
 
 }  // namespace
 
-BatchToolsWindow::BatchToolsWindow(SiteListAccess& sites, QWidget* owner, config::SettingsFile& settings,
+BatchToolsWindow::BatchToolsWindow(SiteListAccess& sites, QWidget* owner, SharedSettings& settings,
                                    const UiServices& services)
     : QWidget(owner, Qt::Window), m_sites(sites), m_settings(settings), m_services(services) {
     setWindowTitle(kSection);
     resize(504, 696);
     buildControls();
-    loadWindow(m_settings, this, kSection);
+    loadWindow(m_settings.file(), this, kSection);
     applyCountRule();
+    readyForKeyboard(this);
 }
 
 BatchToolsWindow::~BatchToolsWindow() {
@@ -167,7 +173,7 @@ void BatchToolsWindow::buildControls() {
         named(new QCheckBox(QStringLiteral("刷新主页和栏目HTML")), QStringLiteral("选择框刷新栏目"));
     parentRow->addWidget(m_refreshLists);
     grid1->addLayout(parentRow, 4, 0, 1, 2);
-    m_categoryList = named(new QPlainTextEdit, QStringLiteral("编辑框栏目列表"));
+    m_categoryList = textBox(QStringLiteral("编辑框栏目列表"));
     setTag(m_categoryList, kTagBytes);
     m_categoryList->hide();
     grid1->addWidget(m_categoryList, 5, 0, 1, 2);
@@ -201,7 +207,7 @@ void BatchToolsWindow::buildControls() {
     delayRow->addWidget(m_delay);
     delayRow->addStretch();
     grid2->addLayout(delayRow, 2, 0, 1, 2);
-    m_domainList = named(new QPlainTextEdit, QStringLiteral("编辑框域名列表"));
+    m_domainList = textBox(QStringLiteral("编辑框域名列表"));
     setTag(m_domainList, kTagBytes);
     m_domainList->hide();
     grid2->addWidget(m_domainList, 3, 0, 1, 2);
@@ -343,8 +349,10 @@ void BatchToolsWindow::createCategories(bool fromFiles) {
         }
     } else {
         const std::optional<int> parent = idIn(m_parentId, QStringLiteral("父栏ID"));
-        if (!parent || !editList(m_categoryList, kCreateHint, QStringLiteral("创建栏目"))) return;
-        options.lines = backend::categoryLinesFromText(m_categoryList->toPlainText().toStdString(), *parent);
+        if (!parent) return;
+        const std::optional<QString> list = editList(m_categoryList, kCreateHint, QStringLiteral("创建栏目"));
+        if (!list) return;
+        options.lines = backend::categoryLinesFromText(list->toStdString(), *parent);
     }
     options.parentDir = m_parentDir->text().toStdString();
     options.mode = m_countMode->currentIndex() == 1 ? 1 : 0;
@@ -374,7 +382,7 @@ void BatchToolsWindow::rewriteHomePages() {
 
 void BatchToolsWindow::importSites() {
     const Action action{m_import, QString::fromUtf8(backend::kBulkImportCaption), kStopping,
-                        ReportStyle::MessageBox};
+                        ReportStyle::MessageBox, false};
     if (!mayStart(action)) return;
     TextDialogOptions dialog;
     // The list file an operator keeps beside the settings, offered by "恢复".
@@ -392,9 +400,11 @@ void BatchToolsWindow::importSites() {
         }
     }
     dialog.extraWidth = 215;  // a text area of about 700 pixels, so that a whole site line fits
-    if (!editList(m_domainList, QString::fromUtf8(config::kSiteLineHelp), action.idleCaption, dialog)) return;
+    const std::optional<QString> lines =
+        editList(m_domainList, QString::fromUtf8(config::kSiteLineHelp), action.idleCaption, dialog);
+    if (!lines) return;
 
-    const std::string text = m_domainList->toPlainText().toStdString();
+    const std::string text = lines->toStdString();
     config::SiteConfig window = m_sites.formSite();
     // A new site starts without categories: the ids of the site on show mean nothing on another one.
     window.categoryTree.clear();
@@ -404,21 +414,47 @@ void BatchToolsWindow::importSites() {
     options.readCategories = m_readLists->isChecked();
     options.checkAll = m_checkAll->isChecked();
     options.delaySeconds = std::max(0.0, m_delay->text().trimmed().toDouble());
-    // The worker adds to a copy of the list; the window's own list, locked meanwhile, takes each
-    // site as it comes, so both agree on every index.
+    // The worker adds to a copy of the list (made once: a thousand sites take a while to copy);
+    // the window's own list, locked meanwhile, takes each site as it comes, so both agree on every
+    // index.
     start(action, {},
-          [this, list = m_sites.siteList(), text, window, options](const auto&, const auto& env) mutable {
+          [this, list = std::make_shared<config::SiteList>(m_sites.siteList()), text, window, options](
+              const auto&, const auto& env) {
+              // The sites wait here and reach the window's list together, one queued call for all
+              // that came meanwhile: a call per site held the window up once a thousand queued up.
               // Calls queued to the window die with it; it joins this thread before it goes.
-              const auto append = [this](int, const config::SiteConfig& site) {
+              struct Waiting {
+                  std::mutex mutex;
+                  std::vector<config::SiteConfig> sites;
+              };
+              auto waiting = std::make_shared<Waiting>();
+              const auto append = [this, waiting](int, const config::SiteConfig& site) {
+                  bool first = false;
+                  {
+                      std::lock_guard lock(waiting->mutex);
+                      first = waiting->sites.empty();
+                      waiting->sites.push_back(site);
+                  }
+                  if (!first) return;
                   QMetaObject::invokeMethod(
-                      this, [this, site] { m_sites.appendSite(site); }, Qt::QueuedConnection);
+                      this,
+                      [this, waiting] {
+                          std::vector<config::SiteConfig> sites;
+                          {
+                              std::lock_guard lock(waiting->mutex);
+                              sites.swap(waiting->sites);
+                          }
+                          m_sites.appendSites(sites);
+                      },
+                      Qt::QueuedConnection);
               };
               const config::BulkImportResult result =
-                  backend::bulkImport(list, text, window, options, env, append);
+                  backend::bulkImport(*list, text, window, options, env, append);
               backend::BatchReport report;
-              report.report = config::bulkImportSummary(result, list);
+              report.report = config::bulkImportSummary(result, *list);
               report.failureTitle = "这是导入失败的站点信息：";
-              for (const std::string& line : result.failedLines) report.failures += line + "\r\n";
+              // Each with its reason, and its password masked as the command line does.
+              report.failures = config::bulkImportFailures(result, "\r\n");
               report.stopped = result.stopped;
               return report;
           });
@@ -446,14 +482,15 @@ void BatchToolsWindow::readCategoryLists() {
     });
 }
 
-bool BatchToolsWindow::editList(QPlainTextEdit* box, const QString& hint, const QString& title,
-                                const TextDialogOptions& options) {
+std::optional<QString> BatchToolsWindow::editList(QPlainTextEdit* box, const QString& hint,
+                                                  const QString& title, const TextDialogOptions& options) {
     QString text = box->toPlainText();
     text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    if (!showTextDialog(text, hint, title, this, *m_services.dialogs, options)) return false;
+    if (!showTextDialog(text, hint, title, this, *m_services.dialogs, options)) return std::nullopt;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    box->setPlainText(text);
-    return true;
+    // The hidden box keeps the list for the next time (a long one goes in off this thread).
+    setBoxText(box, text);
+    return text;
 }
 
 bool BatchToolsWindow::mayStart(const Action& action) {
@@ -477,9 +514,10 @@ void BatchToolsWindow::start(const Action& action, const QString& question, Work
                                                            Dialogs::Icon::Question) != Dialogs::Answer::Ok) {
         return;
     }
-    const std::optional<backend::SiteForm> currentForm = backend::formOfSite(m_sites.formSite());
-    std::vector<backend::BatchTarget> targets =
-        backend::batchTargets(m_sites.siteList(), scope(), currentForm);
+    std::vector<backend::BatchTarget> targets;
+    if (action.overSites) {
+        targets = backend::batchTargets(m_sites.siteList(), scope(), backend::formOfSite(m_sites.formSite()));
+    }
     const config::RunOptions options = m_sites.runOptions();
     const std::filesystem::path dataDir = m_services.dataDir;
     const text::Clock* clock = m_services.clock;
@@ -491,6 +529,7 @@ void BatchToolsWindow::start(const Action& action, const QString& question, Work
     auto observer = std::make_shared<BatchProgress>(action.button, action.stoppingCaption, this, m_sites);
     m_worker = std::thread([this, action, work = std::move(work), targets = std::move(targets), options,
                             dataDir, clock, observer] {
+        giveWayToTheWindowThread();
         backend::OptionsRunSettings settings(options);
         backend::BatchEnvironment env;
         env.backend.settings = &settings;
@@ -553,11 +592,15 @@ void BatchToolsWindow::joinWorker() {
     if (m_worker.joinable()) m_worker.join();
 }
 
-bool BatchToolsWindow::saveState() { return saveWindow(m_settings, this, kSection); }
+bool BatchToolsWindow::saveState() { return saveWindow(m_settings.file(), this, kSection); }
 
 bool BatchToolsWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_createCategories && event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+    // The right button's release, or the menu key (Shift+F10) for an operator without a mouse.
+    const bool rightRelease = event->type() == QEvent::MouseButtonRelease &&
+                              static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+    const bool menuKey = event->type() == QEvent::ContextMenu &&
+                         static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
+    if (watched == m_createCategories && (rightRelease || menuKey)) {
         createCategories(true);
         return true;
     }
@@ -566,8 +609,11 @@ bool BatchToolsWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void BatchToolsWindow::closeEvent(QCloseEvent* event) {
     if (isBusy()) m_stop = true;
+    // The generator windows belong to this one: they close with it (and save their settings).
+    if (m_pinyin != nullptr) m_pinyin->close();
+    if (m_randomText != nullptr) m_randomText->close();
     if (!saveState())
-        reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(m_settings.lastError()));
+        reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(m_settings.file().lastError()));
     QWidget::closeEvent(event);
 }
 

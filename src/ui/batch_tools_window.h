@@ -19,14 +19,11 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 
-namespace oz::config {
-class SettingsFile;
-}
-
 namespace oz::ui {
 
 class PinyinWindow;
 class RandomTextWindow;
+class SharedSettings;
 
 // "批处理工具": the operations that act on many sites of the main window's list at once, which it
 // reaches through SiteListAccess. One at a time runs on a worker thread; its button shows the
@@ -35,7 +32,7 @@ class RandomTextWindow;
 class BatchToolsWindow : public QWidget {
     Q_OBJECT
    public:
-    BatchToolsWindow(SiteListAccess& sites, QWidget* owner, config::SettingsFile& settings,
+    BatchToolsWindow(SiteListAccess& sites, QWidget* owner, SharedSettings& settings,
                      const UiServices& services);
     ~BatchToolsWindow() override;
 
@@ -65,6 +62,7 @@ class BatchToolsWindow : public QWidget {
         QString idleCaption;
         QString stoppingCaption = QStringLiteral("正在停止中..");
         ReportStyle style = ReportStyle::TextWindow;
+        bool overSites = true;  // works on the scope's sites (the bulk import makes its own)
     };
 
     void buildControls();
@@ -78,9 +76,10 @@ class BatchToolsWindow : public QWidget {
     void finished(const Action& action, const backend::BatchReport& report);
     void setRunning(bool running);
     void joinWorker();
-    // Edits a hidden list box in the text window; false when the operator cancelled.
-    bool editList(QPlainTextEdit* box, const QString& hint, const QString& title,
-                  const TextDialogOptions& options = {});
+    // Edits a hidden list box in the text window: the list entered, nothing when the operator
+    // cancelled.
+    std::optional<QString> editList(QPlainTextEdit* box, const QString& hint, const QString& title,
+                                    const TextDialogOptions& options = {});
 
     // The id a box holds; nullopt (and said) when it holds no whole number.
     std::optional<int> idIn(const QLineEdit* box, const QString& caption);
@@ -92,7 +91,7 @@ class BatchToolsWindow : public QWidget {
     void readCategoryLists();
 
     SiteListAccess& m_sites;
-    config::SettingsFile& m_settings;
+    SharedSettings& m_settings;
     UiServices m_services;
     std::thread m_worker;
     // A stop lets the request on the wire finish, so its effect is counted; only the window's end

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -65,7 +67,10 @@ CategoryPanel::CategoryPanel(const UiServices& services, Hooks hooks, QWidget* p
     connect(m_tree, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { openCategoryPage(item); });
     // A right click opens the page of the node under the mouse and leaves the current node (and
-    // with it the single-check rule's tick) where it was.
+    // with it the single-check rule's tick) where it was: the button's press never reaches the
+    // tree (it would make the node current), only the context menu request that follows it.
+    m_tree->viewport()->installEventFilter(this);
+    m_tree->installEventFilter(this);
     connect(m_tree, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         QTreeWidgetItem* item = m_tree->itemAt(at);
         openCategoryPage(item != nullptr ? item : m_tree->currentItem());
@@ -75,6 +80,25 @@ CategoryPanel::CategoryPanel(const UiServices& services, Hooks hooks, QWidget* p
 CategoryPanel::~CategoryPanel() {
     m_abort = true;
     if (m_thread.joinable()) m_thread.join();
+}
+
+bool CategoryPanel::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    // Enter opens the current node's page, as a double click does.
+    if (watched == m_tree && type == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_tree->currentItem() != nullptr) {
+            openCategoryPage(m_tree->currentItem());
+            return true;
+        }
+    }
+    if (watched == m_tree->viewport() &&
+        (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick ||
+         type == QEvent::MouseButtonRelease) &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void CategoryPanel::showTree(const config::SiteConfig& site) {

@@ -46,6 +46,9 @@ class CategoryPanel final : public QWidget {
    signals:
     void readFinished();
 
+   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
    private:
     void onCurrentItemChanged();
     void openCategoryPage(QTreeWidgetItem* item);

@@ -21,6 +21,7 @@ QString qs(std::string_view text) {
 
 const QString kPowerOffRefusedMessage = QStringLiteral("系统拒绝了关机请求，电脑不会关机。");
 const QString kPoweringOffText = QStringLiteral("已请求关机，正在关机..");
+const QString kWaitingText = QStringLiteral("正在请求关机，等待系统答复..");
 
 }  // namespace
 
@@ -55,7 +56,7 @@ CountdownWindow::CountdownWindow(schedule::PowerControl& power, const text::Cloc
     layout->setContentsMargins(24, 16, 24, 16);
     layout->setSpacing(14);
     setMinimumWidth(std::max(360, fontMetrics().horizontalAdvance(windowTitle()) + 160));
-    connect(m_now, &QPushButton::clicked, this, &CountdownWindow::shutdownNow);
+    connect(m_now, &QPushButton::clicked, this, [this] { requestPowerOff(false); });
     connect(m_stop, &QPushButton::clicked, this, &CountdownWindow::stopShutdown);
 
     // The seconds are counted on the clock; the timer only looks at it often.
@@ -73,7 +74,7 @@ QString CountdownWindow::labelText() const { return m_label->text(); }
 void CountdownWindow::poll() {
     const std::int64_t now = m_clock.tickMs();
     if (m_zeroAt >= 0) {
-        if (now - m_zeroAt >= schedule::ShutdownCountdown::kPowerOffDelay.count()) shutdownNow();
+        if (now - m_zeroAt >= schedule::ShutdownCountdown::kPowerOffDelay.count()) requestPowerOff(true);
         return;
     }
     while (now >= m_nextTick && m_zeroAt < 0) {
@@ -88,10 +89,25 @@ void CountdownWindow::poll() {
     }
 }
 
-void CountdownWindow::shutdownNow() {
+CountdownWindow::~CountdownWindow() {
+    if (m_request.joinable()) m_request.join();
+}
+
+void CountdownWindow::requestPowerOff(bool afterZero) {
     m_timer->stop();
-    if (!m_countdown.shutdownNow()) return;  // stopped, or asked already
+    if (!m_countdown.beginPowerOff(afterZero)) return;  // stopped, or asked already
     m_now->setEnabled(false);
+    m_stop->setEnabled(false);
+    m_label->setText(kWaitingText);
+    // The window joins this thread before it goes, so `this` is alive while the answer is queued.
+    m_request = std::thread([this] {
+        m_countdown.askSystem();
+        QMetaObject::invokeMethod(this, &CountdownWindow::powerOffAnswered, Qt::QueuedConnection);
+    });
+}
+
+void CountdownWindow::powerOffAnswered() {
+    m_request.join();
     if (!m_countdown.powerOffAccepted()) {
         // Refused (polkit, say): the machine stays on, and the program goes on with it.
         m_dialogs.message(this, kPowerOffRefusedMessage, {}, Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
@@ -101,9 +117,11 @@ void CountdownWindow::shutdownNow() {
     // The system is shutting down; until it ends the program, the window can still be closed.
     m_label->setText(kPoweringOffText);
     m_stop->setText(QStringLiteral("关闭"));
+    m_stop->setEnabled(true);
 }
 
 void CountdownWindow::stopShutdown() {
+    if (m_request.joinable()) return;  // the system is answering; the window waits for it
     m_timer->stop();
     // After the power-off request nothing is left to stop: the window only closes.
     if (m_countdown.stop()) m_dialogs.message(this, qs(schedule::kShutdownStoppedMessage));

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <cstdint>
+#include <thread>
 
 #include "schedule/shutdown_countdown.h"
 
@@ -15,14 +16,17 @@ class Dialogs;
 struct UiServices;
 
 // "更新完毕，准备关机..": counts 30 seconds down on the injected clock, then asks the injected power
-// control for a power-off half a second later. "立即关机！" asks at once; "停止关机！" ends it. A
-// refused power-off is said and closes the window; after an accepted one the window still closes
+// control for a power-off half a second later. "立即关机！" asks at once; "停止关机！" ends it. The
+// request runs on a thread of its own (the system may take half a minute to answer), while the
+// window stays live and says it is waiting; it cannot be closed until the answer. A refused
+// power-off is said and closes the window; after an accepted one the window still closes
 // (停止关机, Esc, the title bar), since the system, not the window, ends the program.
 class CountdownWindow final : public QDialog {
     Q_OBJECT
    public:
     CountdownWindow(schedule::PowerControl& power, const text::Clock& clock, Dialogs& dialogs,
                     QWidget* owner = nullptr);
+    ~CountdownWindow() override;  // waits for a request still on its way
 
     const schedule::ShutdownCountdown& countdown() const { return m_countdown; }
     QString labelText() const;
@@ -35,7 +39,9 @@ class CountdownWindow final : public QDialog {
 
    private:
     void poll();
-    void shutdownNow();
+    // Starts the power-off request unless stopped or made already (`afterZero`: the countdown's own).
+    void requestPowerOff(bool afterZero);
+    void powerOffAnswered();
     void stopShutdown();
 
     schedule::ShutdownCountdown m_countdown;
@@ -47,6 +53,7 @@ class CountdownWindow final : public QDialog {
     QTimer* m_timer = nullptr;
     std::int64_t m_nextTick = 0;
     std::int64_t m_zeroAt = -1;  // tick of reaching zero; the power-off follows 500 ms later
+    std::thread m_request;       // the power-off request while the system has not answered
 };
 
 }  // namespace oz::ui

@@ -1,13 +1,26 @@
 #include "ui/form_widgets.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextDocumentLayout>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QTextDocument>
+#include <QToolButton>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <utility>
+
+#include "ui/background_work.h"
 
 namespace oz::ui {
 
@@ -18,6 +31,102 @@ T* withName(T* widget, const char* name) {
     widget->setObjectName(QString::fromUtf8(name));
     return widget;
 }
+
+// A box of textBox(): Ctrl+Tab would still type a tab into a box whose Tab moves the focus; here
+// it moves it too. A long text is laid into a document on a thread of its own (setLongText).
+class TextBox final : public QPlainTextEdit {
+   public:
+    ~TextBox() override {
+        if (m_builder.joinable()) m_builder.join();
+    }
+
+    bool isPending() const { return m_builder.joinable(); }
+
+    // A second text while one is on its way waits for it and then replaces it.
+    void setLongText(const QString& text, std::function<void()> done) {
+        if (isPending()) {
+            m_next = {text, std::move(done)};
+            return;
+        }
+        m_wasReadOnly = isReadOnly();
+        setReadOnly(true);
+        const QFont font = this->font();
+        // The box joins this thread before it goes, so `this` is alive while the result is queued.
+        m_builder = std::thread([this, text, font, done = std::move(done)] {
+            giveWayToTheWindowThread();
+            auto document = std::make_shared<std::unique_ptr<QTextDocument>>(new QTextDocument);
+            QTextDocument* built = document->get();
+            built->setDocumentLayout(new QPlainTextDocumentLayout(built));
+            built->setDefaultFont(font);
+            built->setPlainText(text);
+            built->moveToThread(QCoreApplication::instance()->thread());
+            // A call dropped with the box deletes the document with it.
+            QMetaObject::invokeMethod(
+                this, [this, document, done] { adopt(document->release(), done); }, Qt::QueuedConnection);
+        });
+    }
+
+   protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) {
+            const bool back =
+                event->key() == Qt::Key_Backtab || event->modifiers().testFlag(Qt::ShiftModifier);
+            focusNextPrevChild(!back);
+            return;
+        }
+        QPlainTextEdit::keyPressEvent(event);
+    }
+
+   private:
+    void adopt(QTextDocument* document, const std::function<void()>& done) {
+        m_builder.join();
+        // The box's first document belongs to its text control, which deletes it on the change;
+        // a document laid in here belongs to the box and goes when the next one comes.
+        QTextDocument* old = this->document();
+        const bool ours = old != nullptr && old->parent() == this;
+        document->setParent(this);
+        setDocument(document);
+        if (ours) old->deleteLater();
+        setReadOnly(m_wasReadOnly);
+        if (done) done();
+        if (m_next) {
+            auto [text, next] = std::move(*m_next);
+            m_next.reset();
+            setLongText(text, std::move(next));
+        }
+    }
+
+    std::thread m_builder;
+    bool m_wasReadOnly = false;
+    std::optional<std::pair<QString, std::function<void()>>> m_next;
+};
+
+// Texts up to this size go into a box at once: laying them out takes a few milliseconds.
+constexpr qsizetype kShortText = 20'000;
+
+// Enter on a focused button clicks it. Outside dialogs Qt leaves Enter to the default button,
+// and a main window has none, so the key did nothing.
+class EnterClicksButton final : public QObject {
+   public:
+    using QObject::QObject;
+
+   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        auto* target = qobject_cast<QAbstractButton*>(watched);
+        if (!enter || target == nullptr || !target->isEnabled() ||
+            (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+            return false;
+        }
+        target->click();
+        return true;
+    }
+};
+
+// The box kinds named for screen readers, by the prefix of their object names.
+const char* const kBoxPrefixes[] = {"编辑框", "组合框", "列表框", "树型框"};
 
 }  // namespace
 
@@ -44,6 +153,28 @@ QComboBox* combo(const char* name, const QStringList& items) {
 }
 
 QLabel* label(const QString& text) { return new QLabel(text); }
+
+void setBoxText(QPlainTextEdit* box, const QString& text, const std::function<void()>& done) {
+    auto* textBox = dynamic_cast<TextBox*>(box);
+    if (textBox == nullptr || text.size() <= kShortText) {
+        box->setPlainText(text);
+        if (done) done();
+        return;
+    }
+    textBox->setLongText(text, done);
+}
+
+bool isBoxTextPending(const QPlainTextEdit* box) {
+    const auto* textBox = dynamic_cast<const TextBox*>(box);
+    return textBox != nullptr && textBox->isPending();
+}
+
+QPlainTextEdit* textBox(const QString& name) {
+    auto* box = new TextBox;
+    box->setObjectName(name);
+    box->setTabChangesFocus(true);
+    return box;
+}
 
 QWidget* range(const char* first, const char* second, int width) {
     auto* w = new QWidget;
@@ -73,6 +204,27 @@ void setNumberValidator(QLineEdit* box, bool fraction) {
     static const QRegularExpression whole(QStringLiteral("[0-9]{0,10}"));
     static const QRegularExpression real(QStringLiteral("[0-9]{0,10}(\\.[0-9]{0,6})?"));
     box->setValidator(new QRegularExpressionValidator(fraction ? real : whole, box));
+}
+
+void readyForKeyboard(QWidget* window) {
+    auto* filter = new EnterClicksButton(window);
+    for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
+        if (qobject_cast<QPushButton*>(b) != nullptr || qobject_cast<QToolButton*>(b) != nullptr)
+            b->installEventFilter(filter);
+    }
+    for (QWidget* box : window->findChildren<QWidget*>()) {
+        if (!box->accessibleName().isEmpty()) continue;
+        if (qobject_cast<QLineEdit*>(box) == nullptr && qobject_cast<QPlainTextEdit*>(box) == nullptr &&
+            qobject_cast<QComboBox*>(box) == nullptr && qobject_cast<QAbstractItemView*>(box) == nullptr) {
+            continue;
+        }
+        QString name = box->objectName();
+        for (const char* prefix : kBoxPrefixes) {
+            const QString kind = QString::fromUtf8(prefix);
+            if (name.startsWith(kind) && name.size() > kind.size()) name.remove(0, kind.size());
+        }
+        if (!name.isEmpty()) box->setAccessibleName(name);
+    }
 }
 
 }  // namespace oz::ui

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "ui/desktop.h"
+#include "ui/form_widgets.h"
 #include "ui/window_run.h"
 
 namespace oz::ui {
@@ -61,8 +62,11 @@ int LogModel::rowCount(const QModelIndex& parent) const {
 int LogModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 3; }
 
 QVariant LogModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
+    if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || !index.isValid() || index.row() >= rowCount())
+        return {};
     const Row& row = m_rows[static_cast<std::size_t>(index.row())];
+    // The pane cuts a long line at its width; the mouse over it shows the whole line.
+    if (role == Qt::ToolTipRole) return row.time + QChar(' ') + row.site + QChar(' ') + row.text;
     switch (index.column()) {
         case 0:
             return row.time;
@@ -108,6 +112,7 @@ LogWindow::LogWindow(Desktop& desktop, QWidget* parent) : QWidget(parent, Qt::Wi
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->setTabKeyNavigation(false);  // Tab leaves the pane for the button, as everywhere else
     m_view->horizontalHeader()->setStretchLastSection(true);
     m_view->horizontalHeader()->setHighlightSections(false);
     m_view->horizontalHeader()->resizeSection(0, 70);
@@ -130,6 +135,7 @@ LogWindow::LogWindow(Desktop& desktop, QWidget* parent) : QWidget(parent, Qt::Wi
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { m_followTail = true; });
     connect(m_locate, &QPushButton::clicked, this, &LogWindow::revealLog);
     resize(534, 436);
+    readyForKeyboard(this);
 }
 
 void LogWindow::follow(WindowRun& run) {

@@ -1,6 +1,7 @@
 #include "ui/main_program.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -11,6 +12,7 @@
 #include "config/settings_file.h"
 #include "schedule/power_control.h"
 #include "text/clock.h"
+#include "text/path_text.h"
 #include "ui/desktop.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
@@ -30,6 +32,20 @@ void installQtTranslations() {
     }
 }
 
+bool openSettingsForWindow(config::SettingsFile& settings, const std::filesystem::path& dataDir,
+                           std::string& problem) {
+    const std::filesystem::path file = dataDir / config::kSettingsFileName;
+    if (settings.open(file)) return true;
+    problem = settings.lastError();
+    const QFileInfo folder(QString::fromStdString(text::pathText(dataDir)));
+    if (!folder.isDir() || folder.isWritable()) return false;
+    if (!settings.open(file, config::SettingsFile::Mode::ReadOnly)) {
+        problem = settings.lastError();
+        return false;
+    }
+    return true;
+}
+
 int runWindowProgram(int argc, char** argv, const std::filesystem::path& dataDir) {
     QApplication app(argc, argv);
     installQtTranslations();
@@ -44,10 +60,11 @@ int runWindowProgram(int argc, char** argv, const std::filesystem::path& dataDir
     QtDesktop desktop;
     schedule::SystemPowerControl power;
     config::SettingsFile settings;
-    if (!settings.open(dataDir / config::kSettingsFileName)) {
-        dialogs.message(nullptr, QString::fromStdString(settings.lastError()), {}, Dialogs::Buttons::Ok,
+    std::string problem;
+    if (!openSettingsForWindow(settings, dataDir, problem)) {
+        dialogs.message(nullptr, QString::fromStdString(problem), {}, Dialogs::Buttons::Ok,
                         Dialogs::Icon::Warning);
-        std::cerr << settings.lastError() << "\n";
+        std::cerr << problem << "\n";
         return 2;
     }
     MainWindow window(settings, UiServices{dataDir, &dialogs, &desktop, &power, &text::systemClock()});

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QScreen>
@@ -53,7 +54,7 @@ const char* const kRunLockedControls[] = {
 }  // namespace
 
 MainWindow::MainWindow(config::SettingsFile& settings, UiServices services, QWidget* parent)
-    : QMainWindow(parent), m_settings(settings), m_services(std::move(services)) {
+    : QMainWindow(parent), m_settings(settings, this), m_services(std::move(services)) {
     setWindowTitle(QStringLiteral("Orvane·Zentrel v1.9.9.1 - dedeCMS门户站群批量更新文章的软件"));
     setWindowIcon(QIcon(QStringLiteral(":/orvane-zentrel.png")));
     // 1082 × 711, or less on a smaller screen (the layout fits 1024 × 768 with the window's frame).
@@ -64,6 +65,7 @@ MainWindow::MainWindow(config::SettingsFile& settings, UiServices services, QWid
     buildControls();
     m_form->showSite(config::initialSiteConfig());
     loadStartup();
+    readyForKeyboard(this);
 }
 
 MainWindow::~MainWindow() {
@@ -119,9 +121,10 @@ void MainWindow::buildControls() {
         if (qobject_cast<QGroupBox*>(layout->parentWidget())) layout->setContentsMargins(6, 1, 6, 1);
     }
 
+    // The status bar is always there, empty while idle: were it shown only during a run, the
+    // layout would move up under the mouse and a second click on 开始站群更新 would miss it.
     statusBar()->addWidget(m_runBar->statusLabel(), 1);
     statusBar()->addPermanentWidget(m_runBar->progressBar());
-    statusBar()->hide();  // shown while a run is going
 
     m_form->connectRules();
     m_runBar->connectRules(m_central);
@@ -176,12 +179,18 @@ QWidget* MainWindow::buildHeader() {
         picture->setAlignment(Qt::AlignCenter);
         picture->setCursor(Qt::PointingHandCursor);
         picture->installEventFilter(this);
+        m_header[picture] = {pair.action, false};
         auto* link = named(new QLabel(QStringLiteral("<a href='#'>%1</a>").arg(pair.caption)),
                            QString::fromUtf8(pair.link));
         link->setAlignment(Qt::AlignCenter);
+        // Tab reaches the link, Enter follows it.
+        link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+        link->setAccessibleName(pair.caption);
         const auto action = pair.action;
         connect(link, &QLabel::linkActivated, this, [this, action] { (this->*action)(); });
         if (pair.action == &MainWindow::globalSave) m_saveLink = link;
+        link->installEventFilter(this);
+        m_header[link] = {pair.action, true};
         box->addWidget(picture);
         box->addWidget(link);
         row->addLayout(box);
@@ -252,7 +261,7 @@ config::RunOptions MainWindow::runOptions() const {
 
 bool MainWindow::isRunning() const { return m_runBar->isRunning(); }
 
-int MainWindow::appendSite(const config::SiteConfig& site) { return m_sites->appendSite(site); }
+void MainWindow::appendSites(const std::vector<config::SiteConfig>& sites) { m_sites->appendSites(sites); }
 
 void MainWindow::storeSiteTree(int row, const config::SiteConfig& record) {
     m_sites->storeSiteTree(row, record);
@@ -283,63 +292,83 @@ void MainWindow::showSite(int row) {
 bool MainWindow::isBatchBusy() const { return m_batchWindow != nullptr && m_batchWindow->isBusy(); }
 
 void MainWindow::storeChecks(const std::vector<int>& rows) {
-    m_settings.beginBatch();
+    config::SettingsFile& settings = m_settings.file();
+    settings.beginBatch();
     for (int row : rows)
-        config::saveSiteEnabled(m_settings, row + 1,
+        config::saveSiteEnabled(settings, row + 1,
                                 m_sites->list().sites[static_cast<std::size_t>(row)].enabled);
-    if (!m_settings.endBatch())
-        reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(m_settings.lastError()));
+    if (!settings.endBatch()) reportSaveFailure(*m_services.dialogs, this, saveError());
 }
 
 // ---- start-up, save, exit -------------------------------------------------------------------
 
 void MainWindow::loadStartup() {
-    m_options = config::loadRunOptions(m_settings, config::RunOptions{});
+    m_options = config::loadRunOptions(m_settings.file(), config::RunOptions{});
     showOptionFields(m_central, m_options);
     showMenuChecks(m_runBar->refreshMenu(), m_options);
     m_sites->setFilePaths(m_options.importPath, m_options.exportPath);
     m_form->applyEnabling();
     config::SiteList list;
-    const int current = config::loadSiteList(m_settings, list);
+    const int current = config::loadSiteList(m_settings.file(), list);
     m_sites->loadList(std::move(list), current);
 }
 
 void MainWindow::globalSave() {
+    if (m_settings.isSaving()) return;
     m_saveLink->setText(QStringLiteral("<a href='#'>保存中..</a>"));
-    QCoreApplication::processEvents();
-    const bool saved = config::globalSave(m_settings, runOptions(), m_sites->listForSave());
-    m_saveLink->setText(QStringLiteral("<a href='#'>全局保存</a>"));
-    if (!saved) {
-        reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(m_settings.lastError()));
-        return;
-    }
-    m_services.dialogs->message(this, QStringLiteral("已保存所有数据！"));
+    // What is saved is taken now; the writing (a tenth of a second and more with a thousand sites)
+    // goes on off this thread.
+    m_settings.saveInBackground(
+        [options = runOptions(), list = m_sites->listForSave()](config::SettingsFile& file) {
+            return config::globalSave(file, options, list);
+        },
+        [this](bool saved) {
+            m_saveLink->setText(QStringLiteral("<a href='#'>全局保存</a>"));
+            if (saved) {
+                m_services.dialogs->message(this, QStringLiteral("已保存所有数据！"));
+            } else {
+                reportSaveFailure(*m_services.dialogs, this, saveError());
+            }
+        });
 }
 
 QString MainWindow::saveForExit() {
     const config::SiteList list = m_sites->listForSave();
-    m_settings.beginBatch();
-    config::globalSave(m_settings, runOptions(), list);
-    deleteStaleSites(m_settings, list.size());
+    config::SettingsFile& settings = m_settings.file();
+    settings.beginBatch();
+    config::globalSave(settings, runOptions(), list);
+    deleteStaleSites(settings, list.size());
     // An open batch tools window keeps its state as if it had been closed.
     if (m_batchWindow != nullptr && m_batchWindow->isVisible()) m_batchWindow->saveState();
     QStringList problems;
-    if (!m_settings.endBatch()) problems << QString::fromStdString(m_settings.lastError());
+    if (!settings.endBatch()) problems << saveError();
     if (m_scheduleWindow != nullptr && !m_scheduleWindow->saveSchedule())
         problems << QStringLiteral("无法写入计划任务文件：") + m_scheduleWindow->scheduleFile();
     return problems.join(QStringLiteral("\r\n"));
 }
 
+// What the settings file says of a failed save, and the cause behind it when the data folder
+// cannot be written (a file opened read-only for that reason says only that).
+QString MainWindow::saveError() const {
+    QString error = QString::fromStdString(m_settings.file().lastError());
+    if (const QString problem = folderProblem(); !problem.isEmpty())
+        error += QStringLiteral("\r\n") + problem;
+    return error;
+}
+
+QString MainWindow::folderProblem() const {
+    const QFileInfo folder(QString::fromStdString(text::pathText(m_services.dataDir)));
+    if (folder.isWritable()) return {};
+    return QStringLiteral("数据文件夹不可写，设置、日志和记录将无法保存：") + folder.filePath();
+}
+
 // The data folder or the settings file cannot be written: said once, when the window first shows.
 QString MainWindow::writeProblem() const {
-    const QFileInfo folder(QString::fromStdString(text::pathText(m_services.dataDir)));
-    const QFileInfo file(QString::fromStdString(text::pathText(m_settings.path())));
+    const QFileInfo file(QString::fromStdString(text::pathText(m_settings.file().path())));
     constexpr auto kAnyWrite = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     if (file.exists() && (!file.isWritable() || (file.permissions() & kAnyWrite) == 0))
         return QStringLiteral("设置文件是只读的，设置和站点的改动将无法保存：") + file.filePath();
-    if (!folder.isWritable())
-        return QStringLiteral("数据文件夹不可写，设置、日志和记录将无法保存：") + folder.filePath();
-    return {};
+    return folderProblem();
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -395,12 +424,19 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease) {
-        const QString name = watched->objectName();
-        if (name == QStringLiteral("图片全局保存")) globalSave();
-        if (name == QStringLiteral("图片疑点说明")) showHelp();
-        if (name == QStringLiteral("图片框计划")) openSchedule();
-        if (name == QStringLiteral("图片框批处理")) openBatchTools();
+    // A click on a header picture, or Enter on its link (however the focus came there), does what
+    // the link does.
+    if (const auto entry = m_header.find(watched); entry != m_header.end()) {
+        const auto [action, isLink] = entry->second;
+        bool enter = false;
+        if (isLink && event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+        }
+        if (enter || (!isLink && event->type() == QEvent::MouseButtonRelease)) {
+            (this->*action)();
+            return enter;
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -420,14 +456,16 @@ ScheduleWindow* MainWindow::ensureScheduleWindow() {
     hooks.saveOptions = [this](const ScheduleOptions& options) {
         m_options.scheduleCompleteListing = options.completeListing;
         m_options.autoStartSchedule = options.autoStart;
-        config::saveScheduleOptions(m_settings, m_options);
-        m_settings.setSection(config::kRunOptionsSection);
-        m_settings.writeBool(kScheduleDateKey, options.dateChecked);
+        config::SettingsFile& settings = m_settings.file();
+        config::saveScheduleOptions(settings, m_options);
+        settings.setSection(config::kRunOptionsSection);
+        settings.writeBool(kScheduleDateKey, options.dateChecked);
     };
     m_scheduleWindow = new ScheduleWindow(m_services, std::move(hooks), this);
-    m_settings.setSection(config::kRunOptionsSection);
+    config::SettingsFile& settings = m_settings.file();
+    settings.setSection(config::kRunOptionsSection);
     m_scheduleWindow->loadSchedule({m_options.scheduleCompleteListing, m_options.autoStartSchedule,
-                                    m_settings.readBool(kScheduleDateKey, false)});
+                                    settings.readBool(kScheduleDateKey, false)});
     return m_scheduleWindow;
 }
 
@@ -461,7 +499,6 @@ void MainWindow::openBatchTools() {
 void MainWindow::onRunningChanged(bool running) {
     setSiteEditingEnabled(!running);
     m_sites->setRunning(running);
-    statusBar()->setVisible(running);
 }
 
 void MainWindow::onRunEnded(const engine::RunTotals& totals) {
@@ -472,9 +509,9 @@ void MainWindow::onRunEnded(const engine::RunTotals& totals) {
     if (runOptions().shutdownWhenDone) {
         // The global save first (without its box), then the countdown instead of the message. A
         // failed save is said only when the machine stays on: a box would hold the power-off.
-        const bool saved = config::globalSave(m_settings, runOptions(), m_sites->listForSave());
+        const bool saved = config::globalSave(m_settings.file(), runOptions(), m_sites->listForSave());
         if (!CountdownWindow::shutdownCountdown(this, m_services) && !saved)
-            reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(m_settings.lastError()));
+            reportSaveFailure(*m_services.dialogs, this, saveError());
     } else if (!totals.scheduled) {
         // A stopped run says so where a finished one says "更新完成！".
         QString message = QString::fromStdString(engine::completionMessage(totals));

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QMainWindow>
+#include <map>
 
 #include "config/run_options.h"
 #include "config/site_config.h"
 #include "content/article_source.h"
 #include "engine/run_observer.h"
+#include "ui/shared_settings.h"
 #include "ui/site_list_access.h"
 #include "ui/ui_services.h"
 
@@ -44,7 +46,7 @@ class MainWindow final : public QMainWindow, public SiteListAccess {
     config::SiteConfig formSite() const override;
     config::RunOptions runOptions() const override;
     bool isRunning() const override;
-    int appendSite(const config::SiteConfig& site) override;
+    void appendSites(const std::vector<config::SiteConfig>& sites) override;
     void storeSiteTree(int row, const config::SiteConfig& record) override;
     void selectSite(int row) override;
     void setSiteEditingEnabled(bool enabled) override;
@@ -59,6 +61,8 @@ class MainWindow final : public QMainWindow, public SiteListAccess {
     void showSite(int row);
     bool isBatchBusy() const;
 
+    // "全局保存": the save runs off the window thread; its box follows when it is done. A click
+    // while one is going does nothing.
     void globalSave();
     // The exit sequence without the question: save, delete stale sections and their byte values,
     // save the schedule. Returns what could not be saved (file and reason), empty when all was.
@@ -92,13 +96,15 @@ class MainWindow final : public QMainWindow, public SiteListAccess {
     void buildLogWindow();
     void loadStartup();
     QString writeProblem() const;
+    QString folderProblem() const;
+    QString saveError() const;
     void storeChecks(const std::vector<int>& rows);
     void refreshFrameTitle(int count);
     ScheduleWindow* ensureScheduleWindow();
     void onRunningChanged(bool running);
     void onRunEnded(const engine::RunTotals& totals);
 
-    config::SettingsFile& m_settings;
+    SharedSettings m_settings;  // the file opened by the caller, written by the global save off this thread
     UiServices m_services;
     config::RunOptions m_options;  // the scheduler keys between saves
 
@@ -116,6 +122,12 @@ class MainWindow final : public QMainWindow, public SiteListAccess {
     LogWindow* m_logWindow = nullptr;
     ScheduleWindow* m_scheduleWindow = nullptr;
     BatchToolsWindow* m_batchWindow = nullptr;
+    // The header's pictures and links: what each does, and whether it is the link.
+    struct HeaderEntry {
+        void (MainWindow::*action)();
+        bool isLink;
+    };
+    std::map<QObject*, HeaderEntry> m_header;
 };
 
 }  // namespace oz::ui

@@ -5,6 +5,8 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -12,8 +14,12 @@
 
 #include "config/settings_file.h"
 #include "tools/pinyin_converter.h"
+#include "ui/background_work.h"
 #include "ui/control_state.h"
 #include "ui/dialogs.h"
+#include "ui/form_widgets.h"
+#include "ui/long_text.h"
+#include "ui/shared_settings.h"
 
 namespace oz::ui {
 
@@ -23,7 +29,7 @@ const QString kSection = QStringLiteral("汉字拼音转换器");
 
 }  // namespace
 
-PinyinWindow::PinyinWindow(const UiServices& services, config::SettingsFile& settings, QWidget* parent)
+PinyinWindow::PinyinWindow(const UiServices& services, SharedSettings& settings, QWidget* parent)
     : QWidget(parent, Qt::Window), m_services(services), m_settings(settings) {
     setWindowTitle(kSection);
     resize(625, 286);
@@ -38,11 +44,14 @@ PinyinWindow::PinyinWindow(const UiServices& services, config::SettingsFile& set
     m_lettersOnly = named(new QCheckBox(QStringLiteral("清除非字母")), QStringLiteral("选择框清除非字母"));
     m_keepSpaces = named(new QCheckBox(QStringLiteral("保留空格")), QStringLiteral("选择框保留空格"));
     m_keepLines = named(new QCheckBox(QStringLiteral("保留换行")), QStringLiteral("选择框保留换行"));
-    m_input = named(new QPlainTextEdit, QStringLiteral("编辑框汉字"));
+    m_input = textBox(QStringLiteral("编辑框汉字"));
     m_pasteButton = named(new QPushButton(QStringLiteral("粘贴\n汉字")), QStringLiteral("按钮粘贴汉字"));
     m_convertButton = named(new QPushButton(QStringLiteral("转换拼音")), QStringLiteral("按钮转换拼音"));
-    m_result = named(new QPlainTextEdit, QStringLiteral("编辑框结果"));
+    m_result = textBox(QStringLiteral("编辑框结果"));
     m_copyButton = named(new QPushButton(QStringLiteral("复制结果")), QStringLiteral("按钮复制结果"));
+    m_note = named(new QLabel, QStringLiteral("标签结果"));
+    m_note->setWordWrap(true);
+    m_note->hide();
     for (QWidget* unsaved : std::initializer_list<QWidget*>{m_keepLines, m_input, m_result, m_pasteButton,
                                                             m_convertButton, m_copyButton}) {
         setTag(unsaved, kTagNoSave);
@@ -78,16 +87,21 @@ PinyinWindow::PinyinWindow(const UiServices& services, config::SettingsFile& set
     layout->addLayout(options);
     layout->addLayout(checks);
     layout->addLayout(boxes, 1);
+    layout->addWidget(m_note);
 
     connect(m_lettersOnly, &QCheckBox::toggled, this, [this] { applyCleaningRule(); });
     connect(m_pasteButton, &QPushButton::clicked, this,
-            [this] { m_input->setPlainText(QApplication::clipboard()->text()); });
-    connect(m_copyButton, &QPushButton::clicked, this,
-            [this] { QApplication::clipboard()->setText(m_result->toPlainText()); });
+            [this] { paste(QApplication::clipboard()->text().toStdString()); });
+    m_input->installEventFilter(this);
+    connect(m_copyButton, &QPushButton::clicked, this, [this] {
+        QApplication::clipboard()->setText(m_fullResult.empty() ? m_result->toPlainText()
+                                                                : QString::fromStdString(m_fullResult));
+    });
     connect(m_convertButton, &QPushButton::clicked, this, [this] { convert(); });
 
-    loadWindow(m_settings, this, kSection);
+    loadWindow(m_settings.file(), this, kSection);
     applyCleaningRule();
+    readyForKeyboard(this);
 }
 
 PinyinWindow::~PinyinWindow() {
@@ -113,20 +127,61 @@ void PinyinWindow::convert() {
     options.keepLineBreaks = m_keepLines->isChecked();
     m_convertButton->setEnabled(false);
     m_stop = false;
-    m_worker = std::thread([this, options, input = m_input->toPlainText().toStdString()] {
+    std::string input = m_fullInput.empty() ? m_input->toPlainText().toStdString() : m_fullInput;
+    m_worker = std::thread([this, options, input = std::move(input)] {
+        giveWayToTheWindowThread();
         tools::GeneratorControl control;
         control.stopRequested = [this] { return m_stop.load(); };
-        QString text = QString::fromStdString(tools::convertToPinyin(input, options, control).text);
+        std::string text = tools::convertToPinyin(input, options, control).text;
         // The window joins this thread before it goes, so `this` is alive while the call is queued.
         QMetaObject::invokeMethod(
             this,
-            [this, text] {
+            [this, text = std::move(text)]() mutable {
                 joinWorker();
-                m_result->setPlainText(text);
-                m_convertButton->setEnabled(true);
+                // The button comes back once the result is in its box.
+                showLong(m_result, std::move(text), m_fullResult,
+                         [this] { m_convertButton->setEnabled(true); });
+                updateNote();
             },
             Qt::QueuedConnection);
     });
+}
+
+void PinyinWindow::paste(std::string text) {
+    showLong(m_input, std::move(text), m_fullInput);
+    updateNote();
+}
+
+void PinyinWindow::showLong(QPlainTextEdit* box, std::string text, std::string& whole,
+                            const std::function<void()>& shown) {
+    const std::size_t length = shownLength(text);
+    const bool cut = length < text.size();
+    // What the box shows is not the text any more, so it cannot be edited as if it were.
+    box->setReadOnly(cut);
+    setBoxText(box, QString::fromUtf8(text.data(), static_cast<qsizetype>(length)), shown);
+    whole = cut ? std::move(text) : std::string();
+}
+
+void PinyinWindow::updateNote() {
+    QStringList notes;
+    if (!m_fullInput.empty()) notes << QStringLiteral("输入太长，框中只显示开头部分；“转换拼音”转换全部。");
+    if (!m_fullResult.empty()) notes << QStringLiteral("结果太长，框中只显示开头部分；“复制结果”取全部。");
+    m_note->setText(notes.join(QChar(' ')));
+    m_note->setVisible(!notes.isEmpty());
+}
+
+// Ctrl+V of a text too long for the box goes the way of 粘贴 (the whole kept, its start shown);
+// a shorter one is pasted by the box as usual.
+bool PinyinWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_input && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste)) {
+        std::string text = QApplication::clipboard()->text().toStdString();
+        if (shownLength(text) < text.size()) {
+            paste(std::move(text));
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void PinyinWindow::joinWorker() {
@@ -134,8 +189,9 @@ void PinyinWindow::joinWorker() {
 }
 
 void PinyinWindow::closeEvent(QCloseEvent* event) {
-    if (!saveWindow(m_settings, this, kSection) && m_services.dialogs != nullptr)
-        reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(m_settings.lastError()));
+    config::SettingsFile& settings = m_settings.file();
+    if (!saveWindow(settings, this, kSection) && m_services.dialogs != nullptr)
+        reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(settings.lastError()));
     QWidget::closeEvent(event);
 }
 

@@ -17,9 +17,12 @@
 #include "config/settings_file.h"
 #include "text/path_text.h"
 #include "tools/random_text.h"
+#include "ui/background_work.h"
 #include "ui/control_state.h"
 #include "ui/dialogs.h"
 #include "ui/form_widgets.h"
+#include "ui/long_text.h"
+#include "ui/shared_settings.h"
 
 namespace oz::ui {
 
@@ -30,10 +33,10 @@ const QString kChineseIdle = QStringLiteral("生成随机汉字");
 const QString kLettersIdle = QStringLiteral("生成随机数字字母");
 const QString kRunning = QStringLiteral("点我停止生成");
 const QString kStopping = QStringLiteral("正在停止中");
-// A longer result shows only its first groups: putting millions of lines into the box froze the
-// window for seconds (a click made meanwhile started the generator again) and kept most of a
-// gigabyte. The whole result stays for 复制结果 and 保存结果.
-constexpr int kShownGroups = 20'000;
+// A long result shows only its start (long_text.h): putting millions of lines into the box froze
+// the window for seconds (a click made meanwhile started the generator again) and kept most of a
+// gigabyte, and one group of millions of characters froze it as long. The whole result stays for
+// 复制结果 and 保存结果.
 constexpr char kMinKey[] = "字数1";
 constexpr char kMaxKey[] = "字数2";
 constexpr char kGroupsKey[] = "组数";
@@ -43,8 +46,7 @@ int intOf(const QLineEdit* edit) { return edit->text().trimmed().toInt(); }
 
 }  // namespace
 
-RandomTextWindow::RandomTextWindow(const UiServices& services, config::SettingsFile& settings,
-                                   QWidget* parent)
+RandomTextWindow::RandomTextWindow(const UiServices& services, SharedSettings& settings, QWidget* parent)
     : QWidget(parent, Qt::Window), m_services(services), m_settings(settings) {
     setWindowTitle(kSection);
     resize(459, 467);
@@ -65,7 +67,7 @@ RandomTextWindow::RandomTextWindow(const UiServices& services, config::SettingsF
     m_copyButton = named(new QPushButton(QStringLiteral("复制结果")), QStringLiteral("按钮复制结果"));
     m_chineseButton = named(new QPushButton(kChineseIdle), QStringLiteral("按钮生成汉字"));
     m_saveButton = named(new QPushButton(QStringLiteral("保存结果")), QStringLiteral("按钮保存结果"));
-    m_result = named(new QPlainTextEdit, QStringLiteral("编辑框结果"));
+    m_result = textBox(QStringLiteral("编辑框结果"));
     m_summary = named(new QLabel, QStringLiteral("标签结果"));
     m_summary->setWordWrap(true);
     m_summary->hide();
@@ -125,6 +127,7 @@ RandomTextWindow::RandomTextWindow(const UiServices& services, config::SettingsF
             [this] { QApplication::clipboard()->setText(resultText()); });
     connect(m_saveButton, &QPushButton::clicked, this, &RandomTextWindow::saveResult);
     load();
+    readyForKeyboard(this);
 }
 
 RandomTextWindow::~RandomTextWindow() {
@@ -168,6 +171,7 @@ void RandomTextWindow::startOrStop(Kind kind) {
                    groups};
     }
     m_worker = std::thread([this, kind, chinese, letters] {
+        giveWayToTheWindowThread();
         tools::GeneratorControl control;
         control.stopRequested = [this] { return m_stop.load(); };
         tools::GeneratedText result = kind == Kind::Chinese ? tools::generateChinese(chinese, control)
@@ -181,40 +185,37 @@ void RandomTextWindow::startOrStop(Kind kind) {
 
 void RandomTextWindow::finished(Kind kind, tools::GeneratedText result) {
     joinWorker();
+    // The buttons come back once the result is in its box (a long one goes in off this thread).
+    const auto idle = [this, kind] {
+        (kind == Kind::Chinese ? m_lettersButton : m_chineseButton)->setEnabled(true);
+        (kind == Kind::Chinese ? m_chineseButton : m_lettersButton)
+            ->setText(kind == Kind::Chinese ? kChineseIdle : kLettersIdle);
+    };
     if (!result.error.empty()) {
         m_services.dialogs->message(this, QString::fromStdString(result.error), {}, Dialogs::Buttons::Ok,
                                     Dialogs::Icon::Warning);
-    } else {
-        showResult(std::move(result));
+        idle();
+        return;
     }
-    (kind == Kind::Chinese ? m_lettersButton : m_chineseButton)->setEnabled(true);
-    (kind == Kind::Chinese ? m_chineseButton : m_lettersButton)
-        ->setText(kind == Kind::Chinese ? kChineseIdle : kLettersIdle);
+    showResult(std::move(result), idle);
 }
 
-void RandomTextWindow::showResult(tools::GeneratedText result) {
-    std::size_t shownEnd = std::string::npos;
-    std::size_t at = 0;
-    for (int line = 0; line < kShownGroups && at != std::string::npos; ++line) {
-        at = result.text.find('\n', at);
-        if (at != std::string::npos) ++at;
-    }
-    if (at != std::string::npos) shownEnd = at - 1;  // the result goes on after the shown groups
+void RandomTextWindow::showResult(tools::GeneratedText result, const std::function<void()>& shown) {
+    const std::size_t length = shownLength(result.text);
     QString summary;
     if (result.stopped) summary = QStringLiteral("已停止：生成了 %1 组。").arg(result.groups);
-    if (shownEnd == std::string::npos) {
+    QString text = QString::fromUtf8(result.text.data(), static_cast<qsizetype>(length));
+    if (length == result.text.size()) {
         m_fullResult.clear();
         m_result->setReadOnly(false);
-        m_result->setPlainText(QString::fromStdString(result.text));
     } else {
-        summary += QStringLiteral("共 %1 组，框中只显示前 %2 组；“复制结果”和“保存结果”取全部。")
-                       .arg(result.groups)
-                       .arg(kShownGroups);
-        m_result->setPlainText(QString::fromUtf8(result.text.data(), static_cast<qsizetype>(shownEnd)));
+        summary +=
+            QStringLiteral("共 %1 组，框中只显示开头部分；“复制结果”和“保存结果”取全部。").arg(result.groups);
         // What the box shows is not the result any more, so it cannot be edited as if it were.
         m_result->setReadOnly(true);
         m_fullResult = std::move(result.text);
     }
+    setBoxText(m_result, text, shown);
     m_summary->setText(summary);
     m_summary->setVisible(!summary.isEmpty());
 }
@@ -240,23 +241,24 @@ void RandomTextWindow::joinWorker() {
 }
 
 void RandomTextWindow::load() {
-    loadWindow(m_settings, this, kSection);
+    config::SettingsFile& settings = m_settings.file();
+    loadWindow(settings, this, kSection);
     m_minLength->setText(
-        QString::fromStdString(m_settings.readText(kMinKey, m_minLength->text().toStdString())));
+        QString::fromStdString(settings.readText(kMinKey, m_minLength->text().toStdString())));
     m_maxLength->setText(
-        QString::fromStdString(m_settings.readText(kMaxKey, m_maxLength->text().toStdString())));
-    m_groups->setText(
-        QString::fromStdString(m_settings.readText(kGroupsKey, m_groups->text().toStdString())));
+        QString::fromStdString(settings.readText(kMaxKey, m_maxLength->text().toStdString())));
+    m_groups->setText(QString::fromStdString(settings.readText(kGroupsKey, m_groups->text().toStdString())));
 }
 
 void RandomTextWindow::save() {
-    m_settings.beginBatch();
-    saveWindow(m_settings, this, kSection);
-    m_settings.writeText(kMinKey, m_minLength->text().toStdString());
-    m_settings.writeText(kMaxKey, m_maxLength->text().toStdString());
-    m_settings.writeText(kGroupsKey, m_groups->text().toStdString());
-    if (!m_settings.endBatch())
-        reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(m_settings.lastError()));
+    config::SettingsFile& settings = m_settings.file();
+    settings.beginBatch();
+    saveWindow(settings, this, kSection);
+    settings.writeText(kMinKey, m_minLength->text().toStdString());
+    settings.writeText(kMaxKey, m_maxLength->text().toStdString());
+    settings.writeText(kGroupsKey, m_groups->text().toStdString());
+    if (!settings.endBatch())
+        reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(settings.lastError()));
 }
 
 void RandomTextWindow::closeEvent(QCloseEvent* event) {

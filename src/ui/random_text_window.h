@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -14,14 +15,13 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 
-namespace oz::config {
-class SettingsFile;
-}
 namespace oz::tools {
 struct GeneratedText;
 }
 
 namespace oz::ui {
+
+class SharedSettings;
 
 // "随机文本生成器": random groups of Chinese characters or of digits and letters, made on a worker
 // thread. A second click on the running button stops it. A long result shows its first groups;
@@ -31,7 +31,7 @@ namespace oz::ui {
 class RandomTextWindow : public QWidget {
     Q_OBJECT
    public:
-    RandomTextWindow(const UiServices& services, config::SettingsFile& settings, QWidget* parent = nullptr);
+    RandomTextWindow(const UiServices& services, SharedSettings& settings, QWidget* parent = nullptr);
     ~RandomTextWindow() override;
 
     bool isGenerating() const { return m_worker.joinable(); }
@@ -43,7 +43,8 @@ class RandomTextWindow : public QWidget {
     enum class Kind { Chinese, Letters };
     void startOrStop(Kind kind);
     void finished(Kind kind, tools::GeneratedText result);
-    void showResult(tools::GeneratedText result);
+    // Puts the result (or its start) into the box; `shown` runs once it is in.
+    void showResult(tools::GeneratedText result, const std::function<void()>& shown);
     // The whole result: the box's text, or the kept one when the box shows only its start.
     QString resultText() const;
     void saveResult();
@@ -52,7 +53,7 @@ class RandomTextWindow : public QWidget {
     void joinWorker();
 
     UiServices m_services;
-    config::SettingsFile& m_settings;
+    SharedSettings& m_settings;
     QCheckBox* m_digits;
     QCheckBox* m_lower;
     QCheckBox* m_upper;

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -80,13 +81,15 @@ RunBar::RunBar(const UiServices& services, Hooks hooks, QWidget* parent)
     m_statusLabel = new QLabel;
     m_progress = new QProgressBar;
     m_progress->setMaximumWidth(260);
-    m_progress->setFormat(QStringLiteral("%v / %m"));
+    // The count is in the status line: a text drawn over the bar was hidden by its fill.
+    m_progress->setTextVisible(false);
     m_progress->hide();
     m_statusTimer = new QTimer(this);
     m_statusTimer->setInterval(1000);
     connect(m_statusTimer, &QTimer::timeout, this, &RunBar::updateStatus);
 
     connect(m_start, &QPushButton::clicked, this, [this] { startOrStop(content::ListingMethod::Complete); });
+    connect(m_run.get(), &WindowRun::siteStarted, this, &RunBar::onSiteStarted);
     connect(m_run.get(), &WindowRun::siteFinished, this, &RunBar::onSiteFinished);
     connect(m_run.get(), &WindowRun::stateChanged, this, &RunBar::onStateChanged);
     connect(m_run.get(), &WindowRun::runEnded, this, &RunBar::onRunEnded);
@@ -137,8 +140,12 @@ void RunBar::setLogShown(bool shown) { m_logButton->setText(shown ? kLogOpen : k
 bool RunBar::isLogShown() const { return m_logButton->text() == kLogOpen; }
 
 bool RunBar::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_start && event->type() == QEvent::MouseButtonPress &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+    // The right button, or the menu key (Shift+F10) for an operator without a mouse.
+    const bool rightPress = event->type() == QEvent::MouseButtonPress &&
+                            static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+    const bool menuKey = event->type() == QEvent::ContextMenu &&
+                         static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
+    if (watched == m_start && (rightPress || menuKey)) {
         startOrStop(content::ListingMethod::Fast);
         return true;
     }
@@ -192,6 +199,7 @@ void RunBar::onStateChanged(engine::RunState state) {
             if (count <= 0) known = false;
             m_plannedTotal += count;
         }
+        m_started.assign(m_takingPart.size(), false);
         m_finished.assign(m_takingPart.size(), false);
         if (!known) m_plannedTotal = 0;
         m_progress->setVisible(m_plannedTotal > 0);
@@ -200,6 +208,13 @@ void RunBar::onStateChanged(engine::RunState state) {
         m_statusTimer->start();
     }
     emit runningChanged(running);
+    updateStatus();
+}
+
+void RunBar::onSiteStarted(int siteIndex) {
+    const auto row = static_cast<std::size_t>(siteIndex - 1);
+    if (siteIndex < 1 || row >= m_started.size() || m_started[row]) return;
+    m_started[row] = true;
     updateStatus();
 }
 
@@ -234,15 +249,29 @@ void RunBar::onWriteFailed(const QString& message) {
 void RunBar::updateStatus() {
     if (m_state == engine::RunState::Idle) return;
     m_published = m_run->totalUpdated();
-    const auto taking = static_cast<int>(std::count(m_takingPart.begin(), m_takingPart.end(), true));
-    const auto finished = static_cast<int>(std::count(m_finished.begin(), m_finished.end(), true));
+    int taking = 0;
+    int running = 0;
+    int finished = 0;
+    for (std::size_t row = 0; row < m_takingPart.size(); ++row) {
+        if (!m_takingPart[row]) continue;
+        ++taking;
+        if (m_finished[row]) {
+            ++finished;
+        } else if (m_started[row]) {
+            ++running;
+        }
+    }
     const qint64 seconds = m_runClock.elapsed() / 1000;
+    const QString published = m_plannedTotal > 0
+                                  ? QStringLiteral("%1 / %2").arg(m_published).arg(m_plannedTotal)
+                                  : QString::number(m_published);
     m_statusLabel->setText(
-        QStringLiteral("站点：进行中 %1 / 已完成 %2 / 共 %3    已发布 %4 篇    用时 %5:%6:%7")
-            .arg(taking - finished)
+        QStringLiteral("站点：进行中 %1 / 等待 %2 / 已完成 %3 / 共 %4    已发布 %5 篇    用时 %6:%7:%8")
+            .arg(running)
+            .arg(taking - running - finished)
             .arg(finished)
             .arg(taking)
-            .arg(m_published)
+            .arg(published)
             .arg(seconds / 3600, 2, 10, QChar('0'))
             .arg(seconds / 60 % 60, 2, 10, QChar('0'))
             .arg(seconds % 60, 2, 10, QChar('0')));

@@ -72,6 +72,7 @@ class RunBar final : public QWidget {
 
    private:
     void onStateChanged(engine::RunState state);
+    void onSiteStarted(int siteIndex);
     void onSiteFinished(int siteIndex);
     void onRunEnded(const engine::RunTotals& totals);
     void onWriteFailed(const QString& message);
@@ -91,8 +92,10 @@ class RunBar final : public QWidget {
     QWidget* m_scope = nullptr;
 
     engine::RunState m_state = engine::RunState::Idle;
-    // By row, for the run going: the site takes part (was checked at the start) / is done.
+    // By row, for the run going: the site takes part (was checked at the start) / has begun its
+    // turn / is done. A site that takes part and has not begun waits for a free place.
     std::vector<bool> m_takingPart;
+    std::vector<bool> m_started;
     std::vector<bool> m_finished;
     int m_published = 0;
     bool m_stopAsked = false;

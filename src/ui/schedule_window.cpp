@@ -20,6 +20,7 @@
 #include "text/clock.h"
 #include "text/path_text.h"
 #include "ui/dialogs.h"
+#include "ui/form_widgets.h"
 #include "ui/text_dialog.h"
 
 namespace oz::ui {
@@ -144,6 +145,7 @@ ScheduleWindow::ScheduleWindow(const UiServices& services, ScheduleHooks hooks, 
 
     const text::DateTime now = m_services.clock->now();
     m_date->setDate(QDate(now.year, now.month, now.day));
+    readyForKeyboard(this);
 }
 
 void ScheduleWindow::loadSchedule(const ScheduleOptions& options) {

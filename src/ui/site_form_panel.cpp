@@ -142,7 +142,7 @@ QGroupBox* SiteFormPanel::buildArticleOptions(QWidget* beside) {
     QPushButton* authors = button("按钮输入作者组", QStringLiteral("输入作者组"));
     connect(authors, &QPushButton::clicked, this, [this] { editList(QStringLiteral("按钮输入作者组")); });
     grid->addWidget(authors, r, 1);
-    auto* authorBox = named(new QPlainTextEdit, QStringLiteral("编辑框作者组"));
+    auto* authorBox = textBox(QStringLiteral("编辑框作者组"));
     authorBox->setFixedHeight(authors->sizeHint().height());
     authorBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* authorRow = new QHBoxLayout;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "config/run_options.h"
 #include "config/site_config.h"
 
@@ -19,9 +21,9 @@ class SiteListAccess {
     // A publishing run is going.
     virtual bool isRunning() const = 0;
 
-    // A bulk import's site, already checked against the list: appended checked and made current.
-    // Returns its row.
-    virtual int appendSite(const config::SiteConfig& site) = 0;
+    // A bulk import's sites, already checked against the list: appended checked, the last made
+    // current (and shown once, however many came).
+    virtual void appendSites(const std::vector<config::SiteConfig>& sites) = 0;
     // A batch reading's result: the tree of `record` replaces the one of entry `row` (shown again
     // when it is the current entry).
     virtual void storeSiteTree(int row, const config::SiteConfig& record) = 0;

@@ -10,10 +10,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <optional>
 
 #include "config/settings_file.h"
 #include "config/site_list_store.h"
 #include "text/path_text.h"
+#include "ui/background_work.h"
 #include "ui/control_state.h"
 #include "ui/dialogs.h"
 #include "ui/form_widgets.h"
@@ -42,7 +44,10 @@ void deleteStaleSites(config::SettingsFile& file, int siteCount) {
 }
 
 SiteListPanel::SiteListPanel(const UiServices& services, Hooks hooks, QWidget* parent)
-    : QWidget(parent), m_services(services), m_hooks(std::move(hooks)) {
+    : QWidget(parent),
+      m_services(services),
+      m_hooks(std::move(hooks)),
+      m_fileWork(std::make_unique<BackgroundWork>(this)) {
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(2);
@@ -62,6 +67,9 @@ SiteListPanel::SiteListPanel(const UiServices& services, Hooks hooks, QWidget* p
     m_view = named(new QListWidget, QStringLiteral("列表框"));
     m_view->setMinimumHeight(90);
     m_view->setUniformItemSizes(true);
+    // A long entry loses its middle, not its end: "域名(用户)" keeps the user in sight, and the
+    // mouse over it shows the whole.
+    m_view->setTextElideMode(Qt::ElideMiddle);
     v->addWidget(m_view, 1);
 
     m_editButtons = new QWidget;
@@ -113,6 +121,8 @@ SiteListPanel::SiteListPanel(const UiServices& services, Hooks hooks, QWidget* p
     });
 }
 
+SiteListPanel::~SiteListPanel() = default;
+
 int SiteListPanel::currentRow() const { return m_view->currentRow(); }
 
 bool SiteListPanel::eventFilter(QObject* watched, QEvent* event) {
@@ -151,7 +161,9 @@ void SiteListPanel::setFilePaths(const std::string& importPath, const std::strin
 }
 
 void SiteListPanel::appendEntry(const config::SiteConfig& site) {
-    auto* item = new QListWidgetItem(QString::fromStdString(config::siteLabel(site)));
+    const QString label = QString::fromStdString(config::siteLabel(site));
+    auto* item = new QListWidgetItem(label);
+    item->setToolTip(label);
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(site.enabled ? Qt::Checked : Qt::Unchecked);
     const bool filling = m_fillingList;
@@ -165,7 +177,9 @@ void SiteListPanel::setEntryText(int row) {
     const bool filling = m_fillingList;
     m_fillingList = true;
     QListWidgetItem* item = m_view->item(row);
-    item->setText(QString::fromStdString(config::siteLabel(site)));
+    const QString label = QString::fromStdString(config::siteLabel(site));
+    item->setText(label);
+    item->setToolTip(label);
     item->setCheckState(site.enabled ? Qt::Checked : Qt::Unchecked);
     m_fillingList = filling;
 }
@@ -222,6 +236,19 @@ int SiteListPanel::appendSite(const config::SiteConfig& site) {
     m_view->setCurrentRow(row);
     emit countChanged(m_list.size());
     return row;
+}
+
+void SiteListPanel::appendSites(const std::vector<config::SiteConfig>& sites) {
+    if (sites.empty()) return;
+    m_view->setUpdatesEnabled(false);
+    for (const config::SiteConfig& site : sites) {
+        m_list.sites.push_back(site);
+        m_list.sites.back().enabled = true;
+        appendEntry(m_list.sites.back());
+    }
+    m_view->setUpdatesEnabled(true);
+    m_view->setCurrentRow(m_list.size() - 1);
+    emit countChanged(m_list.size());
 }
 
 void SiteListPanel::storeSiteTree(int row, const config::SiteConfig& record) {
@@ -287,6 +314,7 @@ void SiteListPanel::moveSite(int step) {
 }
 
 void SiteListPanel::exportSites() {
+    if (m_fileWork->busy()) return;
     const QString file =
         m_services.dialogs->saveFileName(this, QStringLiteral("将站点配置文件导出"), kSiteFileFilter,
                                          QString::fromStdString(m_exportPath), QStringLiteral("ini"), false);
@@ -300,50 +328,76 @@ void SiteListPanel::exportSites() {
                                     {}, Dialogs::Buttons::OkCancel,
                                     Dialogs::Icon::Question) != Dialogs::Answer::Ok)
         return;
-    const QString lockFile = file + QStringLiteral(".lock");
-    const bool lockExisted = QFileInfo::exists(lockFile);
-    const config::SiteList list = listForSave();
-    config::SettingsFile out;
-    bool saved = out.open(text::utf8Path(file.toStdString()));
-    if (saved) {
-        out.beginBatch();
-        saved = config::saveSiteList(out, list);
-        deleteStaleSites(out, list.size());
-        saved = out.endBatch() && saved;
-    }
-    const QString error = QString::fromStdString(out.lastError());
-    out.close();
-    // The lock guarded the writing only; the exported file is left alone.
-    if (!lockExisted) QFile::remove(lockFile);
-    if (!saved) {
-        m_services.dialogs->message(this, QStringLiteral("导出失败：") + error, {}, Dialogs::Buttons::Ok,
-                                    Dialogs::Icon::Warning);
-        return;
-    }
-    m_exportPath = file.toStdString();
-    m_services.dialogs->message(this, QStringLiteral("导出站点配置成功：") + file +
-                                          QStringLiteral("\r\n\r\n下次你可以重新导入进来！"));
+    // The file's lastError when the export failed; nothing when it was written.
+    std::function<std::optional<std::string>()> work = [file, list = listForSave()] {
+        const QString lockFile = file + QStringLiteral(".lock");
+        const bool lockExisted = QFileInfo::exists(lockFile);
+        config::SettingsFile out;
+        bool saved = out.open(text::utf8Path(file.toStdString()));
+        if (saved) {
+            out.beginBatch();
+            saved = config::saveSiteList(out, list);
+            deleteStaleSites(out, list.size());
+            saved = out.endBatch() && saved;
+        }
+        std::optional<std::string> error;
+        if (!saved) error = out.lastError();
+        out.close();
+        // The lock guarded the writing only; the exported file is left alone.
+        if (!lockExisted) QFile::remove(lockFile);
+        return error;
+    };
+    m_fileWork->start<std::optional<std::string>>(
+        std::move(work), [this, file](const std::optional<std::string>& error) {
+            if (error) {
+                m_services.dialogs->message(this,
+                                            QStringLiteral("导出失败：") + QString::fromStdString(*error), {},
+                                            Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+            } else {
+                m_exportPath = file.toStdString();
+                m_services.dialogs->message(this, QStringLiteral("导出站点配置成功：") + file +
+                                                      QStringLiteral("\r\n\r\n下次你可以重新导入进来！"));
+            }
+            emit fileWorkFinished();
+        });
 }
 
 void SiteListPanel::importSites() {
+    if (m_fileWork->busy()) return;
     const QString file = m_services.dialogs->openFileName(
         this, QStringLiteral("将站点配置文件导入"), kSiteFileFilter, QString::fromStdString(m_importPath));
     if (file.isEmpty()) return;
-    config::SettingsFile in;
-    if (!in.open(text::utf8Path(file.toStdString()), config::SettingsFile::Mode::ReadOnly)) {
-        m_services.dialogs->message(this,
-                                    QStringLiteral("导入失败：") + QString::fromStdString(in.lastError()), {},
-                                    Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
-        return;
-    }
-    m_importPath = file.toStdString();
-    config::SiteList loaded;
-    config::loadSiteList(in, loaded);
-    for (config::SiteConfig& site : loaded.sites) {
-        m_list.sites.push_back(site);
-        appendEntry(site);
-    }
-    emit countChanged(m_list.size());
+    struct Loaded {
+        std::string error;  // empty when read
+        config::SiteList list;
+    };
+    std::function<Loaded()> work = [file] {
+        Loaded loaded;
+        config::SettingsFile in;
+        if (!in.open(text::utf8Path(file.toStdString()), config::SettingsFile::Mode::ReadOnly)) {
+            loaded.error = in.lastError();
+            return loaded;
+        }
+        config::loadSiteList(in, loaded.list);
+        return loaded;
+    };
+    m_fileWork->start<Loaded>(std::move(work), [this, file](Loaded loaded) {
+        if (!loaded.error.empty()) {
+            m_services.dialogs->message(this,
+                                        QStringLiteral("导入失败：") + QString::fromStdString(loaded.error),
+                                        {}, Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+        } else {
+            m_importPath = file.toStdString();
+            m_view->setUpdatesEnabled(false);
+            for (config::SiteConfig& site : loaded.list.sites) {
+                appendEntry(site);
+                m_list.sites.push_back(std::move(site));
+            }
+            m_view->setUpdatesEnabled(true);
+            emit countChanged(m_list.size());
+        }
+        emit fileWorkFinished();
+    });
 }
 
 void SiteListPanel::setEnabled(int row, bool enabled) {

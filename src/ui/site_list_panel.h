@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ class SettingsFile;
 }
 
 namespace oz::ui {
+
+class BackgroundWork;
 
 // Deletes the sections of the sites after the first `siteCount` ("站点序号_" + k) and their byte
 // values beside the file: the exit and the export leave no deleted site behind.
@@ -39,6 +42,7 @@ class SiteListPanel final : public QWidget {
     };
 
     SiteListPanel(const UiServices& services, Hooks hooks, QWidget* parent = nullptr);
+    ~SiteListPanel() override;  // waits for an export or import still going
 
     const config::SiteList& list() const { return m_list; }
     int currentRow() const;
@@ -56,11 +60,16 @@ class SiteListPanel final : public QWidget {
     // nothing was stored; `silent` shows no box.
     int saveSite(bool modify, int index = -2, bool silent = false);
     int appendSite(const config::SiteConfig& site);
+    // Appends the sites checked; the last becomes the current entry (shown once).
+    void appendSites(const std::vector<config::SiteConfig>& sites);
     void storeSiteTree(int row, const config::SiteConfig& record);
     void selectSite(int row);
     void deleteSite();
     void clearSites();
     void moveSite(int step);
+    // The export writes and the import reads its file on a thread of its own (a tenth of a second
+    // and more with a thousand sites); the result is said, or the sites appended, when it is done.
+    // A click meanwhile does nothing.
     void exportSites();
     void importSites();
     void setAllChecks(int how);  // 0 check all, 1 uncheck all, 2 invert
@@ -81,6 +90,8 @@ class SiteListPanel final : public QWidget {
     void currentChanged(int row);
     void countChanged(int count);
     void stopSiteRequested(int row);
+    // An export or an import has ended (its message, if any, answered).
+    void fileWorkFinished();
 
    private:
     void appendEntry(const config::SiteConfig& site);
@@ -108,6 +119,7 @@ class SiteListPanel final : public QWidget {
     Qt::CheckState m_pressedState = Qt::Unchecked;
     bool m_fillingList = false;
     bool m_running = false;
+    std::unique_ptr<BackgroundWork> m_fileWork;
 };
 
 }  // namespace oz::ui

@@ -18,6 +18,7 @@
 #include "content/load_text.h"
 #include "text/path_text.h"
 #include "ui/dialogs.h"
+#include "ui/form_widgets.h"
 
 namespace oz::ui {
 
@@ -76,11 +77,9 @@ TextDialog::TextDialog(const QString& text, const QString& hint, const QString& 
     m_hint->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(m_hint);
 
-    m_body = new QPlainTextEdit(this);
-    m_body->setObjectName(QStringLiteral("编辑框正文"));
-    m_body->setPlainText(withLf(m_original));
+    m_body = textBox(QStringLiteral("编辑框正文"));
+    m_body->setParent(this);
     m_body->setReadOnly(!input);
-    m_body->setTabChangesFocus(true);
     if (!options.scrollBars) {
         m_body->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         m_body->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -109,6 +108,7 @@ TextDialog::TextDialog(const QString& text, const QString& hint, const QString& 
     bottom->addStretch(1);
 
     auto* ok = barButton("按钮确定", QStringLiteral("确定"), this);
+    m_ok = ok;
     auto* cancel = barButton("按钮取消", input ? QStringLiteral("取消") : QStringLiteral("关闭(&G)"), this);
     ok->setVisible(input);
     (input ? ok : cancel)->setDefault(true);
@@ -141,12 +141,29 @@ TextDialog::TextDialog(const QString& text, const QString& hint, const QString& 
 
     resize(495 + options.extraWidth, 393 + options.extraHeight);
     m_body->setFocus();
+    m_body->setAccessibleName(windowTitle());
+    readyForKeyboard(this);
+    putText(withLf(m_original));
+}
+
+// A long text comes into the box off the window thread; 确定 waits for it.
+void TextDialog::putText(const QString& text) {
+    m_put = text;
+    m_ok->setEnabled(false);
+    setBoxText(m_body, text, [this] { m_ok->setEnabled(true); });
+}
+
+void TextDialog::accept() {
+    if (isBoxTextPending(m_body)) return;  // Ctrl+Enter before the text is in
+    QDialog::accept();
 }
 
 QString TextDialog::text() const { return withCrLf(m_body->toPlainText()); }
 
 void TextDialog::reject() {
-    if (m_options.inputMode && text() != m_original &&
+    // A text on its way into the box counts as there.
+    const QString current = isBoxTextPending(m_body) ? withCrLf(m_put) : text();
+    if (m_options.inputMode && current != m_original &&
         m_dialogs.message(this, QStringLiteral("内容已被改动，是否要放弃？"), {}, Dialogs::Buttons::YesNo,
                           Dialogs::Icon::Question) != Dialogs::Answer::Yes) {
         return;  // No: keep editing
@@ -159,10 +176,10 @@ void TextDialog::restore() {
         m_dialogs.message(this, QStringLiteral("启动值为空！"));
         return;
     }
-    m_body->setPlainText(withLf(m_options.restoreValue));
+    putText(withLf(m_options.restoreValue));
 }
 
-void TextDialog::paste() { m_body->setPlainText(withLf(QApplication::clipboard()->text())); }
+void TextDialog::paste() { putText(withLf(QApplication::clipboard()->text())); }
 
 void TextDialog::importFiles(bool contents) {
     const QString title = QStringLiteral("选择多个文件，将导入其") +

@@ -48,9 +48,11 @@ class TextDialog final : public QDialog {
     // The box content with CR LF line ends.
     QString text() const;
 
+    void accept() override;
     void reject() override;
 
    private:
+    void putText(const QString& text);
     void restore();
     void paste();
     void importFiles(bool contents);
@@ -60,6 +62,8 @@ class TextDialog final : public QDialog {
     QString m_original;
     QLabel* m_hint = nullptr;
     QPlainTextEdit* m_body = nullptr;
+    QPushButton* m_ok = nullptr;
+    QString m_put;  // the text last put into the box (it may still be on its way)
 };
 
 }  // namespace oz::ui

@@ -68,6 +68,11 @@ void WindowRun::Relay::logLine(const engine::LogEntry& entry) {
         &m_owner, [o = &m_owner, entry] { emit o->logLine(entry); }, Qt::QueuedConnection);
 }
 
+void WindowRun::Relay::siteStarted(int siteIndex) {
+    QMetaObject::invokeMethod(
+        &m_owner, [o = &m_owner, siteIndex] { emit o->siteStarted(siteIndex); }, Qt::QueuedConnection);
+}
+
 void WindowRun::Relay::siteFinished(int siteIndex) {
     QMetaObject::invokeMethod(
         &m_owner, [o = &m_owner, siteIndex] { emit o->siteFinished(siteIndex); }, Qt::QueuedConnection);

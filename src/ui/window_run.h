@@ -59,6 +59,7 @@ class WindowRun final : public QObject {
    signals:
     void logOpened(const QString& logFile);
     void logLine(const oz::engine::LogEntry& entry);
+    void siteStarted(int siteIndex);
     void siteFinished(int siteIndex);
     void stateChanged(oz::engine::RunState state);
     void runEnded(const oz::engine::RunTotals& totals);
@@ -72,6 +73,7 @@ class WindowRun final : public QObject {
         explicit Relay(WindowRun& owner) : m_owner(owner) {}
         void logOpened(const std::filesystem::path& logFile) override;
         void logLine(const engine::LogEntry& entry) override;
+        void siteStarted(int siteIndex) override;
         void siteFinished(int siteIndex) override;
         void runStateChanged(engine::RunState state) override;
         void runEnded(const engine::RunTotals& totals) override;

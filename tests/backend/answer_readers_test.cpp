@@ -117,8 +117,8 @@ TEST(HtmlElementsTest, ElementRunsToItsMatchingEndTag) {
     std::string select = "<select id='s'><option value='1'>One<option value='2'>Two</select>";
     auto options = childElements(findElement(select, "select", "id", "s"), "option");
     ASSERT_EQ(options.size(), 2u);
-    EXPECT_EQ(elementLeadingText(options[0]), "One");
-    EXPECT_EQ(elementLeadingText(options[1]), "Two");
+    EXPECT_EQ(elementText(options[0]), "One");
+    EXPECT_EQ(elementText(options[1]), "Two");
 }
 
 TEST(HtmlElementsTest, CapturedHomePageForm) {
@@ -142,6 +142,21 @@ TEST(CategoryTreeTest, CapturedAddArticlePage) {
     EXPECT_EQ(items[2].parent, -1);
     EXPECT_FALSE(items[2].checked);
     EXPECT_EQ(checkedCategoryIds(items), "3");
+}
+
+// The real back end writes a category's name into its option as stored: "Latin Cat & <b>" comes
+// whole (before, the name was cut at its "<" and stored so), and shows as typed. A character
+// reference shows as the browser shows it, once decoded; the name keeps the page's bytes.
+TEST(CategoryTreeTest, NamesWithMarkupCharactersStayWhole) {
+    std::string page = capturedOrSkip("d2-article_add-typeid-raw-name");
+    if (page.empty()) GTEST_SKIP() << "captured answers not found";
+    auto items = parseCategoryTree(page);
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_EQ(items[0].name, "Latin Cat & <b>");
+    EXPECT_EQ(items[0].displayText(), "Latin Cat & <b>[6]");
+    items = parseCategoryTree("<select id='typeid'><option value='4'>&#20013; &amp;lt;</option></select>");
+    EXPECT_EQ(items[0].name, "&#20013; &amp;lt;");
+    EXPECT_EQ(items[0].displayText(), "中 &lt;[4]");
 }
 
 TEST(CategoryTreeTest, DepthMarksBuildTheTreeAndPlaceholdersAreSkipped) {

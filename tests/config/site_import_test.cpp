@@ -127,13 +127,25 @@ TEST(SiteImport, BulkImportRefusesDuplicatesAndBadLines) {
     EXPECT_EQ(result.imported, 3);
     EXPECT_EQ(result.failedLines, (std::vector<std::string>{"a.com|u|p", "http://a.com/|u|x", "old.com|u|p",
                                                             "b.com||p", "c.com|u|p|5"}));
+    // Each refusal keeps its reason, and the blank line is counted, not lost.
+    ASSERT_EQ(result.failureReasons.size(), 5u);
+    EXPECT_EQ(result.failureReasons[0], "网站列表中已存在相同的‘域名(用户名)’：a.com(u)");
+    EXPECT_EQ(result.failureReasons[3], "用户不能为空！");
+    EXPECT_EQ(result.blankLines, 1);
+    const std::string shown = bulkImportFailures(result, "\n");
+    EXPECT_TRUE(
+        shown.starts_with("a.com|u|******（网站列表中已存在相同的‘域名(用户名)’：a.com(u)）\n"
+                          "http://a.com/|u|******（"))
+        << shown;
+    EXPECT_EQ(shown.find("|p"), std::string::npos);  // no password shown
     ASSERT_EQ(list.size(), 4);
     EXPECT_EQ(siteLabel(list.sites[1]), "a.com(u)");
     EXPECT_EQ(siteLabel(list.sites[2]), "a.com(u2)");
     EXPECT_EQ(list.sites[3].adminDir, "cms");
     EXPECT_EQ(list.sites[3].charset, 1);
     EXPECT_EQ(list.current, 3);
-    EXPECT_EQ(bulkImportSummary(result, list), "导入完成：导入了 3 个站点，现在总共有 4 个站点");
+    EXPECT_EQ(bulkImportSummary(result, list),
+              "导入完成：导入了 3 个站点，现在总共有 4 个站点（跳过了 1 个空行）");
 }
 
 TEST(SiteImport, LinesMayEndWithLineFeedOnly) {

@@ -113,5 +113,17 @@ TEST_F(CountdownTest, ARefusedPowerOffIsReported) {
     EXPECT_FALSE(countdown.powerOffAccepted());
 }
 
+// The system's request through a stand-in command: its exit status is the answer, and a command
+// that does not answer in time is ended and counts as refused, so no caller waits for ever.
+TEST(SystemPowerControlTest, AnswersByExitStatusAndGivesUpAfterItsLimit) {
+    using std::chrono::milliseconds;
+    EXPECT_TRUE(SystemPowerControl({"true"}, milliseconds(5000)).powerOff());
+    EXPECT_FALSE(SystemPowerControl({"false"}, milliseconds(5000)).powerOff());
+    EXPECT_FALSE(SystemPowerControl({"no-such-command-oz"}, milliseconds(5000)).powerOff());
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(SystemPowerControl({"sleep", "20"}, milliseconds(300)).powerOff());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
 }  // namespace
 }  // namespace oz::schedule

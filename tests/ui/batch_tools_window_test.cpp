@@ -21,6 +21,8 @@
 #include "testing/standin_server.h"
 #include "tests/ui/ui_fakes.h"
 #include "ui/main_window.h"
+#include "ui/pinyin_window.h"
+#include "ui/random_text_window.h"
 #include "ui/text_dialog.h"
 
 namespace fs = std::filesystem;
@@ -119,6 +121,20 @@ class BatchToolsWindowTest : public QObject {
         main.reset();
         settings.reset();
         server.reset();
+    }
+
+    // The generator windows close with the batch tools window that owns them (saving their
+    // settings); before, they stayed open on their own.
+    void generatorWindowsCloseWithTheBatchWindow() {
+        oz::ui::BatchToolsWindow* window = batch();
+        QTest::mouseClick(w<QPushButton>(window, "按钮汉字拼音转换器"), Qt::LeftButton);
+        QTest::mouseClick(w<QPushButton>(window, "按钮随机文本生成器"), Qt::LeftButton);
+        auto* pinyin = window->findChild<oz::ui::PinyinWindow*>();
+        auto* random = window->findChild<oz::ui::RandomTextWindow*>();
+        QVERIFY(pinyin->isVisible() && random->isVisible());
+        QVERIFY(window->close());
+        QVERIFY(!pinyin->isVisible());
+        QVERIFY(!random->isVisible());
     }
 
     void deleteCategoriesOverCheckedThenAllSites() {
@@ -295,7 +311,9 @@ class BatchToolsWindowTest : public QObject {
         QVERIFY(done.wait(20000));
         QCOMPARE(fakes->dialogs.messages.back().text,
                  QStringLiteral("导入完成：导入了 1 个站点，现在总共有 1 个站点"));
-        QCOMPARE(reports.back(), QStringLiteral("信息：|这是导入失败的站点信息：|") + s1 + "|admin|other\n");
+        QCOMPARE(reports.back(), QStringLiteral("信息：|这是导入失败的站点信息：|") + s1 +
+                                     QStringLiteral("|admin|******（网站列表中已存在相同的‘域名(用户名)’：") +
+                                     s1 + "(admin)）\n");
         QCOMPARE(main->siteList().sites[0].categoryIds, std::string("1,3,2"));
 
         w<QCheckBox>(window, "选择框读取栏目列表")->setChecked(false);

@@ -1,14 +1,18 @@
 #include "ui/main_window.h"
 
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include "tests/ui/main_window_fixture.h"
 #include "ui/countdown_window.h"
+#include "ui/main_program.h"
 #include "ui/run_bar.h"
 #include "ui/schedule_window.h"
 
@@ -32,6 +36,45 @@ class MainWindowTest : public QObject, public oz::test::MainWindowFixture {
                  qPrintable(QStringLiteral("%1x%2")
                                 .arg(window->minimumSizeHint().width())
                                 .arg(window->minimumSizeHint().height())));
+    }
+
+    // The keyboard reaches the whole window. Tab walks every part, the header links and
+    // 开始站群更新 included, and types no tab into a box (Ctrl+Tab neither); Enter follows a link and
+    // presses a button; every box has a name a screen reader can say. Before, Tab stuck in
+    // 编辑框作者组 typing tabs (修改 stored them with the authors), the links were out of reach,
+    // Enter on a button did nothing and the boxes had no names.
+    void keyboardReachesTheWholeWindow() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        w("编辑框域名")->setFocus();
+        QSet<QString> reached;
+        for (int press = 0; press < 300 && QApplication::focusWidget() != nullptr; ++press) {
+            reached << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        for (const char* name :
+             {"链接全局保存", "链接疑点说明", "超级链接框计划", "超级链接框批处理", "编辑框作者组",
+              "编辑框文章来源", "树型框", "选择框标题插入关键词", "按钮开始更新", "按钮查看日志"})
+            QVERIFY2(reached.contains(QString::fromUtf8(name)), name);
+        auto* authors = w<QPlainTextEdit>("编辑框作者组");
+        authors->setFocus();
+        QTest::keyClick(authors, Qt::Key_Tab, Qt::ControlModifier);
+        QVERIFY(!authors->hasFocus());
+        QVERIFY(!authors->toPlainText().contains(QChar('\t')));
+
+        typeSite("a.com", "u", "p");
+        w("按钮添加")->setFocus();
+        QTest::keyClick(w("按钮添加"), Qt::Key_Return);
+        QCOMPARE(list()->count(), 1);
+        w("链接全局保存")->setFocus();
+        QTest::keyClick(w("链接全局保存"), Qt::Key_Return);
+        QTRY_COMPARE(lastMessage(), QStringLiteral("已保存所有数据！"));
+
+        for (QWidget* box : window->findChildren<QWidget*>()) {
+            if (qobject_cast<QLineEdit*>(box) || qobject_cast<QPlainTextEdit*>(box) ||
+                qobject_cast<QComboBox*>(box))
+                QVERIFY2(!box->accessibleName().isEmpty(), qPrintable(box->objectName()));
+        }
     }
 
     // The schedule link, the schedule's start with the program, and the countdown after a run.
@@ -61,8 +104,13 @@ class MainWindowTest : public QObject, public oz::test::MainWindowFixture {
         connect(&answer, &QTimer::timeout, this, [&] {
             auto* countdown = window->findChild<oz::ui::CountdownWindow*>();
             if (countdown == nullptr || !countdown->isVisible()) return;
+            auto* now = countdown->findChild<QPushButton*>(QStringLiteral("按钮立即"));
+            if (now->isEnabled()) {
+                now->click();
+                return;
+            }
+            if (countdown->labelText() != QStringLiteral("已请求关机，正在关机..")) return;  // answering
             answer.stop();
-            countdown->findChild<QPushButton*>(QStringLiteral("按钮立即"))->click();
             requestsInWindow = fakes->power.requests;
             // The fake power leaves the program running: the window closes as any would.
             countdown->findChild<QPushButton*>(QStringLiteral("按钮停止"))->click();
@@ -144,6 +192,29 @@ class MainWindowTest : public QObject, public oz::test::MainWindowFixture {
         QCOMPARE(fileBytes(settingsPath()), before);
         QCOMPARE(fs::status(settingsPath()).permissions() & fs::perms::all,
                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    }
+
+    // A data folder that cannot be written, the file in it can: the window opens on the file
+    // read-only and says why at once. Before, the program stopped at "无法锁定设置文件：…
+    // （Permission denied）", which named neither the folder nor a way on.
+    void readOnlyDataFolderStillOpensTheWindow() {
+        if (geteuid() == 0) QSKIP("root may write into any folder");
+        addSites(1);
+        QVERIFY(window->saveForExit().isEmpty());
+        window.reset();
+        settings.reset();
+        fs::remove(settingsPath().string() + ".lock");
+        fs::permissions(dataDir(), fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
+        settings = std::make_unique<oz::config::SettingsFile>();
+        std::string problem;
+        const bool opened = oz::ui::openSettingsForWindow(*settings, dataDir(), problem);
+        if (opened) window = std::make_unique<oz::ui::MainWindow>(*settings, fakes->services());
+        if (opened) window->show();
+        fs::permissions(dataDir(), fs::perms::owner_all, fs::perm_options::replace);
+        QVERIFY2(opened, problem.c_str());
+        QCOMPARE(list()->count(), 1);
+        QTRY_VERIFY(
+            lastMessage().startsWith(QStringLiteral("数据文件夹不可写，设置、日志和记录将无法保存：")));
     }
 
     // A deleted site's category tree does not outlive it beside the settings file.

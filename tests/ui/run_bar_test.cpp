@@ -51,22 +51,30 @@ class RunBarTest : public QObject, public oz::test::MainWindowFixture {
         QCOMPARE(w<QPushButton>("按钮查看日志")->text(), QStringLiteral("关闭日志"));
     }
 
-    // With one site of four checked, the status counts that one site and the stop button is ready
-    // for it; before, the unchecked sites counted as done ("进行中 0 / 已完成 3 / 共 1") and the
-    // button started disabled.
-    void statusCountsOnlyTheCheckedSites() {
+    // With three sites of four checked and one at a time, the status counts the one at work as
+    // running and the others as waiting (before, every checked site counted as running: "进行中 3"
+    // while one had started), and the start button stays where it was for a second click (before,
+    // the status bar appeared and the layout moved up under the mouse). The stop button is ready
+    // for the current site.
+    void statusCountsRunningAndWaitingSites() {
         addStandinSites(4, 200);
-        for (int row = 0; row < 3; ++row) list()->item(row)->setCheckState(Qt::Unchecked);
-        list()->setCurrentRow(3);
+        list()->item(0)->setCheckState(Qt::Unchecked);
+        list()->setCurrentRow(1);
+        w<QAbstractButton>("单选框先后独立")->setChecked(true);
+        w<QLineEdit>("编辑框同时站点数")->setText("1");
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        auto* start = w<QPushButton>("按钮开始更新");
+        const QPoint before = start->mapTo(window.get(), QPoint(0, 0));
         QSignalSpy finished(window.get(), &oz::ui::MainWindow::runFinished);
-        w<QPushButton>("按钮开始更新")->click();
-        QTest::qWait(300);
+        QTest::mouseClick(start, Qt::LeftButton);
         auto* status = window->runBar().statusLabel();
-        QVERIFY2(status->text().startsWith(QStringLiteral("站点：进行中 1 / 已完成 0 / 共 1")),
-                 qPrintable(status->text()));
+        QTRY_VERIFY2(status->text().startsWith(QStringLiteral("站点：进行中 1 / 等待 2 / 已完成 0 / 共 3")),
+                     qPrintable(status->text()));
+        QCOMPARE(start->mapTo(window.get(), QPoint(0, 0)), before);
         auto* stopSite = w<QPushButton>("按钮停止更新");
         QVERIFY(stopSite->isEnabled());
-        stopSite->click();
+        QTest::mouseClick(start, Qt::LeftButton);
         QVERIFY(finished.wait(10000));
         QVERIFY(w<QPushButton>("按钮添加")->isEnabled());
     }

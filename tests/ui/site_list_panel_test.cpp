@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QGroupBox>
+#include <QSignalSpy>
 #include <algorithm>
 
 #include "tests/ui/main_window_fixture.h"
@@ -10,6 +11,14 @@
 // stored at once, export and import.
 class SiteListPanelTest : public QObject, public oz::test::MainWindowFixture {
     Q_OBJECT
+
+   public:
+    // 导出 and 导入 write and read off the window thread: the click, then the wait for the end.
+    void clickFileButton(const char* name) {
+        QSignalSpy done(&window->sitePanel(), &oz::ui::SiteListPanel::fileWorkFinished);
+        w<QPushButton>(name)->click();
+        QVERIFY(done.wait(10000));
+    }
 
    private slots:
     void init() { setUpWindow(); }
@@ -85,13 +94,13 @@ class SiteListPanelTest : public QObject, public oz::test::MainWindowFixture {
         }
         const QString file = QString::fromStdString((dataDir() / "sites.ini").string());
         fakes->dialogs.fileNames.push_back({file});
-        w<QPushButton>("按钮导出")->click();
+        clickFileButton("按钮导出");
         QVERIFY(lastMessage().startsWith(QStringLiteral("导出站点配置成功：") + file));
         fakes->dialogs.answers.push_back(oz::ui::Dialogs::Answer::Ok);
         w<QPushButton>("按钮清空")->click();
         QCOMPARE(list()->count(), 0);
         fakes->dialogs.fileNames.push_back({file});
-        w<QPushButton>("按钮导入")->click();
+        clickFileButton("按钮导入");
         QCOMPARE(list()->count(), 2);
         QCOMPARE(list()->item(1)->text(), QStringLiteral("b.com(u)"));
         QCOMPARE(fakes->dialogs.fileTitles,
@@ -129,7 +138,7 @@ class SiteListPanelTest : public QObject, public oz::test::MainWindowFixture {
         addSites(3);
         const QString file = QString::fromStdString((dataDir() / "sites.ini").string());
         fakes->dialogs.fileNames.push_back({file});
-        w<QPushButton>("按钮导出")->click();
+        clickFileButton("按钮导出");
         QVERIFY(lastMessage().startsWith(QStringLiteral("导出站点配置成功：")));
         QCOMPARE(fakes->dialogs.overwriteConfirmed, QList<bool>{false});
         QVERIFY(!QFile::exists(file + ".lock"));
@@ -138,7 +147,7 @@ class SiteListPanelTest : public QObject, public oz::test::MainWindowFixture {
         w<QPushButton>("按钮删除")->click();
         fakes->dialogs.fileNames.push_back({file});
         fakes->dialogs.answers.push_back(oz::ui::Dialogs::Answer::Ok);
-        w<QPushButton>("按钮导出")->click();
+        clickFileButton("按钮导出");
         QVERIFY(fakes->dialogs.messages.at(fakes->dialogs.messages.size() - 2)
                     .text.startsWith(QStringLiteral("文件已存在：") + file));
         oz::config::SettingsFile exported;
@@ -150,7 +159,7 @@ class SiteListPanelTest : public QObject, public oz::test::MainWindowFixture {
 
         const QString bad = QString::fromStdString((dataDir() / "missing" / "x.ini").string());
         fakes->dialogs.fileNames.push_back({bad});
-        w<QPushButton>("按钮导出")->click();
+        clickFileButton("按钮导出");
         QVERIFY(lastMessage().startsWith(QStringLiteral("导出失败：")));
         QCOMPARE(window->runOptions().exportPath, file.toStdString());
     }

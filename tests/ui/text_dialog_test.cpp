@@ -57,6 +57,27 @@ class TextDialogTest : public QObject {
         QVERIFY(dialogs.messages.isEmpty());  // OK never asks
     }
 
+    // 20,000 pasted lines come into the box off the window thread (on it they held the window up
+    // for a tenth of a second); 确定, Ctrl+Enter included, waits until they are in.
+    void longPasteComesInBeforeConfirm() {
+        QString keywords;
+        for (int i = 0; i < 20000; ++i) keywords += QStringLiteral("关键词%1\n").arg(i);
+        QApplication::clipboard()->setText(keywords);
+        bool waited = false;
+        oz::ui::setTextDialogTestHook([&](QDialog& d) {
+            QTest::mouseClick(button(d, "按钮粘贴"), Qt::LeftButton);
+            waited = !button(d, "按钮确定")->isEnabled();
+            QTest::keyClick(body(d), Qt::Key_Return, Qt::ControlModifier);
+            QVERIFY(d.isVisible());
+            QTRY_VERIFY(button(d, "按钮确定")->isEnabled());
+            QTest::mouseClick(button(d, "按钮确定"), Qt::LeftButton);
+        });
+        QString text;
+        QVERIFY(oz::ui::showTextDialog(text, {}, {}, nullptr, dialogs));
+        QVERIFY(waited);
+        QCOMPARE(text.count(QStringLiteral("\r\n")), 20000);
+    }
+
     void displayModeHidesEditing() {
         QString seen;
         oz::ui::setTextDialogTestHook([&](QDialog& d) {

@@ -33,6 +33,7 @@
 #include "ui/pinyin_window.h"
 #include "ui/random_text_window.h"
 #include "ui/schedule_window.h"
+#include "ui/shared_settings.h"
 #include "ui/text_dialog.h"
 #include "ui/window_run.h"
 
@@ -234,13 +235,14 @@ int main(int argc, char** argv) {
     } else if (which == "random-text-window" || which == "pinyin-window") {
         settings.open(std::filesystem::path(data.path().toStdString()) / oz::config::kSettingsFileName);
         oz::ui::UiServices services{data.path().toStdString(), &dialogs, &desktop, nullptr, nullptr};
+        static oz::ui::SharedSettings shared(settings);
         if (which == "random-text-window") {
-            auto* generator = new oz::ui::RandomTextWindow(services, settings);
+            auto* generator = new oz::ui::RandomTextWindow(services, shared);
             window.reset(generator);
             generator->findChild<QLineEdit*>("编辑框组数")->setText("12");
             generator->findChild<QPushButton*>("按钮生成汉字")->click();
         } else {
-            auto* pinyin = new oz::ui::PinyinWindow(services, settings);
+            auto* pinyin = new oz::ui::PinyinWindow(services, shared);
             window.reset(pinyin);
             pinyin->findChild<QPlainTextEdit*>("编辑框汉字")
                 ->setPlainText(QStringLiteral("中国 abc\n汉字拼音转换器"));
