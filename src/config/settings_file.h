@@ -68,6 +68,9 @@ class SettingsFile {
     bool writeBytes(std::string_view key, std::string_view bytes);  // inibin/<section>-<key>.ibn
     std::string readBytes(std::string_view key, std::string_view defaultValue = {}) const;
 
+    // Whether the current section holds the key.
+    bool hasKey(std::string_view key) const { return rawValue(key).has_value(); }
+
     // Removes the first section of that name: its header and its lines up to the next line that
     // begins with "[" (or the end). False when there was no such section (nothing changed) or the
     // change could not be flushed (lastError() tells which).

@@ -19,6 +19,9 @@ struct SiteField {
     const char* key;
     Member member;
     bool bytes = false;  // stored as a byte value (inibin file) instead of text
+    // A key newer than the files of the Windows program: while empty it is written only where the
+    // section has it already, so a file without it is saved back byte for byte.
+    bool onlyWhenSet = false;
 };
 
 // Every key of a site section, in the order of writing and reading.
@@ -30,6 +33,7 @@ const std::array kSiteFields = {
     SiteField{"编码", &SiteConfig::charset},
     SiteField{"目录", &SiteConfig::adminDir},
     SiteField{"HTTPS", &SiteConfig::https},
+    SiteField{"证书公钥", &SiteConfig::pinnedPublicKey, false, true},
     SiteField{"关键词数据", &SiteConfig::keywordList},
     SiteField{"关键词数1", &SiteConfig::keywordCountMin},
     SiteField{"关键词数2", &SiteConfig::keywordCountMax},
@@ -122,6 +126,11 @@ void readField(SettingsFile& file, const SiteField& field, SiteConfig& site) {
 }
 
 bool writeField(SettingsFile& file, const SiteField& field, const SiteConfig& site) {
+    if (field.onlyWhenSet && !file.hasKey(field.key)) {
+        const bool set =
+            std::visit([&](auto m) { return site.*m != std::decay_t<decltype(site.*m)>{}; }, field.member);
+        if (!set) return true;
+    }
     return std::visit(Overloaded{
                           [&](bool SiteConfig::*m) { return file.writeBool(field.key, site.*m); },
                           [&](int SiteConfig::*m) { return file.writeNumber(field.key, site.*m); },
