@@ -17,6 +17,7 @@
 #endif
 
 #include "config/private_files.h"
+#include "config/system_reason.h"
 #include "text/path_text.h"
 
 namespace oz::config {
@@ -27,7 +28,7 @@ namespace {
 
 constexpr std::size_t kSyncEachLimit = 4;
 
-std::string systemError(int code) { return std::error_code(code, std::generic_category()).message(); }
+std::string systemError(int code) { return systemReason(code); }
 
 using text::pathText;
 
@@ -287,7 +288,7 @@ bool replaceFiles(const std::vector<FileReplacement>& files, std::string& error)
         std::error_code ec;
         fs::remove(path, ec);
         if (ec) {
-            error = "无法删除文件：" + pathText(path) + "（" + ec.message() + "）";
+            error = "无法删除文件：" + pathText(path) + "（" + systemError(ec.value()) + "）";
             return false;
         }
         folders.insert(path.parent_path());
