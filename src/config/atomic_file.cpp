@@ -16,6 +16,7 @@
 #include <unistd.h>
 #endif
 
+#include "config/huge_pages.h"
 #include "config/private_files.h"
 #include "config/system_reason.h"
 #include "text/path_text.h"
@@ -213,6 +214,8 @@ std::optional<std::string> readWholeFile(const fs::path& path, std::string& erro
     in.seekg(0, std::ios::end);
     auto size = in.tellg();
     if (size > 0) {
+        bytes.reserve(static_cast<std::size_t>(size));
+        adviseHugePages(bytes.data(), bytes.capacity());
         bytes.resize(static_cast<std::size_t>(size));
         in.seekg(0);
         in.read(bytes.data(), size);

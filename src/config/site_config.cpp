@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
+#include "config/huge_pages.h"
 #include "text/characters.h"
 
 namespace oz::config {
@@ -122,6 +124,16 @@ void normalizeSite(SiteConfig& site) {
     site.adminDir = normalizeHost(site.adminDir);
     if (site.adminDir.empty()) site.adminDir = "dede";
     site.pinnedPublicKey = normalizePin(site.pinnedPublicKey);
+}
+
+void reserveSites(SiteList& list, std::size_t more) {
+    if (list.sites.capacity() >= list.sites.size() + more) return;
+    // Moved into a buffer of the final size: the records are touched only there.
+    std::vector<SiteConfig> sites;
+    sites.reserve(list.sites.size() + more);
+    adviseHugePages(sites.data(), sites.capacity() * sizeof(SiteConfig));
+    std::move(list.sites.begin(), list.sites.end(), std::back_inserter(sites));
+    list.sites = std::move(sites);
 }
 
 std::optional<int> SiteList::findDuplicate(const SiteConfig& site, int skipIndex) const {

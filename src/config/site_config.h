@@ -125,4 +125,7 @@ struct SiteList {
     std::optional<int> findDuplicate(const SiteConfig& site, int skipIndex = -1) const;
 };
 
+// Room for `more` sites, taken at once (a load or an import of 100,000 sites).
+void reserveSites(SiteList& list, std::size_t more);
+
 }  // namespace oz::config
