@@ -10,7 +10,9 @@ config::BulkImportResult bulkImport(config::SiteList& list, std::string_view tex
                                     const config::SiteConfig& window, const BulkImportOptions& options,
                                     const BatchEnvironment& env, const ImportedSiteSink& imported) {
     config::BulkImportResult result;
-    std::vector<std::string_view> lines = text::splitLines(text);
+    config::SiteLabels labels(list);
+    const std::vector<std::string_view> lines = text::splitLines(text);
+    config::reserveSites(list, lines.size());
     for (std::size_t n = 0; n < lines.size(); ++n) {
         if (env.stopped()) {
             result.stopped = true;
@@ -19,7 +21,8 @@ config::BulkImportResult bulkImport(config::SiteList& list, std::string_view tex
         env.caption("已导入 " + std::to_string(n) + " 个站点");
         std::string_view line = lines[n];
         if (line.empty()) continue;
-        int index = config::addSite(list, config::siteFromLine(config::splitSiteLine(line), window));
+        int index = config::addSite(list, config::siteFromLine(config::splitSiteLine(line), window), nullptr,
+                                    &labels);
         if (index < 0) {
             result.failedLines.emplace_back(line);
             continue;
