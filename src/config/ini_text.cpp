@@ -204,6 +204,7 @@ void IniText::parse(std::string&& bytes) {
             block.size = end - block.start;
         }
     }
+    m_headers.reserve(m_blocks.size());
     for (auto block = m_blocks.begin(); block != m_blocks.end(); ++block) registerNames(block);
 }
 

@@ -1,6 +1,7 @@
 #include "config/settings_file.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <system_error>
 #include <vector>
 
@@ -138,8 +139,14 @@ void SettingsFile::setSection(std::string_view name) {
 }
 
 const std::string& SettingsFile::gbkOf(std::string_view utf8) const {
+    // Keys are mostly the same few literals, asked for millions of times in a large load or save: a
+    // slot per address answers them after a comparison instead of a hash of the text.
+    RecentKey& recent =
+        m_recentKeys[(reinterpret_cast<std::uintptr_t>(utf8.data()) >> 3) % m_recentKeys.size()];
+    if (recent.gbk != nullptr && recent.utf8 == utf8) return *recent.gbk;
     auto found = m_gbkCache.find(utf8);
     if (found == m_gbkCache.end()) found = m_gbkCache.emplace(std::string(utf8), text::utf8ToGbk(utf8)).first;
+    recent = {found->first, &found->second};  // the map's nodes stay where they are
     return found->second;
 }
 

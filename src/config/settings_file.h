@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -128,6 +129,11 @@ class SettingsFile {
         std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
     };
     mutable std::unordered_map<std::string, std::string, StringHash, std::equal_to<>> m_gbkCache;  // keys
+    struct RecentKey {
+        std::string_view utf8;
+        const std::string* gbk = nullptr;
+    };
+    mutable std::array<RecentKey, 128> m_recentKeys{};
     mutable std::string m_lastError;
     std::string m_notice;
     // Stored text values that are not valid GBK, by the text they read as: written back byte for
