@@ -630,7 +630,7 @@ std::string tlsReason(std::string_view error) {
         bool pinHelps;  // the site's own certificate: the operator may trust it by its key
     };
     static constexpr Clue kClues[] = {
-        {"pinned public key", "证书的公钥与站点设置的“证书公钥”不符", false},
+        {"pinned public key", "证书的公钥与站点设置的“公钥”不符", false},
         {"expired", "证书已过期", true},
         {"not yet valid", "证书尚未生效", true},
         {"revoked", "证书已被吊销", false},
@@ -644,7 +644,7 @@ std::string tlsReason(std::string_view error) {
     for (const Clue& clue : kClues) {
         if (text::findNoCase(error, clue.text) == std::string_view::npos) continue;
         std::string reason = "TLS 连接失败：" + std::string(clue.reason);
-        if (clue.pinHelps) reason += "；要信任这个站点自己的证书，可在站点设置中填写“证书公钥”";
+        if (clue.pinHelps) reason += "；要信任这个站点自己的证书，可在站点设置的“公钥”中填写它的公钥";
         return reason;
     }
     return "TLS 连接失败";
@@ -654,7 +654,7 @@ std::string tlsReason(std::string_view error) {
 
 bool cannotConnect(Failure failure) {
     return failure == Failure::Refused || failure == Failure::NameNotResolved ||
-           failure == Failure::ConnectTimedOut || failure == Failure::Tls;
+           failure == Failure::ConnectTimedOut || failure == Failure::Tls || failure == Failure::OffSite;
 }
 
 std::string failureReason(const PageAnswer& answer) {

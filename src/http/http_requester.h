@@ -95,8 +95,8 @@ struct PageAnswer {
     std::string redirectTarget;
 };
 
-// The request never reached the server: refused, name not resolved, no connection in time, or no
-// TLS session. Further requests to the same host at this moment would fail the same way.
+// The request never reached the server: refused, name not resolved, no connection in time, no
+// TLS session, or an address outside the site. Further requests there would fail the same way.
 bool cannotConnect(Failure failure);
 
 // The reason for the log ("连接被拒绝", "等待回应超时", ...); empty when the answer arrived.

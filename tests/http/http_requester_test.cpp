@@ -537,7 +537,7 @@ TEST(RequesterTls, RefusalsSayWhyAndAPinnedKeyTrustsOneSitesOwnCertificate) {
         {"trusted, another key pinned",
          {.issuer = &authority},
          Pin::Stranger,
-         "证书的公钥与站点设置的“证书公钥”不符"},
+         "证书的公钥与站点设置的“公钥”不符"},
     };
     for (const Case& c : cases) {
         const test::TlsIdentity identity(c.cert);
