@@ -198,8 +198,7 @@ void saveRunOptionsUnbatched(SettingsFile& file, const RunOptions& o, BatchScope
     batch.note(file.writeText("导入路径", o.importPath));
     batch.note(file.writeText("导出路径", o.exportPath));
     // A newer option: a file that never set it is left as it was.
-    constexpr std::string_view kAbsent = "\x01";
-    if (o.settleSeconds != RunOptions{}.settleSeconds || file.readText("确认等待秒数", kAbsent) != kAbsent) {
+    if (o.settleSeconds != RunOptions{}.settleSeconds || file.hasKey("确认等待秒数")) {
         batch.note(file.writeText("确认等待秒数", o.settleSeconds));
     }
     for (const auto& check : kMenuChecks) batch.note(file.writeBool(check.key, o.*check.member));
