@@ -44,6 +44,8 @@ http::PageAnswer requestPage(AdminSession& session, const BackendContext& contex
                              : timeoutSeconds > 0 ? std::min(timeoutSeconds, cap)
                                                   : cap;
     request.sendOnce = sendOnce;
+    request.pinnedPublicKey = session.site.pinnedPublicKey;
+    request.siteOrigin = siteScheme(session.site) + "://" + siteHost(session.site);
     return session.requester.pageRequest(request);
 }
 

@@ -170,7 +170,9 @@ AnswerReading readLoginAnswer(const http::PageAnswer& answer, const BackendFamil
         return {Outcome::Done, {}};
     }
     AnswerReading reading = readActionAnswer(answer, {});
-    if (answer.ok && reading.reason == kLoggedOut) {
+    if (answer.failure == http::Failure::Redirected) {
+        reading.reason = "登录请求被重定向到 " + answer.redirectTarget;
+    } else if (answer.ok && reading.reason == kLoggedOut) {
         reading.reason = "后台没有接受登录，回答是登录页";
     } else if (reading.reason == family.captchaRefused) {
         reading.reason += family.captchaHint;

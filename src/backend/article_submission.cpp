@@ -35,10 +35,18 @@ void runFollowUps(AdminSession& session, const BackendContext& context, const st
         std::string src = text::textBetween(answer, family.tagFrame, kFrameEnd, position);
         if (src.empty()) return;
         context.logLine(siteIndex, "开始刷新Kivratag列表");
-        while (!src.empty() && !context.aborted()) {
+        // An article has a few tags; a page with thousands of frames is not followed frame by frame.
+        int followed = 0;
+        for (; !src.empty() && !context.aborted() && followed < context.limits.tagFollowUps; ++followed) {
             context.logLine(siteIndex, src);
             followProgressPages(session, context, src, siteIndex, "");
             src = text::textBetween(answer, family.tagFrame, kFrameEnd, position);
+        }
+        if (!src.empty() && !context.aborted()) {
+            int left = 0;
+            for (; !src.empty(); ++left) src = text::textBetween(answer, family.tagFrame, kFrameEnd, position);
+            context.logLine(siteIndex, "tag列表页过多：只刷新了前 " + std::to_string(followed) +
+                                           " 个，略过其余 " + std::to_string(left) + " 个");
         }
         context.logLine(siteIndex, "结束刷新Kivratag列表");
     }

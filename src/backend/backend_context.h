@@ -28,6 +28,7 @@ struct LoopLimits {
     int progressPages = 2000;          // pages one followProgressPages chain may request
     int allCategoryListPages = 20000;  // pages of the all-categories list action
     int oneKeyUpdatePages = 50000;     // pages of the update-everything chain
+    int tagFollowUps = 100;            // static-TAG frames followed per published article
     // The longest wait for any answer, in seconds (at least 1), below each request's own time-out;
     // 0: each request's own.
     double maxAnswerSeconds = 0;

@@ -10,7 +10,9 @@ config::BulkImportResult bulkImport(config::SiteList& list, std::string_view tex
                                     const config::SiteConfig& window, const BulkImportOptions& options,
                                     const BatchEnvironment& env, const ImportedSiteSink& imported) {
     config::BulkImportResult result;
-    std::vector<std::string_view> lines = text::splitLines(text);
+    config::SiteLabels labels(list);
+    const std::vector<std::string_view> lines = text::splitLines(text);
+    config::reserveSites(list, lines.size());
     for (std::size_t n = 0; n < lines.size(); ++n) {
         if (env.stopped()) {
             result.stopped = true;
@@ -23,8 +25,8 @@ config::BulkImportResult bulkImport(config::SiteList& list, std::string_view tex
             continue;
         }
         std::string problem;
-        int index =
-            config::addSite(list, config::siteFromLine(config::splitSiteLine(line), window), &problem);
+        int index = config::addSite(list, config::siteFromLine(config::splitSiteLine(line), window), &problem,
+                                    &labels);
         if (index < 0) {
             config::addFailedLine(result, line, std::move(problem));
             continue;

@@ -7,6 +7,7 @@
 #include "backend/date_text.h"
 #include "config/data_folder.h"
 #include "config/private_files.h"
+#include "config/system_reason.h"
 #include "text/characters.h"
 #include "text/charset.h"
 #include "text/markers.h"
@@ -74,18 +75,13 @@ std::optional<WriteFailure> writeNotePage(const std::filesystem::path& dataDir,
 
 std::string writeErrorReason(int error) {
     switch (error) {
-        case ENOSPC:
-        case EDQUOT:
-            return "磁盘已满";
         case EACCES:
         case EPERM:
             return "没有写入权限";
-        case EROFS:
-            return "只读文件系统";
         case ELOOP:
             return "是符号链接，不跟随写入";
         default:
-            return std::error_code(error, std::generic_category()).message();
+            return config::systemReason(error);
     }
 }
 
@@ -230,8 +226,17 @@ std::optional<WriteFailure> writeFailureRecord(const std::filesystem::path& data
                              "提交文章失败：" + std::string(reason.empty() ? "后台没有回答" : reason));
     }
     const bool utf8Site = site.charset == 0;
-    return writeWholeFile(failureRecordPath(dataDir, site, title, recordTag),
-                          utf8Site ? std::string(answer) : text::utf8ToGbk(answer));
+    // A back end decides how large its answers are: each record keeps a head of the answer.
+    std::string kept;
+    if (answer.size() <= kMaxRecordAnswerBytes) {
+        kept = answer;
+    } else {
+        std::size_t end = kMaxRecordAnswerBytes;  // not inside a UTF-8 sequence
+        while (end > 0 && (static_cast<unsigned char>(answer[end]) & 0xC0) == 0x80) --end;
+        kept = std::string(answer.substr(0, end)) + "\r\n<!-- 后台的回答共 " + std::to_string(answer.size()) +
+               " 字节，这里只保留了前 " + std::to_string(end) + " 字节 -->\r\n";
+    }
+    return writeWholeFile(failureRecordPath(dataDir, site, title, recordTag), utf8Site ? kept : text::utf8ToGbk(kept));
 }
 
 std::optional<WriteFailure> writeUnknownOutcomeRecord(const std::filesystem::path& dataDir,

@@ -26,7 +26,7 @@ namespace oz::backend {
 // A file of a run that could not be written, and why.
 struct WriteFailure {
     std::filesystem::path file;
-    std::string reason;  // "磁盘已满", "没有写入权限", "只读文件系统" or the system's words
+    std::string reason;  // "磁盘已满", "没有写入权限", "只读文件系统", ... (config::systemReason)
 };
 
 // Why a write failed, from its errno.
@@ -77,8 +77,12 @@ std::filesystem::path loginFailureRecordPath(const std::filesystem::path& dataDi
 std::filesystem::path failureRecordPath(const std::filesystem::path& dataDir, const config::SiteConfig& site,
                                         std::string_view title, std::string_view recordTag = {});
 
+// The most of an answer a failure record keeps.
+inline constexpr std::size_t kMaxRecordAnswerBytes = 1024 * 1024;
+
 // Keeps a failed submission's answer as the site's record of the title, replacing an older one:
 // GBK bytes for a GBK site, UTF-8 for a UTF-8 site (so the page's own charset declaration holds).
+// An answer beyond kMaxRecordAnswerBytes keeps its head, and a closing comment tells the cut.
 // An empty answer (the request failed on the way) gives a short page that names `reason`.
 // Returns what failed when the record could not be written.
 [[nodiscard]] std::optional<WriteFailure> writeFailureRecord(const std::filesystem::path& dataDir,

@@ -16,7 +16,8 @@ bool startsWithWww(const std::string& host) {
 }  // namespace
 
 SiteForm formOfSite(const config::SiteConfig& site) {
-    return {site.domain, site.user, site.password, site.adminDir, site.charset, site.https};
+    return {site.domain,  site.user,  site.password,       site.adminDir,
+            site.charset, site.https, site.pinnedPublicKey};
 }
 
 config::SiteConfig siteFromForm(const SiteForm& form, bool toggleWww) {
@@ -28,6 +29,7 @@ config::SiteConfig siteFromForm(const SiteForm& form, bool toggleWww) {
     site.adminDir = config::normalizeHost(form.adminDir);
     site.charset = form.charset;
     site.https = form.https;
+    site.pinnedPublicKey = config::normalizePin(form.pinnedPublicKey);
     return site;
 }
 

@@ -16,7 +16,9 @@
 #include <unistd.h>
 #endif
 
+#include "config/huge_pages.h"
 #include "config/private_files.h"
+#include "config/system_reason.h"
 #include "text/path_text.h"
 
 namespace oz::config {
@@ -27,7 +29,7 @@ namespace {
 
 constexpr std::size_t kSyncEachLimit = 4;
 
-std::string systemError(int code) { return std::error_code(code, std::generic_category()).message(); }
+std::string systemError(int code) { return systemReason(code); }
 
 using text::pathText;
 
@@ -212,6 +214,8 @@ std::optional<std::string> readWholeFile(const fs::path& path, std::string& erro
     in.seekg(0, std::ios::end);
     auto size = in.tellg();
     if (size > 0) {
+        bytes.reserve(static_cast<std::size_t>(size));
+        adviseHugePages(bytes.data(), bytes.capacity());
         bytes.resize(static_cast<std::size_t>(size));
         in.seekg(0);
         in.read(bytes.data(), size);
@@ -287,7 +291,7 @@ bool replaceFiles(const std::vector<FileReplacement>& files, std::string& error)
         std::error_code ec;
         fs::remove(path, ec);
         if (ec) {
-            error = "无法删除文件：" + pathText(path) + "（" + ec.message() + "）";
+            error = "无法删除文件：" + pathText(path) + "（" + systemError(ec.value()) + "）";
             return false;
         }
         folders.insert(path.parent_path());

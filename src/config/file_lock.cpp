@@ -11,6 +11,7 @@
 #include <unistd.h>
 #endif
 
+#include "config/system_reason.h"
 #include "text/path_text.h"
 
 namespace oz::config {
@@ -54,8 +55,7 @@ FileLock::~FileLock() {
 std::unique_ptr<FileLock> FileLock::acquire(const fs::path& file, std::string& error) {
     int fd = ::open(lockPath(file).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
-        error = "无法锁定设置文件：" + pathText(file) + "（" +
-                std::error_code(errno, std::generic_category()).message() + "）";
+        error = "无法锁定设置文件：" + pathText(file) + "（" + systemReason(errno) + "）";
         return nullptr;
     }
     int rc;
@@ -65,9 +65,9 @@ std::unique_ptr<FileLock> FileLock::acquire(const fs::path& file, std::string& e
     if (rc != 0) {
         int code = errno;
         ::close(fd);
-        error = code == EWOULDBLOCK ? "设置文件正被另一个程序使用：" + pathText(file)
-                                    : "无法锁定设置文件：" + pathText(file) + "（" +
-                                          std::error_code(code, std::generic_category()).message() + "）";
+        error = code == EWOULDBLOCK
+                    ? "设置文件正被另一个程序使用：" + pathText(file)
+                    : "无法锁定设置文件：" + pathText(file) + "（" + systemReason(code) + "）";
         return nullptr;
     }
     std::unique_ptr<FileLock> lock(new FileLock);

@@ -2,12 +2,16 @@
 
 #include <algorithm>
 
+#include "config/huge_pages.h"
+
 namespace oz::config {
 
 namespace {
 
 constexpr std::string_view kLineBreak = "\r\n";
 constexpr int kMaxSectionAppends = 11;
+// Left-over bytes are only put back in order beyond this much (and beyond half the text).
+constexpr std::size_t kMinLeftOver = 1 << 20;
 
 // Length of the character starting at `i`: a byte of 0x80 or above starts a two-byte character.
 std::size_t charLength(std::string_view text, std::size_t i) {
@@ -47,8 +51,56 @@ std::string_view nextSegment(std::string_view after) {
     return segment;
 }
 
+// (find_first_of looks each byte up in the set: slow for the millions of keys of a large save.)
+bool hasLineBreak(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; });
+}
+
 bool startsWith(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// FNV-1a, enough to spread the few dozen keys of a section.
+std::size_t keyHash(std::string_view key) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (char c : key) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return static_cast<std::size_t>(hash ^ (hash >> 32));
+}
+
+// Open addressing over lines by their keys: a slot holds 1 + the line's index, 0 when free. A line
+// placed later takes the slot of an earlier one with the same key.
+void sizeSlots(std::vector<std::uint32_t>& slots, std::size_t lines) {
+    std::size_t size = 128;  // a site's section without growing
+    while (size < 2 * lines + 2) size *= 2;
+    slots.assign(size, 0);
+}
+
+template <typename KeyOf>
+void placeSlot(std::vector<std::uint32_t>& slots, std::uint32_t index, KeyOf keyOf) {
+    const std::size_t mask = slots.size() - 1;
+    const std::string_view key = keyOf(index);
+    for (std::size_t slot = keyHash(key) & mask;; slot = (slot + 1) & mask) {
+        if (slots[slot] == 0 || keyOf(slots[slot] - 1) == key) {
+            slots[slot] = index + 1;
+            return;
+        }
+    }
+}
+
+template <typename KeyOf>
+std::optional<std::uint32_t> findSlot(const std::vector<std::uint32_t>& slots, std::string_view key,
+                                      KeyOf keyOf) {
+    if (slots.empty()) return std::nullopt;
+    const std::size_t mask = slots.size() - 1;
+    for (std::size_t slot = keyHash(key) & mask; slots[slot] != 0; slot = (slot + 1) & mask) {
+        if (keyOf(slots[slot] - 1) == key) return slots[slot] - 1;
+    }
+    return std::nullopt;
+}
+
+// After `count` lines, whether the slots must grow before one more is placed.
+bool slotsFull(const std::vector<std::uint32_t>& slots, std::size_t count) {
+    return 2 * (count + 1) + 2 > slots.size();
 }
 
 }  // namespace
@@ -73,7 +125,7 @@ std::vector<std::string> IniText::sectionNames() const {
 }
 
 bool IniText::isPlainKey(std::string_view key) {
-    if (key.find_first_of("\r\n") != std::string_view::npos || (!key.empty() && key[0] == '[')) return false;
+    if (hasLineBreak(key) || (!key.empty() && key[0] == '[')) return false;
     // A lead byte at the end would take the "=" after it as its trail byte: the entry could not be
     // found again.
     for (std::size_t i = 0; i < key.size(); i += charLength(key, i)) {
@@ -82,50 +134,92 @@ bool IniText::isPlainKey(std::string_view key) {
     return true;
 }
 
-IniText::IniText() { parse({}); }
+IniText::IniText() { resetEmpty(); }
 
-IniText::IniText(std::string_view bytes) { parse(bytes); }
+IniText::IniText(std::string_view bytes) { parse(std::string(bytes)); }
 
-void IniText::parse(std::string_view bytes) {
+IniText::IniText(std::string&& bytes) { parse(std::move(bytes)); }
+
+void IniText::resetEmpty() { parse(std::string()); }
+
+void IniText::parse(std::string&& bytes) {
     m_blocks.clear();
     m_headers.clear();
+    forgetSection();
+    m_pending.block.reset();
+    m_pending.lines.clear();
+    m_pending.entries.clear();
+    m_leftOver = 0;
+    m_inOrder = true;
+    // Blocks in the coordinates of `bytes` first; the bare LFs that end a line get their CR after.
+    std::vector<std::size_t> bareEnds;
     std::size_t start = 0;
     std::size_t from = 0;
     while (true) {
         // A line ends at CR LF, or at a bare LF that a hand-edited or copied file put there.
         std::size_t end = bytes.find('\n', from);
-        std::size_t next = end;
-        if (end != std::string_view::npos) {
+        const std::size_t next = end;
+        if (end != std::string::npos) {
             if (end > start && bytes[end - 1] == '\r') {
                 --end;
-            } else if (!lineFeedEndsLine(bytes.substr(end + 1))) {
+            } else if (!lineFeedEndsLine(std::string_view(bytes).substr(end + 1))) {
                 from = end + 1;  // a stray LF inside a value, as the Windows program may have written it
                 continue;
+            } else {
+                bareEnds.push_back(end);
             }
+        } else {
+            end = bytes.size();
         }
-        std::string_view line = bytes.substr(start, end == std::string_view::npos ? end : end - start);
-        if (m_blocks.empty() || (!line.empty() && line[0] == '[')) {
-            m_blocks.emplace_back().order = m_nextOrder++;
+        if (m_blocks.empty() || (end > start && bytes[start] == '[')) {
+            Block& block = m_blocks.emplace_back();
+            block.order = m_nextOrder++;
+            block.start = start;
         }
-        m_blocks.back().lines.emplace_back(line);
-        if (next == std::string_view::npos) break;
+        m_blocks.back().size = end - m_blocks.back().start;
+        if (next == std::string::npos) break;
         start = from = next + 1;
     }
-    for (auto block = m_blocks.begin(); block != m_blocks.end(); ++block) indexBlock(block);
+    if (bareEnds.empty()) {
+        m_bytes = std::move(bytes);
+    } else {
+        m_bytes.clear();
+        m_bytes.reserve(bytes.size() + bareEnds.size());
+        adviseHugePages(m_bytes.data(), m_bytes.capacity());
+        std::size_t copied = 0;
+        for (std::size_t lf : bareEnds) {
+            m_bytes.append(bytes, copied, lf - copied).push_back('\r');
+            copied = lf;
+        }
+        m_bytes.append(bytes, copied);
+        // Every position moves by the CRs put in before it.
+        auto shifted = [&](std::size_t position) {
+            return position +
+                   static_cast<std::size_t>(std::lower_bound(bareEnds.begin(), bareEnds.end(), position) -
+                                            bareEnds.begin());
+        };
+        for (Block& block : m_blocks) {
+            const std::size_t end = shifted(block.start + block.size);
+            block.start = shifted(block.start);
+            block.size = end - block.start;
+        }
+    }
+    m_headers.reserve(m_blocks.size());
+    for (auto block = m_blocks.begin(); block != m_blocks.end(); ++block) registerNames(block);
 }
 
-void IniText::indexBlock(BlockIt block) {
-    block->keys.clear();
-    for (auto line = std::next(block->lines.begin()); line != block->lines.end(); ++line) {
-        std::size_t eq = firstEquals(*line);
-        if (eq == std::string::npos) continue;
-        block->keys.try_emplace(line->substr(0, eq), line);
-    }
-    registerNames(block);
+std::string_view IniText::textOf(const Block& block) const {
+    return std::string_view(m_bytes).substr(block.start, block.size);
+}
+
+std::string_view IniText::firstLine(const Block& block) const {
+    const std::string_view text = textOf(block);
+    return text.substr(0, text.find(kLineBreak));
 }
 
 void IniText::registerNames(BlockIt block) {
-    block->names = headerNames(block->lines.front());
+    forgetSection();
+    block->names = headerNames(firstLine(*block));
     for (const std::string& name : block->names) {
         auto& blocks = m_headers[name];
         auto at = std::lower_bound(blocks.begin(), blocks.end(), block->order,
@@ -135,6 +229,7 @@ void IniText::registerNames(BlockIt block) {
 }
 
 void IniText::unregisterNames(BlockIt block) {
+    forgetSection();
     for (const std::string& name : block->names) {
         auto found = m_headers.find(name);
         if (found == m_headers.end()) continue;
@@ -144,128 +239,356 @@ void IniText::unregisterNames(BlockIt block) {
     block->names.clear();
 }
 
+void IniText::forgetSection() const {
+    m_cache.valid = false;
+    m_cache.entriesValid = false;
+    m_cache.entries.clear();
+}
+
 std::string IniText::bytes() const {
+    if (m_inOrder && !m_pending.block) return m_bytes;
     std::string out;
     out.reserve(byteSize());
-    bool first = true;
-    for (const Block& block : m_blocks) {
-        for (const std::string& line : block.lines) {
-            if (!first) out += kLineBreak;
-            out += line;
-            first = false;
+    for (auto block = m_blocks.begin(); block != m_blocks.end(); ++block) {
+        if (block != m_blocks.begin()) out += kLineBreak;
+        std::string_view text = textOf(*block);
+        if (m_pending.block && *m_pending.block == block) {
+            const std::string_view first = firstLine(*block);
+            out.append(first).append(pendingText());
+            text.remove_prefix(first.size());
         }
+        out += text;
     }
     return out;
 }
 
 std::size_t IniText::byteSize() const {
-    std::size_t size = 0;
-    std::size_t lines = 0;
-    for (const Block& block : m_blocks) {
-        for (const std::string& line : block.lines) size += line.size();
-        lines += block.lines.size();
-    }
-    return size + (lines > 0 ? (lines - 1) * kLineBreak.size() : 0);
+    std::size_t size = m_pending.lines.size();
+    if (m_inOrder) return size + m_bytes.size();
+    for (const Block& block : m_blocks) size += block.size;
+    return size + (m_blocks.size() - 1) * kLineBreak.size();
 }
 
-bool IniText::isCompleteHeader(ConstBlockIt block) const {
-    if (!isBracketedLine(block->lines.front())) return false;
+std::optional<std::string_view> IniText::pendingValue(std::string_view section, std::string_view key) const {
+    if (!m_pending.block) return std::nullopt;
+    const std::optional<BlockIt> block = header(section);
+    if (!block || *block != *m_pending.block) return std::nullopt;
+    const std::string_view lines = m_pending.lines;
+    auto valueOf = [&](const PendingLine& line) {
+        return lines.substr(line.start + key.size() + 1, line.size - key.size() - 1);
+    };
+    if (key.find('=') == std::string_view::npos) {
+        auto found = findSlot(m_pending.slots, key, [&](std::uint32_t i) {
+            return lines.substr(m_pending.entries[i].start, m_pending.entries[i].keySize);
+        });
+        if (!found) return std::nullopt;
+        return valueOf(m_pending.entries[*found]);
+    }
+    // Matched against whole lines, the latest first as in the text.
+    for (auto line = m_pending.entries.rbegin(); line != m_pending.entries.rend(); ++line) {
+        const std::string_view text = lines.substr(line->start, line->size);
+        if (startsWith(text, key) && text.size() > key.size() && text[key.size()] == '=')
+            return valueOf(*line);
+    }
+    return std::nullopt;
+}
+
+void IniText::addPending(BlockIt block, std::string_view key, std::string_view value) {
+    if (!m_pending.block) {
+        m_pending.block = block;
+        m_pending.lines.clear();
+        m_pending.entries.clear();
+        sizeSlots(m_pending.slots, 0);
+    }
+    m_pending.lines.append(kLineBreak);
+    const std::size_t start = m_pending.lines.size();
+    m_pending.lines.append(key).append("=").append(value);
+    m_pending.entries.push_back({start, key.size(), m_pending.lines.size() - start});
+    auto keyOf = [this](std::uint32_t i) {
+        return std::string_view(m_pending.lines)
+            .substr(m_pending.entries[i].start, m_pending.entries[i].keySize);
+    };
+    if (slotsFull(m_pending.slots, m_pending.entries.size() - 1)) {
+        sizeSlots(m_pending.slots, m_pending.entries.size());
+        for (std::uint32_t i = 0; i < m_pending.entries.size(); ++i) placeSlot(m_pending.slots, i, keyOf);
+    } else {
+        placeSlot(m_pending.slots, static_cast<std::uint32_t>(m_pending.entries.size() - 1), keyOf);
+    }
+}
+
+std::string IniText::pendingText() const {
+    std::string text;
+    text.reserve(m_pending.lines.size());
+    for (auto line = m_pending.entries.rbegin(); line != m_pending.entries.rend(); ++line) {
+        text.append(m_pending.lines, line->start - kLineBreak.size(), line->size + kLineBreak.size());
+    }
+    return text;
+}
+
+void IniText::putPending() {
+    if (!m_pending.block) return;
+    const BlockIt block = *m_pending.block;
+    const std::string text = pendingText();
+    m_pending.block.reset();
+    m_pending.lines.clear();
+    m_pending.entries.clear();
+    replaceInBlock(block, firstLine(*block).size(), 0, text);
+    m_cache.entriesValid = false;  // its lines moved
+}
+
+void IniText::compact() {
+    std::string out;
+    out.reserve(byteSize());
+    adviseHugePages(out.data(), out.capacity());
+    for (Block& block : m_blocks) {
+        if (&block != &m_blocks.front()) out += kLineBreak;
+        const std::string_view text = textOf(block);
+        block.start = out.size();
+        out += text;
+    }
+    m_bytes = std::move(out);
+    m_leftOver = 0;
+    m_inOrder = true;
+}
+
+void IniText::reserve(std::size_t extra) {
+    m_bytes.reserve(m_bytes.size() + extra);
+    adviseHugePages(m_bytes.data(), m_bytes.capacity());
+}
+
+std::string IniText::takeBytes() {
+    putPending();
+    if (!m_inOrder) compact();
+    return std::move(m_bytes);
+}
+
+void IniText::restoreBytes(std::string&& bytes) { m_bytes = std::move(bytes); }
+
+bool IniText::isCompleteHeader(BlockIt block) const {
+    if (!isBracketedLine(firstLine(*block))) return false;
     // On the last line of the text, without CR LF after it, it is not complete.
-    return block->lines.size() > 1 || std::next(block) != m_blocks.end();
+    return textOf(*block).find(kLineBreak) != std::string_view::npos || std::next(block) != m_blocks.end();
 }
 
 std::optional<IniText::BlockIt> IniText::header(std::string_view section) const {
+    if (m_cache.valid && m_cache.section == section) return m_cache.header;
+    forgetSection();
+    m_cache.section = section;
+    m_cache.valid = true;
     auto found = m_headers.find(section);
-    if (found == m_headers.end() || found->second.empty()) return std::nullopt;
-    return found->second.front();
+    if (found != m_headers.end() && !found->second.empty())
+        m_cache.header = found->second.front();
+    else
+        m_cache.header.reset();
+    return m_cache.header;
 }
 
-std::optional<IniText::Lines::iterator> IniText::findKey(BlockIt header, std::string_view key) const {
-    const bool plainKey = key.find('=') == std::string_view::npos;
+std::string_view IniText::keyOf(const Entry& entry) const {
+    return std::string_view(m_bytes).substr(entry.block->start + entry.offset, entry.keySize);
+}
+
+// Calls `visit(block, offset, line)` for every entry line of the section that begins at `header`:
+// the lines after the first of each block, up to the next complete header.
+template <typename Visit>
+void IniText::forEachLine(BlockIt header, Visit visit) const {
     for (BlockIt block = header; block != m_blocks.end(); ++block) {
         if (block != header && isCompleteHeader(block)) break;
-        if (plainKey) {
-            auto found = block->keys.find(key);
-            if (found != block->keys.end()) return found->second;
-            continue;
-        }
-        // A key with "=" in it is matched against whole lines.
-        for (auto line = std::next(block->lines.begin()); line != block->lines.end(); ++line) {
-            if (startsWith(*line, key) && line->size() > key.size() && (*line)[key.size()] == '=')
-                return line;
+        const std::string_view text = textOf(*block);
+        for (std::size_t lineBreak = text.find(kLineBreak); lineBreak != std::string_view::npos;) {
+            const std::size_t offset = lineBreak + kLineBreak.size();
+            lineBreak = text.find(kLineBreak, offset);
+            const std::size_t end = lineBreak == std::string_view::npos ? text.size() : lineBreak;
+            if (visit(block, offset, text.substr(offset, end - offset))) return;
         }
     }
-    return std::nullopt;
+}
+
+void IniText::placeEntry(std::uint32_t index) const {
+    placeSlot(m_cache.slots, index, [this](std::uint32_t i) { return keyOf(m_cache.entries[i]); });
+}
+
+void IniText::indexEntries(BlockIt header) const {
+    if (m_cache.entriesValid) return;
+    m_cache.entries.clear();
+    forEachLine(header, [this](BlockIt block, std::size_t offset, std::string_view line) {
+        if (const std::size_t eq = firstEquals(line); eq != std::string_view::npos) {
+            m_cache.entries.push_back({block, offset, eq});
+        }
+        return false;
+    });
+    std::reverse(m_cache.entries.begin(), m_cache.entries.end());
+    sizeSlots(m_cache.slots, m_cache.entries.size());
+    // Last line first: of the lines with the same key the first in the file stays in its slot.
+    for (std::uint32_t i = 0; i < m_cache.entries.size(); ++i) placeEntry(i);
+    m_cache.entriesValid = true;
+}
+
+std::optional<std::uint32_t> IniText::findEntry(std::string_view key) const {
+    return findSlot(m_cache.slots, key, [this](std::uint32_t i) { return keyOf(m_cache.entries[i]); });
+}
+
+std::optional<IniText::Line> IniText::findKey(std::string_view section, std::string_view key) const {
+    const std::optional<BlockIt> first = header(section);
+    if (!first) return std::nullopt;
+    std::optional<Line> found;
+    if (key.find('=') != std::string_view::npos) {
+        // A key with "=" in it is matched against whole lines.
+        forEachLine(*first, [&](BlockIt block, std::size_t offset, std::string_view line) {
+            if (startsWith(line, key) && line.size() > key.size() && line[key.size()] == '=') {
+                found = Line{block, offset, line.size()};
+            }
+            return found.has_value();
+        });
+        return found;
+    }
+    indexEntries(*first);
+    const std::optional<std::uint32_t> index = findEntry(key);
+    if (!index) return std::nullopt;
+    const Entry& entry = m_cache.entries[*index];
+    const std::string_view text = textOf(*entry.block);
+    const std::size_t end = std::min(text.find(kLineBreak, entry.offset), text.size());
+    return Line{entry.block, entry.offset, end - entry.offset};
 }
 
 bool IniText::hasSection(std::string_view section) const { return header(section).has_value(); }
 
 std::optional<std::string_view> IniText::value(std::string_view section, std::string_view key) const {
-    auto block = header(section);
-    if (!block) return std::nullopt;
-    auto line = findKey(*block, key);
+    if (std::optional<std::string_view> pending = pendingValue(section, key)) return pending;
+    const std::optional<Line> line = findKey(section, key);
     if (!line) return std::nullopt;
-    return std::string_view(**line).substr(key.size() + 1);
+    return textOf(*line->block).substr(line->offset + key.size() + 1, line->size - key.size() - 1);
+}
+
+void IniText::replaceInBlock(BlockIt block, std::size_t offset, std::size_t size, std::string_view text) {
+    std::string copy;
+    if (text.data() >= m_bytes.data() && text.data() < m_bytes.data() + m_bytes.size()) {
+        copy = text;  // a view into these bytes would move under the edit
+        text = copy;
+    }
+    const std::size_t at = block->start + offset;
+    if (text.size() == size || block->start + block->size == m_bytes.size()) {
+        m_bytes.replace(at, size, text);
+        block->size = block->size - size + text.size();
+        return;
+    }
+    // It cannot grow or shrink where it is: it moves to the end.
+    std::string moved(textOf(*block));
+    moved.replace(offset, size, text);
+    m_leftOver += block->size;
+    m_inOrder = false;
+    block->start = m_bytes.size();
+    block->size = moved.size();
+    m_bytes += moved;
+    if (m_leftOver > kMinLeftOver && m_leftOver > m_bytes.size() / 2) compact();
 }
 
 void IniText::appendSection(std::string_view section) {
     std::string headerLine;
     headerLine.reserve(section.size() + 2);
     headerLine.append("[").append(section).append("]");
-    if (m_blocks.size() == 1 && m_blocks.front().lines.size() == 1 &&
-        m_blocks.front().lines.front().empty()) {
+    if (m_blocks.size() == 1 && m_blocks.front().size == 0) {
         // An empty text gets the header without a CR LF before it.
-        m_blocks.front().lines.front() = std::move(headerLine);
-        indexBlock(m_blocks.begin());
+        replaceInBlock(m_blocks.begin(), 0, 0, headerLine);
+        registerNames(m_blocks.begin());
         return;
     }
+    if (m_inOrder) m_bytes += kLineBreak;
     Block& block = m_blocks.emplace_back();
     block.order = m_nextOrder++;
-    block.lines.push_back(std::move(headerLine));
+    block.start = m_bytes.size();
+    block.size = headerLine.size();
+    m_bytes += headerLine;
     registerNames(std::prev(m_blocks.end()));
 }
 
 bool IniText::setValue(std::string_view section, std::string_view key, std::string_view value) {
-    if (section.find_first_of("\r\n") != std::string_view::npos || !isPlainKey(key) || breaksLine(value)) {
+    if (hasLineBreak(section) || !isPlainKey(key) || breaksLine(value)) {
         return false;
     }
     int appends = 0;
     std::optional<BlockIt> block;
     while (!(block = header(section))) {
         if (appends == kMaxSectionAppends) return false;
+        putPending();
         appendSection(section);
         ++appends;
     }
-    std::optional<Lines::iterator> line = findKey(*block, key);
-    if (!line) {
-        // The new entry goes right after the header text; whatever followed it on the header's line
-        // becomes the entry's old value and is replaced below.
-        std::string& headerLine = (*block)->lines.front();
-        const std::size_t headerText = section.size() + 2;
-        std::string rest = headerLine.substr(headerText);
-        if (!rest.empty()) {
-            unregisterNames(*block);
-            headerLine.resize(headerText);
-            registerNames(*block);
+    // A key holding "=" is matched against whole lines, which the pending ones must be among.
+    const bool plainKey = key.find('=') == std::string_view::npos;
+    if (m_pending.block && (*m_pending.block != *block || !plainKey)) putPending();
+    if (m_pending.block) {
+        auto same = findSlot(m_pending.slots, key, [this](std::uint32_t i) {
+            return std::string_view(m_pending.lines)
+                .substr(m_pending.entries[i].start, m_pending.entries[i].keySize);
+        });
+        if (same) {
+            PendingLine& line = m_pending.entries[*same];
+            const std::size_t oldSize = line.size - line.keySize - 1;
+            m_pending.lines.replace(line.start + line.keySize + 1, oldSize, value);
+            line.size = line.size - oldSize + value.size();
+            for (std::size_t i = *same + 1; i < m_pending.entries.size(); ++i) {
+                m_pending.entries[i].start = m_pending.entries[i].start + value.size() - oldSize;
+            }
+            return true;
         }
-        Lines& lines = (*block)->lines;
-        auto inserted = lines.insert(std::next(lines.begin()), std::string(key) + "=" + rest);
-        std::size_t eq = firstEquals(*inserted);
-        (*block)->keys[inserted->substr(0, eq)] = inserted;
-        line = inserted;
     }
-    std::string& text = **line;
-    text.resize(key.size() + 1);
-    text += value;
+    if (const std::optional<Line> line = findKey(section, key)) {
+        const std::size_t valueStart = line->offset + key.size() + 1;
+        const std::size_t oldSize = line->size - key.size() - 1;
+        replaceInBlock(line->block, valueStart, oldSize, value);
+        for (Entry& entry : m_cache.entries) {
+            if (entry.block == line->block && entry.offset > line->offset) {
+                entry.offset = entry.offset + value.size() - oldSize;
+            }
+        }
+        return true;
+    }
+    // The new entry goes right after the header text; whatever followed it on the header's line
+    // goes (it would have been the entry's old value).
+    const std::size_t headerText = section.size() + 2;
+    if (const std::size_t rest = firstLine(**block).size() - headerText; rest > 0) {
+        unregisterNames(*block);
+        replaceInBlock(*block, headerText, rest, {});
+        registerNames(*block);
+    }
+    if (plainKey) {
+        addPending(*block, key, value);
+        return true;
+    }
+    std::string entryLine;
+    entryLine.reserve(kLineBreak.size() + key.size() + 1 + value.size());
+    entryLine.append(kLineBreak).append(key).append("=").append(value);
+    replaceInBlock(*block, headerText, 0, entryLine);
+    if (m_cache.entriesValid) {
+        for (Entry& entry : m_cache.entries) {
+            if (entry.block == *block) entry.offset += entryLine.size();
+        }
+        // Read as every line is: up to its first "=", which for a key holding "=" is inside the key.
+        m_cache.entries.push_back(
+            {*block, headerText + kLineBreak.size(), firstEquals(std::string_view(entryLine).substr(2))});
+        if (slotsFull(m_cache.slots, m_cache.entries.size() - 1)) {
+            m_cache.entriesValid = false;  // indexed again, in a larger table, when next needed
+        } else {
+            placeEntry(static_cast<std::uint32_t>(m_cache.entries.size() - 1));  // the section's first line
+        }
+    }
     return true;
 }
 
 bool IniText::removeSection(std::string_view section) {
-    auto block = header(section);
-    if (!block) return false;
+    if (!header(section)) return false;
+    putPending();
+    const std::optional<BlockIt> block = header(section);
     unregisterNames(*block);
+    if (m_inOrder && std::next(*block) == m_blocks.end()) {
+        // The text ends with it: cut it off with the CR LF before it.
+        m_bytes.resize((*block)->start >= kLineBreak.size() ? (*block)->start - kLineBreak.size() : 0);
+    } else {
+        m_leftOver += (*block)->size;
+        m_inOrder = false;
+    }
     m_blocks.erase(*block);
-    if (m_blocks.empty()) parse({});
+    if (m_blocks.empty()) resetEmpty();
     return true;
 }
 

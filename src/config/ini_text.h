@@ -24,17 +24,30 @@ namespace oz::config {
 // Byte tests for "[", "]" and "=" follow the character rule (a byte of 0x80 or above starts a
 // two-byte character), so trail bytes of double-byte characters never count as markers.
 //
-// The text is held as blocks of lines (a block starts at every line beginning with "["), indexed
-// by header name and by key, so lookups and edits cost no more than the block they touch.
+// The text is held as blocks of lines (a block starts at every line beginning with "["), indexed by
+// header name. The blocks' bytes lie in one string: in file order, joined by CR LF, as long as
+// edits allow; a block that has to grow elsewhere moves to the end, and the string is put back in
+// order when more than half of it is left over, or when the whole text is needed. So a file of
+// 100,000 sections costs little more memory than its size, and lookups and edits within one
+// section (as a site is read or written) cost a search in that section's sorted keys.
 class IniText {
    public:
     IniText();
     explicit IniText(std::string_view bytes);
+    // Takes the bytes without a copy where every line ends in CR LF.
+    explicit IniText(std::string&& bytes);
 
     std::string bytes() const;
     std::size_t byteSize() const;
+    // Room for the text to grow by `extra` bytes without being copied again on the way.
+    void reserve(std::size_t extra);
+    // The whole text lent as one string, without a copy where the blocks lie in order: give it back
+    // with restoreBytes before anything else is called.
+    std::string takeBytes();
+    void restoreBytes(std::string&& bytes);
 
     bool hasSection(std::string_view section) const;
+    // A view into the text, valid until the next edit.
     std::optional<std::string_view> value(std::string_view section, std::string_view key) const;
 
     // Keys that would break the line structure: a line break inside, a "[" in front, or a last
@@ -57,33 +70,83 @@ class IniText {
     bool removeSection(std::string_view section);
 
    private:
-    using Lines = std::list<std::string>;
     struct StringHash {
         using is_transparent = void;
         std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
     };
     struct Block {
         std::uint64_t order = 0;
-        Lines lines;  // lines without their CR LF; the first may be a header
-        std::unordered_map<std::string, Lines::iterator, StringHash, std::equal_to<>>
-            keys;                        // first line per key
+        std::size_t start = 0;           // in m_bytes
+        std::size_t size = 0;            // its lines joined by CR LF, without one at the end
         std::vector<std::string> names;  // the section names the first line is a header of
     };
     using BlockIt = std::list<Block>::iterator;
-    using ConstBlockIt = std::list<Block>::const_iterator;
+    struct Line {
+        BlockIt block;
+        std::size_t offset = 0;  // in the block
+        std::size_t size = 0;
+    };
+    // An entry line of the section last looked up: where it is and the length of its key.
+    struct Entry {
+        BlockIt block;
+        std::size_t offset = 0;
+        std::size_t keySize = 0;
+    };
+    struct SectionCache {
+        bool valid = false;  // section and header are known
+        std::string section;
+        std::optional<BlockIt> header;
+        bool entriesValid = false;
+        std::vector<Entry> entries;        // the section's entry lines, last line first
+        std::vector<std::uint32_t> slots;  // open addressing by key: 1 + index into entries; 0 free
+    };
 
-    void parse(std::string_view bytes);
-    void indexBlock(BlockIt block);
+    void parse(std::string&& bytes);
+    void resetEmpty();
+    std::string_view textOf(const Block& block) const;
+    std::string_view firstLine(const Block& block) const;
     void registerNames(BlockIt block);
     void unregisterNames(BlockIt block);
-    bool isCompleteHeader(ConstBlockIt block) const;
+    bool isCompleteHeader(BlockIt block) const;
     std::optional<BlockIt> header(std::string_view section) const;
-    std::optional<Lines::iterator> findKey(BlockIt header, std::string_view key) const;
+    template <typename Visit>
+    void forEachLine(BlockIt header, Visit visit) const;
+    void indexEntries(BlockIt header) const;
+    void placeEntry(std::uint32_t index) const;  // in the slots; it goes before an earlier same key
+    std::optional<std::uint32_t> findEntry(std::string_view key) const;
+    std::string_view keyOf(const Entry& entry) const;
+    std::optional<Line> findKey(std::string_view section, std::string_view key) const;
+    void replaceInBlock(BlockIt block, std::size_t offset, std::size_t size, std::string_view text);
+    void compact();
     void appendSection(std::string_view section);
+    void forgetSection() const;
+    std::optional<std::string_view> pendingValue(std::string_view section, std::string_view key) const;
+    void addPending(BlockIt block, std::string_view key, std::string_view value);
+    std::string pendingText() const;
+    void putPending();
 
+    std::string m_bytes;
+    bool m_inOrder = true;       // m_bytes is the text: the blocks in order, joined by CR LF
+    std::size_t m_leftOver = 0;  // bytes of m_bytes no block uses
     std::list<Block> m_blocks;
     std::unordered_map<std::string, std::vector<BlockIt>, StringHash, std::equal_to<>> m_headers;
     std::uint64_t m_nextOrder = 0;
+    mutable SectionCache m_cache;
+    // New entries of one section that are not in the text yet. A save writes a site's keys one by
+    // one, each new one becoming the first line of its section: gathered here, they go into the
+    // text at once, instead of each moving the section's other lines.
+    struct PendingLine {
+        std::size_t start = 0;  // of the key, in `lines`
+        std::size_t keySize = 0;
+        std::size_t size = 0;  // of the line, without its CR LF
+    };
+    struct Pending {
+        std::optional<BlockIt> block;  // the section's header block
+        std::string lines;             // CR LF + key + "=" + value each, in the order they came
+        std::vector<PendingLine> entries;
+        std::vector<std::uint32_t> slots;  // as SectionCache::slots
+    };
+    Pending m_pending;
 };
 
 }  // namespace oz::config

@@ -10,6 +10,7 @@
 #endif
 
 #include "config/data_folder.h"
+#include "config/system_reason.h"
 #include "text/path_text.h"
 
 namespace oz::config {
@@ -18,7 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string reasonText(int code) { return std::error_code(code, std::generic_category()).message(); }
+std::string reasonText(int code) { return systemReason(code); }
 
 #ifndef _WIN32
 
@@ -47,7 +48,7 @@ bool makeOwnFolder(const fs::path& dir, std::string& error, bool* tightened) {
     std::error_code ec;
     if (fs::is_directory(dir, ec)) return true;
     fs::create_directories(dir, ec);
-    if (ec) error = "无法创建文件夹：" + text::pathText(dir) + "（" + ec.message() + "）";
+    if (ec) error = "无法创建文件夹：" + text::pathText(dir) + "（" + reasonText(ec.value()) + "）";
     return !ec;
 }
 

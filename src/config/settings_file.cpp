@@ -1,6 +1,7 @@
 #include "config/settings_file.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <system_error>
 #include <vector>
 
@@ -22,8 +23,8 @@ namespace {
 
 constexpr std::string_view kLineBreak = "\r\n";
 constexpr std::string_view kLineBreakMarker = "┊*┊";
-constexpr std::string_view kTrue = "真";
-constexpr std::string_view kFalse = "假";
+constexpr std::string_view kTrueGbk = "\xD5\xE6";   // 真
+constexpr std::string_view kFalseGbk = "\xBC\xD9";  // 假
 constexpr const char* kSectionFailure = "配置模块出现意外，可能导致无法正常保存！详情请咨询Orvane。";
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr const char* kUtf8Notice = "设置文件是 UTF-8 编码，已按 UTF-8 读入，保存时将改存为 GBK：";
@@ -80,6 +81,7 @@ bool SettingsFile::open(const fs::path& path, Mode mode) {
     m_path = path;
     m_mode = mode;
     m_section.clear();
+    m_sectionGbk.clear();
     std::error_code ec;
     fs::path folder = path.parent_path();
     if (!folder.empty() && !fs::is_directory(folder, ec)) {
@@ -111,7 +113,8 @@ bool SettingsFile::open(const fs::path& path, Mode mode) {
         content = text::utf8ToGbk(utf8);
         m_notice = kUtf8Notice + pathText(path);
     }
-    m_text = std::make_unique<IniText>(content);
+    m_text = std::make_unique<IniText>(std::move(content));
+    m_byteFiles.reset();
     m_open = true;
     return true;
 }
@@ -123,22 +126,33 @@ void SettingsFile::close() {
     m_open = false;
     m_lock.reset();
     m_pendingBytes.clear();
+    m_byteFiles.reset();
     m_rawOfText.clear();
     m_dirty = false;
     m_text = std::make_unique<IniText>();
 }
 
-void SettingsFile::setSection(std::string_view name) { m_section = name; }
+void SettingsFile::setSection(std::string_view name) {
+    if (name == m_section && !m_sectionGbk.empty()) return;
+    m_section = name;
+    m_sectionGbk = text::utf8ToGbk(name);
+}
 
 const std::string& SettingsFile::gbkOf(std::string_view utf8) const {
+    // Keys are mostly the same few literals, asked for millions of times in a large load or save: a
+    // slot per address answers them after a comparison instead of a hash of the text.
+    RecentKey& recent =
+        m_recentKeys[(reinterpret_cast<std::uintptr_t>(utf8.data()) >> 3) % m_recentKeys.size()];
+    if (recent.gbk != nullptr && recent.utf8 == utf8) return *recent.gbk;
     auto found = m_gbkCache.find(utf8);
     if (found == m_gbkCache.end()) found = m_gbkCache.emplace(std::string(utf8), text::utf8ToGbk(utf8)).first;
+    recent = {found->first, &found->second};  // the map's nodes stay where they are
     return found->second;
 }
 
 std::optional<std::string_view> SettingsFile::rawValue(std::string_view key) const {
     if (!m_open) return std::nullopt;
-    return m_text->value(gbkOf(m_section), gbkOf(key));
+    return m_text->value(m_sectionGbk, gbkOf(key));
 }
 
 bool SettingsFile::writeValue(std::string_view key, const std::string& valueGbk) {
@@ -147,7 +161,7 @@ bool SettingsFile::writeValue(std::string_view key, const std::string& valueGbk)
     const std::string& keyGbk = gbkOf(key);
     if (!IniText::isPlainKey(keyGbk)) return fail("设置项名称无效：" + std::string(key));
     // The settings text itself is not put into the message: it holds passwords.
-    if (!m_text->setValue(gbkOf(m_section), keyGbk, valueGbk)) return fail(kSectionFailure);
+    if (!m_text->setValue(m_sectionGbk, keyGbk, valueGbk)) return fail(kSectionFailure);
     return changed();
 }
 
@@ -157,24 +171,26 @@ bool SettingsFile::changed() {
 }
 
 bool SettingsFile::writeText(std::string_view key, std::string_view text) {
+    std::string bytes = textValueBytes(text);
     // Writing back what a read gave keeps the stored bytes, also where they are not valid GBK and
     // the text holds U+FFFD in their place (a password typed in another code page).
-    if (auto raw = rawValue(key); raw && textOfValue(*raw) == text) {
+    if (auto raw = rawValue(key); raw && (*raw == bytes || textOfValue(*raw) == text)) {
         if (m_mode == Mode::ReadOnly) return fail("设置文件以只读方式打开：" + pathText(m_path));
         return m_notice.empty() || changed();  // a file read as UTF-8 is saved as GBK all the same
     }
     if (auto kept = m_rawOfText.find(text); kept != m_rawOfText.end()) {
-        const std::string raw = kept->second;  // a site that moved to another section
-        return writeValue(key, raw);
+        bytes = kept->second;  // a site that moved to another section
     }
-    return writeValue(key, textValueBytes(text));
+    return writeValue(key, bytes);
 }
 
 std::string SettingsFile::readText(std::string_view key, std::string_view defaultValue) const {
     auto raw = rawValue(key);
     if (!raw) return std::string(defaultValue);
+    std::optional<std::string> decoded = text::decode(*raw, text::Charset::Gbk);
+    if (decoded) return replaceAll(*decoded, kLineBreakMarker, kLineBreak);
     std::string text = textOfValue(*raw);
-    if (!text::decode(*raw, text::Charset::Gbk)) m_rawOfText.try_emplace(text, *raw);
+    m_rawOfText.try_emplace(text, *raw);
     return text;
 }
 
@@ -197,13 +213,13 @@ double SettingsFile::readNumber(std::string_view key, double defaultValue) const
 }
 
 bool SettingsFile::writeBool(std::string_view key, bool value) {
-    return writeValue(key, gbkOf(value ? kTrue : kFalse));
+    return writeValue(key, std::string(value ? kTrueGbk : kFalseGbk));
 }
 
 bool SettingsFile::readBool(std::string_view key, bool defaultValue) const {
     auto raw = rawValue(key);
     if (!raw) return defaultValue;
-    return *raw == gbkOf(kTrue);
+    return *raw == kTrueGbk;
 }
 
 fs::path SettingsFile::byteValuePath(std::string_view key) const {
@@ -217,8 +233,25 @@ bool SettingsFile::writeBytes(std::string_view key, std::string_view bytes) {
     if (!isSafeNamePart(m_section) || !isSafeNamePart(key)) {
         return fail("字节集设置项名称无效：" + m_section + "-" + std::string(key));
     }
-    m_pendingBytes[byteValuePath(key)] = std::string(bytes);
+    fs::path path = byteValuePath(key);
+    // An empty value is a file removed; where there is none, nothing is to be done.
+    if (bytes.empty() && !m_pendingBytes.contains(path) && !byteFileMayExist(path)) return true;
+    m_pendingBytes[std::move(path)] = std::string(bytes);
     return m_batchDepth > 0 || flush();
+}
+
+bool SettingsFile::byteFileMayExist(const fs::path& path) const {
+    if (!m_byteFiles) {
+        m_byteFiles.emplace();
+        std::error_code ec;
+        for (fs::directory_iterator it(m_path.parent_path() / kByteValuesFolder, ec), end; !ec && it != end;
+             it.increment(ec)) {
+            m_byteFiles->insert(it->path());
+        }
+        // No folder: no files. Any other failure: every file may be there.
+        if (ec && ec != std::errc::no_such_file_or_directory) m_byteFiles.reset();
+    }
+    return !m_byteFiles || m_byteFiles->contains(path);
 }
 
 std::string SettingsFile::readBytes(std::string_view key, std::string_view defaultValue) const {
@@ -227,7 +260,7 @@ std::string SettingsFile::readBytes(std::string_view key, std::string_view defau
     std::optional<std::string> bytes;
     if (auto pending = m_pendingBytes.find(path); pending != m_pendingBytes.end()) {
         bytes = pending->second;
-    } else {
+    } else if (byteFileMayExist(path)) {
         std::string error;
         bytes = readWholeFile(path, error);
     }
@@ -238,12 +271,16 @@ std::string SettingsFile::readBytes(std::string_view key, std::string_view defau
 bool SettingsFile::deleteSection(std::string_view name) {
     if (!m_open) return fail("设置文件没有打开");
     if (m_mode == Mode::ReadOnly) return fail("设置文件以只读方式打开：" + pathText(m_path));
-    if (!m_text->removeSection(gbkOf(name))) {
+    if (!m_text->removeSection(text::utf8ToGbk(name))) {
         m_lastError.clear();
         return false;
     }
     return changed();
 }
+
+void SettingsFile::reserve(std::size_t extra) { m_text->reserve(extra); }
+
+std::size_t SettingsFile::byteSize() const { return m_text->byteSize(); }
 
 void SettingsFile::beginBatch() { ++m_batchDepth; }
 
@@ -261,9 +298,24 @@ bool SettingsFile::flush() {
         // An empty byte value reads as missing; no file is kept for it.
         files.push_back({path, bytes.empty() ? std::nullopt : std::optional<std::string>(bytes)});
     }
-    if (m_dirty) files.push_back({m_path, m_text->bytes()});
+    // The text is lent to the write, not copied: a large site list would otherwise be held twice.
+    if (m_dirty) files.push_back({m_path, m_text->takeBytes()});
     std::string error;
-    if (!replaceFiles(files, error)) return fail(error);
+    const bool written = replaceFiles(files, error);
+    if (m_dirty) m_text->restoreBytes(std::move(*files.back().bytes));
+    if (!written) {
+        m_byteFiles.reset();  // some may have been written
+        return fail(error);
+    }
+    if (m_byteFiles) {
+        for (const auto& [path, bytes] : m_pendingBytes) {
+            if (bytes.empty()) {
+                m_byteFiles->erase(path);
+            } else {
+                m_byteFiles->insert(path);
+            }
+        }
+    }
     m_pendingBytes.clear();
     m_dirty = false;
     return true;

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace oz::config {
@@ -68,10 +71,18 @@ class SettingsFile {
     bool writeBytes(std::string_view key, std::string_view bytes);  // inibin/<section>-<key>.ibn
     std::string readBytes(std::string_view key, std::string_view defaultValue = {}) const;
 
+    // Whether the current section holds the key.
+    bool hasKey(std::string_view key) const { return rawValue(key).has_value(); }
+
     // Removes the first section of that name: its header and its lines up to the next line that
     // begins with "[" (or the end). False when there was no such section (nothing changed) or the
     // change could not be flushed (lastError() tells which).
     bool deleteSection(std::string_view name);
+
+    // Room for the text to grow by about `extra` bytes: a save of many sites then builds the text
+    // without copying it again and again as it grows (each copy briefly holds it twice).
+    void reserve(std::size_t extra);
+    std::size_t byteSize() const;
 
     // Changes between beginBatch and the matching endBatch are flushed once, at the end.
     void beginBatch();
@@ -98,17 +109,31 @@ class SettingsFile {
     bool writeValue(std::string_view key, const std::string& valueGbk);
     std::optional<std::string_view> rawValue(std::string_view key) const;
     const std::string& gbkOf(std::string_view utf8) const;
+    // Whether the byte value's file may be on disk: the inibin folder is listed once, at the first
+    // use, so that a list of sites without category trees costs no look-up per site.
+    bool byteFileMayExist(const std::filesystem::path& path) const;
 
     std::filesystem::path m_path;
     Mode m_mode = Mode::ReadWrite;
     bool m_open = false;
     std::string m_section;
+    std::string m_sectionGbk;
     std::unique_ptr<IniText> m_text;
     std::unique_ptr<FileLock> m_lock;
     int m_batchDepth = 0;
     bool m_dirty = false;
     std::map<std::filesystem::path, std::string> m_pendingBytes;         // byte values not yet on disk
-    mutable std::map<std::string, std::string, std::less<>> m_gbkCache;  // keys and section names
+    mutable std::optional<std::set<std::filesystem::path>> m_byteFiles;  // on disk, once listed
+    struct StringHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    mutable std::unordered_map<std::string, std::string, StringHash, std::equal_to<>> m_gbkCache;  // keys
+    struct RecentKey {
+        std::string_view utf8;
+        const std::string* gbk = nullptr;
+    };
+    mutable std::array<RecentKey, 128> m_recentKeys{};
     mutable std::string m_lastError;
     std::string m_notice;
     // Stored text values that are not valid GBK, by the text they read as: written back byte for

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
+
+#include "config/huge_pages.h"
+#include "text/characters.h"
 
 namespace oz::config {
 
@@ -98,10 +102,38 @@ std::string normalizeHost(std::string_view text) {
     return host.substr(begin, end + 1 - begin);
 }
 
+std::string normalizePin(std::string_view pin) {
+    auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    std::string out(pin);
+    if (text::findNoCase(out, "sha256//") != std::string::npos) {
+        std::erase_if(out, space);  // base64 holds no white space; a pasted key may
+        return out;
+    }
+    while (!out.empty() && space(out.back())) out.pop_back();
+    out.erase(out.begin(), std::find_if_not(out.begin(), out.end(), space));
+    // The bare base64 that openssl prints for a key's SHA-256.
+    const bool bareHash =
+        out.size() == 44 && out.back() == '=' && std::all_of(out.begin(), out.end() - 1, [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '/';
+        });
+    return bareHash ? "sha256//" + out : out;
+}
+
 void normalizeSite(SiteConfig& site) {
     site.domain = normalizeHost(site.domain);
     site.adminDir = normalizeHost(site.adminDir);
     if (site.adminDir.empty()) site.adminDir = "dede";
+    site.pinnedPublicKey = normalizePin(site.pinnedPublicKey);
+}
+
+void reserveSites(SiteList& list, std::size_t more) {
+    if (list.sites.capacity() >= list.sites.size() + more) return;
+    // Moved into a buffer of the final size: the records are touched only there.
+    std::vector<SiteConfig> sites;
+    sites.reserve(list.sites.size() + more);
+    adviseHugePages(sites.data(), sites.capacity() * sizeof(SiteConfig));
+    std::move(list.sites.begin(), list.sites.end(), std::back_inserter(sites));
+    list.sites = std::move(sites);
 }
 
 std::optional<int> SiteList::findDuplicate(const SiteConfig& site, int skipIndex) const {

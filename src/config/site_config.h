@@ -19,9 +19,12 @@ struct SiteConfig {
     int charset = 0;                // 编码: 0 UTF-8, 1 GBK
     std::string adminDir = "dede";  // 目录 (back-end folder; "dede" when empty)
     bool https = false;             // HTTPS (written right after 目录)
-    std::string keywordList;        // 关键词数据
-    int keywordCountMin = 0;        // 关键词数1
-    int keywordCountMax = 0;        // 关键词数2
+    // 证书公钥 (written right after HTTPS): the site's own certificate, trusted by its public key
+    // ("sha256//" + base64, several joined by ";", or a key file's path); empty: verified as usual.
+    std::string pinnedPublicKey;
+    std::string keywordList;  // 关键词数据
+    int keywordCountMin = 0;  // 关键词数1
+    int keywordCountMax = 0;  // 关键词数2
     int keywordMethod = 2;  // 关键词方式: 0 随机词组 1 自动分词 2 使用标题 3 留空内容 4 内容首行
     std::string tagList;                 // 标签数据
     int tagCountMin = 0;                 // 标签数1
@@ -103,8 +106,12 @@ std::string siteLabel(const SiteConfig& site);
 std::string normalizeHost(std::string_view text);
 
 // The normalisation every record read from the window (or an import) goes through:
-// 域名 and 目录 through normalizeHost, an empty 目录 becomes "dede".
+// 域名 and 目录 through normalizeHost, an empty 目录 becomes "dede", 证书公钥 loses the white space
+// around it and its parts.
 void normalizeSite(SiteConfig& site);
+// 证书公钥 as libcurl takes it: a list of "sha256//" keys without any white space, or a file path
+// without white space at its ends; a bare base64 SHA-256 (as openssl prints it) gets "sha256//".
+std::string normalizePin(std::string_view pin);
 
 // The ordered site list with its current entry (-1 for none). Loading appends without checking
 // duplicates; adding, modifying and importing refuse a record whose label equals another entry's.
@@ -117,5 +124,8 @@ struct SiteList {
     // skipping `skipIndex`; std::nullopt when there is none.
     std::optional<int> findDuplicate(const SiteConfig& site, int skipIndex = -1) const;
 };
+
+// Room for `more` sites, taken at once (a load or an import of 100,000 sites).
+void reserveSites(SiteList& list, std::size_t more);
 
 }  // namespace oz::config

@@ -18,10 +18,22 @@ std::string duplicateMessage(const SiteConfig& site) {
 
 }  // namespace
 
-int addSite(SiteList& list, SiteConfig site, std::string* problem) {
+SiteLabels::SiteLabels(const SiteList& list) {
+    m_labels.reserve(list.sites.size());
+    for (const SiteConfig& site : list.sites) add(site);
+}
+
+bool SiteLabels::contains(const SiteConfig& site) const { return m_labels.contains(siteLabel(site)); }
+
+void SiteLabels::add(const SiteConfig& site) { m_labels.insert(siteLabel(site)); }
+
+int addSite(SiteList& list, SiteConfig site, std::string* problem, SiteLabels* labels) {
     normalizeSite(site);
     if (std::string why = siteProblem(site); !why.empty()) return refuse(problem, why);
-    if (list.findDuplicate(site)) return refuse(problem, duplicateMessage(site));
+    if (labels != nullptr ? labels->contains(site) : list.findDuplicate(site).has_value()) {
+        return refuse(problem, duplicateMessage(site));
+    }
+    if (labels != nullptr) labels->add(site);
     site.enabled = true;
     list.sites.push_back(std::move(site));
     list.current = list.size() - 1;
@@ -42,7 +54,10 @@ int modifySite(SiteList& list, int index, SiteConfig site, std::string* problem)
 BulkImportResult bulkImportSites(SiteList& list, std::string_view text, const SiteConfig& window,
                                  const std::atomic<bool>* stop) {
     BulkImportResult result;
-    for (std::string_view line : text::splitLines(text)) {
+    SiteLabels labels(list);
+    const std::vector<std::string_view> lines = text::splitLines(text);
+    reserveSites(list, lines.size());
+    for (std::string_view line : lines) {
         if (stop && stop->load()) {
             result.stopped = true;
             break;
@@ -52,7 +67,7 @@ BulkImportResult bulkImportSites(SiteList& list, std::string_view text, const Si
             continue;
         }
         std::string problem;
-        if (addSite(list, siteFromLine(splitSiteLine(line), window), &problem) < 0) {
+        if (addSite(list, siteFromLine(splitSiteLine(line), window), &problem, &labels) < 0) {
             addFailedLine(result, line, std::move(problem));
         } else {
             ++result.imported;

@@ -3,16 +3,30 @@
 #include <atomic>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "config/site_config.h"
 
 namespace oz::config {
 
+// The labels (域名(用户)) of a list's entries: an import of many sites checks each for a duplicate
+// in constant time instead of a pass over the list. It knows only the sites added through it.
+class SiteLabels {
+   public:
+    explicit SiteLabels(const SiteList& list);
+    bool contains(const SiteConfig& site) const;
+    void add(const SiteConfig& site);
+
+   private:
+    std::unordered_set<std::string> m_labels;
+};
+
 // Adds a record to the list as the silent "添加" does: refuses it (-1) when 域名, 用户 or 密码 is
 // empty or another entry has the same 域名(用户); otherwise appends it checked, makes it the current
-// entry and returns its index. `problem` (optional) receives the reason of a refusal.
-int addSite(SiteList& list, SiteConfig site, std::string* problem = nullptr);
+// entry and returns its index. `problem` (optional) receives the reason of a refusal. With `labels`
+// (made of this list and kept by every add since) the duplicate check asks them.
+int addSite(SiteList& list, SiteConfig site, std::string* problem = nullptr, SiteLabels* labels = nullptr);
 
 // Replaces the record at `index` as the silent "修改" does: the check mark is kept; refused (-1)
 // when invalid or when another entry has the same 域名(用户).

@@ -19,6 +19,9 @@ struct SiteField {
     const char* key;
     Member member;
     bool bytes = false;  // stored as a byte value (inibin file) instead of text
+    // A key newer than the files of the Windows program: while empty it is written only where the
+    // section has it already, so a file without it is saved back byte for byte.
+    bool onlyWhenSet = false;
 };
 
 // Every key of a site section, in the order of writing and reading.
@@ -30,6 +33,7 @@ const std::array kSiteFields = {
     SiteField{"编码", &SiteConfig::charset},
     SiteField{"目录", &SiteConfig::adminDir},
     SiteField{"HTTPS", &SiteConfig::https},
+    SiteField{"证书公钥", &SiteConfig::pinnedPublicKey, false, true},
     SiteField{"关键词数据", &SiteConfig::keywordList},
     SiteField{"关键词数1", &SiteConfig::keywordCountMin},
     SiteField{"关键词数2", &SiteConfig::keywordCountMax},
@@ -122,6 +126,11 @@ void readField(SettingsFile& file, const SiteField& field, SiteConfig& site) {
 }
 
 bool writeField(SettingsFile& file, const SiteField& field, const SiteConfig& site) {
+    if (field.onlyWhenSet && !file.hasKey(field.key)) {
+        const bool set =
+            std::visit([&](auto m) { return site.*m != std::decay_t<decltype(site.*m)>{}; }, field.member);
+        if (!set) return true;
+    }
     return std::visit(Overloaded{
                           [&](bool SiteConfig::*m) { return file.writeBool(field.key, site.*m); },
                           [&](int SiteConfig::*m) { return file.writeNumber(field.key, site.*m); },
@@ -189,8 +198,7 @@ void saveRunOptionsUnbatched(SettingsFile& file, const RunOptions& o, BatchScope
     batch.note(file.writeText("导入路径", o.importPath));
     batch.note(file.writeText("导出路径", o.exportPath));
     // A newer option: a file that never set it is left as it was.
-    constexpr std::string_view kAbsent = "\x01";
-    if (o.settleSeconds != RunOptions{}.settleSeconds || file.readText("确认等待秒数", kAbsent) != kAbsent) {
+    if (o.settleSeconds != RunOptions{}.settleSeconds || file.hasKey("确认等待秒数")) {
         batch.note(file.writeText("确认等待秒数", o.settleSeconds));
     }
     for (const auto& check : kMenuChecks) batch.note(file.writeBool(check.key, o.*check.member));
@@ -200,10 +208,15 @@ void saveSiteListUnbatched(SettingsFile& file, const SiteList& list, BatchScope&
     file.setSection(kSiteListSection);
     batch.note(file.writeNumber(kSiteCountKey, list.size()));
     batch.note(file.writeNumber(kCurrentSiteKey, list.current));
+    const std::size_t before = file.byteSize();
     for (int i = 0; i < list.size(); ++i) {
         file.setSection(siteSectionName(i + 1));
         const SiteConfig& site = list.sites[static_cast<std::size_t>(i)];
         for (const SiteField& field : kSiteFields) batch.note(writeField(file, field, site));
+        // The first site tells about what each one adds: room for the rest at once.
+        if (i == 0 && file.byteSize() > before) {
+            file.reserve((file.byteSize() - before) * static_cast<std::size_t>(list.size()) * 9 / 8);
+        }
     }
 }
 
@@ -248,7 +261,7 @@ int loadSiteList(SettingsFile& file, SiteList& list) {
     // 100,000 sites and holds one section loads as one site.
     const std::vector<int> numbers = siteSectionNumbers(file, count);
     int currentEntry = current >= 0 && current < count ? -1 : current;
-    list.sites.reserve(list.sites.size() + numbers.size());
+    reserveSites(list, numbers.size());
     for (std::size_t i = 0; i < numbers.size(); ++i) {
         if (numbers[i] == current + 1) currentEntry = static_cast<int>(i);
         list.sites.push_back(loadSite(file, numbers[i]));

@@ -10,6 +10,7 @@
 
 #include "content/load_text.h"
 #include "http/request_rules.h"
+#include "text/characters.h"
 
 namespace oz::http {
 namespace {
@@ -76,6 +77,79 @@ EasyHandle newEasy() {
     return EasyHandle(curl_easy_init());
 }
 
+struct UrlDeleter {
+    void operator()(CURLU* h) const { curl_url_cleanup(h); }
+};
+using UrlHandle = std::unique_ptr<CURLU, UrlDeleter>;
+
+// Resolves `url` against `base` as libcurl does when it follows a redirect; null when either
+// cannot be parsed. Any scheme is accepted, so that a "file://" target is named, not lost.
+UrlHandle parseUrl(const std::string& url, const std::string& base = {}) {
+    UrlHandle handle(curl_url());
+    if (!handle) return handle;
+    constexpr unsigned kFlags = CURLU_URLENCODE | CURLU_ALLOW_SPACE | CURLU_NON_SUPPORT_SCHEME;
+    if ((!base.empty() && curl_url_set(handle.get(), CURLUPART_URL, base.c_str(), kFlags) != CURLUE_OK) ||
+        curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), kFlags) != CURLUE_OK) {
+        handle.reset();
+    }
+    return handle;
+}
+
+std::string urlPart(CURLU* url, CURLUPart part, unsigned flags = 0) {
+    char* text = nullptr;
+    if (curl_url_get(url, part, &text, flags) != CURLUE_OK || text == nullptr) return {};
+    std::string out = text;
+    curl_free(text);
+    return out;
+}
+
+// Scheme, host and port: what a redirect must keep to be followed.
+std::string originOf(CURLU* url) {
+    std::string origin = urlPart(url, CURLUPART_SCHEME) + "://" + urlPart(url, CURLUPART_HOST) + ":" +
+                         urlPart(url, CURLUPART_PORT, CURLU_DEFAULT_PORT);
+    std::transform(origin.begin(), origin.end(), origin.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    return origin;
+}
+
+// A target as the log may show it: no user, password, query or fragment.
+std::string shownTarget(CURLU* url) {
+    for (CURLUPart part :
+         {CURLUPART_USER, CURLUPART_PASSWORD, CURLUPART_OPTIONS, CURLUPART_QUERY, CURLUPART_FRAGMENT}) {
+        curl_url_set(url, part, nullptr, 0);
+    }
+    return urlPart(url, CURLUPART_URL);
+}
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// The Location values of a header block whose status is 3xx.
+std::vector<std::string> redirectLocations(std::string_view block) {
+    std::vector<std::string> out;
+    const std::size_t space = block.find(' ');
+    if (!block.starts_with("HTTP/") || space == std::string_view::npos || space + 1 >= block.size() ||
+        block[space + 1] != '3') {
+        return out;
+    }
+    for (std::size_t start = 0; start < block.size();) {
+        std::size_t end = block.find('\n', start);
+        if (end == std::string_view::npos) end = block.size();
+        const std::string_view line = block.substr(start, end - start);
+        const std::size_t colon = line.find(':');
+        if (colon != std::string_view::npos &&
+            curl_strequal(std::string(trimmed(line.substr(0, colon))).c_str(), "Location")) {
+            out.emplace_back(trimmed(line.substr(colon + 1)));
+        }
+        start = end + 1;
+    }
+    return out;
+}
+
 // What the callbacks of one transfer see.
 struct Transfer {
     std::string body;
@@ -84,6 +158,25 @@ struct Transfer {
     std::size_t maxBody = kMaxAnswerBytes;
     bool tooLarge = false;
     const std::atomic<bool>* stops[2] = {nullptr, nullptr};
+    // Redirects are followed: each is checked against the origin before libcurl may act on it.
+    CURL* easy = nullptr;
+    bool followsRedirects = false;
+    std::string origin;
+    std::string refusedRedirect;  // where a redirect to another origin pointed
+
+    // False when the complete header block redirects outside the origin.
+    bool redirectAllowed() {
+        char* current = nullptr;
+        curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &current);
+        for (const std::string& location : redirectLocations(block)) {
+            if (location.empty()) continue;
+            const UrlHandle target = parseUrl(location, current != nullptr ? current : "");
+            if (target && originOf(target.get()) == origin) continue;
+            refusedRedirect = target ? shownTarget(target.get()) : location.substr(0, location.find('?'));
+            return false;
+        }
+        return true;
+    }
 
     bool stopRequested() const {
         for (const std::atomic<bool>* flag : stops) {
@@ -117,6 +210,8 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
         t->block.clear();
     }
     t->block.append(line);
+    // The blank line ends the block: libcurl has not acted on a redirect yet.
+    if (t->followsRedirects && (line == "\r\n" || line == "\n") && !t->redirectAllowed()) return 0;
     return n;
 }
 
@@ -151,16 +246,8 @@ std::vector<Cookie> cookiesOf(CURL* easy) {
 }
 
 std::string hostOf(const std::string& url) {
-    CURLU* parsed = curl_url();
-    std::string host;
-    char* part = nullptr;
-    if (parsed != nullptr && curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
-        curl_url_get(parsed, CURLUPART_HOST, &part, 0) == CURLUE_OK) {
-        host = part;
-        curl_free(part);
-    }
-    curl_url_cleanup(parsed);
-    return host;
+    const UrlHandle parsed = parseUrl(url);
+    return parsed ? urlPart(parsed.get(), CURLUPART_HOST) : std::string();
 }
 
 // Profile 0 with a cookie text of the caller: the store neither sends nor records by itself, but
@@ -251,8 +338,6 @@ void setFixedOptions(CURL* easy) {
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     // A stop during name resolution must not wait for the resolver thread.
     curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &onBody);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &onHeader);
     curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
@@ -278,6 +363,11 @@ void setRequestOptions(CURL* easy, const RequestPlan& plan, const PageRequest& r
     curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, request.sendOnce ? 1L : 0L);
     curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, request.sendOnce ? 1L : 0L);
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, request.sendOnce ? 0L : 1L);
+    // A pinned key stands in for the authorities' signature and the name on the certificate.
+    const bool pinned = !request.pinnedPublicKey.empty();
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, pinned ? 0L : 1L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, pinned ? 0L : 2L);
+    curl_easy_setopt(easy, CURLOPT_PINNEDPUBLICKEY, pinned ? request.pinnedPublicKey.c_str() : nullptr);
     if (plan.post) {
         curl_easy_setopt(easy, CURLOPT_POST, 1L);
         curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(plan.body.size()));
@@ -337,6 +427,7 @@ struct HttpRequester::Impl {
     std::string cookieStore;
     std::size_t maxAnswerBytes = kMaxAnswerBytes;
     long maxConnectMs = kMaxConnectMs;
+    std::string authorities;
     const std::atomic<bool>* stops[2] = {nullptr, nullptr};
 
     CURLM* multiHandle() {
@@ -387,6 +478,16 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
     transfer.maxBody = maxAnswerBytes;
     transfer.stops[0] = stops[0];
     transfer.stops[1] = stops[1];
+    transfer.followsRedirects = !request.sendOnce;
+    const UrlHandle url = parseUrl(plan.url);
+    const UrlHandle site = request.siteOrigin.empty() ? nullptr : parseUrl(request.siteOrigin);
+    if (url) transfer.origin = originOf(url.get());
+    if (site && (!url || originOf(site.get()) != transfer.origin)) {
+        answer.failure = Failure::OffSite;
+        answer.redirectTarget = url ? shownTarget(url.get()) : plan.url.substr(0, plan.url.find('?'));
+        answer.error = "outside the site: " + answer.redirectTarget;
+        return answer;
+    }
     if (transfer.stopRequested()) {
         answer.error = "stopped";
         answer.failure = Failure::Stopped;
@@ -412,10 +513,12 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
         answer.failure = Failure::Other;
         return answer;
     }
+    transfer.easy = easy;
 
     const ProxyChoice proxy = chooseProxy(request.proxy, plan.url, processEnvironment());
     const HeaderSlist headers = headerListOf(plan);
     setRequestOptions(easy, plan, request, proxy, headers.get(), maxConnectMs);
+    if (!authorities.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, authorities.c_str());
     char errorBuffer[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
@@ -445,7 +548,11 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
     long requestBytes = 0;
     curl_easy_getinfo(easy, CURLINFO_REQUEST_SIZE, &requestBytes);
     answer.failure = failureOf(result, requestBytes > 0);
-    if (stopped || result == CURLE_ABORTED_BY_CALLBACK) {
+    if (!transfer.refusedRedirect.empty()) {
+        answer.error = "redirected to another origin: " + transfer.refusedRedirect;
+        answer.failure = Failure::Redirected;
+        answer.redirectTarget = std::move(transfer.refusedRedirect);
+    } else if (stopped || result == CURLE_ABORTED_BY_CALLBACK) {
         answer.error = "stopped";
         answer.failure = Failure::Stopped;
     } else if (transfer.tooLarge) {
@@ -503,15 +610,51 @@ void HttpRequester::setMaxAnswerBytes(std::size_t maxBytes) { m_impl->maxAnswerB
 
 void HttpRequester::setMaxConnectMs(long ms) { m_impl->maxConnectMs = std::max(1L, ms); }
 
+void HttpRequester::setCertificateAuthorities(std::string pemFile) {
+    m_impl->authorities = std::move(pemFile);
+}
+
 const std::string& HttpRequester::cookieStore() const { return m_impl->cookieStore; }
 
 std::vector<Cookie> HttpRequester::cookies(int accessMethod) const {
     return cookiesOf(accessMethod == kProfile1 ? m_impl->profile1.get() : m_impl->profile0.get());
 }
 
+namespace {
+
+// Why no TLS session came about, read from libcurl's message (the OpenSSL verification text).
+std::string tlsReason(std::string_view error) {
+    struct Clue {
+        std::string_view text;
+        std::string_view reason;
+        bool pinHelps;  // the site's own certificate: the operator may trust it by its key
+    };
+    static constexpr Clue kClues[] = {
+        {"pinned public key", "证书的公钥与站点设置的“公钥”不符", false},
+        {"expired", "证书已过期", true},
+        {"not yet valid", "证书尚未生效", true},
+        {"revoked", "证书已被吊销", false},
+        {"subject name", "证书上的域名与站点不符", true},
+        {"self-signed", "证书是自签名的，签发者不受信任", true},
+        {"self signed", "证书是自签名的，签发者不受信任", true},
+        {"issuer", "证书的签发者不受信任", true},
+        {"unknown ca", "证书的签发者不受信任", true},
+        {"wrong version number", "对方不是 HTTPS 服务，“使用 HTTPS 发布”是否应当取消？", false},
+    };
+    for (const Clue& clue : kClues) {
+        if (text::findNoCase(error, clue.text) == std::string_view::npos) continue;
+        std::string reason = "TLS 连接失败：" + std::string(clue.reason);
+        if (clue.pinHelps) reason += "；要信任这个站点自己的证书，可在站点设置的“公钥”中填写它的公钥";
+        return reason;
+    }
+    return "TLS 连接失败";
+}
+
+}  // namespace
+
 bool cannotConnect(Failure failure) {
     return failure == Failure::Refused || failure == Failure::NameNotResolved ||
-           failure == Failure::ConnectTimedOut || failure == Failure::Tls;
+           failure == Failure::ConnectTimedOut || failure == Failure::Tls || failure == Failure::OffSite;
 }
 
 std::string failureReason(const PageAnswer& answer) {
@@ -529,7 +672,11 @@ std::string failureReason(const PageAnswer& answer) {
         case Failure::NameNotResolved:
             return "域名解析失败";
         case Failure::Tls:
-            return "TLS 连接失败";
+            return tlsReason(answer.error);
+        case Failure::Redirected:
+            return "请求被重定向到 " + answer.redirectTarget;
+        case Failure::OffSite:
+            return "站点之外的地址，没有请求：" + answer.redirectTarget;
         case Failure::TooLarge:
             return "回应过大";
         case Failure::Other:

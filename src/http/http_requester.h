@@ -54,6 +54,15 @@ struct PageRequest {
     // connection when a kept-alive one turns out dead, and a redirect is not followed (a 307 would
     // send the body again); the redirect answer comes back as it is.
     bool sendOnce = false;
+    // The site's own certificate, trusted by its public key instead of by the system's certificate
+    // authorities and the name on it: "sha256//" + the base64 SHA-256 of the key
+    // ("sha256//a;sha256//b" for several), or the path of a PEM or DER key file. Empty: the
+    // certificate is verified as usual.
+    std::string pinnedPublicKey;
+    // The site's origin ("http://host:port"; the port may be left out): a URL elsewhere, such as an
+    // absolute link in a hostile page, is not requested at all, and redirects must stay in it.
+    // Empty: the origin of the URL.
+    std::string siteOrigin;
 };
 
 // Why a request failed; None when an answer arrived completely.
@@ -66,6 +75,8 @@ enum class Failure {
     NameNotResolved,  // the host name could not be resolved
     Tls,              // the TLS handshake or the certificate check failed
     TooLarge,         // the answer went beyond the size limit
+    Redirected,       // a redirect pointed to another origin (scheme, host or port); not followed
+    OffSite,          // the URL lies outside PageRequest::siteOrigin; nothing was sent
     Other,            // any other transport failure (see PageAnswer::error)
 };
 
@@ -79,10 +90,13 @@ struct PageAnswer {
     std::string allHeaders;  // header blocks of every answer on the way (redirects included)
     std::string error;       // transport failure, "stopped", "answer too large", "timed out"; "" when ok
     Failure failure = Failure::None;
+    // Redirected, OffSite: where the redirect or the URL pointed, without user, password, query and
+    // fragment.
+    std::string redirectTarget;
 };
 
-// The request never reached the server: refused, name not resolved, no connection in time, or no
-// TLS session. Further requests to the same host at this moment would fail the same way.
+// The request never reached the server: refused, name not resolved, no connection in time, no
+// TLS session, or an address outside the site. Further requests there would fail the same way.
 bool cannotConnect(Failure failure);
 
 // The reason for the log ("连接被拒绝", "等待回应超时", ...); empty when the answer arrived.
@@ -99,7 +113,12 @@ struct Cookie {
 // one thread at a time, and requesters of different sites run in parallel. Each profile keeps the
 // cookies answers set in the requester itself (until `reset`): no two requesters share a cookie, so
 // two entries with different accounts on one host have two back-end sessions. TLS certificates are
-// verified. A moved-from requester may only be assigned or destroyed.
+// verified (or the pinned key checked). Redirects are followed only within the origin of the
+// request (scheme, host and port): a request body, a cookie or the Referer never goes to another
+// host, port or scheme, and nothing goes from HTTPS down to HTTP; a redirect elsewhere ends the
+// request as Failure::Redirected. A POST redirected by 301, 302 or 303 goes on as a GET without its
+// body, as in a browser; 307 and 308 send it again, to the same origin. A moved-from requester may
+// only be assigned or destroyed.
 class HttpRequester {
    public:
     HttpRequester();
@@ -122,6 +141,9 @@ class HttpRequester {
     void setMaxAnswerBytes(std::size_t maxBytes);
     // The longest wait for a connection, below the profiles' own limits (kMaxConnectMs by default).
     void setMaxConnectMs(long ms);
+    // The certificate authorities to trust, as a PEM file, in place of the system's bundle (tests
+    // trust their own).
+    void setCertificateAuthorities(std::string pemFile);
 
     const std::string& cookieStore() const;
     // The cookies the requester holds for one profile.

@@ -158,6 +158,7 @@ const std::vector<SiteBinding>& siteBindings() {
         {"组合框编码", K::Combo, &SiteConfig::charset},
         {"编辑框目录", K::Text, &SiteConfig::adminDir},
         {"选择框https", K::Check, &SiteConfig::https},
+        {"编辑框证书公钥", K::Text, &SiteConfig::pinnedPublicKey},
         {"按钮输入关键词组", K::Tag, &SiteConfig::keywordList},
         {"编辑框关键词数1", K::Integer, &SiteConfig::keywordCountMin},
         {"编辑框关键词数2", K::Integer, &SiteConfig::keywordCountMax},

@@ -100,6 +100,15 @@ QWidget* SiteFormPanel::buildConnectionFields() {
     form->addWidget(edit("编辑框目录"), 4, 1);
     form->addWidget(label(QStringLiteral("协议：")), 5, 0);
     form->addWidget(check("选择框https", QStringLiteral("使用 HTTPS 发布")), 5, 1);
+    form->addWidget(label(QStringLiteral("公钥：")), 6, 0);
+    QLineEdit* pin = edit("编辑框证书公钥");
+    pin->setPlaceholderText(QStringLiteral("留空：按系统的证书颁发机构验证"));
+    pin->setToolTip(QStringLiteral(
+        "信任这个站点自己的证书（自签名、过期或域名不符）：填写它的公钥指纹 sha256//…，"
+        "多个用“;”隔开，或公钥文件的路径。\n取得指纹：openssl s_client -connect 域名:443 </dev/null | "
+        "openssl x509 -pubkey -noout | openssl pkey -pubin -outform der | openssl dgst -sha256 -binary | "
+        "base64"));
+    form->addWidget(pin, 6, 1);
     m_parts.push_back(fields);
     return fields;
 }
@@ -303,7 +312,8 @@ backend::SiteForm SiteFormPanel::connection() const {
                              text("编辑框密码"),
                              text("编辑框目录"),
                              child<QComboBox>(m_scope, "组合框编码")->currentIndex(),
-                             child<QCheckBox>(m_scope, "选择框https")->isChecked()};
+                             child<QCheckBox>(m_scope, "选择框https")->isChecked(),
+                             text("编辑框证书公钥")};
 }
 
 void SiteFormPanel::applyEnabling() {

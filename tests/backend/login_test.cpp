@@ -10,7 +10,9 @@
 #include "backend/category_tree.h"
 #include "backend/records.h"
 #include "backend_fixture.h"
+#include "tests/http/test_servers.h"
 #include "tests/support/black_hole.h"
+#include "tests/support/tls_identity.h"
 #include "text/characters.h"
 #include "text/charset.h"
 
@@ -237,6 +239,41 @@ TEST_P(LoginReleaseTest, RecognisesTheFamilyAndReadsItsAnswers) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Releases, LoginReleaseTest, test::kEveryRelease, test::releaseName);
+
+// Regression: a login POST answered with 307 or 308 to another port was sent again there, password
+// and all, and that page's "成功" was taken as a login; with HTTPS the password went out in clear.
+TEST_F(LoginTest, APasswordNeverFollowsARedirectToAnotherListener) {
+    http::TestServer elsewhere;
+    elsewhere.server().set_error_handler([](const httplib::Request&, httplib::Response& res) {
+        res.status = 200;
+        res.set_content("成功登录，正在转向管理管理主页！", "text/html; charset=utf-8");
+    });
+    elsewhere.start();
+    const std::string target = elsewhere.url("/dede/login.php");
+    const oz::test::TlsIdentity identity({});
+    for (const auto& [status, https] : {std::pair{307, false}, {308, false}, {302, false}, {307, true}}) {
+        http::TestServer hostile(https ? &identity : nullptr);
+        hostile.server().Get(".*", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("<html></html>", "text/html");
+        });
+        hostile.server().Post("/dede/login.php", [&](const httplib::Request&, httplib::Response& res) {
+            res.status = status;
+            res.set_header("Location", target);
+        });
+        hostile.start();
+        config::SiteConfig site = utf8Site;
+        site.domain = "127.0.0.1:" + std::to_string(hostile.port());
+        site.https = https;
+        site.pinnedPublicKey = https ? identity.pin() : "";
+        http::HttpRequester own;
+        AdminSession session{site, own};
+        std::string reason;
+        EXPECT_FALSE(login(session, context, &reason)) << status;
+        EXPECT_EQ(reason, "登录请求被重定向到 " + target) << status;
+    }
+    for (const auto& seen : elsewhere.seen()) EXPECT_EQ(seen.body.find("pwd="), std::string::npos);
+    EXPECT_TRUE(elsewhere.seen().empty());
+}
 
 TEST(SessionUrlTest, BaseUrlsFollowTheSiteSettings) {
     config::SiteConfig site;

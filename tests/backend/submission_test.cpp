@@ -220,6 +220,21 @@ TEST_F(SubmissionTest, RefusedArticleKeepsTheAnswerInTheSiteCharset) {
     }
 }
 
+// Regression: a record kept the whole answer, up to 64 MB per article, so a hostile site filled the
+// disk in step with the article count.
+TEST(FailureRecordTest, AHugeAnswerKeepsItsHeadAndSaysSo) {
+    test::TempFolder data;
+    config::SiteConfig site;
+    site.domain = "a.com";
+    site.user = "u";
+    const std::size_t head = kMaxRecordAnswerBytes - 1;  // the next character would cross the limit
+    const std::string answer = std::string(head, 'x') + "中" + std::string(3 * kMaxRecordAnswerBytes, 'y');
+    ASSERT_FALSE(writeFailureRecord(data.path(), site, "t", answer, ""));
+    EXPECT_EQ(test::readBytes(failureRecordPath(data.path(), site, "t")),
+              std::string(head, 'x') + "\r\n<!-- 后台的回答共 " + std::to_string(answer.size()) +
+                  " 字节，这里只保留了前 " + std::to_string(head) + " 字节 -->\r\n");
+}
+
 // Every sent field must be what the site's tables store: strict GBK (no GB18030 four-byte forms, no
 // lone 0x80) or UTF-8 without four-byte forms. The body carries references for what is missing; the
 // plain-text fields carry look-alikes, and what has none is left out and named in the log.
@@ -426,16 +441,26 @@ TEST_F(SubmissionTest, FollowUpsRunTheProgressFramesWhenChecked) {
     EXPECT_EQ(logLines.front().first, 4);
 }
 
-TEST_F(SubmissionTest, TagFramesAreFollowedWhenTheNextArticleFrameIsMissing) {
-    oz::testing::StandinSite tags;
-    tags.prefix = "t2";
-    tags.progressFrame = false;
-    tags.tagFrames = 1;
-    const config::SiteConfig site = loggedInWithFollowUps(tags);
-    content::ArticleDraft draft = sampleDraft();
-    ASSERT_TRUE(submit(site, draft).published());
-    EXPECT_EQ(requestLines("t2").size(), 2u);
-    EXPECT_EQ(logTexts().front(), "开始刷新Kivratag列表");
+// Tag frames are followed also without the next-article frame, up to the cap per article.
+// Regression: a success page with thousands of tag frames made as many requests and log lines.
+TEST_F(SubmissionTest, TagFramesAreFollowedUpToTheirCap) {
+    context.limits.tagFollowUps = 3;
+    for (const auto& [prefix, frames] : {std::pair{"t2", 1}, {"t3", 7}}) {
+        oz::testing::StandinSite tags;
+        tags.prefix = prefix;
+        tags.progressFrame = false;
+        tags.tagFrames = frames;
+        const config::SiteConfig site = loggedInWithFollowUps(tags);
+        logLines.clear();
+        content::ArticleDraft draft = sampleDraft();
+        ASSERT_TRUE(submit(site, draft).published());
+        EXPECT_EQ(requestLines(prefix).size(), 1u + static_cast<std::size_t>(std::min(frames, 3)));
+        const auto texts = logTexts();
+        EXPECT_EQ(texts.front(), "开始刷新Kivratag列表");
+        if (frames > 3) {
+            EXPECT_EQ(texts[texts.size() - 2], "tag列表页过多：只刷新了前 3 个，略过其余 4 个");
+        }
+    }
 }
 
 TEST(ArticleAddressTest, ReadsTheLinkInEitherQuoteStyle) {

@@ -30,6 +30,40 @@ TEST_F(SettingsFormat, NewKeysGoFirstInTheirSection) {
     EXPECT_EQ(onDisk(), "[S]\r\nB=2\r\nA=10\r\n[T]\r\nA=x");
 }
 
+// A batch gathers a section's new keys before they go into the text; what it writes and reads is
+// what single writes give.
+TEST_F(SettingsFormat, ABatchWritesAndReadsWhatSingleWritesDo) {
+    auto run = [](SettingsFile& file, bool batch) {
+        std::string reads;
+        if (batch) file.beginBatch();
+        file.setSection("S");
+        file.writeText("A", "1");
+        file.writeText("B", "2");
+        file.writeText("C", "3");
+        reads += file.readText("B") + file.readText("A") + "|";
+        file.writeText("A", "10");
+        file.writeText("K=x", "y");
+        reads += file.readText("K") + "|" + file.readText("K=x") + "|";
+        file.writeText("E", "5");
+        file.setSection("T");
+        file.writeText("A", "t");
+        file.setSection("S");
+        file.writeText("F", "6");
+        reads += file.readText("A") + file.readText("F") + file.readText("E", "-") + "|";
+        file.deleteSection("T");
+        if (batch) file.endBatch();
+        return reads + file.bytes();
+    };
+    openWith("[S]x\r\nZ=0\r\n[U]\r\nA=u");
+    const std::string single = run(m_file, false);
+    EXPECT_EQ(single, "21|x=y|y|1065|" +
+                          gbk("[S]\r\nF=6\r\nE=5\r\nK=x=y\r\nC=3\r\nB=2\r\nA=10\r\nZ=0\r\n[U]\r\nA=u"));
+    m_file.close();
+    openWith("[S]x\r\nZ=0\r\n[U]\r\nA=u");
+    EXPECT_EQ(run(m_file, true), single);
+    EXPECT_EQ(onDisk(), single.substr(single.rfind('|') + 1));
+}
+
 TEST_F(SettingsFormat, NewSectionAfterTrailingLineBreakKeepsTheEmptyLine) {
     openWith("[S]\r\nA=1\r\n");
     m_file.setSection("T");

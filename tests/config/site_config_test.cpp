@@ -32,6 +32,14 @@ TEST(SiteConfig, NormalizingGivesAnEmptyAdminFolderTheDefault) {
     EXPECT_EQ(site.adminDir, "dede");
 }
 
+TEST(SiteConfig, PinnedKeysAreTakenAsLibcurlReadsThem) {
+    const std::string hash = "47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuFU=";
+    EXPECT_EQ(normalizePin(" sha256//ab c=;\r\n sha256//de= "), "sha256//abc=;sha256//de=");
+    EXPECT_EQ(normalizePin(" " + hash + "\n"), "sha256//" + hash);
+    EXPECT_EQ(normalizePin(" /home/me/my keys/site.pem "), "/home/me/my keys/site.pem");
+    EXPECT_EQ(normalizePin(""), "");
+}
+
 TEST(SiteList, DuplicatesAreEqualDomainAndUser) {
     SiteList list;
     SiteConfig a;

@@ -145,10 +145,12 @@ TEST_F(SiteListStore, SavedSitesLoadBackEqual) {
     site.keywordList = "一\r\n二\r\n三";
     site.categoryTree = std::string("\0tree\xFF", 6);
     site.intervalMax = 2.5f;
+    site.pinnedPublicKey = "sha256//abc=";
     list.sites.push_back(site);
     site.domain = "b.com";
     site.enabled = false;
     site.categoryTree.clear();
+    site.pinnedPublicKey.clear();
     list.sites.push_back(site);
     list.current = 1;
     ASSERT_TRUE(saveSiteList(m_file, list));
@@ -161,6 +163,15 @@ TEST_F(SiteListStore, SavedSitesLoadBackEqual) {
     ASSERT_EQ(loaded.size(), 2);
     EXPECT_EQ(loaded.sites[0], list.sites[0]);
     EXPECT_EQ(loaded.sites[1], list.sites[1]);
+
+    // 证书公钥 is written where it is set or was set: a site without one adds no key, and a cleared
+    // one does not come back.
+    EXPECT_EQ(reopened.text().find("证书公钥"), reopened.text().rfind("证书公钥"));
+    loaded.sites[0].pinnedPublicKey.clear();
+    ASSERT_TRUE(saveSiteList(reopened, loaded));
+    SiteList again;
+    loadSiteList(reopened, again);
+    EXPECT_EQ(again.sites[0].pinnedPublicKey, "");
 }
 
 TEST_F(SiteListStore, CheckMarkIsWrittenAtOnce) {

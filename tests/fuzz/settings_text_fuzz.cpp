@@ -2,8 +2,8 @@
 // Input: the text NUL section NUL key NUL value (see fuzz_support.h). Checks: a text with CR LF
 // line ends is written back byte for byte, and any text is after one reading; byteSize is the size
 // written; every section listed is found; a value stored reads back, both from memory and from the
-// text written; the edit leaves every other entry as it was, and what is in memory is what a new
-// reading of the written text finds.
+// text written, also with a second new key in the section; the edit leaves every other entry as it
+// was, and what is in memory is what a new reading of the written text finds.
 
 #include <optional>
 #include <utility>
@@ -108,6 +108,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const Values after = valuesOf(ini, entries);
         for (std::size_t i = 0; plain && i + 1 < entries.size(); ++i) {
             if (entries[i] != entries.back() && before[i]) OZ_FUZZ_CHECK(after[i] == before[i]);
+        }
+        // A second key into the same section (a save writes many before the text is written):
+        // both read back, from memory and from the text written.
+        const std::string second = std::string(key) + "2";
+        if (plain && ini.setValue(section, second, "v2")) {
+            OZ_FUZZ_CHECK_EQ(ini.value(section, key).value_or("(missing)"), value);
+            OZ_FUZZ_CHECK_EQ(ini.value(section, second).value_or("(missing)"), "v2");
+            entries.emplace_back(section, second);
         }
     }
     checkWrittenTextAgrees(ini, entries);

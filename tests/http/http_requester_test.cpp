@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "test_servers.h"
+#include "tests/support/temp_folder.h"
 #include "text/charset.h"
 
 namespace oz::http {
@@ -409,7 +410,7 @@ TEST_F(Requester, FailuresNameTheirReason) {
         {m_server.url("/hang"), 1.0, kMaxAnswerBytes, Failure::TimedOut, "等待回应超时"},
         {m_server.url("/big"), 0, 1000, Failure::TooLarge, "回应过大"},
         {"https://127.0.0.1:" + std::to_string(plain.port()) + "/echo", 0, kMaxAnswerBytes, Failure::Tls,
-         "TLS 连接失败"},
+         "TLS 连接失败：对方不是 HTTPS 服务，“使用 HTTPS 发布”是否应当取消？"},
     };
     for (int profile : {kProfile0, kProfile1}) {
         for (const Case& c : cases) {
@@ -429,6 +430,140 @@ TEST_F(Requester, FailuresNameTheirReason) {
     }
     PageRequest fine = get(kProfile1, m_server.url("/echo"));
     EXPECT_EQ(failureReason(m_requester.pageRequest(fine)), "");
+}
+
+// ---- Redirects: followed only within the request's origin ----
+
+// Regression: every request without sendOnce followed redirects wherever they pointed, so a 307 or
+// 308 sent a login's body (the password) to another port, and from HTTPS down to HTTP.
+TEST(RequesterRedirects, NothingFollowsARedirectToAnotherOrigin) {
+    TestServer elsewhere;
+    elsewhere.server().set_error_handler([](const httplib::Request&, httplib::Response& res) {
+        res.status = 200;
+        res.set_content("成功", "text/plain");
+    });
+    elsewhere.start();
+    const std::string other = "127.0.0.1:" + std::to_string(elsewhere.port());
+    auto toOther = [&](std::string text) {
+        if (const std::size_t star = text.find('*'); star != std::string::npos) text.replace(star, 1, other);
+        return text;
+    };
+    const test::TlsIdentity own({});
+    struct Case {
+        int status;
+        bool https;
+        std::string location;  // "*" stands for the other listener's host and port
+        std::string outcome;   // the answer when followed, else the reason ("*" as above)
+    };
+    const Case cases[] = {
+        {307, false, "http://*/dede/login.php", "请求被重定向到 http://*/dede/login.php"},
+        {308, false, "http://*/dede/login.php", "请求被重定向到 http://*/dede/login.php"},
+        {302, false, "http://*/dede/login.php", "请求被重定向到 http://*/dede/login.php"},
+        {301, false, "//user:pw@*/x?pwd=1#f", "请求被重定向到 http://*/x"},
+        {307, true, "http://*/dede/login.php", "请求被重定向到 http://*/dede/login.php"},
+        {303, true, "HTTP://*/", "请求被重定向到 http://*/"},
+        {307, false, "/echo", "posted:userid=admin&pwd=secret"},
+        {302, false, "/echo", "echo"},
+        {308, true, "/echo", "posted:userid=admin&pwd=secret"},
+    };
+    for (const Case& c : cases) {
+        const std::string label = std::to_string(c.status) + " " + c.location;
+        TestServer site(c.https ? &own : nullptr);
+        site.server().Post("/login", [&](const httplib::Request&, httplib::Response& res) {
+            res.status = c.status;
+            res.set_header("Location", toOther(c.location));
+        });
+        site.server().Post("/echo", [](const httplib::Request& req, httplib::Response& res) {
+            res.set_content("posted:" + req.body, "text/plain");
+        });
+        site.server().Get("/echo", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("echo", "text/plain");
+        });
+        site.start();
+        for (int profile : {kProfile0, kProfile1}) {
+            HttpRequester requester;
+            PageRequest request = get(profile, site.url("/login"));
+            request.postText = "userid=admin&pwd=secret";
+            request.cookies = "PHPSESSID=abc";
+            request.pinnedPublicKey = c.https ? own.pin() : "";
+            const PageAnswer answer = requester.pageRequest(request);
+            EXPECT_EQ(answer.ok ? answer.text : failureReason(answer), toOther(c.outcome)) << label;
+        }
+        EXPECT_TRUE(elsewhere.seen().empty()) << label;
+    }
+}
+
+// A page of a hostile site may name any address: what lies outside the site is not requested.
+TEST(RequesterRedirects, AUrlOutsideTheSitesOriginIsNotRequested) {
+    TestServer elsewhere;
+    elsewhere.server().Get(
+        "/x", [](const httplib::Request&, httplib::Response& res) { res.set_content("x", "text/plain"); });
+    elsewhere.start();
+    HttpRequester requester;
+    PageRequest request = get(kProfile1, elsewhere.url("/x?k=1"));
+    request.siteOrigin = "http://127.0.0.1";
+    const PageAnswer refused = requester.pageRequest(request);
+    EXPECT_EQ(failureReason(refused), "站点之外的地址，没有请求：" + elsewhere.url("/x"));
+    EXPECT_TRUE(elsewhere.seen().empty());
+    request.siteOrigin = "HTTP://127.0.0.1:" + std::to_string(elsewhere.port());
+    EXPECT_EQ(requester.pageRequest(request).text, "x");
+}
+
+// ---- TLS: why a certificate is refused; a site's own certificate trusted by its key ----
+
+// Regression: every refused certificate gave only "TLS 连接失败", and a site's own certificate could
+// not be trusted without trusting any certificate.
+TEST(RequesterTls, RefusalsSayWhyAndAPinnedKeyTrustsOneSitesOwnCertificate) {
+    test::TempFolder folder;
+    const test::TlsIdentity authority({.name = "Orvane test authority", .authority = true});
+    const test::TlsIdentity stranger({.name = "Another authority", .authority = true});
+    ASSERT_TRUE(authority.writePem(folder / "authority.pem"));
+    enum class Pin { None, Own, Stranger, KeyFile };
+    struct Case {
+        const char* what;
+        test::TlsIdentity::Options cert;
+        Pin pin;
+        std::string reason;  // after "TLS 连接失败："; empty: the answer arrives
+    };
+    const Case cases[] = {
+        {"trusted", {.issuer = &authority}, Pin::None, ""},
+        {"self-signed", {}, Pin::None, "证书是自签名的，签发者不受信任"},
+        {"unknown authority", {.issuer = &stranger}, Pin::None, "证书的签发者不受信任"},
+        {"expired", {.validFromDays = -30, .validToDays = -1, .issuer = &authority}, Pin::None, "证书已过期"},
+        {"wrong name", {.name = "other.example", .issuer = &authority}, Pin::None, "证书上的域名与站点不符"},
+        {"self-signed, pinned", {}, Pin::Own, ""},
+        {"expired self-signed, pinned", {.validFromDays = -30, .validToDays = -1}, Pin::Own, ""},
+        {"wrong name, key file pinned", {.name = "other.example", .issuer = &authority}, Pin::KeyFile, ""},
+        {"trusted, another key pinned",
+         {.issuer = &authority},
+         Pin::Stranger,
+         "证书的公钥与站点设置的“公钥”不符"},
+    };
+    for (const Case& c : cases) {
+        const test::TlsIdentity identity(c.cert);
+        TestServer site(&identity);
+        site.server().Get("/", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("ok", "text/plain");
+        });
+        site.start();
+        HttpRequester requester;
+        requester.setCertificateAuthorities((folder / "authority.pem").string());
+        PageRequest request = get(kProfile1, site.url("/"));
+        if (c.pin == Pin::Own) request.pinnedPublicKey = identity.pin();
+        if (c.pin == Pin::Stranger) request.pinnedPublicKey = stranger.pin();
+        if (c.pin == Pin::KeyFile) {
+            ASSERT_TRUE(identity.writePem(folder / "site.pem", true));
+            request.pinnedPublicKey = (folder / "site.pem").string();
+        }
+        const PageAnswer answer = requester.pageRequest(request);
+        if (c.reason.empty()) {
+            EXPECT_EQ(answer.text, "ok") << c.what << ": " << answer.error;
+        } else {
+            EXPECT_EQ(answer.failure, Failure::Tls) << c.what;
+            EXPECT_TRUE(failureReason(answer).starts_with("TLS 连接失败：" + c.reason))
+                << c.what << ": " << failureReason(answer) << " / " << answer.error;
+        }
+    }
 }
 
 TEST(RequesterGzipBomb, InflatingBeyondTheCapFails) {

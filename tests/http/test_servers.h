@@ -10,12 +10,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "tests/support/black_hole.h"
+#include "tests/support/tls_identity.h"
 
 namespace oz::http {
 
@@ -33,7 +35,8 @@ inline std::string gzipBytes(std::string_view data) {
     return out;
 }
 
-// A cpp-httplib server on 127.0.0.1 and a free port, running until destroyed.
+// A cpp-httplib server on 127.0.0.1 and a free port, running until destroyed; with an identity it
+// speaks HTTPS and shows that certificate.
 class TestServer {
    public:
     struct Seen {
@@ -44,26 +47,29 @@ class TestServer {
         int remotePort = 0;
     };
 
-    TestServer() {
-        m_server.set_logger([this](const httplib::Request& req, const httplib::Response&) {
+    explicit TestServer(const test::TlsIdentity* tls = nullptr)
+        : m_server(tls != nullptr ? std::make_unique<httplib::SSLServer>(tls->cert(), tls->key())
+                                  : std::make_unique<httplib::Server>()),
+          m_scheme(tls != nullptr ? "https" : "http") {
+        m_server->set_logger([this](const httplib::Request& req, const httplib::Response&) {
             std::lock_guard lock(m_mutex);
             m_seen.push_back({req.method, req.path, req.headers, req.body, req.remote_port});
         });
     }
     ~TestServer() { stop(); }
 
-    httplib::Server& server() { return m_server; }
+    httplib::Server& server() { return *m_server; }
 
     // Call after adding the routes.
     void start() {
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        while (!m_server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        m_port = m_server->bind_to_any_port("127.0.0.1");
+        m_thread = std::thread([this] { m_server->listen_after_bind(); });
+        while (!m_server->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     void stop() {
         m_stopping = true;
         if (m_thread.joinable()) {
-            m_server.stop();
+            m_server->stop();
             m_thread.join();
         }
     }
@@ -78,7 +84,7 @@ class TestServer {
 
     int port() const { return m_port; }
     std::string url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(m_port) + path;
+        return m_scheme + "://127.0.0.1:" + std::to_string(m_port) + path;
     }
 
     std::vector<Seen> seen() const {
@@ -91,7 +97,8 @@ class TestServer {
     }
 
    private:
-    httplib::Server m_server;
+    std::unique_ptr<httplib::Server> m_server;
+    std::string m_scheme;
     std::thread m_thread;
     int m_port = 0;
     std::atomic<bool> m_stopping{false};

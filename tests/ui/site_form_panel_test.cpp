@@ -52,6 +52,22 @@ class SiteFormPanelTest : public QObject, public oz::test::MainWindowFixture {
         QVERIFY(window->siteList().sites[0].articleCount >= 0);
     }
 
+    // A site's own certificate is trusted by the key typed for it; openssl's bare hash is taken too.
+    void pinnedKeyIsTypedAndKept() {
+        typeSite("a.com", "u", "p");
+        const QString hash = QStringLiteral("47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuFU=");
+        QTest::keyClicks(w<QLineEdit>("编辑框证书公钥"), QStringLiteral(" ") + hash);
+        QTest::mouseClick(w<QPushButton>("按钮添加"), Qt::LeftButton);
+        QCOMPARE(QString::fromStdString(window->siteList().sites[0].pinnedPublicKey),
+                 QStringLiteral("sha256//") + hash);
+        typeSite("b.com", "u", "p");
+        w<QLineEdit>("编辑框证书公钥")->clear();
+        QTest::mouseClick(w<QPushButton>("按钮添加"), Qt::LeftButton);
+        list()->setCurrentRow(0);
+        QCOMPARE(w<QLineEdit>("编辑框证书公钥")->text(), QStringLiteral("sha256//") + hash);
+        QVERIFY(window->siteList().sites[1].pinnedPublicKey.empty());
+    }
+
     void numberBoxesRefuseLetters() {
         auto* count = w<QLineEdit>("编辑框更新数量");
         count->clear();
