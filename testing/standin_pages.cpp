@@ -421,8 +421,8 @@ std::string contentListPage(std::string_view charsetLabel, std::string_view keyw
                 "\t\t\t\t<tr align=\"center\">\n\t\t\t\t\t<td><input type=\"checkbox\" name=\"arcID\" "
                 "id=\"arcID\" value=\"" +
                 id + "\"></td>\n\t\t\t\t\t<td>" + id + "</td>\n\t\t\t\t\t<td align=\"left\"><span id=\"arc" +
-                id + "\"><a href=\"archives_do.php?aid=" + id + "&dopost=editArchives\">" +
-                row.title + "</a></span></td>\n\t\t\t\t\t<td>" + row.date +
+                id + "\"><a href=\"archives_do.php?aid=" + id + "&dopost=editArchives\">" + row.title +
+                "</a></span></td>\n\t\t\t\t\t<td>" + row.date +
                 "</td>\n\t\t\t\t\t<td><a href=\"content_list.php?cid=" + std::to_string(row.typeId) + "\">" +
                 htmlEscape(row.typeName) + "</a></td>\n\t\t\t\t\t<td>" + htmlEscape(row.user) +
                 "</td>\n\t\t\t\t\t<td><a href=\"javascript:;\" class=\"btn btn-light btn-sm\" "

@@ -56,7 +56,7 @@ std::string dateFolder() {
            twoDigits(local.tm_mday);
 }
 
-constexpr int kTitleColumnChars = 60;           // dede_archives.title is CHAR(60)
+constexpr int kTitleColumnChars = 60;          // dede_archives.title is CHAR(60)
 constexpr int kDedeBizTitleColumnChars = 255;  // and VARCHAR(255) on DedeBIZ
 constexpr std::size_t kListPageSize = 30;
 
@@ -727,7 +727,8 @@ SiteAnswer SiteBackEnd::listAction(Context& context) {
     }
     const auto count = static_cast<int>(ids.size());
     const std::string query = "makehtml_list_action.php?gotype=" + goType + "&uppage=" + upPage;
-    const std::string tail = "&maxpagesize=" + std::to_string(maxPageSize) + "&typeid=" + std::to_string(typeId);
+    const std::string tail =
+        "&maxpagesize=" + std::to_string(maxPageSize) + "&typeid=" + std::to_string(typeId);
     const auto goesOn = [&](int made, const std::string& next, bool wholeCategory) {
         const StandinCategory* madeCategory = category(made);
         if (dedeBiz()) {
@@ -741,7 +742,8 @@ SiteAnswer SiteBackEnd::listAction(Context& context) {
     };
     if (m_faults.endlessChain) {
         const int made = count == 0 ? 0 : ids[static_cast<std::size_t>(pageNo % count)];
-        return goesOn(made, query + tail + "&pageno=" + std::to_string(pageNo + 1) + "&isremote=0&serviterm=", true);
+        return goesOn(
+            made, query + tail + "&pageno=" + std::to_string(pageNo + 1) + "&isremote=0&serviterm=", true);
     }
     if (pageNo >= count && goType.empty()) {
         return successMessage(dedeBiz() ? "完成所有栏目更新" : "完成所有列表更新！", kDone);
@@ -778,12 +780,12 @@ SiteAnswer SiteBackEnd::listAction(Context& context) {
         return worked(successMessage(text, kDone));
     }
     if (finished) {
-        return worked(
-            goesOn(tid, query + tail + "&pageno=" + std::to_string(pageNo + 1) + "&isremote=0&serviterm=", true));
+        return worked(goesOn(
+            tid, query + tail + "&pageno=" + std::to_string(pageNo + 1) + "&isremote=0&serviterm=", true));
     }
     return worked(goesOn(tid,
-                         query + "&mkpage=" + std::to_string(mkPage) + tail + "&pageno=" + std::to_string(pageNo) +
-                             "&isremote=0&serviterm=",
+                         query + "&mkpage=" + std::to_string(mkPage) + tail +
+                             "&pageno=" + std::to_string(pageNo) + "&isremote=0&serviterm=",
                          false));
 }
 

@@ -190,7 +190,8 @@ ArticleLookup findNewArticle(AdminSession& session, const BackendContext& contex
     for (const SentArticle& other : tracking.ledger->otherClaimants(tracking.backEnd, ticket)) {
         if (other.typeId != typeId) continue;
         bool alike = false;
-        for (std::size_t i = 0; i < rules.size(); ++i) alike = alike || storedTitle(other.title, rules[i]) == stored[i];
+        for (std::size_t i = 0; i < rules.size(); ++i)
+            alike = alike || storedTitle(other.title, rules[i]) == stored[i];
         if (alike) {
             lookup.reason = "本次更新中另有同名文章，无法区分";
             return lookup;

@@ -44,7 +44,8 @@ void runFollowUps(AdminSession& session, const BackendContext& context, const st
         }
         if (!src.empty() && !context.aborted()) {
             int left = 0;
-            for (; !src.empty(); ++left) src = text::textBetween(answer, family.tagFrame, kFrameEnd, position);
+            for (; !src.empty(); ++left)
+                src = text::textBetween(answer, family.tagFrame, kFrameEnd, position);
             context.logLine(siteIndex, "tag列表页过多：只刷新了前 " + std::to_string(followed) +
                                            " 个，略过其余 " + std::to_string(left) + " 个");
         }

@@ -27,7 +27,9 @@ std::string queryValue(const std::string& url, std::string_view name) {
     return {};
 }
 
-int firstListPageOf(const std::string& url) { return std::max(1, content::lenientInt(queryValue(url, "mkpage"))); }
+int firstListPageOf(const std::string& url) {
+    return std::max(1, content::lenientInt(queryValue(url, "mkpage")));
+}
 
 bool listFinished(const std::string& answer, const BackendFamily& family) {
     for (std::string_view done : family.listDone) {
@@ -54,8 +56,9 @@ ListAnswer readListAnswer(const std::string& answer, const BackendFamily& family
     return reading;
 }
 
-ListChainResult followListChain(AdminSession& session, const BackendContext& context, const std::string& firstUrl,
-                                const ListChainOptions& options, const std::function<void(const ListStep&)>& onStep) {
+ListChainResult followListChain(AdminSession& session, const BackendContext& context,
+                                const std::string& firstUrl, const ListChainOptions& options,
+                                const std::function<void(const ListStep&)>& onStep) {
     const BackendFamily& family = familyOf(session);
     const std::string folderUrl = backEndBaseUrl(session.site) + "/";
     ListChainResult result;
@@ -65,8 +68,8 @@ ListChainResult followListChain(AdminSession& session, const BackendContext& con
     while (result.requests < options.maxRequests && !context.aborted()) {
         http::PageAnswer answer;
         ListAnswer reading;
-        for (int attempt = 1; attempt <= std::max(1, options.attempts) && result.requests < options.maxRequests;
-             ++attempt) {
+        for (int attempt = 1;
+             attempt <= std::max(1, options.attempts) && result.requests < options.maxRequests; ++attempt) {
             answer = requestPage(session, context, folderUrl + url, {}, decoding);
             ++result.requests;
             if (context.aborted()) return result;

@@ -21,23 +21,26 @@ struct ListAnswer {
         Stray,     // anything else: a login page, an error page, a failed request
     };
     Kind kind = Kind::Stray;
-    std::string next;      // GoesOn: the page the link names, relative to the back-end folder
-    int nextListPage = 0;  // GoesOn within a category: the first list page of its next chunk; 0: the next category
+    std::string next;  // GoesOn: the page the link names, relative to the back-end folder
+    int nextListPage =
+        0;  // GoesOn within a category: the first list page of its next chunk; 0: the next category
 };
 ListAnswer readListAnswer(const std::string& answer, const BackendFamily& family);
 
 // What one request of a chain made.
 struct ListStep {
-    std::string category;  // the category the request worked on, as the answer names it ("" when it names none)
-    int firstPage = 1;     // the first list page the request made
-    int lastPage = 0;      // its last, when the category goes on; 0 when the request made the category's rest
+    std::string
+        category;       // the category the request worked on, as the answer names it ("" when it names none)
+    int firstPage = 1;  // the first list page the request made
+    int lastPage = 0;   // its last, when the category goes on; 0 when the request made the category's rest
     bool categoryDone = false;
 };
 
 struct ListChainResult {
     int requests = 0;
-    bool complete = false;  // it reached the end text, or the end of its first category when only that was asked
-    std::string failure;    // why it stopped before (empty when it was complete or the abort flag cut it off)
+    bool complete =
+        false;  // it reached the end text, or the end of its first category when only that was asked
+    std::string failure;  // why it stopped before (empty when it was complete or the abort flag cut it off)
 };
 
 struct ListChainOptions {
@@ -53,7 +56,8 @@ struct ListChainOptions {
 // is asked for again while `attempts` allow; a continuation is progress, never a failed attempt.
 // Ends at the end text, at the end of the first category when asked, after maxRequests, on a stray
 // answer, or when the context's abort flag is set.
-ListChainResult followListChain(AdminSession& session, const BackendContext& context, const std::string& firstUrl,
-                                const ListChainOptions& options, const std::function<void(const ListStep&)>& onStep);
+ListChainResult followListChain(AdminSession& session, const BackendContext& context,
+                                const std::string& firstUrl, const ListChainOptions& options,
+                                const std::function<void(const ListStep&)>& onStep);
 
 }  // namespace oz::backend

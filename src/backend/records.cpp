@@ -236,7 +236,8 @@ std::optional<WriteFailure> writeFailureRecord(const std::filesystem::path& data
         kept = std::string(answer.substr(0, end)) + "\r\n<!-- 后台的回答共 " + std::to_string(answer.size()) +
                " 字节，这里只保留了前 " + std::to_string(end) + " 字节 -->\r\n";
     }
-    return writeWholeFile(failureRecordPath(dataDir, site, title, recordTag), utf8Site ? kept : text::utf8ToGbk(kept));
+    return writeWholeFile(failureRecordPath(dataDir, site, title, recordTag),
+                          utf8Site ? kept : text::utf8ToGbk(kept));
 }
 
 std::optional<WriteFailure> writeUnknownOutcomeRecord(const std::filesystem::path& dataDir,

@@ -53,8 +53,8 @@ ListChainResult refreshEveryList(AdminSession& session, const BackendContext& co
     ListChainOptions options;
     options.maxRequests = context.limits.allCategoryListPages;
     return followListChain(session, context,
-                           "makehtml_list_action.php?gotype=&uppage=0&maxpagesize=50&typeid=0&pageno=0", options,
-                           onStep);
+                           "makehtml_list_action.php?gotype=&uppage=0&maxpagesize=50&typeid=0&pageno=0",
+                           options, onStep);
 }
 
 // Logs `line` unless the request was cut off by the abort flag: a line tells what the back end
@@ -102,7 +102,8 @@ bool refreshCategory(AdminSession& session, const BackendContext& context, int i
         std::string url;
         if (perArticle) {
             // The whole lists follow when the site's run ends.
-            url = std::string("makehtml_list_action.php?maxpagesize=") + kFirstListPages + "&upnext=0&typeid=" + idText;
+            url = std::string("makehtml_list_action.php?maxpagesize=") + kFirstListPages +
+                  "&upnext=0&typeid=" + idText;
             options.maxRequests = kListAttempts;
             options.firstStepOnly = true;
         } else {
@@ -111,16 +112,18 @@ bool refreshCategory(AdminSession& session, const BackendContext& context, int i
             options.firstCategoryOnly = !settings.refreshChildCategories();
         }
         bool ownCategory = true;  // the chain goes on to the child categories after it
-        const ListChainResult chain = followListChain(session, context, url, options, [&](const ListStep& step) {
-            if (ownCategory) {
-                context.logLine(siteIndex, "已刷新栏目页 " + idText + pageRange(step));
-                ownCategory = !step.categoryDone;
-            } else {
-                context.logLine(siteIndex,
-                                "!已刷新子级栏目页 " + (step.category.empty() ? std::string("结束") : step.category) +
-                                    pageRange(step));
-            }
-        });
+        const ListChainResult chain =
+            followListChain(session, context, url, options, [&](const ListStep& step) {
+                if (ownCategory) {
+                    context.logLine(siteIndex, "已刷新栏目页 " + idText + pageRange(step));
+                    ownCategory = !step.categoryDone;
+                } else {
+                    context.logLine(siteIndex,
+                                    "!已刷新子级栏目页 " +
+                                        (step.category.empty() ? std::string("结束") : step.category) +
+                                        pageRange(step));
+                }
+            });
         if (context.aborted()) return false;
         if (!chain.complete) {
             context.logLine(siteIndex, (ownCategory ? "刷新栏目页失败 " : "!刷新子级栏目页中断 ") + idText +
@@ -189,12 +192,13 @@ void regenerateSite(AdminSession& session, const BackendContext& context, const 
     if (!refreshRssOfAllCategories(session, context, siteIndex, perArticle)) return;
     if (context.options().htmlAllCategories() && !perArticle) {
         const ListChainResult chain = refreshEveryList(session, context, [&](const ListStep& step) {
-            context.logLine(siteIndex,
-                            "!已刷新栏目页 " + (step.category.empty() ? std::string("结束") : step.category) +
-                                pageRange(step));
+            context.logLine(siteIndex, "!已刷新栏目页 " +
+                                           (step.category.empty() ? std::string("结束") : step.category) +
+                                           pageRange(step));
         });
         if (context.aborted()) return;
-        if (!chain.complete) context.logLine(siteIndex, "!刷新栏目页中断" + reasonInParentheses(chain.failure));
+        if (!chain.complete)
+            context.logLine(siteIndex, "!刷新栏目页中断" + reasonInParentheses(chain.failure));
     }
     for (int id : categoryIds) {
         if (!refreshCategory(session, context, id, siteIndex, perArticle)) return;

@@ -18,8 +18,9 @@ struct SiteResult {
     // else the site's own 更新数量; a limit of 0 or less means "all files read".
     static SiteResult fromRun(int siteIndex, int updatedCount, int limit, int articleCount,
                               int unknownCount = 0, bool reached = true, int undeletedCount = 0) {
-        return SiteResult{siteIndex,    updatedCount, limit > 0 ? limit : articleCount,
-                          articleCount, unknownCount, reached, undeletedCount};
+        return SiteResult{siteIndex,     updatedCount, limit > 0 ? limit : articleCount,
+                          articleCount,  unknownCount, reached,
+                          undeletedCount};
     }
 
     // Everything the site had to publish was published, and its files went as asked (a site with no

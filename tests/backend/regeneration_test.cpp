@@ -123,12 +123,11 @@ TEST_F(RegenerationTest, AllCategoriesAfterTheRunSkipThePerCategorySteps) {
     std::string r = kRss;
     std::string l = kList;
     std::string all = l + "gotype=&uppage=0&maxpagesize=50&typeid=0&pageno=";
-    EXPECT_EQ(requestLines("s1"),
-              concat({r + "maxrecord=50", r + "tid=1&maxrecord=50&isremote=0&serviterm=",
-                      r + "tid=2&maxrecord=50&isremote=0&serviterm=",
-                      r + "tid=3&maxrecord=50&isremote=0&serviterm=", all + "0",
-                      all + "1&isremote=0&serviterm=", all + "2&isremote=0&serviterm="},
-                     kHomePageRequests));
+    EXPECT_EQ(requestLines("s1"), concat({r + "maxrecord=50", r + "tid=1&maxrecord=50&isremote=0&serviterm=",
+                                          r + "tid=2&maxrecord=50&isremote=0&serviterm=",
+                                          r + "tid=3&maxrecord=50&isremote=0&serviterm=", all + "0",
+                                          all + "1&isremote=0&serviterm=", all + "2&isremote=0&serviterm="},
+                                         kHomePageRequests));
     auto texts = logTexts();
     ASSERT_EQ(texts.size(), 7u);
     EXPECT_EQ(texts[0], "!已刷新RSS页 1");
@@ -144,10 +143,9 @@ TEST_F(RegenerationTest, AfterEachArticleTheAllCategoryOptionsAreIgnored) {
     regenerate({1}, true);
     std::string r = kRss;
     std::string l = kList;
-    EXPECT_EQ(requestLines("s1"),
-              concat({r + "maxrecord=50", l + "maxpagesize=2&upnext=0&typeid=1",
-                      r + "tid=0&maxrecord=50&isremote=0&serviterm="},
-                     kHomePageRequests));
+    EXPECT_EQ(requestLines("s1"), concat({r + "maxrecord=50", l + "maxpagesize=2&upnext=0&typeid=1",
+                                          r + "tid=0&maxrecord=50&isremote=0&serviterm="},
+                                         kHomePageRequests));
     auto texts = logTexts();
     EXPECT_EQ(texts[0], "已刷新栏目页 1");
     EXPECT_EQ(texts[1], "已刷新RSS页 1");

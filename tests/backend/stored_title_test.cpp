@@ -58,11 +58,17 @@ const std::vector<TitleCase>& titleCases() {
 // cuts at 60 bytes), ids 18..28, and one more (29) for its own cleaning of "," and "|".
 const TitleRules kDedeBiz{.columnChars = 255, .fixedWidthColumn = false, .cleaning = ListCleaning::DedeBiz};
 const std::vector<std::string> kDedeBizStored = {
-    "它&#039;s ＂引号＂ R&amp;D &lt;b&gt; 测试", "这是一个非常非常长的中文标题用来测试后台截",
-    std::string(50, 'A') + " R&amp;D R&amp;D R&amp;", std::string(54, 'A') + " R&amp;D R&amp;",
-    "&#039;引号开头的标题", "反斜杠\\标题 50% off_x",
-    "Mixed 中文 and English words together with 符号 &amp; more te", "&amp;开头的标题",
-    "逗号,括号(测试)标题", "script标签 onload 测试", "两个  空格  的标题"};
+    "它&#039;s ＂引号＂ R&amp;D &lt;b&gt; 测试",
+    "这是一个非常非常长的中文标题用来测试后台截",
+    std::string(50, 'A') + " R&amp;D R&amp;D R&amp;",
+    std::string(54, 'A') + " R&amp;D R&amp;",
+    "&#039;引号开头的标题",
+    "反斜杠\\标题 50% off_x",
+    "Mixed 中文 and English words together with 符号 &amp; more te",
+    "&amp;开头的标题",
+    "逗号,括号(测试)标题",
+    "script标签 onload 测试",
+    "两个  空格  的标题"};
 const std::string kDedeBizOwnCase = "flink友情链接,逗号|竖线 测试";
 
 TEST(StoredTitleTest, RewritesAndCutsAsTheBackEndStores) {
@@ -88,9 +94,10 @@ struct CapturedList {
 // Every row of the captured list shows one of the forms the model gives for its title, and no
 // other row of the page shows any of them.
 TEST(StoredTitleTest, ListedFormsMatchTheCapturedListsRowForRow) {
-    for (const CapturedList& list : {CapturedList{"t1-content_list-titles-utf8.html", false, {}, 12},
-                                     CapturedList{"t2-content_list-titles-gbk.html", true, {.gbk = true}, 11},
-                                     CapturedList{"t4-content_list-titles-dedebiz.html", false, kDedeBiz, 18}}) {
+    for (const CapturedList& list :
+         {CapturedList{"t1-content_list-titles-utf8.html", false, {}, 12},
+          CapturedList{"t2-content_list-titles-gbk.html", true, {.gbk = true}, 11},
+          CapturedList{"t4-content_list-titles-dedebiz.html", false, kDedeBiz, 18}}) {
         const std::string page = list.gbk ? text::gbkToUtf8(captured(list.file)) : captured(list.file);
         const auto rows = readArticleList(page);
         ASSERT_TRUE(rows);

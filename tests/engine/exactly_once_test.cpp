@@ -92,20 +92,20 @@ TEST_P(ExactlyOnceTest, EveryStoredArticleIsStoredOnceAndCounted) {
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, ExactlyOnceTest,
-    ::testing::Values(LateCase{StoredAnswer::GatewayTimeout, 0, true},
-                      LateCase{StoredAnswer::GatewayTimeout, 0, false},
-                      LateCase{StoredAnswer::DropConnection, 0, true}, LateCase{StoredAnswer::Late, 0, false},
-                      LateCase{StoredAnswer::CloseKeptAlive, 0, true},
-                      // A gateway answers 504 while PHP is still running; the store comes later.
-                      LateCase{StoredAnswer::GatewayTimeout, 3000, true},
-                      LateCase{StoredAnswer::GatewayTimeout, 40000, false},
-                      LateCase{StoredAnswer::Late, 3000, true},
-                      LateCase{StoredAnswer::DropConnection, 90000, true},
-                      LateCase{StoredAnswer::GatewayTimeout, 3000, true, oz::testing::StandinRelease::DedeBiz6},
-                      LateCase{StoredAnswer::DropConnection, 0, false, oz::testing::StandinRelease::DedeBiz6}),
+    ::testing::Values(
+        LateCase{StoredAnswer::GatewayTimeout, 0, true}, LateCase{StoredAnswer::GatewayTimeout, 0, false},
+        LateCase{StoredAnswer::DropConnection, 0, true}, LateCase{StoredAnswer::Late, 0, false},
+        LateCase{StoredAnswer::CloseKeptAlive, 0, true},
+        // A gateway answers 504 while PHP is still running; the store comes later.
+        LateCase{StoredAnswer::GatewayTimeout, 3000, true},
+        LateCase{StoredAnswer::GatewayTimeout, 40000, false}, LateCase{StoredAnswer::Late, 3000, true},
+        LateCase{StoredAnswer::DropConnection, 90000, true},
+        LateCase{StoredAnswer::GatewayTimeout, 3000, true, oz::testing::StandinRelease::DedeBiz6},
+        LateCase{StoredAnswer::DropConnection, 0, false, oz::testing::StandinRelease::DedeBiz6}),
     [](const auto& info) {
         const LateCase& c = info.param;
-        return std::string(c.release == oz::testing::StandinRelease::DedeBiz6 ? "DedeBiz" : "") + answerName(c.answer) +
+        return std::string(c.release == oz::testing::StandinRelease::DedeBiz6 ? "DedeBiz" : "") +
+               answerName(c.answer) +
                (c.storeAfterMs > 0 ? "StoredAfter" + std::to_string(c.storeAfterMs / 1000) + "s" : "") +
                (c.retry ? "Retry" : "Once");
     });
