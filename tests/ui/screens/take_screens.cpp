@@ -7,6 +7,7 @@
 // against the stand-in), schedule-window, batch-tools-window (during a category deletion against the
 // stand-in).
 #include <QApplication>
+#include <QDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -84,6 +85,8 @@ int main(int argc, char** argv) {
     auto snap = [&](int delayMs) {
         QTimer::singleShot(delayMs, [&] {
             QProcess::execute("import", {"-window", "root", out});
+            // An open message box runs an event loop of its own that the quit would not end.
+            if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) modal->reject();
             app.quit();
         });
     };
