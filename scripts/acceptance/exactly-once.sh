@@ -88,8 +88,8 @@ gateway_down() {
 
 # scenario NAME SPEC_JSON: publishes, counts, cleans up; prints a table row.
 scenario() {
-    local name="$1" spec="$2" data="$WORK/data-$RANDOM"
-    python3 "$HERE/make_settings.py" "$data" "$spec"
+    local name="$1" scenario="$2" data="$WORK/data-$RANDOM"
+    python3 "$HERE/make_settings.py" "$data" "$scenario"
     local started=$SECONDS status=0
     timeout 1800 "$OZ_BIN" run --data-dir "$data" >"$data/run.out" 2>&1 || status=$?
     local seconds=$((SECONDS - started))

@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
 """Writes a data folder for one acceptance scenario: the settings file (GBK, CR LF) with one site
-record per entry of the spec, and each record's article files (UTF-8, the title as file name).
+record per entry of the scenario's "sites", and each record's article files (UTF-8, the title as file name).
 
-Usage: make_settings.py DATA_DIR SPEC_JSON
-SPEC_JSON: {"scenario": "2", "options": {"同时站点数": "6", "选择框失败时重复尝试": true, ...},
-            "sites": [{"domain": "127.0.0.1:8081", "gbk": false, "category": 2,
-                       "titles": ["...", ...], "user": "admin", "password": "admin123",
-                       "fields": {"刷新HTML类型": 0, ...}}, ...]}
+Usage: make_settings.py DATA_DIR SCENARIO_JSON
+SCENARIO_JSON: {"scenario": "2", "options": {"同时站点数": "6", "选择框失败时重复尝试": true, ...},
+                "sites": [{"domain": "127.0.0.1:8081", "gbk": false, "category": 2,
+                           "titles": ["...", ...], "user": "admin", "password": "admin123",
+                           "fields": {"刷新HTML类型": 0, ...}}, ...]}
 """
 import json
 import os
@@ -32,13 +32,13 @@ def value(v):
 
 
 def main():
-    data_dir, spec = sys.argv[1], json.loads(sys.argv[2])
-    scenario = spec.get("scenario", "x")
+    data_dir, wanted = sys.argv[1], json.loads(sys.argv[2])
+    scenario = wanted.get("scenario", "x")
     manifest = []
     os.makedirs(data_dir, exist_ok=True)
-    options = dict(OPTION_DEFAULTS, **spec.get("options", {}))
+    options = dict(OPTION_DEFAULTS, **wanted.get("options", {}))
     lines = ["[基本配置]"] + [f"{k}={value(v)}" for k, v in options.items()]
-    sites = spec["sites"]
+    sites = wanted["sites"]
     lines += ["[站点配置]", "现行项=0", f"站点数={len(sites)}"]
     for n, site in enumerate(sites, 1):
         folder = os.path.join(data_dir, "articles", f"site{n}")
