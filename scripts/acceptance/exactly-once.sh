@@ -86,7 +86,7 @@ gateway_down() {
     apachectl graceful || true
 }
 
-# scenario NAME SPEC_JSON: publishes, counts, cleans up; prints a table row.
+# scenario NAME SCENARIO_JSON: publishes, counts, cleans up; prints a table row.
 scenario() {
     local name="$1" scenario="$2" data="$WORK/data-$RANDOM"
     python3 "$HERE/make_settings.py" "$data" "$scenario"

@@ -34,7 +34,7 @@
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
-BIN="$ROOT/build/bin/orvane-zentrel"
+BIN="${OZ_BIN:-$ROOT/build/bin/orvane-zentrel}"
 ONLY=""
 KEEP=0
 while [ $# -gt 0 ]; do

@@ -27,6 +27,10 @@ std::string installPrefix(const config::SiteConfig& site) {
     return slash == std::string::npos ? std::string() : site.adminDir.substr(0, slash + 1);
 }
 
+std::string installUrl(const config::SiteConfig& site, std::string_view path) {
+    return siteScheme(site) + "://" + site.domain + "/" + installPrefix(site) + std::string(path);
+}
+
 bool isUtf8Site(const config::SiteConfig& site) { return site.charset == 0; }
 
 int siteAnswerDecoding(const config::SiteConfig& site) { return isUtf8Site(site) ? 2 : 1; }

@@ -26,6 +26,9 @@ std::string siteHost(const config::SiteConfig& site);
 std::string backEndBaseUrl(const config::SiteConfig& site);
 // `installPrefix`: 目录 up to and including its first "/"; empty when it holds none.
 std::string installPrefix(const config::SiteConfig& site);
+// A file of the installation the back end belongs to (`path` relative to it, e.g. "plus/view.php"):
+// scheme + "://" + 域名 + "/" + installPrefix + path.
+std::string installUrl(const config::SiteConfig& site, std::string_view path);
 // The answer decoding of the pages this client reads in the site's charset: UTF-8 (2) for 编码 0,
 // else GBK (1).
 int siteAnswerDecoding(const config::SiteConfig& site);

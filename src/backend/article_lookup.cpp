@@ -62,8 +62,7 @@ std::string articleAddressOf(AdminSession& session, const BackendContext& contex
     if (address.rfind("http://", 0) == 0 || address.rfind("https://", 0) == 0) return address;
     if (address.rfind('/', 0) == 0) return siteScheme(site) + "://" + siteHost(site) + address;
     // The dynamic view page serves every article, made into a static page or not.
-    return siteScheme(site) + "://" + site.domain + "/" + installPrefix(site) +
-           std::string(familyOf(session).dynamicView) + "?aid=" + std::to_string(id);
+    return installUrl(site, familyOf(session).dynamicView) + "?aid=" + std::to_string(id);
 }
 
 // The title column of an article as its edit page shows it; std::nullopt when the page has none.

@@ -62,18 +62,17 @@ const BackendFamily& loginPageFamily(std::string_view loginPage) {
 
 std::string captchaImageUrl(const config::SiteConfig& site, std::string_view loginPage,
                             const BackendFamily& family) {
-    const std::string root = siteScheme(site) + "://" + site.domain + "/";
     const std::size_t at = loginPage.find(kCaptchaPage);
     if (at != std::string_view::npos) {
         std::size_t start = at;
         while (start > 0 && isPathChar(loginPage[start - 1])) --start;
         std::string_view path = loginPage.substr(start, at + kCaptchaPage.size() - start);
         // Relative to the back-end folder, as the login page's own markup is.
-        if (path.starts_with("../")) return root + installPrefix(site) + std::string(path.substr(3));
+        if (path.starts_with("../")) return installUrl(site, path.substr(3));
         if (path.starts_with("/")) return siteScheme(site) + "://" + siteHost(site) + std::string(path);
         if (path.find("..") == std::string_view::npos) return backEndBaseUrl(site) + "/" + std::string(path);
     }
-    return root + installPrefix(site) + std::string(family.captchaImage);
+    return installUrl(site, family.captchaImage);
 }
 
 const BackendFamily& familyOf(const config::SiteConfig& site) {
@@ -104,9 +103,7 @@ std::optional<char> articleIdSeparator(AdminSession& session, const BackendConte
         version = registry()[key].version;
     }
     if (!version) {
-        const http::PageAnswer answer = requestPage(
-            session, context,
-            siteScheme(site) + "://" + site.domain + "/" + installPrefix(site) + std::string(kVersionFile));
+        const http::PageAnswer answer = requestPage(session, context, installUrl(site, kVersionFile));
         version = answer.ok && answer.status == 200 ? text::trimBlanks(answer.text) : std::string();
         std::lock_guard lock(registryMutex());
         registry()[key].version = version;

@@ -21,7 +21,7 @@ int followProgressPages(AdminSession& session, const BackendContext& context, st
                         const std::string& label) {
     const config::SiteConfig& site = session.site;
     if (!label.empty()) context.logLine(siteIndex, "开始" + label);
-    std::string folderUrl = siteScheme(site) + "://" + site.domain + "/" + site.adminDir + "/";
+    const std::string folderUrl = backEndBaseUrl(site) + "/";
     if (url.rfind("http:", 0) == 0 || url.rfind("https:", 0) == 0) {
         // already absolute
     } else if (url.rfind("/", 0) == 0) {

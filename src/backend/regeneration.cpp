@@ -47,6 +47,9 @@ std::string pageRange(const ListStep& step) {
     return step.firstPage > 1 ? "（第 " + std::to_string(step.firstPage) + " 页起）" : std::string();
 }
 
+// The category a step of a chain made, or "结束" for the step that only ended the chain.
+std::string madeCategory(const ListStep& step) { return step.category.empty() ? "结束" : step.category; }
+
 // The list pages of every category, the chain followed to its end.
 ListChainResult refreshEveryList(AdminSession& session, const BackendContext& context,
                                  const std::function<void(const ListStep&)>& onStep) {
@@ -118,10 +121,7 @@ bool refreshCategory(AdminSession& session, const BackendContext& context, int i
                     context.logLine(siteIndex, "已刷新栏目页 " + idText + pageRange(step));
                     ownCategory = !step.categoryDone;
                 } else {
-                    context.logLine(siteIndex,
-                                    "!已刷新子级栏目页 " +
-                                        (step.category.empty() ? std::string("结束") : step.category) +
-                                        pageRange(step));
+                    context.logLine(siteIndex, "!已刷新子级栏目页 " + madeCategory(step) + pageRange(step));
                 }
             });
         if (context.aborted()) return false;
@@ -192,9 +192,7 @@ void regenerateSite(AdminSession& session, const BackendContext& context, const 
     if (!refreshRssOfAllCategories(session, context, siteIndex, perArticle)) return;
     if (context.options().htmlAllCategories() && !perArticle) {
         const ListChainResult chain = refreshEveryList(session, context, [&](const ListStep& step) {
-            context.logLine(siteIndex, "!已刷新栏目页 " +
-                                           (step.category.empty() ? std::string("结束") : step.category) +
-                                           pageRange(step));
+            context.logLine(siteIndex, "!已刷新栏目页 " + madeCategory(step) + pageRange(step));
         });
         if (context.aborted()) return;
         if (!chain.complete)

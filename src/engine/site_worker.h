@@ -47,10 +47,10 @@ class SiteWorker {
     SiteWorker& operator=(const SiteWorker&) = delete;
 
     // Checks the configuration, logs in (up to three tries; one when the back end refused the user
-    // name or password), then on the first preparation of the
-    // run lists the articles and splits the word lists. False when the site was given up; it is
-    // then finished already. A later preparation (a re-login) keeps the list and its position, so
-    // no article of the run is taken twice.
+    // name or password), then on the first preparation of the run lists the articles and splits
+    // the word lists. False when the site was given up; it is then finished already. A later
+    // preparation (a re-login) keeps the list and its position, so no article of the run is taken
+    // twice.
     bool prepareSite(int attempt);
     // Takes and processes the next article. False only when the caller should log in again (ten
     // failed submissions in a row); true otherwise, also when there was nothing to do.
