@@ -33,14 +33,15 @@ class BackgroundWork {
     BackgroundWork(const BackgroundWork&) = delete;
     BackgroundWork& operator=(const BackgroundWork&) = delete;
 
-    // From `start` until `done` has run.
-    bool busy() const { return m_thread.joinable(); }
+    // From `start` until `done` has run (waiting for the work does not end it).
+    bool busy() const { return m_pending; }
     // Until the work itself has ended (its `done` still runs later, from the event loop).
     void wait() { join(); }
 
     template <typename Result>
     void start(std::function<Result()> work, std::function<void(Result)> done) {
         join();
+        m_pending = true;
         m_thread = std::thread([this, work = std::move(work), done = std::move(done)]() mutable {
             giveWayToTheWindowThread();
             Result result = work();
@@ -48,6 +49,7 @@ class BackgroundWork {
                 m_receiver,
                 [this, done = std::move(done), result = std::move(result)]() mutable {
                     join();
+                    m_pending = false;
                     done(std::move(result));
                 },
                 Qt::QueuedConnection);
@@ -61,6 +63,7 @@ class BackgroundWork {
 
     QObject* m_receiver;
     std::thread m_thread;
+    bool m_pending = false;  // on the receiver's thread only
 };
 
 }  // namespace oz::ui

@@ -484,7 +484,7 @@ void BatchToolsWindow::readCategoryLists() {
 
 std::optional<QString> BatchToolsWindow::editList(QPlainTextEdit* box, const QString& hint,
                                                   const QString& title, const TextDialogOptions& options) {
-    QString text = box->toPlainText();
+    QString text = boxText(box);
     text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
     if (!showTextDialog(text, hint, title, this, *m_services.dialogs, options)) return std::nullopt;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -609,9 +609,10 @@ bool BatchToolsWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void BatchToolsWindow::closeEvent(QCloseEvent* event) {
     if (isBusy()) m_stop = true;
-    // The generator windows belong to this one: they close with it (and save their settings).
-    if (m_pinyin != nullptr) m_pinyin->close();
-    if (m_randomText != nullptr) m_randomText->close();
+    // The generator windows belong to this one: they close with it (and save their settings; one
+    // closed before saved them then).
+    if (m_pinyin != nullptr && m_pinyin->isVisible()) m_pinyin->close();
+    if (m_randomText != nullptr && m_randomText->isVisible()) m_randomText->close();
     if (!saveState())
         reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(m_settings.file().lastError()));
     QWidget::closeEvent(event);

@@ -15,6 +15,7 @@
 
 #include "config/settings_file.h"
 #include "text/charset.h"
+#include "ui/form_widgets.h"
 
 namespace oz::ui {
 
@@ -60,7 +61,7 @@ int readInt(const config::SettingsFile& file, const std::string& key, int fallba
 
 QString editText(const QWidget* edit) {
     if (auto line = qobject_cast<const QLineEdit*>(edit)) return line->text();
-    if (auto plain = qobject_cast<const QPlainTextEdit*>(edit)) return plain->toPlainText();
+    if (auto plain = qobject_cast<const QPlainTextEdit*>(edit)) return boxText(plain);
     if (auto rich = qobject_cast<const QTextEdit*>(edit)) return rich->toPlainText();
     return {};
 }

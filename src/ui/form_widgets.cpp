@@ -33,37 +33,62 @@ T* withName(T* widget, const char* name) {
 }
 
 // A box of textBox(): Ctrl+Tab would still type a tab into a box whose Tab moves the focus; here
-// it moves it too. A long text is laid into a document on a thread of its own (setLongText).
+// it moves it too. A long text is laid into a document on a thread of its own (setLongText); the
+// latest text asked for is the one the box ends with, and the one boxText() reads meanwhile.
 class TextBox final : public QPlainTextEdit {
    public:
+    struct Request {
+        QString text;
+        std::function<void()> done;
+        std::optional<bool> readOnly;  // the box's state once the text is in; unset: as it was
+    };
+
     ~TextBox() override {
         if (m_builder.joinable()) m_builder.join();
     }
 
-    bool isPending() const { return m_builder.joinable(); }
+    bool isPending() const { return m_coming.has_value(); }
+    QString text() const { return m_coming ? *m_coming : toPlainText(); }
 
     // A second text while one is on its way waits for it and then replaces it.
-    void setLongText(const QString& text, std::function<void()> done) {
-        if (isPending()) {
-            m_next = {text, std::move(done)};
+    void setLongText(Request request) {
+        m_coming = request.text;
+        if (m_builder.joinable()) {
+            m_next = std::move(request);
             return;
         }
-        m_wasReadOnly = isReadOnly();
+        m_readOnlyAfter = request.readOnly.value_or(isReadOnly());
         setReadOnly(true);
         const QFont font = this->font();
+        const quint64 build = ++m_builds;
         // The box joins this thread before it goes, so `this` is alive while the result is queued.
-        m_builder = std::thread([this, text, font, done = std::move(done)] {
-            giveWayToTheWindowThread();
-            auto document = std::make_shared<std::unique_ptr<QTextDocument>>(new QTextDocument);
-            QTextDocument* built = document->get();
-            built->setDocumentLayout(new QPlainTextDocumentLayout(built));
-            built->setDefaultFont(font);
-            built->setPlainText(text);
-            built->moveToThread(QCoreApplication::instance()->thread());
-            // A call dropped with the box deletes the document with it.
-            QMetaObject::invokeMethod(
-                this, [this, document, done] { adopt(document->release(), done); }, Qt::QueuedConnection);
-        });
+        m_builder =
+            std::thread([this, build, text = std::move(request.text), font, done = std::move(request.done)] {
+                giveWayToTheWindowThread();
+                auto document = std::make_shared<std::unique_ptr<QTextDocument>>(new QTextDocument);
+                QTextDocument* built = document->get();
+                built->setDocumentLayout(new QPlainTextDocumentLayout(built));
+                built->setDefaultFont(font);
+                built->setPlainText(text);
+                built->moveToThread(QCoreApplication::instance()->thread());
+                // A call dropped with the box deletes the document with it.
+                QMetaObject::invokeMethod(
+                    this, [this, build, document, done] { adopt(build, document->release(), done); },
+                    Qt::QueuedConnection);
+            });
+    }
+
+    // A short text goes in at once, and a long one on its way is not wanted any more.
+    void setShortText(const Request& request) {
+        if (m_coming) {
+            ++m_builds;
+            m_next.reset();
+            m_coming.reset();
+            setReadOnly(m_readOnlyAfter);
+        }
+        setPlainText(request.text);
+        if (request.readOnly) setReadOnly(*request.readOnly);
+        if (request.done) request.done();
     }
 
    protected:
@@ -78,27 +103,34 @@ class TextBox final : public QPlainTextEdit {
     }
 
    private:
-    void adopt(QTextDocument* document, const std::function<void()>& done) {
+    void adopt(quint64 build, QTextDocument* document, const std::function<void()>& done) {
         m_builder.join();
-        // The box's first document belongs to its text control, which deletes it on the change;
-        // a document laid in here belongs to the box and goes when the next one comes.
-        QTextDocument* old = this->document();
-        const bool ours = old != nullptr && old->parent() == this;
-        document->setParent(this);
-        setDocument(document);
-        if (ours) old->deleteLater();
-        setReadOnly(m_wasReadOnly);
-        if (done) done();
+        if (build != m_builds) {
+            delete document;  // a short text took its place
+        } else {
+            // The box's first document belongs to its text control, which deletes it on the
+            // change; a document laid in here belongs to the box and goes when the next one comes.
+            QTextDocument* old = this->document();
+            const bool ours = old != nullptr && old->parent() == this;
+            document->setParent(this);
+            setDocument(document);
+            if (ours) old->deleteLater();
+            setReadOnly(m_readOnlyAfter);
+            if (!m_next) m_coming.reset();
+            if (done) done();
+        }
         if (m_next) {
-            auto [text, next] = std::move(*m_next);
+            Request next = std::move(*m_next);
             m_next.reset();
-            setLongText(text, std::move(next));
+            setLongText(std::move(next));
         }
     }
 
     std::thread m_builder;
-    bool m_wasReadOnly = false;
-    std::optional<std::pair<QString, std::function<void()>>> m_next;
+    quint64 m_builds = 0;             // the latest build; an older one's document is not wanted
+    bool m_readOnlyAfter = false;     // the box's state once the text is in
+    std::optional<QString> m_coming;  // the latest text on its way
+    std::optional<Request> m_next;    // waits for the build under way
 };
 
 // Texts up to this size go into a box at once: laying them out takes a few milliseconds.
@@ -154,14 +186,24 @@ QComboBox* combo(const char* name, const QStringList& items) {
 
 QLabel* label(const QString& text) { return new QLabel(text); }
 
-void setBoxText(QPlainTextEdit* box, const QString& text, const std::function<void()>& done) {
+void setBoxText(QPlainTextEdit* box, const QString& text, const std::function<void()>& done,
+                std::optional<bool> readOnly) {
     auto* textBox = dynamic_cast<TextBox*>(box);
-    if (textBox == nullptr || text.size() <= kShortText) {
+    TextBox::Request request{text, done, readOnly};
+    if (textBox == nullptr) {
         box->setPlainText(text);
+        if (readOnly) box->setReadOnly(*readOnly);
         if (done) done();
-        return;
+    } else if (text.size() <= kShortText) {
+        textBox->setShortText(request);
+    } else {
+        textBox->setLongText(std::move(request));
     }
-    textBox->setLongText(text, done);
+}
+
+QString boxText(const QPlainTextEdit* box) {
+    const auto* textBox = dynamic_cast<const TextBox*>(box);
+    return textBox != nullptr ? textBox->text() : box->toPlainText();
 }
 
 bool isBoxTextPending(const QPlainTextEdit* box) {

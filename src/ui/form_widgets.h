@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -30,10 +31,15 @@ QLabel* label(const QString& text);
 QPlainTextEdit* textBox(const QString& name);
 // Puts `text` into a box made by textBox(). A long text (tens of thousands of lines take the
 // window thread a tenth of a second and more) is laid into its document on a thread of its own,
-// the box read-only meanwhile; `done` runs once the text is in (at once for a short text).
-void setBoxText(QPlainTextEdit* box, const QString& text, const std::function<void()>& done = {});
+// the box read-only meanwhile; `done` runs once the text is in (at once for a short text), and
+// then the box is read-only as `readOnly` says (unset: as it was). The latest text wins: a text put
+// in while an older one is on its way replaces it.
+void setBoxText(QPlainTextEdit* box, const QString& text, const std::function<void()>& done = {},
+                std::optional<bool> readOnly = std::nullopt);
 // A long text is still on its way into the box.
 bool isBoxTextPending(const QPlainTextEdit* box);
+// The box's text: the latest text put in, also while it is on its way.
+QString boxText(const QPlainTextEdit* box);
 // Two range boxes with the small "-" between them.
 QWidget* range(const char* first, const char* second, int width = 46);
 QHBoxLayout* rowOf(std::initializer_list<QWidget*> widgets, bool stretch = true);

@@ -94,7 +94,7 @@ PinyinWindow::PinyinWindow(const UiServices& services, SharedSettings& settings,
             [this] { paste(QApplication::clipboard()->text().toStdString()); });
     m_input->installEventFilter(this);
     connect(m_copyButton, &QPushButton::clicked, this, [this] {
-        QApplication::clipboard()->setText(m_fullResult.empty() ? m_result->toPlainText()
+        QApplication::clipboard()->setText(m_fullResult.empty() ? boxText(m_result)
                                                                 : QString::fromStdString(m_fullResult));
     });
     connect(m_convertButton, &QPushButton::clicked, this, [this] { convert(); });
@@ -127,7 +127,7 @@ void PinyinWindow::convert() {
     options.keepLineBreaks = m_keepLines->isChecked();
     m_convertButton->setEnabled(false);
     m_stop = false;
-    std::string input = m_fullInput.empty() ? m_input->toPlainText().toStdString() : m_fullInput;
+    std::string input = m_fullInput.empty() ? boxText(m_input).toStdString() : m_fullInput;
     m_worker = std::thread([this, options, input = std::move(input)] {
         giveWayToTheWindowThread();
         tools::GeneratorControl control;
@@ -157,8 +157,7 @@ void PinyinWindow::showLong(QPlainTextEdit* box, std::string text, std::string& 
     const std::size_t length = shownLength(text);
     const bool cut = length < text.size();
     // What the box shows is not the text any more, so it cannot be edited as if it were.
-    box->setReadOnly(cut);
-    setBoxText(box, QString::fromUtf8(text.data(), static_cast<qsizetype>(length)), shown);
+    setBoxText(box, QString::fromUtf8(text.data(), static_cast<qsizetype>(length)), shown, cut);
     whole = cut ? std::move(text) : std::string();
 }
 

@@ -205,23 +205,22 @@ void RandomTextWindow::showResult(tools::GeneratedText result, const std::functi
     QString summary;
     if (result.stopped) summary = QStringLiteral("已停止：生成了 %1 组。").arg(result.groups);
     QString text = QString::fromUtf8(result.text.data(), static_cast<qsizetype>(length));
-    if (length == result.text.size()) {
+    // What the box shows is not the result any more, so it cannot be edited as if it were.
+    const bool cut = length < result.text.size();
+    if (!cut) {
         m_fullResult.clear();
-        m_result->setReadOnly(false);
     } else {
         summary +=
             QStringLiteral("共 %1 组，框中只显示开头部分；“复制结果”和“保存结果”取全部。").arg(result.groups);
-        // What the box shows is not the result any more, so it cannot be edited as if it were.
-        m_result->setReadOnly(true);
         m_fullResult = std::move(result.text);
     }
-    setBoxText(m_result, text, shown);
+    setBoxText(m_result, text, shown, cut);
     m_summary->setText(summary);
     m_summary->setVisible(!summary.isEmpty());
 }
 
 QString RandomTextWindow::resultText() const {
-    return m_fullResult.empty() ? m_result->toPlainText() : QString::fromStdString(m_fullResult);
+    return m_fullResult.empty() ? boxText(m_result) : QString::fromStdString(m_fullResult);
 }
 
 void RandomTextWindow::saveResult() {

@@ -28,7 +28,6 @@ class SharedSettings {
     bool isSaving() const { return m_save.busy(); }
     // Runs `save` on a thread of its own; `done` then gets its result on the receiver's thread.
     void saveInBackground(std::function<bool(config::SettingsFile&)> save, std::function<void(bool)> done) {
-        m_save.wait();
         m_save.start<bool>([this, save = std::move(save)] { return save(m_file); }, std::move(done));
     }
 

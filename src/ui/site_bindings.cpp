@@ -32,7 +32,7 @@ std::string fromWidgetText(QString text) {
 
 QString widgetText(const QWidget* w) {
     if (auto* line = qobject_cast<const QLineEdit*>(w)) return line->text();
-    if (auto* plain = qobject_cast<const QPlainTextEdit*>(w)) return plain->toPlainText();
+    if (auto* plain = qobject_cast<const QPlainTextEdit*>(w)) return boxText(plain);
     return {};
 }
 void setWidgetText(QWidget* w, const QString& text) {

@@ -119,7 +119,7 @@ TextDialog::TextDialog(const QString& text, const QString& hint, const QString& 
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &TextDialog::reject);
     connect(restoreButton, &QPushButton::clicked, this, &TextDialog::restore);
-    connect(clearButton, &QPushButton::clicked, m_body, &QPlainTextEdit::clear);
+    connect(clearButton, &QPushButton::clicked, this, [this] { putText({}); });
     connect(pasteButton, &QPushButton::clicked, this, &TextDialog::paste);
     connect(contentButton, &QPushButton::clicked, this, [this] { importFiles(true); });
     connect(nameButton, &QPushButton::clicked, this, [this] { importFiles(false); });
@@ -148,7 +148,6 @@ TextDialog::TextDialog(const QString& text, const QString& hint, const QString& 
 
 // A long text comes into the box off the window thread; 确定 waits for it.
 void TextDialog::putText(const QString& text) {
-    m_put = text;
     m_ok->setEnabled(false);
     setBoxText(m_body, text, [this] { m_ok->setEnabled(true); });
 }
@@ -158,11 +157,11 @@ void TextDialog::accept() {
     QDialog::accept();
 }
 
-QString TextDialog::text() const { return withCrLf(m_body->toPlainText()); }
+QString TextDialog::text() const { return withCrLf(boxText(m_body)); }
 
 void TextDialog::reject() {
     // A text on its way into the box counts as there.
-    const QString current = isBoxTextPending(m_body) ? withCrLf(m_put) : text();
+    const QString current = text();
     if (m_options.inputMode && current != m_original &&
         m_dialogs.message(this, QStringLiteral("内容已被改动，是否要放弃？"), {}, Dialogs::Buttons::YesNo,
                           Dialogs::Icon::Question) != Dialogs::Answer::Yes) {
@@ -186,6 +185,9 @@ void TextDialog::importFiles(bool contents) {
                           (contents ? QStringLiteral("文件内容") : QStringLiteral("文件路径"));
     const QStringList files = m_dialogs.openFileNames(
         this, title, QStringLiteral("文本文本 (*.txt *.text *.ini *.htn *.html);;全部文件 (*)"), {});
+    // Onto the latest text, also one still on its way into the box.
+    QString text = boxText(m_body);
+    const qsizetype before = text.size();
     for (const QString& file : files) {
         QString added;
         if (contents) {
@@ -201,13 +203,10 @@ void TextDialog::importFiles(bool contents) {
             added = QDir::toNativeSeparators(file) + QStringLiteral("\r\n");
         }
         // Each file starts on a line of its own.
-        const QString current = m_body->toPlainText();
-        if (!current.isEmpty() && !current.endsWith(QChar('\n'))) added.prepend(QChar('\n'));
-        QTextCursor cursor(m_body->document());
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(withLf(added));
-        QCoreApplication::processEvents();
+        if (!text.isEmpty() && !text.endsWith(QChar('\n'))) text += QChar('\n');
+        text += withLf(added);
     }
+    if (text.size() != before) putText(text);
 }
 
 bool showTextDialog(QString& text, const QString& hint, const QString& title, QWidget* owner,

@@ -63,7 +63,6 @@ class TextDialog final : public QDialog {
     QLabel* m_hint = nullptr;
     QPlainTextEdit* m_body = nullptr;
     QPushButton* m_ok = nullptr;
-    QString m_put;  // the text last put into the box (it may still be on its way)
 };
 
 }  // namespace oz::ui

@@ -78,6 +78,29 @@ class TextDialogTest : public QObject {
         QCOMPARE(text.count(QStringLiteral("\r\n")), 20000);
     }
 
+    // The latest text wins: 清空 and a second paste while the first is on its way leave the second.
+    void textPutWhileOneIsOnItsWayWins() {
+        const auto lines = [](const QString& word, int count) {
+            QString text;
+            for (int i = 0; i < count; ++i) text += word.arg(i);
+            return text;
+        };
+        oz::ui::setTextDialogTestHook([&](QDialog& d) {
+            QApplication::clipboard()->setText(lines(QStringLiteral("甲%1\n"), 20000));
+            QTest::mouseClick(button(d, "按钮粘贴"), Qt::LeftButton);
+            QTest::mouseClick(button(d, "按钮清空"), Qt::LeftButton);
+            QCOMPARE(body(d)->toPlainText(), QString());
+            QApplication::clipboard()->setText(lines(QStringLiteral("乙%1\n"), 25000));
+            QTest::mouseClick(button(d, "按钮粘贴"), Qt::LeftButton);
+            QTRY_VERIFY(button(d, "按钮确定")->isEnabled());
+            QTest::mouseClick(button(d, "按钮确定"), Qt::LeftButton);
+        });
+        QString text;
+        QVERIFY(oz::ui::showTextDialog(text, {}, {}, nullptr, dialogs));
+        QCOMPARE(text.count(QStringLiteral("\r\n")), 25000);
+        QVERIFY(!text.contains(QStringLiteral("甲")));
+    }
+
     void displayModeHidesEditing() {
         QString seen;
         oz::ui::setTextDialogTestHook([&](QDialog& d) {
