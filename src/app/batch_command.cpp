@@ -236,17 +236,19 @@ int batchCommand(const CommandContext& context) {
         } else if (operation == "rewrite-homepage") {
             report = backend::rewriteHomePages(targets, rewrite, env);
         } else {
-            bool saved = true;
+            // Each site's tree is written as it comes: the sites before a failed write are kept.
+            int unsaved = 0;
             report = backend::readCategoryLists(
                 targets, read, env, [&](int index, const config::SiteConfig& record) {
                     file->setSection(config::siteSectionName(index));
-                    saved = file->writeBytes("栏目数据", record.categoryTree) &&
-                            file->writeText("栏目ID", record.categoryIds) && saved;
+                    if (!file->writeBytes("栏目数据", record.categoryTree) ||
+                        !file->writeText("栏目ID", record.categoryIds)) {
+                        ++unsaved;
+                    }
                 });
-            if (!saved) {
+            if (unsaved > 0) {
                 context.err << "保存设置文件失败：" << file->lastError() << "\n";
-                // Nothing that was read is kept.
-                report.failedSites = report.sites;
+                report.failedSites = std::min(report.sites, report.failedSites + unsaved);
             }
         }
     }
