@@ -238,14 +238,14 @@ int batchCommand(const CommandContext& context) {
         } else {
             // Each site's tree is written as it comes: the sites before a failed write are kept.
             int unsaved = 0;
-            report = backend::readCategoryLists(
-                targets, read, env, [&](int index, const config::SiteConfig& record) {
-                    file->setSection(config::siteSectionName(index));
-                    if (!file->writeBytes("栏目数据", record.categoryTree) ||
-                        !file->writeText("栏目ID", record.categoryIds)) {
-                        ++unsaved;
-                    }
-                });
+            report = backend::readCategoryLists(targets, read, env,
+                                                [&](int index, const config::SiteConfig& record) {
+                                                    file->setSection(config::siteSectionName(index));
+                                                    if (!file->writeBytes("栏目数据", record.categoryTree) ||
+                                                        !file->writeText("栏目ID", record.categoryIds)) {
+                                                        ++unsaved;
+                                                    }
+                                                });
             if (unsaved > 0) {
                 context.err << "保存设置文件失败：" << file->lastError() << "\n";
                 report.failedSites = std::min(report.sites, report.failedSites + unsaved);

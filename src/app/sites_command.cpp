@@ -14,6 +14,7 @@
 #include "config/site_line.h"
 #include "config/site_list_store.h"
 #include "text/charset.h"
+#include "text/markers.h"
 
 namespace oz::app {
 
@@ -125,8 +126,7 @@ int sitesCommand(const CommandContext& context) {
 }
 
 std::string sitesUsage() {
-    std::string help = config::kSiteLineHelp;
-    for (std::size_t at; (at = help.find("\r\n")) != std::string::npos;) help.replace(at, 2, "\n");
+    const std::string help = text::replaceAll(config::kSiteLineHelp, "\r\n", "\n");
     return "用法：orvane-zentrel [--data-dir DIR] sites\n"
            "      orvane-zentrel [--data-dir DIR] sites import FILE [--read-categories [--check-all]]\n"
            "                                                        [--delay S]\n"

@@ -1,7 +1,6 @@
 #include "backend/bulk_import.h"
 
 #include "backend/batch_category_read.h"
-#include "config/site_line.h"
 #include "text/markers.h"
 
 namespace oz::backend {
@@ -19,19 +18,8 @@ config::BulkImportResult bulkImport(config::SiteList& list, std::string_view tex
             break;
         }
         env.caption("已导入 " + std::to_string(n) + " 个站点");
-        std::string_view line = lines[n];
-        if (line.empty()) {
-            ++result.blankLines;
-            continue;
-        }
-        std::string problem;
-        int index = config::addSite(list, config::siteFromLine(config::splitSiteLine(line), window), &problem,
-                                    &labels);
-        if (index < 0) {
-            config::addFailedLine(result, line, std::move(problem));
-            continue;
-        }
-        ++result.imported;
+        const int index = config::importSiteLine(list, labels, lines[n], window, result);
+        if (index < 0) continue;
         config::SiteConfig& site = list.sites[static_cast<std::size_t>(index)];
         if (options.readCategories) {
             const BatchTarget target{index + 1, site, formOfSite(site)};

@@ -29,8 +29,6 @@ namespace {
 
 constexpr std::size_t kSyncEachLimit = 4;
 
-std::string systemError(int code) { return systemReason(code); }
-
 using text::pathText;
 
 fs::path temporaryPath(const fs::path& path) {
@@ -116,7 +114,7 @@ bool writeFileData(const fs::path& path, const fs::path& target, std::string_vie
     int fd = ::open(path.c_str(), kFlags, 0600);
     if (fd < 0 && errno == EEXIST && ::unlink(path.c_str()) == 0) fd = ::open(path.c_str(), kFlags, 0600);
     if (fd < 0 || ::fchmod(fd, 0600) != 0) {
-        error = "无法写入文件：" + pathText(target) + "（" + systemError(errno) + "）";
+        error = "无法写入文件：" + pathText(target) + "（" + systemReason(errno) + "）";
         if (fd >= 0) ::close(fd);
         return false;
     }
@@ -125,19 +123,19 @@ bool writeFileData(const fs::path& path, const fs::path& target, std::string_vie
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            error = "无法写入文件：" + pathText(target) + "（" + systemError(errno) + "）";
+            error = "无法写入文件：" + pathText(target) + "（" + systemReason(errno) + "）";
             ::close(fd);
             return false;
         }
         done += static_cast<std::size_t>(n);
     }
     if (sync && ::fsync(fd) != 0) {
-        error = "无法写入文件：" + pathText(target) + "（" + systemError(errno) + "）";
+        error = "无法写入文件：" + pathText(target) + "（" + systemReason(errno) + "）";
         ::close(fd);
         return false;
     }
     if (::close(fd) != 0) {
-        error = "无法写入文件：" + pathText(target) + "（" + systemError(errno) + "）";
+        error = "无法写入文件：" + pathText(target) + "（" + systemReason(errno) + "）";
         return false;
     }
     return true;
@@ -146,14 +144,14 @@ bool writeFileData(const fs::path& path, const fs::path& target, std::string_vie
 bool syncFile(const fs::path& path, std::string& error) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     bool ok = fd >= 0 && ::fsync(fd) == 0;
-    if (!ok) error = "无法写入文件：" + pathText(path) + "（" + systemError(errno) + "）";
+    if (!ok) error = "无法写入文件：" + pathText(path) + "（" + systemReason(errno) + "）";
     if (fd >= 0) ::close(fd);
     return ok;
 }
 
 bool moveOver(const fs::path& from, const fs::path& to, std::string& error) {
     if (::rename(from.c_str(), to.c_str()) != 0) {
-        error = "无法替换文件：" + pathText(to) + "（" + systemError(errno) + "）";
+        error = "无法替换文件：" + pathText(to) + "（" + systemReason(errno) + "）";
         return false;
     }
     return true;
@@ -207,7 +205,7 @@ std::optional<std::string> readWholeFile(const fs::path& path, std::string& erro
     }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        error = "无法读取文件：" + pathText(path) + "（" + systemError(errno) + "）";
+        error = "无法读取文件：" + pathText(path) + "（" + systemReason(errno) + "）";
         return std::nullopt;
     }
     std::string bytes;
@@ -291,7 +289,7 @@ bool replaceFiles(const std::vector<FileReplacement>& files, std::string& error)
         std::error_code ec;
         fs::remove(path, ec);
         if (ec) {
-            error = "无法删除文件：" + pathText(path) + "（" + systemError(ec.value()) + "）";
+            error = "无法删除文件：" + pathText(path) + "（" + systemReason(ec.value()) + "）";
             return false;
         }
         folders.insert(path.parent_path());

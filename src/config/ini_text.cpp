@@ -559,19 +559,9 @@ bool IniText::setValue(std::string_view section, std::string_view key, std::stri
     entryLine.reserve(kLineBreak.size() + key.size() + 1 + value.size());
     entryLine.append(kLineBreak).append(key).append("=").append(value);
     replaceInBlock(*block, headerText, 0, entryLine);
-    if (m_cache.entriesValid) {
-        for (Entry& entry : m_cache.entries) {
-            if (entry.block == *block) entry.offset += entryLine.size();
-        }
-        // Read as every line is: up to its first "=", which for a key holding "=" is inside the key.
-        m_cache.entries.push_back(
-            {*block, headerText + kLineBreak.size(), firstEquals(std::string_view(entryLine).substr(2))});
-        if (slotsFull(m_cache.slots, m_cache.entries.size() - 1)) {
-            m_cache.entriesValid = false;  // indexed again, in a larger table, when next needed
-        } else {
-            placeEntry(static_cast<std::uint32_t>(m_cache.entries.size() - 1));  // the section's first line
-        }
-    }
+    // A key holding "=" is rare (no key of the program's own has one): its section's lines are
+    // indexed again when next needed, the new line read up to its first "=" as every line is.
+    m_cache.entriesValid = false;
     return true;
 }
 

@@ -19,8 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string reasonText(int code) { return systemReason(code); }
-
 #ifndef _WIN32
 
 constexpr mode_t kFolderMode = 0700;
@@ -48,7 +46,7 @@ bool makeOwnFolder(const fs::path& dir, std::string& error, bool* tightened) {
     std::error_code ec;
     if (fs::is_directory(dir, ec)) return true;
     fs::create_directories(dir, ec);
-    if (ec) error = "无法创建文件夹：" + text::pathText(dir) + "（" + reasonText(ec.value()) + "）";
+    if (ec) error = "无法创建文件夹：" + text::pathText(dir) + "（" + systemReason(ec.value()) + "）";
     return !ec;
 }
 
@@ -66,7 +64,7 @@ bool makePrivateFolder(const fs::path& dir, std::string& error) {
         return false;
     }
     if (errno != ENOENT) {
-        error = "无法使用文件夹：" + text::pathText(dir) + "（" + reasonText(errno) + "）";
+        error = "无法使用文件夹：" + text::pathText(dir) + "（" + systemReason(errno) + "）";
         return false;
     }
     const fs::path parent = dir.parent_path();
@@ -75,7 +73,7 @@ bool makePrivateFolder(const fs::path& dir, std::string& error) {
     // leave a folder nothing can be written into).
     if (::mkdir(dir.c_str(), kFolderMode) != 0) {
         if (errno == EEXIST && ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
-        error = "无法创建文件夹：" + text::pathText(dir) + "（" + reasonText(errno) + "）";
+        error = "无法创建文件夹：" + text::pathText(dir) + "（" + systemReason(errno) + "）";
         return false;
     }
     ::chmod(dir.c_str(), kFolderMode);
@@ -89,7 +87,7 @@ bool makeOwnFolder(const fs::path& dir, std::string& error, bool* tightened) {
     // is whose folder it leads to.
     struct stat st {};
     if (::stat(dir.c_str(), &st) != 0) {
-        error = "无法使用文件夹：" + text::pathText(dir) + "（" + reasonText(errno) + "）";
+        error = "无法使用文件夹：" + text::pathText(dir) + "（" + systemReason(errno) + "）";
         return false;
     }
     if (!S_ISDIR(st.st_mode)) {
@@ -102,7 +100,7 @@ bool makeOwnFolder(const fs::path& dir, std::string& error, bool* tightened) {
     }
     if ((st.st_mode & 07777) != kFolderMode) {
         if (::chmod(dir.c_str(), kFolderMode) != 0) {
-            error = "无法设置文件夹的权限：" + text::pathText(dir) + "（" + reasonText(errno) + "）";
+            error = "无法设置文件夹的权限：" + text::pathText(dir) + "（" + systemReason(errno) + "）";
             return false;
         }
         // A folder just made came out narrower than 0700 only under an odd umask: no news.

@@ -62,23 +62,26 @@ BulkImportResult bulkImportSites(SiteList& list, std::string_view text, const Si
             result.stopped = true;
             break;
         }
-        if (line.empty()) {
-            ++result.blankLines;
-            continue;
-        }
-        std::string problem;
-        if (addSite(list, siteFromLine(splitSiteLine(line), window), &problem, &labels) < 0) {
-            addFailedLine(result, line, std::move(problem));
-        } else {
-            ++result.imported;
-        }
+        importSiteLine(list, labels, line, window, result);
     }
     return result;
 }
 
-void addFailedLine(BulkImportResult& result, std::string_view line, std::string reason) {
-    result.failedLines.emplace_back(line);
-    result.failureReasons.push_back(std::move(reason));
+int importSiteLine(SiteList& list, SiteLabels& labels, std::string_view line, const SiteConfig& window,
+                   BulkImportResult& result) {
+    if (line.empty()) {
+        ++result.blankLines;
+        return -1;
+    }
+    std::string problem;
+    const int index = addSite(list, siteFromLine(splitSiteLine(line), window), &problem, &labels);
+    if (index < 0) {
+        result.failedLines.emplace_back(line);
+        result.failureReasons.push_back(std::move(problem));
+    } else {
+        ++result.imported;
+    }
+    return index;
 }
 
 std::string bulkImportSummary(const BulkImportResult& result, const SiteList& list) {

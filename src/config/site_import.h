@@ -40,8 +40,11 @@ struct BulkImportResult {
     bool stopped = false;                     // a stop request ended the import early
 };
 
-// Records a refused line with the reason addSite gave.
-void addFailedLine(BulkImportResult& result, std::string_view line, std::string reason);
+// One line of a bulk import: a blank line is counted, any other cut into its fields and added
+// with `window` supplying the fields the line leaves empty (`labels` made of `list` before the
+// first line), or kept in `result` with the reason it was refused. The new site's index, else -1.
+int importSiteLine(SiteList& list, SiteLabels& labels, std::string_view line, const SiteConfig& window,
+                   BulkImportResult& result);
 
 // The bulk import of site-list text lines (see site_line.h): each non-blank line is cut into its
 // fields and added with `window` supplying the fields the line leaves empty; refused lines are
