@@ -107,9 +107,7 @@ std::string urlPart(CURLU* url, CURLUPart part, unsigned flags = 0) {
 std::string originOf(CURLU* url) {
     std::string origin = urlPart(url, CURLUPART_SCHEME) + "://" + urlPart(url, CURLUPART_HOST) + ":" +
                          urlPart(url, CURLUPART_PORT, CURLU_DEFAULT_PORT);
-    std::transform(origin.begin(), origin.end(), origin.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    return origin;
+    return text::toLowerAscii(origin);
 }
 
 // A target as the log may show it: no user, password, query or fragment.
@@ -119,35 +117,6 @@ std::string shownTarget(CURLU* url) {
         curl_url_set(url, part, nullptr, 0);
     }
     return urlPart(url, CURLUPART_URL);
-}
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
-        s.remove_suffix(1);
-    return s;
-}
-
-// The Location values of a header block whose status is 3xx.
-std::vector<std::string> redirectLocations(std::string_view block) {
-    std::vector<std::string> out;
-    const std::size_t space = block.find(' ');
-    if (!block.starts_with("HTTP/") || space == std::string_view::npos || space + 1 >= block.size() ||
-        block[space + 1] != '3') {
-        return out;
-    }
-    for (std::size_t start = 0; start < block.size();) {
-        std::size_t end = block.find('\n', start);
-        if (end == std::string_view::npos) end = block.size();
-        const std::string_view line = block.substr(start, end - start);
-        const std::size_t colon = line.find(':');
-        if (colon != std::string_view::npos &&
-            curl_strequal(std::string(trimmed(line.substr(0, colon))).c_str(), "Location")) {
-            out.emplace_back(trimmed(line.substr(colon + 1)));
-        }
-        start = end + 1;
-    }
-    return out;
 }
 
 // What the callbacks of one transfer see.

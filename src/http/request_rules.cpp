@@ -341,4 +341,20 @@ std::vector<std::pair<std::string, std::string>> setCookiePairs(std::string_view
     return pairs;
 }
 
+std::vector<std::string> redirectLocations(std::string_view block) {
+    std::vector<std::string> locations;
+    const std::size_t space = block.find(' ');
+    if (!block.starts_with("HTTP/") || space == std::string_view::npos || space + 1 >= block.size() ||
+        block[space + 1] != '3') {
+        return locations;
+    }
+    for (std::string_view line : splitLines(block)) {
+        const std::size_t colon = line.find(':');
+        if (colon != std::string_view::npos && equalsNoCase(trimSpaces(line.substr(0, colon)), "Location")) {
+            locations.emplace_back(trimSpaces(line.substr(colon + 1)));
+        }
+    }
+    return locations;
+}
+
 }  // namespace oz::http

@@ -77,5 +77,7 @@ std::string cookieStoreFromHeaders(std::string_view headers);
 
 // Name and value of each Set-Cookie line (the text after the prefix up to the first ";").
 std::vector<std::pair<std::string, std::string>> setCookiePairs(std::string_view headers);
+// The Location values of one header block whose status is 3xx; none for another status.
+std::vector<std::string> redirectLocations(std::string_view block);
 
 }  // namespace oz::http
