@@ -89,26 +89,18 @@ void CountdownWindow::poll() {
     }
 }
 
-CountdownWindow::~CountdownWindow() {
-    if (m_request.joinable()) m_request.join();
-}
-
 void CountdownWindow::requestPowerOff(bool afterZero) {
     m_timer->stop();
     if (!m_countdown.beginPowerOff(afterZero)) return;  // stopped, or asked already
     m_now->setEnabled(false);
     m_stop->setEnabled(false);
     m_label->setText(kWaitingText);
-    // The window joins this thread before it goes, so `this` is alive while the answer is queued.
-    m_request = std::thread([this] {
-        m_countdown.askSystem();
-        QMetaObject::invokeMethod(this, &CountdownWindow::powerOffAnswered, Qt::QueuedConnection);
-    });
+    m_request.start<bool>([this] { return m_countdown.askSystem(); },
+                          [this](bool accepted) { powerOffAnswered(accepted); });
 }
 
-void CountdownWindow::powerOffAnswered() {
-    m_request.join();
-    if (!m_countdown.powerOffAccepted()) {
+void CountdownWindow::powerOffAnswered(bool accepted) {
+    if (!accepted) {
         // Refused (polkit, say): the machine stays on, and the program goes on with it.
         m_dialogs.message(this, kPowerOffRefusedMessage, {}, Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
         accept();
@@ -121,7 +113,7 @@ void CountdownWindow::powerOffAnswered() {
 }
 
 void CountdownWindow::stopShutdown() {
-    if (m_request.joinable()) return;  // the system is answering; the window waits for it
+    if (m_request.busy()) return;  // the system is answering; the window waits for it
     m_timer->stop();
     // After the power-off request nothing is left to stop: the window only closes.
     if (m_countdown.stop()) m_dialogs.message(this, qs(schedule::kShutdownStoppedMessage));

@@ -2,9 +2,9 @@
 
 #include <QDialog>
 #include <cstdint>
-#include <thread>
 
 #include "schedule/shutdown_countdown.h"
+#include "ui/background_work.h"
 
 class QLabel;
 class QPushButton;
@@ -26,7 +26,6 @@ class CountdownWindow final : public QDialog {
    public:
     CountdownWindow(schedule::PowerControl& power, const text::Clock& clock, Dialogs& dialogs,
                     QWidget* owner = nullptr);
-    ~CountdownWindow() override;  // waits for a request still on its way
 
     const schedule::ShutdownCountdown& countdown() const { return m_countdown; }
     QString labelText() const;
@@ -41,7 +40,7 @@ class CountdownWindow final : public QDialog {
     void poll();
     // Starts the power-off request unless stopped or made already (`afterZero`: the countdown's own).
     void requestPowerOff(bool afterZero);
-    void powerOffAnswered();
+    void powerOffAnswered(bool accepted);
     void stopShutdown();
 
     schedule::ShutdownCountdown m_countdown;
@@ -52,8 +51,8 @@ class CountdownWindow final : public QDialog {
     QPushButton* m_stop = nullptr;
     QTimer* m_timer = nullptr;
     std::int64_t m_nextTick = 0;
-    std::int64_t m_zeroAt = -1;  // tick of reaching zero; the power-off follows 500 ms later
-    std::thread m_request;       // the power-off request while the system has not answered
+    std::int64_t m_zeroAt = -1;      // tick of reaching zero; the power-off follows 500 ms later
+    BackgroundWork m_request{this};  // the power-off request while the system has not answered
 };
 
 }  // namespace oz::ui
