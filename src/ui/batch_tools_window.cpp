@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QContextMenuEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -598,9 +597,7 @@ bool BatchToolsWindow::eventFilter(QObject* watched, QEvent* event) {
     // The right button's release, or the menu key (Shift+F10) for an operator without a mouse.
     const bool rightRelease = event->type() == QEvent::MouseButtonRelease &&
                               static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
-    const bool menuKey = event->type() == QEvent::ContextMenu &&
-                         static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
-    if (watched == m_createCategories && (rightRelease || menuKey)) {
+    if (watched == m_createCategories && (rightRelease || isKeyboardMenu(event))) {
         createCategories(true);
         return true;
     }

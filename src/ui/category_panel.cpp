@@ -87,7 +87,7 @@ bool CategoryPanel::eventFilter(QObject* watched, QEvent* event) {
     // Enter opens the current node's page, as a double click does.
     if (watched == m_tree && type == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_tree->currentItem() != nullptr) {
+        if (isEnterKey(key) && m_tree->currentItem() != nullptr) {
             openCategoryPage(m_tree->currentItem());
             return true;
         }

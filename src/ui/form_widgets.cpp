@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -146,7 +147,7 @@ class EnterClicksButton final : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::KeyPress) return false;
         const auto* key = static_cast<QKeyEvent*>(event);
-        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        const bool enter = isEnterKey(key->key());
         auto* target = qobject_cast<QAbstractButton*>(watched);
         if (!enter || target == nullptr || !target->isEnabled() ||
             (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
@@ -246,6 +247,13 @@ void setNumberValidator(QLineEdit* box, bool fraction) {
     static const QRegularExpression whole(QStringLiteral("[0-9]{0,10}"));
     static const QRegularExpression real(QStringLiteral("[0-9]{0,10}(\\.[0-9]{0,6})?"));
     box->setValidator(new QRegularExpressionValidator(fraction ? real : whole, box));
+}
+
+bool isEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+
+bool isKeyboardMenu(const QEvent* event) {
+    return event->type() == QEvent::ContextMenu &&
+           static_cast<const QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
 }
 
 void readyForKeyboard(QWidget* window) {

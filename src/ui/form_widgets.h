@@ -52,6 +52,11 @@ void setNumberValidator(QLineEdit* box, bool fraction = false);
 // without an accessible name gets one from its object name, less the kind prefix ("编辑框域名"
 // is "域名"), so a screen reader names it. Call once the window's controls are made.
 void readyForKeyboard(QWidget* window);
+// Return, or the keypad's Enter.
+bool isEnterKey(int key);
+// The context-menu request of the keyboard (the menu key, Shift+F10), for an operator without a
+// mouse.
+bool isKeyboardMenu(const QEvent* event);
 
 // The control named `name` (UTF-8) under `scope`; null when there is none.
 template <typename T = QWidget>

@@ -430,8 +430,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         const auto [action, isLink] = entry->second;
         bool enter = false;
         if (isLink && event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent*>(event)->key();
-            enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+            enter = isEnterKey(static_cast<QKeyEvent*>(event)->key());
         }
         if (enter || (!isLink && event->type() == QEvent::MouseButtonRelease)) {
             (this->*action)();

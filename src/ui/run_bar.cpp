@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QContextMenuEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -143,9 +142,7 @@ bool RunBar::eventFilter(QObject* watched, QEvent* event) {
     // The right button, or the menu key (Shift+F10) for an operator without a mouse.
     const bool rightPress = event->type() == QEvent::MouseButtonPress &&
                             static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
-    const bool menuKey = event->type() == QEvent::ContextMenu &&
-                         static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
-    if (watched == m_start && (rightPress || menuKey)) {
+    if (watched == m_start && (rightPress || isKeyboardMenu(event))) {
         startOrStop(content::ListingMethod::Fast);
         return true;
     }
