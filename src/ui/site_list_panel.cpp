@@ -229,13 +229,8 @@ int SiteListPanel::saveSite(bool modify, int index, bool silent) {
 }
 
 int SiteListPanel::appendSite(const config::SiteConfig& site) {
-    m_list.sites.push_back(site);
-    m_list.sites.back().enabled = true;
-    appendEntry(m_list.sites.back());
-    const int row = m_list.size() - 1;
-    m_view->setCurrentRow(row);
-    emit countChanged(m_list.size());
-    return row;
+    appendSites({site});
+    return m_list.size() - 1;
 }
 
 void SiteListPanel::appendSites(const std::vector<config::SiteConfig>& sites) {
@@ -390,8 +385,8 @@ void SiteListPanel::importSites() {
             m_importPath = file.toStdString();
             m_view->setUpdatesEnabled(false);
             for (config::SiteConfig& site : loaded.list.sites) {
-                appendEntry(site);
                 m_list.sites.push_back(std::move(site));
+                appendEntry(m_list.sites.back());
             }
             m_view->setUpdatesEnabled(true);
             emit countChanged(m_list.size());
