@@ -242,66 +242,21 @@ oz run >"$TMP/run-2.log"
 check_run run-2 4 "$TMP/run-2.log"
 
 # ---- lookup after an untrustworthy answer -----------------------------------------------------
-pairs=()
-for port in $(ports_of_run); do pairs+=("$((port + PROXY_OFFSET)):$port"); articles "$port" 5 1; done
-python3 - "${pairs[@]}" >"$TMP/gateway.out" 2>&1 <<'PYTHON' &
-import http.client, http.server, socketserver, sys, threading
-# LISTEN:TARGET pairs: forwards every request to 127.0.0.1:TARGET as it came (Host included); the
-# first article post of each pair is answered by a gateway's 504 once the back end stored it.
-HOP = {"connection", "keep-alive", "transfer-encoding", "proxy-connection", "te", "trailer", "upgrade"}
-PAGE = (b"<html>\r\n<head><title>504 Gateway Time-out</title></head>\r\n<body>\r\n<center><h1>504 Gateway"
-        b" Time-out</h1></center>\r\n<hr><center>nginx</center>\r\n</body>\r\n</html>\r\n")
-def handler_for(target):
-    state = {"spoiled": False}
-    lock = threading.Lock()
-    class Handler(http.server.BaseHTTPRequestHandler):
-        protocol_version = "HTTP/1.0"
-        def log_message(self, *args):
-            pass
-        def forward(self):
-            length = int(self.headers.get("Content-Length") or 0)
-            body = self.rfile.read(length) if length else None
-            headers = {k: v for k, v in self.headers.items() if k.lower() not in HOP}
-            upstream = http.client.HTTPConnection("127.0.0.1", target, timeout=600)
-            upstream.request(self.command, self.path, body=body, headers=headers)
-            answer = upstream.getresponse()
-            data = answer.read()
-            spoil = False
-            if self.command == "POST" and self.path.split("?")[0].endswith("/article_add.php"):
-                with lock:
-                    spoil, state["spoiled"] = not state["spoiled"], True
-            if spoil:
-                self.send_response(504)
-                self.send_header("Content-Type", "text/html")
-                self.send_header("Content-Length", str(len(PAGE)))
-                self.end_headers()
-                self.wfile.write(PAGE)
-                return
-            self.send_response(answer.status, answer.reason)
-            for k, v in answer.getheaders():
-                if k.lower() not in HOP and k.lower() != "content-length":
-                    self.send_header(k, v)
-            self.send_header("Content-Length", str(len(data)))
-            self.end_headers()
-            self.wfile.write(data)
-        do_GET = do_POST = do_HEAD = forward
-    return Handler
-class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
-    daemon_threads = True
-    allow_reuse_address = True
-for pair in sys.argv[1:]:
-    listen, target = (int(x) for x in pair.split(":"))
-    server = Server(("127.0.0.1", listen), handler_for(target))
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-print("ready", flush=True)
-threading.Event().wait()
-PYTHON
-PIDS[gateway]=$!
-for _ in $(seq 1 50); do grep -q ready "$TMP/gateway.out" 2>/dev/null && break; sleep 0.1; done
+# In front of each back end, a gateway that answers its article post by a 504 once it is stored.
+echo '{"modes": ["store504"]}' >"$TMP/gateway-rules.json"
+for port in $(ports_of_run); do
+    articles "$port" 5 1
+    python3 "$ROOT/scripts/acceptance/fault_proxy.py" "$((port + PROXY_OFFSET))" "$port" \
+        "$TMP/gateway-rules.json" >"$TMP/gateway-$port.out" 2>&1 &
+    PIDS[gateway$port]=$!
+done
+sleep 1
 LOOKUP=1 REFRESH=0 write_settings independent
 oz run >"$TMP/lookup.log"
-kill "${PIDS[gateway]}" 2>/dev/null
-unset 'PIDS[gateway]'
+for port in $(ports_of_run); do
+    kill "${PIDS[gateway$port]}" 2>/dev/null
+    unset "PIDS[gateway$port]"
+done
 check_run lookup 5 "$TMP/lookup.log"
 
 # ---- homepage -------------------------------------------------------------------------------
