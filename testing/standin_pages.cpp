@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "text/markers.h"
+
 namespace oz::testing {
 
 namespace {
@@ -88,14 +90,8 @@ std::string messagePage(std::string_view charsetLabel, std::string_view message,
 }
 
 std::string dedeBizMessagePage(std::string_view message, std::string_view gotoUrl, int waitMs) {
-    std::string text;
-    for (const char c : message) {
-        if (c == '"') {
-            text += "“";
-        } else {
-            text += c;
-        }
-    }
+    // The back end's ShowMsg writes the message inside a script string: its quotes come full-width.
+    const std::string shown = text::replaceAll(message, "\"", "“");
     std::string page =
         "<!DOCTYPE html><html><head><meta charset='utf-8'><meta http-equiv='X-UA-Compatible' "
         "content='IE=Edge,chrome=1'><meta name='viewport' content='width=device-width,initial-scale=1'>"
@@ -107,7 +103,7 @@ std::string dedeBizMessagePage(std::string_view message, std::string_view gotoUr
         "'; pgo=1;}}document.write(\"<div class='tips'><div class='tips-box'><div "
         "class='tips-head'><p>系统提示</p></div>\");document.write(\"<div class='tips-body'>\");"
         "document.write(\"";
-    page += text;
+    page += shown;
     page += "\");document.write(\"";
     if (gotoUrl != "javascript:;" && !gotoUrl.empty()) {
         page += "<div class='text-center mt-3'><a href='";
