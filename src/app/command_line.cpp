@@ -120,6 +120,17 @@ bool displayAvailable() {
     return false;
 }
 
+std::optional<std::filesystem::path> openDataFolderOrSay(const std::optional<std::string>& dataDir,
+                                                         std::ostream& err) {
+    const config::DataFolder folder = config::openDataFolder(config::dataFolderChoiceFromProcess(dataDir));
+    if (!folder.problem.empty()) {
+        err << folder.problem << "\n";
+        return std::nullopt;
+    }
+    if (!folder.notice.empty()) err << folder.notice << "\n";
+    return folder.dir;
+}
+
 int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     std::optional<std::string> dataDir;
     std::vector<std::string> rest;
@@ -153,14 +164,9 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
             out << sub.usage();
             return kAllDone;
         }
-        const config::DataFolder folder =
-            config::openDataFolder(config::dataFolderChoiceFromProcess(dataDir));
-        if (!folder.problem.empty()) {
-            err << folder.problem << "\n";
-            return kUsageError;
-        }
-        if (!folder.notice.empty()) err << folder.notice << "\n";
-        CommandContext context{std::move(args), folder.dir, out, err};
+        const std::optional<std::filesystem::path> folder = openDataFolderOrSay(dataDir, err);
+        if (!folder) return kUsageError;
+        CommandContext context{std::move(args), *folder, out, err};
         return sub.run(context);
     }
     err << "未知命令：" << rest[0] << "\n\n" << mainUsage();

@@ -25,6 +25,11 @@ bool namesNoCommand(const std::vector<std::string>& arguments, std::optional<std
 // True when DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM is set and not empty.
 bool displayAvailable();
 
+// The data folder the process is to use (--data-dir's value, the environment, the defaults), made
+// ready; std::nullopt when there is none to be had, said on `err` as is a notice about it.
+std::optional<std::filesystem::path> openDataFolderOrSay(const std::optional<std::string>& dataDir,
+                                                         std::ostream& err);
+
 // The whole command line of orvane-zentrel; returns the process exit status.
 int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 

@@ -29,7 +29,7 @@ namespace oz::config {
 // edits allow; a block that has to grow elsewhere moves to the end, and the string is put back in
 // order when more than half of it is left over, or when the whole text is needed. So a file of
 // 100,000 sections costs little more memory than its size, and lookups and edits within one
-// section (as a site is read or written) cost a search in that section's sorted keys.
+// section (as a site is read or written) cost a look-up in a hash table of that section's keys.
 class IniText {
    public:
     IniText();
