@@ -726,9 +726,13 @@ SiteAnswer SiteBackEnd::listAction(Context& context) {
         ids.push_back(typeId);
     }
     const auto count = static_cast<int>(ids.size());
-    const std::string query = "makehtml_list_action.php?gotype=" + goType + "&uppage=" + upPage;
-    const std::string tail =
-        "&maxpagesize=" + std::to_string(maxPageSize) + "&typeid=" + std::to_string(typeId);
+    // The link to a step: a category of the list (pageno), and a chunk of its pages (mkpage; 0: none).
+    const auto step = [&](int categoryNo, int chunkPage) {
+        return "makehtml_list_action.php?gotype=" + goType + "&uppage=" + upPage +
+               (chunkPage > 0 ? "&mkpage=" + std::to_string(chunkPage) : std::string()) +
+               "&maxpagesize=" + std::to_string(maxPageSize) + "&typeid=" + std::to_string(typeId) +
+               "&pageno=" + std::to_string(categoryNo) + "&isremote=0&serviterm=";
+    };
     const auto goesOn = [&](int made, const std::string& next, bool wholeCategory) {
         const StandinCategory* madeCategory = category(made);
         if (dedeBiz()) {
@@ -742,8 +746,7 @@ SiteAnswer SiteBackEnd::listAction(Context& context) {
     };
     if (m_faults.endlessChain) {
         const int made = count == 0 ? 0 : ids[static_cast<std::size_t>(pageNo % count)];
-        return goesOn(
-            made, query + tail + "&pageno=" + std::to_string(pageNo + 1) + "&isremote=0&serviterm=", true);
+        return goesOn(made, step(pageNo + 1, 0), true);
     }
     if (pageNo >= count && goType.empty()) {
         return successMessage(dedeBiz() ? "完成所有栏目更新" : "完成所有列表更新！", kDone);
@@ -779,14 +782,8 @@ SiteAnswer SiteBackEnd::listAction(Context& context) {
         }
         return worked(successMessage(text, kDone));
     }
-    if (finished) {
-        return worked(goesOn(
-            tid, query + tail + "&pageno=" + std::to_string(pageNo + 1) + "&isremote=0&serviterm=", true));
-    }
-    return worked(goesOn(tid,
-                         query + "&mkpage=" + std::to_string(mkPage) + tail +
-                             "&pageno=" + std::to_string(pageNo) + "&isremote=0&serviterm=",
-                         false));
+    return worked(finished ? goesOn(tid, step(pageNo + 1, 0), true)
+                           : goesOn(tid, step(pageNo, mkPage), false));
 }
 
 SiteAnswer SiteBackEnd::rssAction(Context& context) {
