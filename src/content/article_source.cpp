@@ -29,9 +29,64 @@ bool nameLess(const std::string& a, const std::string& b) {
     return a < b;
 }
 
+// Whether `path` is `base` or lies below it, compared name by name (both resolved).
+bool liesIn(const fs::path& path, const fs::path& base) {
+    auto at = path.begin();
+    for (const fs::path& part : base) {
+        if (part.empty()) continue;
+        if (at == path.end() || *at != part) return false;
+        ++at;
+    }
+    return true;
+}
+
+fs::path realPathOf(const fs::path& path) {
+    std::error_code ec;
+    fs::path real = fs::canonical(path, ec);
+    return ec ? fs::path() : real;
+}
+
+// The article folder resolved once, so that a plain file of it needs no test of its own: only a
+// link can lead elsewhere.
+class FolderTest {
+   public:
+    FolderTest(const fs::path& folder, const fs::path& dataDir)
+        : m_folder(realPathOf(folder)), m_data(dataDir.empty() ? fs::path() : realPathOf(dataDir)) {
+        // An article folder of its own inside the data folder is the operator's; the data folder
+        // itself (or a folder above it) is not an article folder.
+        if (!m_folder.empty() && m_folder == m_data) {
+            m_plainRefusal = PathRefusal::InDataFolder;
+        }
+    }
+
+    ArticlePath test(const fs::path& file, bool link) const {
+        if (!link && !m_folder.empty()) {
+            return {(m_folder / file.filename()).native(), m_plainRefusal};
+        }
+        ArticlePath result;
+        const fs::path real = realPathOf(file);
+        if (real.empty()) return result;
+        result.realPath = real.native();
+        if (m_folder.empty() || !liesIn(real, m_folder)) {
+            result.refusal = PathRefusal::OutsideFolder;
+        } else if (!m_data.empty() && liesIn(real, m_data) &&
+                   !(liesIn(m_folder, m_data) && m_folder != m_data)) {
+            result.refusal = PathRefusal::InDataFolder;
+        }
+        return result;
+    }
+
+   private:
+    fs::path m_folder;
+    fs::path m_data;
+    PathRefusal m_plainRefusal = PathRefusal::None;
+};
+
 // The names of the regular files (symbolic links to them included) directly inside the folder,
-// in name order. Devices, pipes and sockets are left out: reading one could block forever.
-std::vector<std::string> regularFileNames(const std::string& folder) {
+// in name order. Devices, pipes and sockets are left out: reading one could block forever. A file
+// whose real path the test refuses goes to `refused` instead.
+std::vector<std::string> regularFileNames(const std::string& folder, const FolderTest& folderTest,
+                                          std::vector<RefusedFile>* refused) {
     std::vector<std::string> names;
     std::error_code ec;
     fs::directory_iterator it(fs::path(folder), fs::directory_options::skip_permission_denied, ec);
@@ -40,9 +95,20 @@ std::vector<std::string> regularFileNames(const std::string& folder) {
         if (ec) break;
         std::error_code typeError;
         if (!it->is_regular_file(typeError)) continue;
+        const bool link = it->is_symlink(typeError);
+        const ArticlePath real = folderTest.test(it->path(), link || typeError);
+        if (real.refusal != PathRefusal::None) {
+            if (refused != nullptr)
+                refused->push_back({folder + it->path().filename().native(), real.realPath, real.refusal});
+            continue;
+        }
         names.push_back(it->path().filename().native());
     }
     std::sort(names.begin(), names.end(), nameLess);
+    if (refused != nullptr) {
+        std::sort(refused->begin(), refused->end(),
+                  [](const RefusedFile& a, const RefusedFile& b) { return nameLess(a.path, b.path); });
+    }
     return names;
 }
 
@@ -168,12 +234,18 @@ std::string toLocalPath(std::string_view path) {
     return asGiven;
 }
 
+ArticlePath resolveArticlePath(std::string_view folder, std::string_view path, const fs::path& dataDir) {
+    const FolderTest folderTest(fs::path(toLocalPath(folder)), dataDir);
+    return folderTest.test(fs::path(toLocalPath(path)), /*link=*/true);
+}
+
 std::vector<std::string> listArticleFiles(std::string_view folder, std::string_view filter,
-                                          ListingMethod method) {
+                                          ListingMethod method, const fs::path& dataDir,
+                                          std::vector<RefusedFile>* refused) {
     std::vector<std::string> paths;
     std::string prefix = folderPrefix(folder);
     if (prefix.empty()) return paths;
-    std::vector<std::string> names = regularFileNames(prefix);
+    std::vector<std::string> names = regularFileNames(prefix, FolderTest(fs::path(prefix), dataDir), refused);
     if (names.empty()) return paths;
 
     if (method == ListingMethod::Complete) {

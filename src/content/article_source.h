@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,13 +25,40 @@ enum class ListingMethod {
 // with "\": when the path does not exist as given, every "\" is read as "/".
 std::string toLocalPath(std::string_view path);
 
+// Why a file of the article folder is never read as an article, though it is a regular file.
+enum class PathRefusal {
+    None,
+    OutsideFolder,  // its real path (links resolved) leads out of the article folder
+    InDataFolder,   // its real path lies in the program's data folder (the settings, the records)
+};
+
+// A file of the folder listing refused, and why.
+struct RefusedFile {
+    std::string path;  // as listed (folder + "/" + name)
+    std::string realPath;
+    PathRefusal why = PathRefusal::None;
+};
+
+// Where an article file really lies and whether it may be read: the real path must stay inside the
+// article folder's real path and out of `dataDir` (unless the article folder itself lies inside the
+// data folder, in a folder of its own). A link is followed only to that test; a dangling link, a
+// loop or a file gone gives Unreadable, with `realPath` empty. An empty `dataDir` is no folder.
+struct ArticlePath {
+    std::string realPath;  // what to open; empty when it cannot be resolved
+    PathRefusal refusal = PathRefusal::None;
+};
+ArticlePath resolveArticlePath(std::string_view folder, std::string_view path,
+                               const std::filesystem::path& dataDir);
+
 // The full paths (folder + "/" + name) of the regular files directly inside `folder` that pass
-// `filter`; sub-folders are never entered. The folder may use "/" or "\" separators. An empty
-// filter lists every file. Names keep their bytes as the file system holds them. Each listing
-// (each filter piece, for the fast one) comes in name order, ignoring ASCII case, as the home
-// platform's file system reports it. A missing or empty folder name gives an empty list.
+// `filter`; sub-folders are never entered. A file whose real path resolveArticlePath refuses is
+// left out and, when `refused` is given, named there (once, even when two filter pieces match it). The folder
+// may use "/" or "\" separators. An empty filter lists every file. Names keep their bytes as the file system
+// holds them. Each listing (each filter piece, for the fast one) comes in name order, ignoring ASCII case, as
+// the home platform's file system reports it. A missing or empty folder name gives an empty list.
 std::vector<std::string> listArticleFiles(std::string_view folder, std::string_view filter,
-                                          ListingMethod method);
+                                          ListingMethod method, const std::filesystem::path& dataDir = {},
+                                          std::vector<RefusedFile>* refused = nullptr);
 
 // The file name without folder (after the last "/"; after the last "\" only in a path written
 // the Windows way, "D:\..." or "\\server\...") and without its last extension:

@@ -45,6 +45,12 @@ inline constexpr std::string_view kNoArticlesFilter =
 inline constexpr std::string_view kNoArticlesFolder = "”，文章目录为“";
 inline constexpr std::string_view kNoArticlesEnd = "”";
 inline constexpr std::string_view kArticleMissing = "文章不存在：";
+// The article folder (or a folder on the way) lost its read rights: kArticleFolderUnreadable + path.
+inline constexpr std::string_view kArticleFolderUnreadable = "文章目录无法读取：";
+// A file of the article folder whose real path leads elsewhere: start + path + " → " + real path + end.
+inline constexpr std::string_view kArticleOutsideStart = "拒绝读取：";
+inline constexpr std::string_view kArticleOutsideEnd = "（链接指向文章目录之外，不作为文章发布）";
+inline constexpr std::string_view kArticleInDataEnd = "（指向程序的数据目录，不作为文章发布）";
 inline constexpr std::string_view kArticleTooLarge = "文章文件过大（超过 64 MB），已跳过：";
 inline constexpr std::string_view kArticleBinary = "文章文件不是文本（含二进制内容），已跳过：";
 inline constexpr std::string_view kPublished = "已成功更新 ";

@@ -56,6 +56,22 @@ std::string joined(std::string_view a, const std::string& b) {
     return line;
 }
 
+// The log line of an article file whose real path leads where no article is read.
+std::string refusedLine(const std::string& path, const std::string& realPath, content::PathRefusal why) {
+    std::string line = joined(texts::kArticleOutsideStart, content::displayText(path));
+    if (!realPath.empty()) line += " → " + content::displayText(realPath);
+    line += why == content::PathRefusal::InDataFolder ? texts::kArticleInDataEnd : texts::kArticleOutsideEnd;
+    return line;
+}
+
+// A file that cannot be looked at because a folder on its way refuses the search: the folder lost
+// its rights, the file may well be there.
+bool folderDenied(const std::string& path) {
+    std::error_code error;
+    (void)std::filesystem::status(std::filesystem::path(content::toLocalPath(path)), error);
+    return error == std::errc::permission_denied;
+}
+
 // A failure's log line with its reason, when there is one: "更新失败：标题（连接超时）".
 std::string withReason(const std::string& line, const std::string& reason) {
     return line + backend::reasonInParentheses(reason);
@@ -200,8 +216,10 @@ bool SiteWorker::prepareSite(int attempt) {
     }
 
     if (!m_state.listed) {
-        std::vector<std::string> files =
-            content::listArticleFiles(m_site.articleDir, m_site.fileFilter, m_run.listing);
+        std::vector<content::RefusedFile> refused;
+        std::vector<std::string> files = content::listArticleFiles(m_site.articleDir, m_site.fileFilter,
+                                                                   m_run.listing, m_run.dataDir, &refused);
+        for (const content::RefusedFile& file : refused) log(refusedLine(file.path, file.realPath, file.why));
         // Published files that could not be deleted stay out, as deleted ones would.
         const auto published = std::remove_if(files.begin(), files.end(), [this](const std::string& file) {
             return m_run.undeleted.isPublished(file);
@@ -275,14 +293,27 @@ bool SiteWorker::publishNext(bool cycleMode) {
         m_phase = SitePhase::Ready;
         return true;
     }
-    content::LoadedText loaded = content::loadTextFile(std::filesystem::path(content::toLocalPath(*path)),
-                                                       content::encodingCodeFromInt(m_site.fileEncoding));
+    // Tested again as it is read: the folder may have changed since it was listed.
+    const content::ArticlePath real = content::resolveArticlePath(m_site.articleDir, *path, m_run.dataDir);
+    if (real.refusal != content::PathRefusal::None) {
+        log(refusedLine(*path, real.realPath, real.refusal));
+        m_phase = SitePhase::Ready;
+        return true;
+    }
+    content::LoadedText loaded;
+    loaded.problem = content::LoadProblem::Unreadable;
+    if (!real.realPath.empty()) {
+        loaded = content::loadTextFile(std::filesystem::path(real.realPath),
+                                       content::encodingCodeFromInt(m_site.fileEncoding));
+    }
     std::optional<content::ArticleDraft> draft;
     if (loaded.problem == content::LoadProblem::None) {
         draft = content::composeText(m_site, m_state.pools, *path, std::move(loaded.text));
     }
     if (!draft) {
-        log(joined(articleProblemText(loaded.problem), content::displayText(*path)));
+        const bool denied = loaded.problem == content::LoadProblem::Unreadable && folderDenied(*path);
+        log(joined(denied ? texts::kArticleFolderUnreadable : articleProblemText(loaded.problem),
+                   content::displayText(*path)));
         m_phase = SitePhase::Ready;
         return true;
     }

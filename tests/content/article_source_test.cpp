@@ -118,6 +118,57 @@ TEST(ListingTest, PipesAreNeverListed) {
               std::vector<std::string>{"a.txt"});
 }
 
+// Regression: a link in the article folder published whatever it pointed at, the settings file
+// with every site's password included.
+TEST(ListingTest, FilesWhoseRealPathLeavesTheFolderAreRefusedAndNamed) {
+    TempFolder root;
+    const auto data = root.write("data/Orvane·Zentrel.ini", "密码=secret").parent_path();
+    root.write("other/x.txt");
+    const std::filesystem::path articles = root / "articles";
+    root.write("articles/a.txt");
+    namespace fs = std::filesystem;
+    fs::create_symlink("a.txt", articles / "inside.txt");
+    fs::create_symlink(data / "Orvane·Zentrel.ini", articles / "settings.txt");
+    fs::create_symlink("/etc/passwd", articles / "passwd.txt");
+    fs::create_symlink("../other/x.txt", articles / "other.txt");
+    fs::create_symlink("missing.txt", articles / "dangling.txt");
+    fs::create_symlink("loop.txt", articles / "loop.txt");
+    std::vector<RefusedFile> refused;
+    for (ListingMethod method : {kComplete, kFast}) {
+        refused.clear();
+        EXPECT_EQ(
+            namesOf(listArticleFiles(articles.string(), "*.txt", method, data, &refused), articles.string()),
+            (std::vector<std::string>{"a.txt", "inside.txt"}));
+        std::vector<std::string> names;
+        for (const RefusedFile& file : refused) {
+            names.push_back(file.path.substr(articles.string().size() + 1));
+            EXPECT_EQ(file.why, PathRefusal::OutsideFolder) << file.path;
+        }
+        EXPECT_EQ(names, (std::vector<std::string>{"other.txt", "passwd.txt", "settings.txt"}));
+    }
+    EXPECT_EQ(refused[1].realPath, fs::canonical("/etc/passwd").string());
+
+    // At the moment of reading, as at the listing; a plain file is read where it lies.
+    EXPECT_EQ(resolveArticlePath(articles.string(), (articles / "passwd.txt").string(), data).refusal,
+              PathRefusal::OutsideFolder);
+    const ArticlePath inside =
+        resolveArticlePath(articles.string(), (articles / "inside.txt").string(), data);
+    EXPECT_EQ(inside.refusal, PathRefusal::None);
+    EXPECT_EQ(inside.realPath, fs::canonical(articles / "a.txt").string());
+    EXPECT_TRUE(
+        resolveArticlePath(articles.string(), (articles / "dangling.txt").string(), data).realPath.empty());
+
+    // The data folder is no article folder, nor is a folder that holds it; a folder of its own
+    // inside it is the operator's.
+    EXPECT_TRUE(listArticleFiles(data.string(), "", kComplete, data, &refused).empty());
+    EXPECT_EQ(refused.back().why, PathRefusal::InDataFolder);
+    fs::create_symlink("data/Orvane·Zentrel.ini", root / "settings.txt");
+    EXPECT_EQ(resolveArticlePath(root.str(), (root / "settings.txt").string(), data).refusal,
+              PathRefusal::InDataFolder);
+    root.write("data/文章/b.txt");
+    EXPECT_EQ(listArticleFiles((data / "文章").string(), "", kComplete, data).size(), 1u);
+}
+
 struct TitleCase {
     const char* path;
     const char* title;

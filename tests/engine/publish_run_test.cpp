@@ -1,6 +1,7 @@
 #include "engine/publish_run.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <stdexcept>
 #include <thread>
@@ -477,6 +478,48 @@ TEST_F(PublishRunTest, VanishedArticlesAreReportedAndTheSiteGoesOn) {
     EXPECT_EQ(observer.countStartingWith("文章不存在：" + site.articleDir + "/文章3.txt"), 1);
     // The published files were deleted after their success.
     EXPECT_TRUE(fs::is_empty(site.articleDir));
+}
+
+// Regression: a link to the settings file published every site's password, and 更新后删除 then
+// deleted the link. Links that lead out of the article folder are refused, at the listing and at
+// the reading (a file swapped for one after the listing); loops, dangling links and pipes stay out.
+TEST_F(PublishRunTest, LinksLeadingOutOfTheArticleFolderAreNeverPublished) {
+    config::SiteConfig site = addSite("s1", 2);
+    site.deleteAfterPublish = true;
+    site.articleCount = 0;
+    setOptions([](config::RunOptions& o) { o.publishInReadOrder = true; });
+    std::ofstream(data.path() / utf8Path("Orvane·Zentrel.ini"), std::ios::binary)
+        << "[站点1]\r\n密码=secret\r\n";
+    const fs::path folder(site.articleDir);
+    const fs::path settingsLink = folder / utf8Path("站点设置.txt");
+    fs::create_symlink(data.path() / utf8Path("Orvane·Zentrel.ini"), settingsLink);
+    fs::create_symlink("/etc/passwd", folder / "passwd.txt");
+    fs::create_symlink("gone.txt", folder / "dangling.txt");
+    fs::create_symlink("loop.txt", folder / "loop.txt");
+    ASSERT_EQ(::mkfifo((folder / "pipe.txt").c_str(), 0600), 0);
+    const fs::path second = folder / utf8Path("文章2.txt");
+    observer.setHook([&](const LogEntry& e) {
+        if (e.text.rfind("已成功更新 1 篇", 0) != 0) return;
+        fs::remove(second);
+        fs::create_symlink(data.path() / utf8Path("Orvane·Zentrel.ini"), second);
+    });
+    const RunTotals totals = runToEnd({site});
+
+    EXPECT_EQ(totals.totalUpdated, 1);
+    ASSERT_EQ(server.articleCount("s1"), 1u);
+    for (const auto& article : server.articles("s1")) {
+        EXPECT_EQ(article.field("body").find("secret"), std::string::npos);
+        EXPECT_EQ(article.field("body").find("root:"), std::string::npos);
+    }
+    EXPECT_EQ(observer.countStartingWith("拒绝读取：" + site.articleDir + "/passwd.txt → /etc/passwd", 1), 1);
+    EXPECT_EQ(observer.countStartingWith("拒绝读取：" + settingsLink.string() + " → ", 1), 1);
+    EXPECT_EQ(observer.countStartingWith("拒绝读取：" + second.string() + " → ", 1), 1);
+    EXPECT_EQ(observer.countStartingWith("拒绝读取：", 1), 3);
+    // The refused links stay where they are; only the published file went.
+    EXPECT_TRUE(fs::is_symlink(settingsLink));
+    EXPECT_TRUE(fs::is_symlink(second));
+    EXPECT_TRUE(fs::is_symlink(folder / "passwd.txt"));
+    EXPECT_FALSE(fs::exists(folder / utf8Path("文章1.txt")));
 }
 
 TEST_F(PublishRunTest, ARunWithoutCheckedSitesReportsNothing) {
