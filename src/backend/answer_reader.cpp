@@ -86,27 +86,90 @@ std::string foreignPageReason(std::string_view page) {
 
 std::string listedText(std::string_view html) { return plainText(html); }
 
+namespace {
+
+// The texts a script writes with document.write("..."), in order.
+std::vector<std::string_view> scriptWrites(std::string_view script) {
+    std::vector<std::string_view> writes;
+    for (std::size_t at = script.find(kWrite); at != std::string_view::npos; at = script.find(kWrite, at)) {
+        at += kWrite.size();
+        const std::size_t end = script.find(kWriteEnd, at);
+        if (end == std::string_view::npos) break;
+        writes.push_back(script.substr(at, end - at));
+        at = end;
+    }
+    return writes;
+}
+
+// The message of a family's message page: the write after the one that opens its message box,
+// inside a script the page runs. A page with no such box, or with two, shows no message of its own.
+std::optional<std::string_view> messageWrite(const std::vector<PageToken>& tokens,
+                                             const BackendFamily& family) {
+    std::optional<std::string_view> message;
+    int boxes = 0;
+    for (const PageToken& token : tokens) {
+        if (token.kind != PageToken::Kind::Script) continue;
+        const std::vector<std::string_view> writes = scriptWrites(token.text);
+        for (std::size_t i = 0; i < writes.size(); ++i) {
+            if (writes[i].find(family.messageBox) == std::string_view::npos) continue;
+            if (++boxes > 1) return std::nullopt;
+            if (i + 1 < writes.size()) message = writes[i + 1];
+        }
+    }
+    return message;
+}
+
+}  // namespace
+
 std::optional<std::string> messagePageText(std::string_view page) {
     const BackendFamily* family = messagePageFamily(page);
     if (family == nullptr) return std::nullopt;
-    std::vector<std::string_view> writes;
-    for (std::size_t at = page.find(kWrite); at != std::string_view::npos; at = page.find(kWrite, at)) {
-        at += kWrite.size();
-        const std::size_t end = page.find(kWriteEnd, at);
-        if (end == std::string_view::npos) break;
-        writes.push_back(page.substr(at, end - at));
-        at = end;
+    const std::optional<std::string_view> message = messageWrite(pageTokens(page), *family);
+    if (!message) return std::nullopt;
+    return plainText(text::replaceAll(*message, "\\\"", "\""));
+}
+
+std::optional<std::string> articleLinkTag(std::string_view page, const BackendFamily& family,
+                                          bool inLinkList) {
+    const std::vector<PageToken> tokens = pageTokens(page);
+    std::string_view linkText = family.articleLink;
+    const bool underlined = linkText.starts_with("<u>") && linkText.ends_with("</u>");
+    if (underlined) linkText = linkText.substr(3, linkText.size() - 7);
+    auto isTag = [&tokens](std::size_t at, PageToken::Kind kind, std::string_view name) {
+        return at < tokens.size() && tokens[at].kind == kind && text::equalsNoCase(tokens[at].name, name);
+    };
+    // The anchor at `at`: "<a ...>", "<u>" when underlined, the link text, "</u>", "</a>".
+    auto linkAt = [&](std::size_t at) {
+        if (!isTag(at, PageToken::Kind::Start, "a")) return false;
+        std::size_t next = at + 1;
+        if (underlined && !isTag(next++, PageToken::Kind::Start, "u")) return false;
+        if (next >= tokens.size() || tokens[next].kind != PageToken::Kind::Text ||
+            text::trimBlanks(tokens[next].text) != linkText) {
+            return false;
+        }
+        ++next;
+        if (underlined && !isTag(next++, PageToken::Kind::End, "u")) return false;
+        return isTag(next, PageToken::Kind::End, "a");
+    };
+    if (!inLinkList) {
+        for (std::size_t at = 0; at < tokens.size(); ++at) {
+            if (linkAt(at)) return tokens[at].text;
+        }
+        return std::nullopt;
     }
-    // The message follows the write that opens the message box; the box's header comes first.
-    std::size_t index = 2;
-    for (std::size_t i = 0; i + 1 < writes.size(); ++i) {
-        if (writes[i].find(family->messageBox) != std::string_view::npos) {
-            index = i + 1;
-            break;
+    for (std::size_t at = 0; at < tokens.size(); ++at) {
+        if (!isTag(at, PageToken::Kind::Start, family.linkListTag) ||
+            elementAttribute(tokens[at].text, family.linkListAttribute) != family.linkListValue) {
+            continue;
+        }
+        int depth = 1;
+        for (std::size_t inside = at + 1; inside < tokens.size() && depth > 0; ++inside) {
+            if (isTag(inside, PageToken::Kind::Start, family.linkListTag)) ++depth;
+            if (isTag(inside, PageToken::Kind::End, family.linkListTag)) --depth;
+            if (depth > 0 && linkAt(inside)) return tokens[inside].text;
         }
     }
-    if (index >= writes.size()) return std::nullopt;
-    return plainText(text::replaceAll(writes[index], "\\\"", "\""));
+    return std::nullopt;
 }
 
 std::string reasonInParentheses(std::string_view reason) {
@@ -140,13 +203,15 @@ std::string httpStatusReason(long status) {
     }
 }
 
-AnswerReading readActionAnswer(const http::PageAnswer& answer, std::string_view successText) {
+namespace {
+
+// What an answer that does not show the action's success says.
+AnswerReading readOtherAnswer(const http::PageAnswer& answer) {
     if (!answer.ok) {
         return {http::cannotConnect(answer.failure) ? Outcome::NotSent : Outcome::Unknown,
                 http::failureReason(answer)};
     }
     const std::string& page = answer.text;
-    if (!successText.empty() && page.find(successText) != std::string::npos) return {Outcome::Done, {}};
     if (answer.status >= 300 && answer.status < 400) {
         // The back end sends a visitor without a session to its login page before doing anything.
         const std::string location = headerValue(answer.headers, "Location");
@@ -165,11 +230,30 @@ AnswerReading readActionAnswer(const http::PageAnswer& answer, std::string_view 
     return {Outcome::Unknown, foreignPageReason(page)};
 }
 
-AnswerReading readLoginAnswer(const http::PageAnswer& answer, const BackendFamily& family) {
-    if (answer.ok && decodeAnswerText(answer.text).find(family.loginDone) != std::string::npos) {
+}  // namespace
+
+AnswerReading readActionAnswer(const http::PageAnswer& answer, std::string_view successText) {
+    if (answer.ok && !successText.empty() && answer.text.find(successText) != std::string::npos) {
         return {Outcome::Done, {}};
     }
-    AnswerReading reading = readActionAnswer(answer, {});
+    return readOtherAnswer(answer);
+}
+
+AnswerReading readArticleAnswer(const http::PageAnswer& answer, const BackendFamily& family) {
+    if (answer.ok && articleLinkTag(answer.text, family, /*inLinkList=*/true)) return {Outcome::Done, {}};
+    return readOtherAnswer(answer);
+}
+
+AnswerReading readLoginAnswer(const http::PageAnswer& answer, const BackendFamily& family) {
+    // The success text counts only in the message the page shows, whatever else the page holds.
+    if (answer.ok) {
+        const std::optional<std::string> message = messagePageText(answer.text);
+        if (message && messagePageFamily(answer.text) == &family &&
+            decodeAnswerText(*message).find(family.loginDone) != std::string::npos) {
+            return {Outcome::Done, {}};
+        }
+    }
+    AnswerReading reading = readOtherAnswer(answer);
     if (answer.failure == http::Failure::Redirected) {
         reading.reason = "登录请求被重定向到 " + answer.redirectTarget;
     } else if (answer.ok && reading.reason == kLoggedOut) {

@@ -33,6 +33,8 @@ struct AnswerReading {
 
 // The text of the back end's message page (its ShowMsg: the "DedeCMS提示信息" page, DedeBIZ's
 // "系统提示"), tags removed and character references decoded; std::nullopt when the page is not one.
+// The message is the document.write after the one that opens the message box, in a script the page
+// runs (never in a comment, a form field or after the page); a page with two boxes is none.
 std::optional<std::string> messagePageText(std::string_view page);
 
 // "（reason）", or nothing for an empty reason: how a reason follows the text it explains.
@@ -47,9 +49,21 @@ std::string httpStatusReason(long status);
 // Reads the answer of an action whose success shows as `successText` in the page.
 AnswerReading readActionAnswer(const http::PageAnswer& answer, std::string_view successText);
 
-// Reads the login answer of a back end of that family: Done when its unescaped text holds the
-// family's login text ("成功"). A refusal is named by the back end's message ("你的密码错误!"); the
-// verification-code refusal ("验证码不正确!") comes with what the operator can do.
+// The start tag of the anchor that links the stored article ("<a href='...'><u>查看文章</u></a>",
+// DedeBIZ's button "浏览文档") as the page shows it: in the success page's link list when
+// `inLinkList`, else anywhere the page shows it. std::nullopt when there is none; the same words
+// in a comment, the title, a script, a form field, an attribute or after the page are none.
+std::optional<std::string> articleLinkTag(std::string_view page, const BackendFamily& family,
+                                          bool inLinkList);
+
+// Reads the answer of an article submission: Done when the success page's link list holds the
+// link to the stored article (articleLinkTag).
+AnswerReading readArticleAnswer(const http::PageAnswer& answer, const BackendFamily& family);
+
+// Reads the login answer of a back end of that family: Done when the message its message page
+// shows (messagePageText), unescaped, holds the family's login text ("成功"); the same text
+// anywhere else on the page does not count. A refusal is named by the back end's message ("你的密码错误!");
+// the verification-code refusal ("验证码不正确!") comes with what the operator can do.
 AnswerReading readLoginAnswer(const http::PageAnswer& answer, const BackendFamily& family);
 
 // The login was refused for its user name or password (or their absence): trying again cannot

@@ -4,6 +4,7 @@
 
 #include "backend/answer_reader.h"
 #include "backend/article_form.h"
+#include "backend/html_elements.h"
 #include "backend/progress_pages.h"
 #include "backend/records.h"
 #include "content/insertion.h"
@@ -71,10 +72,12 @@ void notePublished(const BackendContext& context, const config::SiteConfig& site
 
 std::string articleAddress(const config::SiteConfig& site, const std::string& answer,
                            const BackendFamily& family) {
-    std::string anchor = text::textBetween(answer, "<a", family.articleLink, /*nearestBeforeEnd=*/true);
-    if (anchor.empty()) return {};
-    std::string href = text::textBetween(anchor, "href='", "'");
-    if (href.empty()) href = text::textBetween(anchor, "href=''", "\"");
+    // The link of the success page's list; a page laid out otherwise may still show the link.
+    std::optional<std::string> anchor = articleLinkTag(answer, family, /*inLinkList=*/true);
+    if (!anchor) anchor = articleLinkTag(answer, family, /*inLinkList=*/false);
+    if (!anchor) return {};
+    const std::string href = elementAttribute(*anchor, "href");
+    if (href.empty()) return {};
     if (href.starts_with("http://") || href.starts_with("https://")) return href;
     return siteScheme(site) + "://" + siteHost(site) + href;
 }
@@ -130,7 +133,7 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
     const http::PageAnswer posted = requestPage(session, context, backEndBaseUrl(site) + "/article_add.php",
                                                 body, siteAnswerDecoding(site), timeout, /*sendOnce=*/true);
     const BackendFamily& family = familyOf(session);
-    const AnswerReading reading = readActionAnswer(posted, family.articleStored);
+    const AnswerReading reading = readArticleAnswer(posted, family);
 
     if (reading.done()) {
         result.outcome = SubmitOutcome::Published;

@@ -43,6 +43,11 @@ struct BackendFamily {
     // made home page holds. The article's page is linked by the anchor that holds articleLink.
     std::string_view articleStored;
     std::string_view articleLink;
+    // The element of the success page that lists the links after a stored article: its tag and
+    // one attribute with its value.
+    std::string_view linkListTag;
+    std::string_view linkListAttribute;
+    std::string_view linkListValue;
     std::string_view categoryCreated;
     std::string_view categoryDeleted;
     std::string_view articlesDeleted;
@@ -93,6 +98,9 @@ inline constexpr BackendFamily kDedeCms{
         "取消勾选“后台登录”",
     .articleStored = "<u>查看文章</u>",
     .articleLink = "<u>查看文章</u>",
+    .linkListTag = "div",
+    .linkListAttribute = "style",
+    .linkListValue = "line-height:36px;height:36px",
     .categoryCreated = "成功创建一个分类！",
     .categoryDeleted = "成功删除一个栏目！",
     .articlesDeleted = "成功删除指定的文档！",
@@ -130,6 +138,9 @@ inline constexpr BackendFamily kDedeBiz{
         " 该站后台在一分钟内三次密码错误后要求验证码，本软件不发送验证码：请检查密码，一分钟后再试",
     .articleStored = ">浏览文档</a>",
     .articleLink = "浏览文档",
+    .linkListTag = "td",
+    .linkListAttribute = "bgcolor",
+    .linkListValue = "#f5f5f5",
     .categoryCreated = "成功创建一个栏目",
     .categoryDeleted = "成功删除一个栏目",
     .articlesDeleted = "成功删除指定文档",

@@ -208,6 +208,67 @@ std::vector<std::string> childElements(std::string_view element, std::string_vie
     return children;
 }
 
+namespace {
+
+bool isRawTextElement(std::string_view name) {
+    static constexpr std::array<std::string_view, 10> kRaw = {"script",   "style",   "textarea", "title",
+                                                              "noscript", "xmp",     "iframe",   "noembed",
+                                                              "noframes", "template"};
+    return std::any_of(kRaw.begin(), kRaw.end(),
+                       [&](std::string_view raw) { return text::equalsNoCase(raw, name); });
+}
+
+// The text between two tags without its comments.
+std::string textWithoutComments(std::string_view text) {
+    std::string out;
+    std::size_t at = 0;
+    while (true) {
+        const std::size_t open = text.find("<!--", at);
+        out.append(text.substr(at, open == std::string_view::npos ? open : open - at));
+        if (open == std::string_view::npos) break;
+        const std::size_t close = text.find("-->", open + 4);
+        if (close == std::string_view::npos) break;
+        at = close + 3;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<PageToken> pageTokens(std::string_view html) {
+    std::vector<PageToken> tokens;
+    std::size_t at = 0;
+    auto addText = [&tokens](std::string_view piece) {
+        std::string text = textWithoutComments(piece);
+        if (!text.empty()) tokens.push_back({PageToken::Kind::Text, {}, std::move(text)});
+    };
+    while (auto tag = nextTag(html, at)) {
+        addText(html.substr(at, tag->begin - at));
+        at = tag->end;
+        if (tag->kind == TagKind::End) {
+            if (text::equalsNoCase(tag->name, "html")) return tokens;
+            tokens.push_back({PageToken::Kind::End, tag->name, {}});
+            continue;
+        }
+        if (text::equalsNoCase(tag->name, "plaintext")) return tokens;
+        tokens.push_back(
+            {PageToken::Kind::Start, tag->name, std::string(html.substr(tag->begin, tag->end - tag->begin))});
+        if (!isRawTextElement(tag->name) || tag->selfClosing) continue;
+        // The content runs to the element's own end tag; without one, to the end of the page.
+        const std::size_t close = text::findNoCase(html.substr(at), "</" + std::string(tag->name));
+        const std::size_t contentEnd = close == std::string_view::npos ? html.size() : at + close;
+        if (text::equalsNoCase(tag->name, "script")) {
+            tokens.push_back(
+                {PageToken::Kind::Script, tag->name, std::string(html.substr(at, contentEnd - at))});
+        }
+        if (close == std::string_view::npos) return tokens;
+        at = tagEnd(html, contentEnd + 2 + tag->name.size());
+        tokens.push_back({PageToken::Kind::End, tag->name, {}});
+    }
+    addText(html.substr(at));
+    return tokens;
+}
+
 std::string elementText(std::string_view element) {
     auto tag = nextTag(element, 0);
     if (!tag) return {};

@@ -30,4 +30,18 @@ std::vector<std::string> childElements(std::string_view element, std::string_vie
 // into its option as stored, so a name holding "<" ("Latin Cat & <b>") stays whole.
 std::string elementText(std::string_view element);
 
+// A page read as a browser reads its markup, for the texts whose place on the page counts (a
+// message, a success link): the start and end tags in order, the text between them, and each
+// script's content. Left out, so that nothing in them can pass for what the page shows: comments,
+// the content of the elements whose content is not markup (title, style, textarea, noscript, xmp,
+// iframe, noembed, noframes, template), the inside of tags (attribute values), and everything after
+// "</html>" or "<plaintext>".
+struct PageToken {
+    enum class Kind { Text, Start, End, Script };
+    Kind kind = Kind::Text;
+    std::string_view name;  // Start, End: the tag name as written
+    std::string text;  // Start: the whole start tag; Text: the text, comments removed; Script: its content
+};
+std::vector<PageToken> pageTokens(std::string_view html);
+
 }  // namespace oz::backend

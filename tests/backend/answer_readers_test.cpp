@@ -368,5 +368,117 @@ TEST(AnswerReaderTest, ReadsTheArticleListRowsAndTheViewLink) {
               "/a/news/12.html");
 }
 
+namespace decoys {
+
+// Where a hostile page may put a success text that the back end never shows as its message.
+struct Place {
+    const char* name;
+    std::string (*put)(const std::string& page, const std::string& decoy);
+};
+
+std::string beforeBodyEnd(const std::string& page, const std::string& markup) {
+    const std::size_t end = page.rfind("</body>");
+    std::string out = page;
+    out.insert(end == std::string::npos ? out.size() : end, markup);
+    return out;
+}
+
+const Place kPlaces[] = {
+    {"comment",
+     [](const std::string& p, const std::string& d) { return beforeBodyEnd(p, "<!-- " + d + " -->"); }},
+    {"title",
+     [](const std::string& p, const std::string& d) {
+         return text::replaceAll(p, "<head>", "<head><title>" + d + "</title>");
+     }},
+    {"other script",
+     [](const std::string& p, const std::string& d) {
+         return beforeBodyEnd(p, "<script>var shown = \"" + text::replaceAll(d, "\"", "'") + "\";</script>");
+     }},
+    {"textarea", [](const std::string& p,
+                    const std::string& d) { return beforeBodyEnd(p, "<textarea>" + d + "</textarea>"); }},
+    {"style", [](const std::string& p,
+                 const std::string& d) { return beforeBodyEnd(p, "<style>/* " + d + " */</style>"); }},
+    {"attribute",
+     [](const std::string& p, const std::string& d) {
+         return beforeBodyEnd(p, "<div title=\"" + text::replaceAll(d, "\"", "'") + "\"></div>");
+     }},
+    {"noscript", [](const std::string& p,
+                    const std::string& d) { return beforeBodyEnd(p, "<noscript>" + d + "</noscript>"); }},
+    {"after the page", [](const std::string& p, const std::string& d) { return p + "\r\n" + d; }},
+};
+
+// A refusal of each family, captured from the real back ends, with the success its decoy fakes.
+struct Refusal {
+    const BackendFamily* family;
+    const char* page;
+    bool login;
+    const char* decoy;
+};
+
+const Refusal kRefusals[] = {
+    {&kDedeCms, "n-login-wrongpw", true,
+     "<script>document.write(\"<div style='height:130px;font-size:10pt;background:#ffffff'><br />\");"
+     "document.write(\"成功登录，正在转向管理管理主页！\");</script>成功"},
+    {&kDedeCms, "sp1-login-wrongpw", true,
+     "<script>document.write(\"<div style='height:130px'>\");document.write(\"成功\");</script>"},
+    {&kDedeCms, "581-login-wrongpw", true,
+     "<script>document.write(\"<div style='height:130px'>\");document.write(\"成功\");</script>"},
+    {&kDedeBiz, "biz-login-wrongpw", true,
+     "<script>document.write(\"<div "
+     "class='tips-body'>\");document.write(\"正在登录后台管理，请稍等\");</script>"},
+    {&kDedeCms, "x4-article_add-badtypeid", false,
+     "<div style=\"line-height:36px;height:36px\"><a href='/a/1.html' "
+     "target='_blank'><u>查看文章</u></a></div>"},
+    {&kDedeBiz, "biz-article_add-notypeid", false,
+     "<table><tr><td bgcolor='#f5f5f5' align='center'><a href='/a/1.html' "
+     "target='_blank'>浏览文档</a></td></tr></table>"},
+};
+
+AnswerReading read(const Refusal& refusal, const std::string& page) {
+    http::PageAnswer answer;
+    answer.ok = true;
+    answer.status = 200;
+    answer.text = page;
+    return refusal.login ? readLoginAnswer(answer, *refusal.family)
+                         : readArticleAnswer(answer, *refusal.family);
+}
+
+// Regression: "成功" in a comment, the title or another script made a refused login a success, and
+// "<u>查看文章</u>" anywhere in a refusal made the run count (and delete) an article never stored.
+TEST(DecoyTest, SuccessTextOutsideTheMessageChangesNothing) {
+    for (const Refusal& refusal : kRefusals) {
+        const std::string page = capturedOrSkip(refusal.page);
+        if (page.empty()) GTEST_SKIP() << "captured answers not found";
+        const AnswerReading plain = read(refusal, page);
+        ASSERT_EQ(plain.outcome, Outcome::Refused) << refusal.page;
+        for (const Place& place : kPlaces) {
+            const AnswerReading decoyed = read(refusal, place.put(page, refusal.decoy));
+            EXPECT_EQ(decoyed.outcome, Outcome::Refused) << refusal.page << " / " << place.name;
+            EXPECT_EQ(decoyed.reason, plain.reason) << refusal.page << " / " << place.name;
+        }
+    }
+}
+
+// The success pages of every release still count, the login's on DedeCMS 5.7 SP1 and 5.8.1 too.
+TEST(DecoyTest, TheBackEndsOwnSuccessStillCounts) {
+    const std::pair<const BackendFamily*, const char*> logins[] = {
+        {&kDedeCms, "c-login"}, {&kDedeCms, "sp1-login"}, {&kDedeCms, "581-login"}, {&kDedeBiz, "biz-login"}};
+    for (const auto& [family, name] : logins) {
+        const std::string page = capturedOrSkip(name);
+        if (page.empty()) GTEST_SKIP() << "captured answers not found";
+        EXPECT_TRUE(read({family, name, true, ""}, page).done()) << name;
+        // Escaped as a JSON answer or as character references, it is still the message.
+        const std::string escaped = text::replaceAll(page, "成功", "\\u6210&#21151;");
+        EXPECT_TRUE(read({family, name, true, ""}, escaped).done()) << name;
+    }
+    for (const auto& [family, name] :
+         {std::pair{&kDedeCms, "e-article_add-save"}, {&kDedeBiz, "biz-article_add-save"}}) {
+        const std::string page = capturedOrSkip(name);
+        EXPECT_TRUE(read({family, name, false, ""}, page).done()) << name;
+    }
+}
+
+}  // namespace decoys
+
 }  // namespace
 }  // namespace oz::backend
