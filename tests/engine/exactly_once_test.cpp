@@ -5,7 +5,9 @@
 #include <map>
 #include <tuple>
 
+#include "engine/undeleted_files.h"
 #include "engine_fixture.h"
+#include "tests/support/file_capabilities.h"
 
 namespace oz::engine::test {
 namespace {
@@ -228,6 +230,69 @@ TEST_F(RecordsTest, APublishedFileThatCannotBeDeletedIsNotPublishedAgain) {
     runToEnd({site});
     EXPECT_TRUE(fs::is_empty(site.articleDir));
     EXPECT_EQ(server.articleCount("s1"), 3u);
+}
+
+// Regression: when the article folder lost its rights during a run, the published file that could
+// not be deleted was dropped from the record (its time could not be read) and published again by
+// the next run, and the files still there were logged as missing.
+TEST_F(RecordsTest, AFolderThatLosesItsRightsKeepsItsPublishedFileOnRecord) {
+    config::SiteConfig site = addSite("s1", 3);
+    site.deleteAfterPublish = true;
+    site.articleCount = 0;
+    setOptions([](config::RunOptions& o) { o.publishInReadOrder = true; });
+    observer.setHook([&site](const LogEntry& e) {
+        if (e.text.rfind("已成功更新 1 篇", 0) == 0) fs::permissions(site.articleDir, fs::perms::none);
+    });
+    {
+        const oz::test::WithoutFileOverride asAnyUser;
+        EXPECT_EQ(runToEnd({site}).totalUpdated, 1);
+        fs::permissions(site.articleDir, fs::perms::owner_all);
+    }
+    EXPECT_EQ(observer.countStartingWith("文章已发布，但文件未能删除（没有写入权限）", 1), 1);
+    EXPECT_EQ(observer.countStartingWith("文章目录无法读取：", 1), 2);
+    EXPECT_EQ(observer.countStartingWith("文章不存在：", 1), 0);
+    const std::string record = text::gbkToUtf8(readBytes(data.path() / utf8Path("未能删除的已发布文章.txt")));
+    EXPECT_NE(record.find("/文章1.txt\t"), std::string::npos) << record;
+
+    observer.setHook({});
+    m_run.reset();
+    EXPECT_EQ(runToEnd({site}).totalUpdated, 2);
+    EXPECT_EQ(server.articleCount("s1"), 3u);  // 文章1 once
+    EXPECT_TRUE(fs::is_empty(site.articleDir));
+}
+
+// Regression: names with a line break or bytes that are not UTF-8 never read back, so their files
+// were published again by every run. Each name reads back; a record of the older form still loads.
+TEST(UndeletedFilesTest, EveryNameReadsBack) {
+    TempFolder data;
+    TempFolder articles;
+    const std::vector<std::string> names = {"普通.txt",   "a\nb.txt",      "c\r\n.txt", "\xCE\xD2\xFF.txt",
+                                            "100%41.txt", "tab\there.txt", "%",         "# 注释.txt"};
+    const FileRemover keep = [](const fs::path&, std::error_code& error) {
+        error = std::make_error_code(std::errc::read_only_file_system);
+        return false;
+    };
+    {
+        UndeletedFiles record(data.path());
+        for (const std::string& name : names) {
+            const std::string path = articles.write(name).string();
+            EXPECT_FALSE(record.add(path).has_value()) << name;
+        }
+    }
+    UndeletedFiles reread(data.path());
+    reread.load(keep);
+    for (const std::string& name : names) EXPECT_TRUE(reread.isPublished((articles / name).string())) << name;
+    const std::string text = readBytes(data.path() / utf8Path("未能删除的已发布文章.txt"));
+    EXPECT_EQ(text.rfind(text::utf8ToGbk(std::string(kUndeletedHeader)) + "\r\n", 0), 0u);
+    EXPECT_NE(text.find(text::utf8ToGbk(articles.str() + "/普通.txt\t")), std::string::npos);
+
+    // The older record: plain paths, no header line.
+    const std::string old = articles.str() + "/100%41.txt";
+    oz::test::writeBytes(data.path() / utf8Path("未能删除的已发布文章.txt"),
+                         text::utf8ToGbk(old + "\t" + std::to_string(*modificationTime(old)) + "\r\n"));
+    UndeletedFiles older(data.path());
+    older.load(keep);
+    EXPECT_TRUE(older.isPublished(old));
 }
 
 class SiteGroupTest : public EngineFixture {};
