@@ -58,10 +58,20 @@ bool loginForBatch(BatchSite& site, const BatchEnvironment& env, const std::stri
 
 std::string refreshedListsText(BatchSite& site, const BatchEnvironment& env) {
     AdminSession session = site.session();
-    int pages = refreshAllLists(session, env.backend,
-                                [&env](const std::string& progress) { env.listRefreshProgress(progress); });
+    const ListRefresh refresh = refreshAllLists(
+        session, env.backend, [&env](const std::string& progress) { env.listRefreshProgress(progress); });
     env.listRefreshProgress({});
-    return "；已刷新栏目 " + std::to_string(pages) + " 个";
+    std::string text = "；已刷新栏目 " + std::to_string(refresh.categories) + " 个";
+    if (env.backend.aborted()) return text + "（已停止）";
+    if (!refresh.listsComplete) {
+        site.failed = true;
+        text += "；刷新栏目列表失败" + reasonInParentheses(refresh.listFailure);
+    }
+    if (!refresh.homePageMade) {
+        site.failed = true;
+        text += "；刷新主页失败" + reasonInParentheses(refresh.homePageFailure);
+    }
+    return text;
 }
 
 std::string siteReportLine(BatchSite& site, const BatchEnvironment& env, std::string counts,

@@ -105,7 +105,9 @@ void batchSiteLoop(const std::vector<BatchTarget>& targets, const BatchEnvironme
 bool loginForBatch(BatchSite& site, const BatchEnvironment& env, const std::string& loginCaption,
                    std::string& report);
 
-// "；已刷新栏目 N 个" after refreshAllLists (its progress shown as captions).
+// "；已刷新栏目 N 个" after refreshAllLists (its progress shown as captions), followed by
+// "；刷新栏目列表失败（why）" and "；刷新主页失败（why）" when either failed, which marks the site
+// failed.
 std::string refreshedListsText(BatchSite& site, const BatchEnvironment& env);
 
 // A site's line of a report: `counts`, then (when asked and not stopped) the refreshed-lists text,

@@ -1,6 +1,7 @@
 #include "backend/list_chain.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "backend/answer_reader.h"
 #include "backend/progress_pages.h"
@@ -29,6 +30,25 @@ std::string queryValue(const std::string& url, std::string_view name) {
 
 int firstListPageOf(const std::string& url) {
     return std::max(1, content::lenientInt(queryValue(url, "mkpage")));
+}
+
+// Where a request of the chain stands: the category's place in the action's list (pageno) and the
+// first list page of its chunk (mkpage).
+struct ChainPlace {
+    int category = 0;
+    int listPage = 1;
+};
+
+ChainPlace placeOf(const std::string& url) {
+    return {std::max(0, content::lenientInt(queryValue(url, "pageno"))), firstListPageOf(url)};
+}
+
+// The back end's continuation always moves on: to the next chunk of the same category, or to the
+// first chunk of the next one. Anything else (the same page again, a step back, a jump) would make
+// pages it made already, or never end.
+bool movesOn(const ChainPlace& from, const ChainPlace& to, bool nextChunk) {
+    if (nextChunk) return to.category == from.category && to.listPage > from.listPage;
+    return to.category == from.category + 1 && to.listPage == 1;
 }
 
 bool listFinished(const std::string& answer, const BackendFamily& family) {
@@ -64,7 +84,8 @@ ListChainResult followListChain(AdminSession& session, const BackendContext& con
     ListChainResult result;
     std::string url = firstUrl;
     int decoding = options.firstAnswerDecoding;
-    std::string unfinished;  // the category whose chunks are under way
+    std::string unfinished;         // the category whose chunks are under way
+    std::vector<std::string> made;  // the categories made whole
     while (result.requests < options.maxRequests && !context.aborted()) {
         http::PageAnswer answer;
         ListAnswer reading;
@@ -73,21 +94,32 @@ ListChainResult followListChain(AdminSession& session, const BackendContext& con
             answer = requestPage(session, context, folderUrl + url, {}, decoding);
             ++result.requests;
             if (context.aborted()) return result;
-            reading = readListAnswer(answer.text, family);
+            // An error status is a failed request, whatever its page says.
+            reading = answer.ok && answer.status < 400 ? readListAnswer(answer.text, family) : ListAnswer{};
             if (reading.kind != ListAnswer::Kind::Stray) break;
         }
         if (reading.kind == ListAnswer::Kind::Stray) {
             result.failure = readActionAnswer(answer, {}).reason;
             return result;
         }
+        if (reading.kind == ListAnswer::Kind::GoesOn &&
+            !movesOn(placeOf(url), placeOf(reading.next), reading.nextListPage != 0)) {
+            result.failure = "后台的继续链接没有向前推进（" + reading.next + "）";
+            return result;
+        }
         ListStep step;
         step.category = text::textBetween(answer.text, family.listWorkStart, family.listMadeEnd);
         // The end text names no category: it is the one whose chunks were under way.
         if (step.category.empty()) step.category = unfinished;
+        if (!step.category.empty() && std::find(made.begin(), made.end(), step.category) != made.end()) {
+            result.failure = "后台再次生成了已经生成的栏目 " + step.category;
+            return result;
+        }
         step.firstPage = firstListPageOf(url);
         step.categoryDone = reading.nextListPage == 0;
         if (!step.categoryDone) step.lastPage = reading.nextListPage - 1;
         unfinished = step.categoryDone ? std::string() : step.category;
+        if (step.categoryDone && !step.category.empty()) made.push_back(step.category);
         if (onStep) onStep(step);
         if (reading.kind == ListAnswer::Kind::Finished || options.firstStepOnly ||
             (options.firstCategoryOnly && step.categoryDone)) {

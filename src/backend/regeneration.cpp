@@ -229,8 +229,13 @@ bool refreshHomePage(AdminSession& session, const BackendContext& context,
                        "&saveset=1&showmod=1&templet=" + urlEncode(t, utf8);
     const http::PageAnswer answer =
         requestPage(session, context, base + "/makehtml_homepage.php", body, decoding);
-    const bool made = text::findNoCase(answer.text, family.homePageMade) != std::string_view::npos;
-    if (!made && whyFailed != nullptr) *whyFailed = readActionAnswer(answer, family.homePageMade).reason;
+    // An error status is a failure, whatever its page says.
+    const bool made = answer.ok && answer.status < 400 &&
+                      text::findNoCase(answer.text, family.homePageMade) != std::string_view::npos;
+    if (!made && whyFailed != nullptr) {
+        *whyFailed = readActionAnswer(answer, {}).reason;
+        if (whyFailed->empty()) *whyFailed = "后台没有回答“" + std::string(family.homePageMade) + "”";
+    }
     if (position || templet) return made;
     if (!family.mapPages) return true;
     getPage(session, context, base + "/makehtml_map.php?dopost=site", decoding);
@@ -282,15 +287,20 @@ int oneKeyUpdate(AdminSession& session, const BackendContext& context, int siteI
     return pages;
 }
 
-int refreshAllLists(AdminSession& session, const BackendContext& context,
-                    const std::function<void(const std::string& title)>& progress) {
-    int categories = 0;
+ListRefresh refreshAllLists(AdminSession& session, const BackendContext& context,
+                            const std::function<void(const std::string& title)>& progress) {
+    ListRefresh refresh;
     const ListChainResult chain = refreshEveryList(session, context, [&](const ListStep& step) {
-        if (step.categoryDone) ++categories;
-        if (progress) progress(session.site.domain + " 已刷新栏目 " + std::to_string(categories) + " 个");
+        if (step.categoryDone) ++refresh.categories;
+        if (progress)
+            progress(session.site.domain + " 已刷新栏目 " + std::to_string(refresh.categories) + " 个");
     });
-    refreshHomePage(session, context);
-    return chain.requests;
+    refresh.listsComplete = chain.complete;
+    refresh.listFailure = chain.failure;
+    if (context.aborted()) return refresh;
+    refreshHomePage(session, context, std::nullopt, std::nullopt, &refresh.homePageFailure);
+    refresh.homePageMade = refresh.homePageFailure.empty() && !context.aborted();
+    return refresh;
 }
 
 void regenerateMapPage(AdminSession& session, const BackendContext& context, const std::string& pagePath,

@@ -43,11 +43,20 @@ bool refreshHomePage(AdminSession& session, const BackendContext& context,
 // the abort flag. Returns the number of pages requested.
 int oneKeyUpdate(AdminSession& session, const BackendContext& context, int siteIndex);
 
+// What refreshAllLists did.
+struct ListRefresh {
+    int categories = 0;          // categories whose list pages were made whole
+    bool listsComplete = false;  // the list action reached its end
+    std::string listFailure;     // why it did not (empty when the abort flag cut it off)
+    bool homePageMade = false;
+    std::string homePageFailure;  // what the back end answered instead
+};
+
 // `refreshAllLists`: regenerates the list pages of all categories and then the home page, for the
 // batch tools. `progress` (may be empty) gets 域名 + " 已刷新栏目 " + i + " 个" after each page.
-// Returns the number of list pages requested.
-int refreshAllLists(AdminSession& session, const BackendContext& context,
-                    const std::function<void(const std::string& title)>& progress = {});
+// The home page is not asked for after the abort flag cut the lists off.
+ListRefresh refreshAllLists(AdminSession& session, const BackendContext& context,
+                            const std::function<void(const std::string& title)>& progress = {});
 
 // Map page regeneration (Kivra "XML地图", "TXT地图"): reads the map form at `pagePath` (relative
 // to the back-end folder, with its leading "/") and posts its templet and position to

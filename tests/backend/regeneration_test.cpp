@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "backend/batch_site_loop.h"
 #include "backend/progress_pages.h"
+#include "backend/site_form.h"
 #include "backend_fixture.h"
+#include "tests/http/test_servers.h"
 
 namespace oz::backend {
 namespace {
@@ -274,14 +277,19 @@ TEST_P(RegenerationReleaseTest, EndlessChainsStopAtTheirBoundsOrTheAbortFlag) {
     settings.update(options);
     EXPECT_EQ(oneKeyUpdate(s, context, 1), 6);
     context.limits.allCategoryListPages = 4;
-    EXPECT_EQ(refreshAllLists(s, context), 4);
+    server.clearRequests();
+    EXPECT_FALSE(refreshAllLists(s, context).listsComplete);
+    EXPECT_LE(requestLines("s1").size(), 4u + 4u);  // the list pages, then the home page and maps
 
     std::atomic<bool> abort{true};
     context.abort = &abort;
     server.clearRequests();
     EXPECT_EQ(followProgressPages(s, context, "task_do.php", 1, ""), 0);
     EXPECT_EQ(oneKeyUpdate(s, context, 1), 0);
-    EXPECT_EQ(refreshAllLists(s, context), 0);
+    const ListRefresh cut = refreshAllLists(s, context);
+    EXPECT_EQ(cut.categories, 0);
+    EXPECT_TRUE(cut.listFailure.empty());
+    EXPECT_EQ(requestLines("s1").size(), 0u);
 }
 
 // The steps of each family: DedeBIZ has no RSS or map pages, so none is asked for and no failure
@@ -312,12 +320,113 @@ INSTANTIATE_TEST_SUITE_P(Releases, RegenerationReleaseTest, test::kEveryRelease,
 TEST_F(RegenerationTest, RefreshAllListsReportsProgress) {
     auto s = session();
     std::vector<std::string> titles;
-    EXPECT_EQ(refreshAllLists(s, context, [&](const std::string& title) { titles.push_back(title); }), 3);
+    const ListRefresh refresh =
+        refreshAllLists(s, context, [&](const std::string& title) { titles.push_back(title); });
+    EXPECT_EQ(refresh.categories, 3);
+    EXPECT_TRUE(refresh.listsComplete);
+    EXPECT_TRUE(refresh.homePageMade);
     ASSERT_EQ(titles.size(), 3u);
     EXPECT_EQ(titles[0], utf8Site.domain + " 已刷新栏目 1 个");
     EXPECT_EQ(titles[2], utf8Site.domain + " 已刷新栏目 3 个");
     auto lines = requestLines("s1");
     EXPECT_EQ(lines.back(), "GET /s1/dede/makehtml_map.php?dopost=rss");
+}
+
+// A list action that answers in one hostile way, by the pageno and mkpage of each request.
+struct HostileList {
+    const char* name;
+    int status;  // of every list answer and of the home page's post
+    // The continuation after the request at (pageno, mkpage); empty: the end text.
+    std::string (*next)(int pageno, int mkpage);
+    bool complete;
+    int categories;
+    const char* failure;  // the start of the failure
+};
+
+std::string listPage(const std::string& message, const std::string& next) {
+    std::string page =
+        "<html><head><title>DedeCMS提示信息</title></head><body><script>"
+        "document.write(\"<div style='height:130px;font-size:10pt'><br />\");document.write(\"" +
+        message + "\");";
+    if (!next.empty()) {
+        page += "document.write(\"<br /><a href='" + next + "'>如果你的浏览器没反应，请点击这里...</a>\");";
+    }
+    return page + "</script></body></html>";
+}
+
+std::string at(int pageno, int mkpage) {
+    std::string url = "makehtml_list_action.php?gotype=&uppage=0";
+    if (mkpage > 0) url += "&mkpage=" + std::to_string(mkpage);
+    return url + "&maxpagesize=50&typeid=0&pageno=" + std::to_string(pageno);
+}
+
+// Regression: a list action answering HTTP 500, or looping, or jumping forever, was reported as
+// "已刷新栏目 N 个" (N its requests) with exit 0, and a chunk that went back logged "第 51–50 页".
+TEST(HostileListTest, AChainThatFailsLoopsOrRunsAwayIsAFailure) {
+    const HostileList cases[] = {
+        {"sound", 200, [](int p, int) { return p < 1 ? at(p + 1, 0) : std::string(); }, true, 2, ""},
+        {"server error", 500, [](int, int) { return std::string(); }, false, 0, "HTTP 500"},
+        {"loop", 200, [](int p, int) { return at(p == 0 ? 1 : 0, 0); }, false, 1,
+         "后台的继续链接没有向前推进"},
+        {"chunk again", 200, [](int, int) { return at(0, 51); }, false, 0, "后台的继续链接没有向前推进"},
+        {"jump", 200, [](int p, int) { return at(p + 1000, 0); }, false, 0, "后台的继续链接没有向前推进"},
+        {"same category", 200, [](int p, int) { return at(p + 1, 0) + "&same=1"; }, false, 1, "后台再次生成"},
+        {"runaway", 200, [](int p, int) { return at(p + 1, 0) + "&n=" + std::to_string(p); }, false, 40,
+         "进度页过多"},
+    };
+    for (const HostileList& c : cases) {
+        http::TestServer hostile;
+        hostile.server().Get("/dede/makehtml_list_action.php", [&c](const httplib::Request& req,
+                                                                    httplib::Response& res) {
+            const int pageno = req.has_param("pageno") ? std::stoi(req.get_param_value("pageno")) : 0;
+            const int mkpage = req.has_param("mkpage") ? std::stoi(req.get_param_value("mkpage")) : 0;
+            const std::string next = c.next(pageno, mkpage);
+            const std::string category = req.has_param("same") ? "1" : std::to_string(pageno + 1);
+            res.status = c.status;
+            res.set_content(next.empty() ? listPage("完成所有栏目列表更新！", "")
+                                         : listPage("成功创建栏目：" + category + "，继续进行操作！", next),
+                            "text/html; charset=utf-8");
+        });
+        hostile.server().Get(
+            "/dede/makehtml_homepage.php", [](const httplib::Request&, httplib::Response& res) {
+                res.set_content("<input name='templet' value='default/index.htm'>", "text/html");
+            });
+        hostile.server().Post(
+            "/dede/makehtml_homepage.php", [&c](const httplib::Request&, httplib::Response& res) {
+                res.status = c.status;
+                res.set_content("成功更新主页HTML：../index.html", "text/html; charset=utf-8");
+            });
+        hostile.start();
+        BackendContext context;
+        const backend::OptionsRunSettings settings;
+        context.settings = &settings;
+        context.limits.allCategoryListPages = 40;
+        config::SiteConfig site;
+        site.domain = "127.0.0.1:" + std::to_string(hostile.port());
+        site.user = "admin";
+        site.password = "admin";
+        http::HttpRequester requester;
+        AdminSession session{site, requester};
+        const ListRefresh refresh = refreshAllLists(session, context);
+        EXPECT_EQ(refresh.listsComplete, c.complete) << c.name;
+        EXPECT_EQ(refresh.categories, c.categories) << c.name;
+        EXPECT_EQ(refresh.listFailure.rfind(c.failure, 0), 0u) << c.name << ": " << refresh.listFailure;
+        EXPECT_EQ(refresh.homePageMade, c.status == 200) << c.name;
+        EXPECT_LE(hostile.seen().size(), 45u) << c.name;
+
+        // The batch report says so, and the site counts as failed.
+        BatchEnvironment env;
+        env.backend = context;
+        const BatchTarget target{1, site, formOfSite(site)};
+        BatchSite batchSite = openBatchSite(target, env);
+        const std::string line = siteReportLine(batchSite, env, "成功 1 个", true);
+        EXPECT_EQ(batchSite.failed, !c.complete || c.status != 200) << c.name << ": " << line;
+        if (c.status != 200) {
+            EXPECT_EQ(line,
+                      "成功 1 个；已刷新栏目 0 个；刷新栏目列表失败（HTTP 500，服务器内部错误）；"
+                      "刷新主页失败（HTTP 500，服务器内部错误）\r\n");
+        }
+    }
 }
 
 TEST_F(RegenerationTest, ProgressPagesResolveEveryKindOfAddress) {
