@@ -48,7 +48,8 @@ http::PageAnswer requestPage(AdminSession& session, const BackendContext& contex
                              : timeoutSeconds > 0 ? std::min(timeoutSeconds, cap)
                                                   : cap;
     request.sendOnce = sendOnce;
-    request.pinnedPublicKey = session.site.pinnedPublicKey;
+    // A pin typed into the settings file by hand reads as the window would have stored it.
+    request.pinnedPublicKey = config::normalizePin(session.site.pinnedPublicKey);
     request.siteOrigin = siteScheme(session.site) + "://" + siteHost(session.site);
     return session.requester.pageRequest(request);
 }
@@ -91,7 +92,7 @@ bool login(AdminSession& session, const BackendContext& context, std::string* wh
     const bool success = reading.done();
     if (whyFailed != nullptr) *whyFailed = reading.reason;
     if (accountRefused != nullptr) *accountRefused = backend::accountRefused(reading, *family);
-    if (!success) writeLoginFailureRecord(context.dataDir, form.text);
+    if (!success) context.noteWriteFailure(writeLoginFailureRecord(context.dataDir, form.text));
     if (success && family->openAddFormFirst) {
         requestPage(session, context, backEndBaseUrl(site) + "/article_add.php?channelid=1", {},
                     siteAnswerDecoding(site));

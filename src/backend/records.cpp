@@ -71,6 +71,15 @@ std::optional<WriteFailure> writeNotePage(const std::filesystem::path& dataDir,
                           utf8Site ? page : text::utf8ToGbk(page));
 }
 
+// A back end decides how large its answers are: each record keeps a head of the answer.
+std::string keptAnswer(std::string_view answer) {
+    if (answer.size() <= kMaxRecordAnswerBytes) return std::string(answer);
+    std::size_t end = kMaxRecordAnswerBytes;  // not inside a UTF-8 sequence
+    while (end > 0 && (static_cast<unsigned char>(answer[end]) & 0xC0) == 0x80) --end;
+    return std::string(answer.substr(0, end)) + "\r\n<!-- 后台的回答共 " + std::to_string(answer.size()) +
+           " 字节，这里只保留了前 " + std::to_string(end) + " 字节 -->\r\n";
+}
+
 }  // namespace
 
 std::string writeErrorReason(int error) {
@@ -198,14 +207,15 @@ std::filesystem::path loginFailureRecordPath(const std::filesystem::path& dataDi
     return dataDir / config::kLoginFailureFile;
 }
 
-void writeLoginFailureRecord(const std::filesystem::path& dataDir, std::string_view answer) {
-    if (dataDir.empty()) return;
-    std::string page =
-        text::replaceEach(answer, "charset=\"UTF-8\"|charset='UTF-8'|charset=UTF-8", "charset=\"gbk\"",
-                          /*caseSensitive=*/false, /*reuseFirst=*/true);
+std::optional<WriteFailure> writeLoginFailureRecord(const std::filesystem::path& dataDir,
+                                                    std::string_view answer) {
+    if (dataDir.empty()) return std::nullopt;
+    std::string page = text::replaceEach(keptAnswer(answer),
+                                         "charset=\"UTF-8\"|charset='UTF-8'|charset=UTF-8", "charset=\"gbk\"",
+                                         /*caseSensitive=*/false, /*reuseFirst=*/true);
     std::string bytes = text::utf8ToGbk(page);
     std::lock_guard lock(loginRecordMutex());
-    (void)writeWholeFile(loginFailureRecordPath(dataDir), bytes);
+    return writeWholeFile(loginFailureRecordPath(dataDir), bytes);
 }
 
 std::filesystem::path failureRecordPath(const std::filesystem::path& dataDir, const config::SiteConfig& site,
@@ -226,16 +236,7 @@ std::optional<WriteFailure> writeFailureRecord(const std::filesystem::path& data
                              "提交文章失败：" + std::string(reason.empty() ? "后台没有回答" : reason));
     }
     const bool utf8Site = site.charset == 0;
-    // A back end decides how large its answers are: each record keeps a head of the answer.
-    std::string kept;
-    if (answer.size() <= kMaxRecordAnswerBytes) {
-        kept = answer;
-    } else {
-        std::size_t end = kMaxRecordAnswerBytes;  // not inside a UTF-8 sequence
-        while (end > 0 && (static_cast<unsigned char>(answer[end]) & 0xC0) == 0x80) --end;
-        kept = std::string(answer.substr(0, end)) + "\r\n<!-- 后台的回答共 " + std::to_string(answer.size()) +
-               " 字节，这里只保留了前 " + std::to_string(end) + " 字节 -->\r\n";
-    }
+    const std::string kept = keptAnswer(answer);
     return writeWholeFile(failureRecordPath(dataDir, site, title, recordTag),
                           utf8Site ? kept : text::utf8ToGbk(kept));
 }

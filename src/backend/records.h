@@ -67,8 +67,11 @@ inline constexpr std::size_t kMaxRecordStemBytes = 200;
 std::string recordFileStem(std::string_view text);
 
 // "登录失败.htm": the login answer with its charset declaration changed to "gbk", written as GBK,
-// replacing the earlier record. One thread at a time writes it (the last writer wins).
-void writeLoginFailureRecord(const std::filesystem::path& dataDir, std::string_view answer);
+// replacing the earlier record; an answer beyond kMaxRecordAnswerBytes keeps its head, as a
+// failure record does. One thread at a time writes it (the last writer wins). Returns what failed
+// when it could not be written.
+[[nodiscard]] std::optional<WriteFailure> writeLoginFailureRecord(const std::filesystem::path& dataDir,
+                                                                  std::string_view answer);
 std::filesystem::path loginFailureRecordPath(const std::filesystem::path& dataDir);
 
 // "更新失败记录/" + 域名 + "(" + 用户 + ")" + recordTag + " " + safe title + ".html": the site record's

@@ -10,6 +10,7 @@
 
 #include "content/load_text.h"
 #include "http/request_rules.h"
+#include "http/transport_failure.h"
 #include "text/characters.h"
 
 namespace oz::http {
@@ -126,6 +127,7 @@ struct Transfer {
     std::string allHeaders;  // every header block so far
     std::size_t maxBody = kMaxAnswerBytes;
     bool tooLarge = false;
+    bool headerEnded = false;  // the blank line after the last header block came
     const std::atomic<bool>* stops[2] = {nullptr, nullptr};
     // Redirects are followed: each is checked against the origin before libcurl may act on it.
     CURL* easy = nullptr;
@@ -177,8 +179,10 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
     if (line.starts_with("HTTP/")) {
         t->allHeaders += t->block;
         t->block.clear();
+        t->headerEnded = false;
     }
     t->block.append(line);
+    if (line == "\r\n" || line == "\n") t->headerEnded = true;
     // The blank line ends the block: libcurl has not acted on a redirect yet.
     if (t->followsRedirects && (line == "\r\n" || line == "\n") && !t->redirectAllowed()) return 0;
     return n;
@@ -230,34 +234,6 @@ void recordInStore(CURL* store, const std::string& url, std::string_view headers
         if (name.find('\t') != std::string::npos || value.find('\t') != std::string::npos) continue;
         const std::string line = host + "\tFALSE\t/\tFALSE\t0\t" + name + "\t" + value;
         curl_easy_setopt(store, CURLOPT_COOKIELIST, line.c_str());
-    }
-}
-
-// Why the transfer failed, by libcurl's result; `requestSent` tells a slow answer from a connection
-// that never came up.
-Failure failureOf(CURLcode result, bool requestSent) {
-    switch (result) {
-        case CURLE_OK:
-            return Failure::None;
-        case CURLE_OPERATION_TIMEDOUT:
-            return requestSent ? Failure::TimedOut : Failure::ConnectTimedOut;
-        case CURLE_COULDNT_CONNECT:
-            return Failure::Refused;
-        case CURLE_COULDNT_RESOLVE_HOST:
-        case CURLE_COULDNT_RESOLVE_PROXY:
-            return Failure::NameNotResolved;
-        case CURLE_SSL_CONNECT_ERROR:
-        case CURLE_PEER_FAILED_VERIFICATION:
-        case CURLE_SSL_CERTPROBLEM:
-        case CURLE_SSL_CIPHER:
-        case CURLE_SSL_CACERT_BADFILE:
-        case CURLE_SSL_ISSUER_ERROR:
-        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
-        case CURLE_SSL_INVALIDCERTSTATUS:
-        case CURLE_USE_SSL_FAILED:
-            return Failure::Tls;
-        default:
-            return Failure::Other;
     }
 }
 
@@ -462,6 +438,14 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
         answer.failure = Failure::Stopped;
         return answer;
     }
+    // A pin libcurl cannot read would fail as a key that does not match: it is said for what it is.
+    if (plan.url.starts_with("https:")) {
+        if (std::string problem = pinProblem(request.pinnedPublicKey); !problem.empty()) {
+            answer.error = std::move(problem);
+            answer.failure = Failure::Tls;
+            return answer;
+        }
+    }
 
     // Profile 0 with the caller's cookie text runs on a handle without cookies of its own; it
     // still reuses the requester's open connections.
@@ -478,7 +462,7 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
         easy = oneOff.get();
     }
     if (easy == nullptr) {
-        answer.error = "the transport could not be set up";
+        answer.error = "无法建立传输（libcurl 初始化失败）";
         answer.failure = Failure::Other;
         return answer;
     }
@@ -516,7 +500,7 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
 
     long requestBytes = 0;
     curl_easy_getinfo(easy, CURLINFO_REQUEST_SIZE, &requestBytes);
-    answer.failure = failureOf(result, requestBytes > 0);
+    answer.failure = failureOf(static_cast<int>(result), requestBytes > 0);
     if (!transfer.refusedRedirect.empty()) {
         answer.error = "redirected to another origin: " + transfer.refusedRedirect;
         answer.failure = Failure::Redirected;
@@ -530,9 +514,9 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
     } else if (result == CURLE_OPERATION_TIMEDOUT) {
         answer.error = "timed out";
     } else if (result != CURLE_OK) {
-        std::string message = curl_easy_strerror(result);
-        if (errorBuffer[0] != '\0') message += std::string(": ") + errorBuffer;
-        answer.error = scrub(scrub(std::move(message), plan.url), proxy.proxy);
+        answer.error = scrub(
+            scrub(transportReason(static_cast<int>(result), errorBuffer, !transfer.headerEnded), plan.url),
+            proxy.proxy);
     }
     if (!answer.error.empty()) return answer;
 
@@ -587,71 +571,6 @@ const std::string& HttpRequester::cookieStore() const { return m_impl->cookieSto
 
 std::vector<Cookie> HttpRequester::cookies(int accessMethod) const {
     return cookiesOf(accessMethod == kProfile1 ? m_impl->profile1.get() : m_impl->profile0.get());
-}
-
-namespace {
-
-// Why no TLS session came about, read from libcurl's message (the OpenSSL verification text).
-std::string tlsReason(std::string_view error) {
-    struct Clue {
-        std::string_view text;
-        std::string_view reason;
-        bool pinHelps;  // the site's own certificate: the operator may trust it by its key
-    };
-    static constexpr Clue kClues[] = {
-        {"pinned public key", "证书的公钥与站点设置的“公钥”不符", false},
-        {"expired", "证书已过期", true},
-        {"not yet valid", "证书尚未生效", true},
-        {"revoked", "证书已被吊销", false},
-        {"subject name", "证书上的域名与站点不符", true},
-        {"self-signed", "证书是自签名的，签发者不受信任", true},
-        {"self signed", "证书是自签名的，签发者不受信任", true},
-        {"issuer", "证书的签发者不受信任", true},
-        {"unknown ca", "证书的签发者不受信任", true},
-        {"wrong version number", "对方不是 HTTPS 服务，“使用 HTTPS 发布”是否应当取消？", false},
-    };
-    for (const Clue& clue : kClues) {
-        if (text::findNoCase(error, clue.text) == std::string_view::npos) continue;
-        std::string reason = "TLS 连接失败：" + std::string(clue.reason);
-        if (clue.pinHelps) reason += "；要信任这个站点自己的证书，可在站点设置的“公钥”中填写它的公钥";
-        return reason;
-    }
-    return "TLS 连接失败";
-}
-
-}  // namespace
-
-bool cannotConnect(Failure failure) {
-    return failure == Failure::Refused || failure == Failure::NameNotResolved ||
-           failure == Failure::ConnectTimedOut || failure == Failure::Tls || failure == Failure::OffSite;
-}
-
-std::string failureReason(const PageAnswer& answer) {
-    switch (answer.failure) {
-        case Failure::None:
-            return {};
-        case Failure::Stopped:
-            return "请求已中止";
-        case Failure::TimedOut:
-            return "等待回应超时";
-        case Failure::ConnectTimedOut:
-            return "连接超时";
-        case Failure::Refused:
-            return "连接被拒绝";
-        case Failure::NameNotResolved:
-            return "域名解析失败";
-        case Failure::Tls:
-            return tlsReason(answer.error);
-        case Failure::Redirected:
-            return "请求被重定向到 " + answer.redirectTarget;
-        case Failure::OffSite:
-            return "站点之外的地址，没有请求：" + answer.redirectTarget;
-        case Failure::TooLarge:
-            return "回应过大";
-        case Failure::Other:
-            break;
-    }
-    return answer.error.empty() ? std::string("网络错误") : "网络错误：" + answer.error;
 }
 
 }  // namespace oz::http

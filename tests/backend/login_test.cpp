@@ -275,6 +275,42 @@ TEST_F(LoginTest, APasswordNeverFollowsARedirectToAnotherListener) {
     EXPECT_TRUE(elsewhere.seen().empty());
 }
 
+// Regression: 登录失败.htm kept a back end's answer whole however large (60 MB became 60 MB), a
+// record that could not be written went unsaid, and a pin typed into the settings file by hand
+// was sent as typed.
+TEST_F(LoginTest, TheFailureRecordIsCappedItsWriteErrorsToldAndAHandTypedPinRead) {
+    const oz::test::TlsIdentity identity({});
+    http::TestServer hostile(&identity);
+    hostile.server().Get(".*", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("<html></html>", "text/html");
+    });
+    hostile.server().Post("/dede/login.php", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("<html>" + std::string(3 * 1024 * 1024, 'x') + "</html>", "text/html; charset=utf-8");
+    });
+    hostile.start();
+    config::SiteConfig site = utf8Site;
+    site.domain = "127.0.0.1:" + std::to_string(hostile.port());
+    site.https = true;
+    // As pasted from openssl: the bare base64, with blanks around it.
+    site.pinnedPublicKey = "  " + identity.pin().substr(8) + "\r\n";
+    WriteFailures failures;
+    context.writeFailures = &failures;
+    http::HttpRequester own;
+    AdminSession session{site, own};
+    EXPECT_FALSE(login(session, context));
+    EXPECT_FALSE(hostile.seen().empty());  // the pin let the connection through
+    const std::string record = test::readBytes(loginFailureRecordPath(data.path()));
+    EXPECT_LT(record.size(), kMaxRecordAnswerBytes + 200);
+    EXPECT_NE(text::gbkToUtf8(record).find("这里只保留了前"), std::string::npos);
+    EXPECT_TRUE(failures.failures().empty());
+
+    std::filesystem::remove(loginFailureRecordPath(data.path()));
+    std::filesystem::create_directory(loginFailureRecordPath(data.path()));
+    EXPECT_FALSE(login(session, context));
+    ASSERT_EQ(failures.failures().size(), 1u);
+    EXPECT_EQ(failures.failures()[0].file, loginFailureRecordPath(data.path()));
+}
+
 TEST(SessionUrlTest, BaseUrlsFollowTheSiteSettings) {
     config::SiteConfig site;
     site.domain = "www.example.com:8080/blog";

@@ -432,6 +432,30 @@ TEST_F(Requester, FailuresNameTheirReason) {
     EXPECT_EQ(failureReason(m_requester.pageRequest(fine)), "");
 }
 
+// Regression: what a hostile server made libcurl fail with reached the log in libcurl's English,
+// and a header line of megabytes said "Out of memory".
+TEST(RequesterHostile, TransportFailuresSayWhatHappenedInChinese) {
+    std::string manyHeaders = "HTTP/1.1 200 OK\r\n";
+    for (int i = 0; i < 400; ++i)
+        manyHeaders += "X-" + std::to_string(i) + ": " + std::string(1000, 'b') + "\r\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "网络错误：服务器没有回答就关闭了连接"},
+        {"HTTP/1.1 200 OK\r\nX-A: " + std::string(10 * 1024 * 1024, 'a') + "\r\n\r\nok",
+         "网络错误：回答的头部过大（单行超过上限）"},
+        {manyHeaders + "Content-Length: 2\r\n\r\nok", "网络错误：回答的头部过大（超过 300 KB）"},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nshort",
+         "网络错误：回答不完整：连接在回答结束之前关闭"},
+    };
+    for (const auto& [reply, reason] : cases) {
+        PlainReplyServer hostile(reply, true);
+        HttpRequester requester;
+        PageRequest request = get(kProfile1, "http://127.0.0.1:" + std::to_string(hostile.port()) + "/");
+        const PageAnswer answer = requester.pageRequest(request);
+        EXPECT_FALSE(answer.ok);
+        EXPECT_EQ(failureReason(answer), reason) << answer.error;
+    }
+}
+
 // ---- Redirects: followed only within the request's origin ----
 
 // Regression: every request without sendOnce followed redirects wherever they pointed, so a 307 or
@@ -518,7 +542,7 @@ TEST(RequesterTls, RefusalsSayWhyAndAPinnedKeyTrustsOneSitesOwnCertificate) {
     const test::TlsIdentity authority({.name = "Orvane test authority", .authority = true});
     const test::TlsIdentity stranger({.name = "Another authority", .authority = true});
     ASSERT_TRUE(authority.writePem(folder / "authority.pem"));
-    enum class Pin { None, Own, Stranger, KeyFile };
+    enum class Pin { None, Own, Stranger, KeyFile, Malformed, NoFile };
     struct Case {
         const char* what;
         test::TlsIdentity::Options cert;
@@ -538,6 +562,9 @@ TEST(RequesterTls, RefusalsSayWhyAndAPinnedKeyTrustsOneSitesOwnCertificate) {
          {.issuer = &authority},
          Pin::Stranger,
          "证书的公钥与站点设置的“公钥”不符"},
+        // Regression: a pin libcurl cannot read was said to be a key that does not match.
+        {"self-signed, pin cut short", {}, Pin::Malformed, "站点设置的“公钥”格式不正确"},
+        {"self-signed, pinned file missing", {}, Pin::NoFile, "站点设置的“公钥”不是 sha256// 指纹"},
     };
     for (const Case& c : cases) {
         const test::TlsIdentity identity(c.cert);
@@ -551,6 +578,8 @@ TEST(RequesterTls, RefusalsSayWhyAndAPinnedKeyTrustsOneSitesOwnCertificate) {
         PageRequest request = get(kProfile1, site.url("/"));
         if (c.pin == Pin::Own) request.pinnedPublicKey = identity.pin();
         if (c.pin == Pin::Stranger) request.pinnedPublicKey = stranger.pin();
+        if (c.pin == Pin::Malformed) request.pinnedPublicKey = identity.pin().substr(0, 30);
+        if (c.pin == Pin::NoFile) request.pinnedPublicKey = (folder / "none.pem").string();
         if (c.pin == Pin::KeyFile) {
             ASSERT_TRUE(identity.writePem(folder / "site.pem", true));
             request.pinnedPublicKey = (folder / "site.pem").string();

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -179,10 +180,14 @@ class RawCaptureServer {
 };
 
 // Answers every connection at once with a plain HTTP error and closes it: a TLS client meets no
-// TLS server there.
+// TLS server there. With `reply` and `readRequestFirst`, a hostile HTTP server: it reads the
+// request head, sends `reply` as it is (nothing at all, a header line of megabytes, ...) and
+// closes the connection.
 class PlainReplyServer {
    public:
-    PlainReplyServer() {
+    explicit PlainReplyServer(std::string reply = "HTTP/1.1 400 Bad Request\r\nConnection: close\r\n\r\n",
+                              bool readRequestFirst = false)
+        : m_reply(std::move(reply)) {
         m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
@@ -192,14 +197,23 @@ class PlainReplyServer {
         socklen_t len = sizeof addr;
         ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
         m_port = ntohs(addr.sin_port);
-        m_thread = std::thread([this] {
+        m_thread = std::thread([this, readRequestFirst] {
             while (!m_stopping) {
                 pollfd p{m_listen, POLLIN, 0};
                 if (::poll(&p, 1, 20) <= 0) continue;
                 const int client = ::accept(m_listen, nullptr, nullptr);
                 if (client < 0) continue;
-                const std::string reply = "HTTP/1.1 400 Bad Request\r\nConnection: close\r\n\r\n";
-                ::send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
+                if (readRequestFirst) receive(client, "\r\n\r\n");
+                for (std::size_t sent = 0; sent < m_reply.size();) {
+                    const ssize_t n =
+                        ::send(client, m_reply.data() + sent, m_reply.size() - sent, MSG_NOSIGNAL);
+                    if (n <= 0) break;
+                    sent += static_cast<std::size_t>(n);
+                }
+                if (readRequestFirst) {
+                    ::shutdown(client, SHUT_WR);
+                    receive(client, {});  // until the client closes: no reset of unread bytes
+                }
                 ::close(client);
             }
         });
@@ -212,6 +226,20 @@ class PlainReplyServer {
     int port() const { return m_port; }
 
    private:
+    // Reads until `end` arrived (empty: until the peer closes), at most two seconds.
+    static void receive(int client, std::string_view end) {
+        std::string data;
+        char buffer[4096];
+        while (end.empty() || data.find(end) == std::string::npos) {
+            pollfd c{client, POLLIN, 0};
+            if (::poll(&c, 1, 2000) <= 0) return;
+            const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
+            if (got <= 0) return;
+            data.append(buffer, static_cast<std::size_t>(got));
+        }
+    }
+
+    std::string m_reply;
     int m_listen = -1;
     int m_port = 0;
     std::thread m_thread;
