@@ -131,6 +131,8 @@ std::optional<std::string> messagePageText(std::string_view page) {
 
 std::optional<std::string> articleLinkTag(std::string_view page, const BackendFamily& family,
                                           bool inLinkList) {
+    // The link is written as the back end writes it, word for word.
+    if (page.find(family.articleLink) == std::string_view::npos) return std::nullopt;
     const std::vector<PageToken> tokens = pageTokens(page);
     std::string_view linkText = family.articleLink;
     const bool underlined = linkText.starts_with("<u>") && linkText.ends_with("</u>");
@@ -144,7 +146,7 @@ std::optional<std::string> articleLinkTag(std::string_view page, const BackendFa
         std::size_t next = at + 1;
         if (underlined && !isTag(next++, PageToken::Kind::Start, "u")) return false;
         if (next >= tokens.size() || tokens[next].kind != PageToken::Kind::Text ||
-            text::trimBlanks(tokens[next].text) != linkText) {
+            tokens[next].text != linkText) {
             return false;
         }
         ++next;
