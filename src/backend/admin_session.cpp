@@ -85,7 +85,11 @@ bool login(AdminSession& session, const BackendContext& context, std::string* wh
         form = requestPage(session, context, backEndBaseUrl(site) + "/login.php", loginBody(site),
                            siteAnswerDecoding(site));
         // The answer is the back end's own message page, whatever its login page looks like.
-        if (const BackendFamily* answering = messagePageFamily(form.text)) family = answering;
+        if (const std::optional<MessagePage> shown = readMessagePage(form.text)) {
+            family = shown->family;
+        } else if (const BackendFamily* answering = messagePageFamily(form.text)) {
+            family = answering;
+        }
     }
     rememberFamily(site, *family);
     const AnswerReading reading = readLoginAnswer(form, *family);

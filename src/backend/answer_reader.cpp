@@ -1,6 +1,8 @@
 #include "backend/answer_reader.h"
 
+#include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "backend/answer_text.h"
 #include "backend/html_elements.h"
@@ -121,12 +123,27 @@ std::optional<std::string_view> messageWrite(const std::vector<PageToken>& token
 
 }  // namespace
 
+std::optional<MessagePage> readMessagePage(std::string_view page) {
+    if (messagePageFamily(page) == nullptr) return std::nullopt;
+    const std::vector<PageToken> tokens = pageTokens(page);
+    // The family whose box the page shows; another family's title elsewhere on it changes nothing.
+    for (const BackendFamily* family : kFamilies) {
+        const bool titled = std::any_of(
+            family->messageTitles.begin(), family->messageTitles.end(), [page](std::string_view title) {
+                return !title.empty() && page.find(title) != std::string_view::npos;
+            });
+        if (!titled) continue;
+        if (const std::optional<std::string_view> message = messageWrite(tokens, *family)) {
+            return MessagePage{family, plainText(text::replaceAll(*message, "\\\"", "\""))};
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> messagePageText(std::string_view page) {
-    const BackendFamily* family = messagePageFamily(page);
-    if (family == nullptr) return std::nullopt;
-    const std::optional<std::string_view> message = messageWrite(pageTokens(page), *family);
-    if (!message) return std::nullopt;
-    return plainText(text::replaceAll(*message, "\\\"", "\""));
+    std::optional<MessagePage> shown = readMessagePage(page);
+    if (!shown) return std::nullopt;
+    return std::move(shown->text);
 }
 
 std::optional<std::string> articleLinkTag(std::string_view page, const BackendFamily& family,
@@ -249,9 +266,9 @@ AnswerReading readArticleAnswer(const http::PageAnswer& answer, const BackendFam
 AnswerReading readLoginAnswer(const http::PageAnswer& answer, const BackendFamily& family) {
     // The success text counts only in the message the page shows, whatever else the page holds.
     if (answer.ok) {
-        const std::optional<std::string> message = messagePageText(answer.text);
-        if (message && messagePageFamily(answer.text) == &family &&
-            decodeAnswerText(*message).find(family.loginDone) != std::string::npos) {
+        const std::optional<MessagePage> shown = readMessagePage(answer.text);
+        if (shown && shown->family == &family &&
+            decodeAnswerText(shown->text).find(family.loginDone) != std::string::npos) {
             return {Outcome::Done, {}};
         }
     }

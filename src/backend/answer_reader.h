@@ -37,6 +37,13 @@ struct AnswerReading {
 // runs (never in a comment, a form field or after the page); a page with two boxes is none.
 std::optional<std::string> messagePageText(std::string_view page);
 
+// The message page with the family whose message box it shows.
+struct MessagePage {
+    const BackendFamily* family = nullptr;
+    std::string text;  // as messagePageText
+};
+std::optional<MessagePage> readMessagePage(std::string_view page);
+
 // "（reason）", or nothing for an empty reason: how a reason follows the text it explains.
 std::string reasonInParentheses(std::string_view reason);
 

@@ -424,8 +424,9 @@ const Refusal kRefusals[] = {
     {&kDedeCms, "581-login-wrongpw", true,
      "<script>document.write(\"<div style='height:130px'>\");document.write(\"成功\");</script>"},
     {&kDedeBiz, "biz-login-wrongpw", true,
-     "<script>document.write(\"<div "
-     "class='tips-body'>\");document.write(\"正在登录后台管理，请稍等\");</script>"},
+     // With the other family's title, which must not make it read as the other family's page.
+     "DedeCMS提示信息<script>document.write(\"<div class='tips-body'>\");"
+     "document.write(\"正在登录后台管理，请稍等\");</script>"},
     {&kDedeCms, "x4-article_add-badtypeid", false,
      "<div style=\"line-height:36px;height:36px\"><a href='/a/1.html' "
      "target='_blank'><u>查看文章</u></a></div>"},
