@@ -49,6 +49,8 @@ inline constexpr std::string_view kArticleTooLarge = "文章文件过大（超�
 inline constexpr std::string_view kArticleBinary = "文章文件不是文本（含二进制内容），已跳过：";
 inline constexpr std::string_view kPublished = "已成功更新 ";
 inline constexpr std::string_view kPublishedCategory = " 篇文章[栏目:";
+// After the category: kPublishedTitle + title + " " + address.
+inline constexpr std::string_view kPublishedTitle = "：";
 // Ends the line of an article found on the site after an answer that said nothing trustworthy:
 // kConfirmedStart + what the answer was + kConfirmedEnd.
 inline constexpr std::string_view kConfirmedStart = "（回答异常：";
