@@ -17,6 +17,12 @@ inline constexpr std::string_view kCompletionMiddle = " 篇文章，更新耗费
 // Added to the message when submissions were cut off: kCompletionUnknown + count + kCompletionUnknownEnd.
 inline constexpr std::string_view kCompletionUnknown = "（另有 ";
 inline constexpr std::string_view kCompletionUnknownEnd = " 篇结果未知，请到网站后台确认）";
+// Added when the live check failed: kCompletionLiveFailed + articles + kCompletionLiveFailedEnd (or
+// kCompletionLiveHomeFailed when the home page failed too).
+inline constexpr std::string_view kCompletionLiveFailed = "（前台检查未通过 ";
+inline constexpr std::string_view kCompletionLiveFailedEnd = " 篇，见日志中的“前台检查未通过”行）";
+inline constexpr std::string_view kCompletionLiveHomeFailed =
+    " 篇，主页也未通过，见日志中的“前台检查未通过”行）";
 // Added when files of the run could not be written, each on a line of its own after it.
 inline constexpr std::string_view kCompletionUnwritten =
     "\r\n\r\n以下文件未能写入（磁盘空间或写入权限不足？）：";

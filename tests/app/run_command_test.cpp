@@ -75,6 +75,8 @@ TEST_F(RunCommandTest, ALiveCheckFailureIsSaidCountedAndEndsWithStatusFour) {
               std::string::npos)
         << printed;
     EXPECT_NE(printed.find("\t前台确认 0 篇，未通过 2 篇；主页未通过\n"), std::string::npos) << printed;
+    EXPECT_NE(lines(printed).back().find("（前台检查未通过 2 篇，主页也未通过，"), std::string::npos)
+        << printed;
 
     config::RunOptions off;
     off.liveCheck = false;
