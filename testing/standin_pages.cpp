@@ -388,6 +388,16 @@ std::string catalogEditPage(std::string_view charsetLabel, int id, int topId, st
     return page;
 }
 
+std::string visitorPageHtml(std::string_view charsetLabel, std::string_view title, std::string_view content) {
+    std::string page = head(charsetLabel, htmlEscape(title));
+    page += "<body>\r\n<h2>";
+    page += htmlEscape(title);
+    page += "</h2>\r\n";
+    page += content;
+    page += "</body>\r\n</html>\r\n";
+    return page;
+}
+
 std::string articleViewPage(std::string_view charsetLabel, std::string_view title, std::string_view body) {
     std::string page = head(charsetLabel, htmlEscape(title));
     page += "<body>\r\n<h1>";

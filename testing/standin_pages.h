@@ -56,6 +56,8 @@ std::string catalogEditPage(std::string_view charsetLabel, int id, int topId, st
                             std::string_view typeDir);
 
 std::string articleViewPage(std::string_view charsetLabel, std::string_view title, std::string_view body);
+// A list page or the home page as the visitor sees it: a heading and `content` (HTML) below it.
+std::string visitorPageHtml(std::string_view charsetLabel, std::string_view title, std::string_view content);
 
 // One row of the article list.
 struct ListedRow {

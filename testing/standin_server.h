@@ -179,6 +179,11 @@ struct StandinFaults {
     // Each list page the list action makes takes this long, as a host that renders it does (a
     // chunk of 50 pages of a large category takes about 0.25 s on this machine's real back end).
     int listPageMicros = 0;
+    // The pages a visitor gets (articles, list pages, the home page) show the template engine's
+    // text for a template file it cannot read (" /…/article_article.htm Not Found! "), as a live site
+    // whose template was deleted or broken does; the back end's answers say nothing of it.
+    bool brokenTemplates = false;
+    bool visitorPagesMissing = false;  // those pages answer 404 (written elsewhere than the web root)
 };
 
 enum class StandinRelease { DedeCms57, DedeCms58, DedeBiz6 };

@@ -478,14 +478,7 @@ SiteAnswer SiteBackEnd::dispatch(Context& context) {
         return adminPage(context, name);
     }
     if (request.method == "GET") {
-        const auto found = m_articleByUrl.find(m_sitePath + request.path);
-        if (found != m_articleByUrl.end() && !m_articles[found->second].deleted) {
-            const StoredArticle& article = m_articles[found->second];
-            SiteAnswer answer =
-                page(articleViewPage(charsetLabel(), article.field("title"), article.field("body")));
-            answer.headers.clear();
-            return answer;
-        }
+        if (std::optional<SiteAnswer> answer = visitorPage(request)) return *answer;
     }
     return notFound();
 }
@@ -757,6 +750,7 @@ SiteAnswer SiteBackEnd::listAction(Context& context) {
     if (pageNo < count) {
         tid = ids[static_cast<std::size_t>(pageNo)];
         const StandinCategory* made = category(tid);
+        if (made) madeList(tid);
         const int pages = made ? std::max(1, made->listPages) : 1;
         pagesMade = pages;
         if (pages > maxPageSize) {
@@ -843,6 +837,7 @@ SiteAnswer SiteBackEnd::homePageAction(Context& context) {
         m_homeTemplet = context.fields.get("templet");
         m_homePosition = position;
     }
+    madeHomePage();
     if (m_faults.omitSuccessText) return message(kNeutralMessage, kDone);
     if (dedeBiz())
         return message("更新静态首页，<a href='" + position + "' target='_blank'>点击浏览</a>", kDone);

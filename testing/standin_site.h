@@ -6,6 +6,7 @@
 #include <chrono>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -90,6 +91,11 @@ class SiteBackEnd {
     SiteAnswer taskDo(Context& context);
 
     SiteAnswer articleEdit(Context& context);
+    // A page the back end wrote, as the visitor gets it (standin_visitor.cpp); nullopt when the
+    // path is none of them.
+    std::optional<SiteAnswer> visitorPage(const SiteRequest& request);
+    void madeList(int typeId);  // the list action wrote the category's list pages
+    void madeHomePage();        // the home page action wrote the home page
     SiteAnswer systemSettings();
 
     std::int64_t nowMs() const;
@@ -144,6 +150,9 @@ class SiteBackEnd {
     std::map<std::string, LoginErrors> m_loginErrors;
     int m_loginCount = 0;
     int m_storedForFaults = 0;  // stored articles counted for StandinFaults::storedAnswerEvery
+    std::map<int, std::vector<int>> m_madeLists;  // category → its articles' ids when its list was made
+    std::vector<int> m_homeMade;                  // the home page's articles when it was made
+    bool m_homePageMade = false;
     std::string m_homeTemplet;
     std::string m_homePosition;
     unsigned long long m_sessionCounter = 0;

@@ -42,7 +42,7 @@ std::string mainUsage() {
            "  --version        程序的版本和许可证\n"
            "\n"
            "Exit status:\n" +
-           exitStatusHelp() + "（run 和 batch 用全部四种；其他命令出错时为 1。）\n";
+           exitStatusHelp() + "（run 用全部五种，batch 用 0 至 3；其他命令出错时为 1。）\n";
 }
 
 constexpr const char* kVersion =

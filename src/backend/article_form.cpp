@@ -130,11 +130,11 @@ std::vector<FormEntry> articleFormEntries(const content::ArticleDraft& draft, co
 }
 
 std::vector<FormEntry> buildArticleForm(content::ArticleDraft& draft, const config::SiteConfig& site,
-                                        const BackendContext& context) {
+                                        const BackendContext& context, const text::DateTime* publishTime) {
     content::drawSubmissionFields(draft, site);
     int x = context.randomBetween(30, 50);
     int y = context.randomBetween(10, 30);
-    return articleFormEntries(draft, site, context.clockOrSystem().now(), x, y);
+    return articleFormEntries(draft, site, publishTime ? *publishTime : context.clockOrSystem().now(), x, y);
 }
 
 std::string formBody(const std::vector<FormEntry>& entries, bool utf8Site, std::string* leftOut) {

@@ -30,10 +30,11 @@ std::vector<FormEntry> articleFormEntries(const content::ArticleDraft& draft, co
                                           const text::DateTime& now, int imageFieldX, int imageFieldY);
 
 // Draws the submission fields into the draft (content::drawSubmissionFields), then the entries
-// with the current time and the drawn button offsets (imageField.x in 30..50, imageField.y in
-// 10..30, drawn through context.random).
+// with the publish time (`publishTime`, else the current time) and the drawn button offsets
+// (imageField.x in 30..50, imageField.y in 10..30, drawn through context.random).
 std::vector<FormEntry> buildArticleForm(content::ArticleDraft& draft, const config::SiteConfig& site,
-                                        const BackendContext& context);
+                                        const BackendContext& context,
+                                        const text::DateTime* publishTime = nullptr);
 
 // name=value pairs joined with "&", skipping entries with an empty name or value; each value is
 // percent-encoded in the site's charset as its database stores it (GBK without GB18030's

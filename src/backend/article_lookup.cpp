@@ -105,6 +105,11 @@ void readArticleMark(AdminSession& session, const BackendContext& context, Artic
     tracking.ledger->sawId(tracking.backEnd, highest);
 }
 
+text::DateTime ArticleTracking::nextPublishTime(const text::DateTime& now) {
+    lastPublishTime = std::max(text::toSerialSeconds(now), lastPublishTime + 1);
+    return text::fromSerialSeconds(lastPublishTime);
+}
+
 TitleRules titleRules(AdminSession& session, const BackendContext& context, ArticleTracking& tracking) {
     const BackendFamily& family = familyOf(session);
     TitleRules rules;

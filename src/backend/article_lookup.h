@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -7,6 +8,7 @@
 #include "backend/backend_context.h"
 #include "backend/backend_ledger.h"
 #include "backend/stored_title.h"
+#include "text/clock.h"
 
 // Looking an article up in the back end's article list, to settle a submission whose answer did
 // not say whether the article was stored: a gateway's 504 while PHP goes on, a connection dropped
@@ -18,6 +20,13 @@ struct ArticleTracking {
     BackEndLedger* ledger = nullptr;  // the run's, shared by every record of the back end
     std::string backEnd;              // backEndKey of the site
     bool listUnreadable = false;      // the list could not be read since the last login; not asked again
+    // The publish time of the site's latest submission in the run (toSerialSeconds; 0: none yet).
+    std::int64_t lastPublishTime = 0;
+
+    // The publish time of the next submission: `now`, or a second after the one before when `now`
+    // is not later. Articles of one run on one site never share a publish time, so the back end's
+    // lists (ordered by it) show them in one stable order.
+    text::DateTime nextPublishTime(const text::DateTime& now);
 };
 
 // Makes sure the ledger knows the back end's newest article id (the mark): reads the list when it

@@ -1,6 +1,7 @@
 #include "backend/article_submission.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "backend/answer_reader.h"
 #include "backend/article_form.h"
@@ -114,7 +115,10 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
     const config::SiteConfig& site = session.site;
     content::applyInsertions(draft, site, pools);
     std::string leftOut;
-    std::string body = formBody(buildArticleForm(draft, site, context), isUtf8Site(site), &leftOut);
+    std::optional<text::DateTime> publishTime;
+    if (tracking != nullptr) publishTime = tracking->nextPublishTime(context.clockOrSystem().now());
+    std::string body = formBody(buildArticleForm(draft, site, context, publishTime ? &*publishTime : nullptr),
+                                isUtf8Site(site), &leftOut);
     if (!leftOut.empty()) context.logLine(siteIndex, kLeftOutStart + leftOut + kLeftOutEnd + draft.title);
     double timeout = site.downloadRemoteImages ? 1000 : 120;
     SubmitResult result;

@@ -58,6 +58,22 @@ bool listFinished(const std::string& answer, const BackendFamily& family) {
     return false;
 }
 
+// The href of the end answer's link to the list it made: the last href before the link text.
+std::string madeListLink(const std::string& answer) {
+    for (std::string_view linkText : {"浏览栏目</a>", "点击浏览</a>"}) {
+        const std::size_t text = answer.find(linkText);
+        if (text == std::string::npos) continue;
+        for (std::string_view quote : {"href='", "href=\""}) {
+            const std::size_t href = answer.rfind(quote, text);
+            if (href == std::string::npos) continue;
+            const std::size_t start = href + quote.size();
+            const std::size_t end = answer.find_first_of("'\"", start);
+            if (end != std::string::npos && end < text) return answer.substr(start, end - start);
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 ListAnswer readListAnswer(const std::string& answer, const BackendFamily& family) {
@@ -120,6 +136,7 @@ ListChainResult followListChain(AdminSession& session, const BackendContext& con
         if (!step.categoryDone) step.lastPage = reading.nextListPage - 1;
         unfinished = step.categoryDone ? std::string() : step.category;
         if (step.categoryDone && !step.category.empty()) made.push_back(step.category);
+        if (reading.kind == ListAnswer::Kind::Finished) step.address = madeListLink(answer.text);
         if (onStep) onStep(step);
         if (reading.kind == ListAnswer::Kind::Finished || options.firstStepOnly ||
             (options.firstCategoryOnly && step.categoryDone)) {

@@ -34,6 +34,9 @@ struct ListStep {
     int firstPage = 1;  // the first list page the request made
     int lastPage = 0;   // its last, when the category goes on; 0 when the request made the category's rest
     bool categoryDone = false;
+    // The end answer's link to the list it made ("浏览栏目", DedeBIZ's "点击浏览"), as written; empty
+    // when the answer has none.
+    std::string address;
 };
 
 struct ListChainResult {

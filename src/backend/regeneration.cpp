@@ -93,7 +93,7 @@ bool refreshRssOfAllCategories(AdminSession& session, const BackendContext& cont
 
 // False when the abort flag ended the work.
 bool refreshCategory(AdminSession& session, const BackendContext& context, int id, int siteIndex,
-                     bool perArticle) {
+                     bool perArticle, MadePages& made) {
     const RunSettings& settings = context.options();
     const BackendFamily& family = familyOf(session);
     std::string base = backEndBaseUrl(session.site);
@@ -119,6 +119,10 @@ bool refreshCategory(AdminSession& session, const BackendContext& context, int i
             followListChain(session, context, url, options, [&](const ListStep& step) {
                 if (ownCategory) {
                     context.logLine(siteIndex, "已刷新栏目页 " + idText + pageRange(step));
+                    if (step.categoryDone && !step.address.empty()) {
+                        const std::string first = firstListPageAddress(session.site, step.address);
+                        if (!first.empty()) made.firstListPages[id] = first;
+                    }
                     ownCategory = !step.categoryDone;
                 } else {
                     context.logLine(siteIndex, "!已刷新子级栏目页 " + madeCategory(step) + pageRange(step));
@@ -183,31 +187,34 @@ void runCustomRefreshItems(AdminSession& session, const BackendContext& context,
 
 }  // namespace
 
-void regenerateSite(AdminSession& session, const BackendContext& context, const std::vector<int>& categoryIds,
-                    int siteIndex, bool perArticle) {
+MadePages regenerateSite(AdminSession& session, const BackendContext& context,
+                         const std::vector<int>& categoryIds, int siteIndex, bool perArticle) {
+    MadePages made;
     if (context.options().customRefresh(CustomRefresh::SystemCache)) {
         followProgressPages(session, context, "sys_cache_up.php?dopost=ok", siteIndex, "刷新Kivra系统缓存");
-        if (context.aborted()) return;
+        if (context.aborted()) return made;
     }
-    if (!refreshRssOfAllCategories(session, context, siteIndex, perArticle)) return;
+    if (!refreshRssOfAllCategories(session, context, siteIndex, perArticle)) return made;
     if (context.options().htmlAllCategories() && !perArticle) {
         const ListChainResult chain = refreshEveryList(session, context, [&](const ListStep& step) {
             context.logLine(siteIndex, "!已刷新栏目页 " + madeCategory(step) + pageRange(step));
         });
-        if (context.aborted()) return;
+        if (context.aborted()) return made;
         if (!chain.complete)
             context.logLine(siteIndex, "!刷新栏目页中断" + reasonInParentheses(chain.failure));
     }
     for (int id : categoryIds) {
-        if (!refreshCategory(session, context, id, siteIndex, perArticle)) return;
+        if (!refreshCategory(session, context, id, siteIndex, perArticle, made)) return made;
     }
     std::string homePageFailure;
     refreshHomePage(session, context, std::nullopt, std::nullopt, &homePageFailure);
-    if (context.aborted()) return;
+    if (context.aborted()) return made;
+    made.homePage = true;
     context.logLine(siteIndex, homePageFailure.empty()
                                    ? std::string("刷新主页(含rss、xml地图)")
                                    : "刷新主页失败" + reasonInParentheses(homePageFailure));
     runCustomRefreshItems(session, context, siteIndex);
+    return made;
 }
 
 bool refreshHomePage(AdminSession& session, const BackendContext& context,
@@ -229,11 +236,13 @@ bool refreshHomePage(AdminSession& session, const BackendContext& context,
                        "&saveset=1&showmod=1&templet=" + urlEncode(t, utf8);
     const http::PageAnswer answer =
         requestPage(session, context, base + "/makehtml_homepage.php", body, decoding);
-    // An error status is a failure, whatever its page says.
-    const bool made = answer.ok && answer.status < 400 &&
+    // An error status is a failure, whatever its page says; a template the back end could not read
+    // still gets its success text, over a page that shows only the fault.
+    const std::string fault = templateFault(answer.text);
+    const bool made = answer.ok && answer.status < 400 && fault.empty() &&
                       text::findNoCase(answer.text, family.homePageMade) != std::string_view::npos;
     if (!made && whyFailed != nullptr) {
-        *whyFailed = readActionAnswer(answer, {}).reason;
+        *whyFailed = fault.empty() ? readActionAnswer(answer, {}).reason : fault;
         if (whyFailed->empty()) *whyFailed = "后台没有回答“" + std::string(family.homePageMade) + "”";
     }
     if (position || templet) return made;

@@ -7,6 +7,7 @@
 
 #include "backend/admin_session.h"
 #include "backend/backend_context.h"
+#include "backend/live_check.h"
 
 // Static page regeneration: the back end's page-generation actions, run the way an operator would
 // click through them. Options and custom-refresh check marks are read at each step, so a change
@@ -22,15 +23,17 @@ namespace oz::backend {
 // run) or after each article (perArticle true, the article's category): the system cache (Kivra),
 // the RSS files, the list pages of all categories or of each category (with its child
 // categories), the RSS file of each category, the home page with its site maps, then the checked
-// custom-refresh items. With perArticle the "all categories" options are ignored.
-void regenerateSite(AdminSession& session, const BackendContext& context, const std::vector<int>& categoryIds,
-                    int siteIndex, bool perArticle);
+// custom-refresh items. With perArticle the "all categories" options are ignored. Returns what a
+// visitor may now see: the first list page of each category whose list action named it, and
+// whether the home page was made.
+MadePages regenerateSite(AdminSession& session, const BackendContext& context,
+                         const std::vector<int>& categoryIds, int siteIndex, bool perArticle);
 
 // `refreshHomePage`: reads the home-page form, posts it back with its templet and position (or the
 // overrides given) and, without overrides, regenerates the site and RSS maps; then the result is
 // true (a back end without map pages, DedeBIZ, gets none). With an override given the maps are not
 // requested and the result is whether the back end answered "成功更新主页HTML" (DedeBIZ:
-// "更新静态首页"). Either way, when it did not, `whyFailed` (may be null) says what it answered. An
+// "更新静态首页") without a template fault (live_check.h's templateFault). Either way, when it did not, `whyFailed` (may be null) says what it answered. An
 // empty override keeps the form's value.
 bool refreshHomePage(AdminSession& session, const BackendContext& context,
                      const std::optional<std::string>& position = std::nullopt,

@@ -130,6 +130,11 @@ bool OptionsRunSettings::oneClickUpdate() const {
     return m_options.oneClickUpdate;
 }
 
+bool OptionsRunSettings::liveCheck() const {
+    std::lock_guard lock(m_mutex);
+    return m_options.liveCheck;
+}
+
 int OptionsRunSettings::accessMethod() const {
     std::lock_guard lock(m_mutex);
     return m_options.accessMethod;

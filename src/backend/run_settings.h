@@ -51,6 +51,9 @@ class RunSettings {
     // 确认等待秒数: how long an article whose answer said nothing trustworthy is looked for on its
     // site, in seconds (at least 0).
     virtual double settleSeconds() const = 0;
+
+    // 发布后前台检查: the published articles are checked on the live site after the regeneration.
+    virtual bool liveCheck() const { return true; }
 };
 
 // RunSettings over a RunOptions value, for the command line and tests. 选择框HTML所有栏目 is not a
@@ -78,6 +81,7 @@ class OptionsRunSettings final : public RunSettings {
     bool rssAllCategories() const override;
     bool refreshChildCategories() const override;
     bool oneClickUpdate() const override;
+    bool liveCheck() const override;
     int accessMethod() const override;
     bool customRefresh(CustomRefresh item) const override;
     double settleSeconds() const override;

@@ -23,6 +23,9 @@ struct RunOptions {
     // 确认等待秒数: how long an article whose answer said nothing trustworthy is looked for on its
     // site before it counts as not stored (a back end behind a gateway stores it when PHP is done).
     std::string settleSeconds = "300";
+    // 发布后前台检查: after the site's regeneration, each published article's page (and the list and
+    // home pages the run made) is fetched as a visitor sees it.
+    bool liveCheck = true;
 
     // Check boxes stored under their control names.
     bool shutdownWhenDone = false;    // 选择框完成关机

@@ -17,6 +17,12 @@ inline constexpr std::string_view kCompletionMiddle = " 篇文章，更新耗费
 // Added to the message when submissions were cut off: kCompletionUnknown + count + kCompletionUnknownEnd.
 inline constexpr std::string_view kCompletionUnknown = "（另有 ";
 inline constexpr std::string_view kCompletionUnknownEnd = " 篇结果未知，请到网站后台确认）";
+// Added when the live check failed: kCompletionLiveFailed + articles + kCompletionLiveFailedEnd (or
+// kCompletionLiveHomeFailed when the home page failed too).
+inline constexpr std::string_view kCompletionLiveFailed = "（前台检查未通过 ";
+inline constexpr std::string_view kCompletionLiveFailedEnd = " 篇，见日志中的“前台检查未通过”行）";
+inline constexpr std::string_view kCompletionLiveHomeFailed =
+    " 篇，主页也未通过，见日志中的“前台检查未通过”行）";
 // Added when files of the run could not be written, each on a line of its own after it.
 inline constexpr std::string_view kCompletionUnwritten =
     "\r\n\r\n以下文件未能写入（磁盘空间或写入权限不足？）：";
@@ -55,6 +61,8 @@ inline constexpr std::string_view kArticleTooLarge = "文章文件过大（超�
 inline constexpr std::string_view kArticleBinary = "文章文件不是文本（含二进制内容），已跳过：";
 inline constexpr std::string_view kPublished = "已成功更新 ";
 inline constexpr std::string_view kPublishedCategory = " 篇文章[栏目:";
+// After the category: kPublishedTitle + title + " " + address.
+inline constexpr std::string_view kPublishedTitle = "：";
 // Ends the line of an article found on the site after an answer that said nothing trustworthy:
 // kConfirmedStart + what the answer was + kConfirmedEnd.
 inline constexpr std::string_view kConfirmedStart = "（回答异常：";

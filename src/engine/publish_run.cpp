@@ -49,6 +49,17 @@ std::string completionMessage(const RunTotals& totals) {
         text += std::to_string(totals.unknownOutcome);
         text += texts::kCompletionUnknownEnd;
     }
+    int liveFailed = 0;
+    bool homePageFailed = false;
+    for (const SiteResult& row : totals.summary) {
+        liveFailed += row.liveFailed;
+        homePageFailed = homePageFailed || row.homePageFailed;
+    }
+    if (liveFailed > 0 || homePageFailed) {
+        text += texts::kCompletionLiveFailed;
+        text += std::to_string(liveFailed);
+        text += homePageFailed ? texts::kCompletionLiveHomeFailed : texts::kCompletionLiveFailedEnd;
+    }
     if (!totals.unwrittenFiles.empty()) {
         text += texts::kCompletionUnwritten;
         for (const std::string& file : totals.unwrittenFiles) text += "\r\n" + file;

@@ -121,10 +121,21 @@ std::string RunLog::writeSummary(const std::vector<SiteResult>& rows, int totalU
     logLine("站群更新结束，当前时间点是：" + formatDateTime(DateTimeKind::DateAndTime, m_clock.now()), 0);
     logLine("下面是本次更新的站点情况一览表", 0);
     int unknown = 0;
+    int liveConfirmed = 0;
+    int liveFailed = 0;
+    bool liveChecked = false;
     for (const SiteResult& row : rows) {
         logLine("实际更新 " + std::to_string(row.actual) + " 篇（设置更新 " + std::to_string(row.planned) +
                     " 篇，读取文章数 " + std::to_string(row.read) + " 篇）",
                 row.siteIndex);
+        if (row.liveConfirmed + row.liveFailed > 0 || row.homePageFailed) {
+            logLine("前台确认 " + std::to_string(row.liveConfirmed) + " 篇，未通过 " +
+                        std::to_string(row.liveFailed) + " 篇" + (row.homePageFailed ? "；主页未通过" : ""),
+                    row.siteIndex);
+            liveChecked = true;
+            liveConfirmed += row.liveConfirmed;
+            liveFailed += row.liveFailed;
+        }
         // Not failed and not published as far as anyone knows: the operator checks the site.
         if (row.unknown > 0) {
             logLine("结果未知 " + std::to_string(row.unknown) + " 篇（重新更新前请先到网站后台确认）",
@@ -136,6 +147,11 @@ std::string RunLog::writeSummary(const std::vector<SiteResult>& rows, int totalU
                         " 篇（以后的更新不再发布它们，见“" + config::kUndeletedArticlesFile + "”）",
                     row.siteIndex);
         }
+    }
+    if (liveChecked) {
+        logLine("前台确认 " + std::to_string(liveConfirmed) + " 篇，未通过 " + std::to_string(liveFailed) +
+                    " 篇（未通过的见上面的“前台检查未通过”行，文章已发布，不会重新发布）",
+                0);
     }
     if (unknown > 0) {
         logLine("另有 " + std::to_string(unknown) + " 篇文章结果未知：文章文件已保留，更新失败记录中已注明",

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "backend/article_lookup.h"
+#include "backend/live_check.h"
 #include "content/article_draft.h"
 #include "content/article_source.h"
 #include "content/site_pools.h"
@@ -27,8 +28,11 @@ struct SiteRunState {
     content::SitePools pools;                // the site's word lists and their pickers
     // Categories to regenerate at the end: 栏目ID, then each published article's category.
     std::vector<int> refreshCategories;
-    content::ArticleDraft current;      // the article being published, with its picks
-    backend::ArticleTracking tracking;  // the back end's ledger entry, for the look-ups
+    content::ArticleDraft current;                // the article being published, with its picks
+    backend::ArticleTracking tracking;            // the back end's ledger entry, for the look-ups
+    std::vector<backend::LiveArticle> published;  // the run's published articles, for the live check
+    backend::MadePages made;                      // what the end-of-site regeneration made
+    backend::LiveCheckReport live;                // the live check's outcome (all 0 when it did not run)
 };
 
 }  // namespace oz::engine

@@ -12,6 +12,7 @@
 #include "backend/admin_session.h"
 #include "backend/answer_reader.h"
 #include "backend/article_submission.h"
+#include "backend/live_check.h"
 #include "backend/regeneration.h"
 #include "content/article_source.h"
 #include "content/compose.h"
@@ -165,8 +166,13 @@ void SiteWorker::abortTransfers() {
 }
 
 SiteResult SiteWorker::result() const {
-    return SiteResult::fromRun(m_index, m_state.updatedCount, m_run.limitFor(m_site), m_state.articleCount,
-                               m_state.unknownCount, m_state.listed, m_state.undeletedCount);
+    SiteResult row =
+        SiteResult::fromRun(m_index, m_state.updatedCount, m_run.limitFor(m_site), m_state.articleCount,
+                            m_state.unknownCount, m_state.listed, m_state.undeletedCount);
+    row.liveConfirmed = m_state.live.confirmed;
+    row.liveFailed = m_state.live.failed;
+    row.homePageFailed = m_state.live.homePageFailed;
+    return row;
 }
 
 bool SiteWorker::prepareSite(int attempt) {
@@ -406,11 +412,13 @@ void SiteWorker::afterSuccess(const backend::SubmitResult& result, int category,
     m_state.failStreak = 0;
     m_run.totalUpdated.fetch_add(1);
     std::string line = joined(texts::kPublished, std::to_string(m_state.updatedCount)) +
-                       std::string(texts::kPublishedCategory) + std::to_string(category) + "]";
+                       std::string(texts::kPublishedCategory) + std::to_string(category) + "]" +
+                       std::string(texts::kPublishedTitle) + m_state.current.title + " " + result.address;
     if (result.outcome == backend::SubmitOutcome::Confirmed) {
         line += std::string(texts::kConfirmedStart) + result.reason + std::string(texts::kConfirmedEnd);
     }
     log(line);
+    m_state.published.push_back({m_state.current.title, result.address, category, {}});
     if (m_site.refreshHtmlMode == 2 && !transfersAborted()) {
         log(texts::kRegenerating);
         backend::AdminSession session{m_site, *m_requester};
@@ -504,7 +512,10 @@ void SiteWorker::finishSite(bool skipRegeneration) {
     try {
         settleOnStop();
         if (m_run.observer != nullptr) m_run.observer->siteFinished(m_index);
-        if (started && !skipRegeneration) regenerateAtEnd();
+        if (started && !skipRegeneration) {
+            regenerateAtEnd();
+            checkLive();
+        }
     } catch (const std::exception& error) {
         try {
             log(joined(texts::kUnexpectedError, error.what()));
@@ -543,10 +554,18 @@ void SiteWorker::regenerateAtEnd() {
     backend::AdminSession session{m_site, *m_requester};
     if (refresh) {
         log(texts::kRegenerating);
-        backend::regenerateSite(session, m_context, m_state.refreshCategories, m_index, false);
+        m_state.made = backend::regenerateSite(session, m_context, m_state.refreshCategories, m_index, false);
     }
     if (oneKey && !transfersAborted()) backend::oneKeyUpdate(session, m_context, m_index);
     if (transfersAborted()) log(texts::kRegenerationCut);
+}
+
+void SiteWorker::checkLive() {
+    if (m_state.published.empty() || !m_run.settings.liveCheck() || transfersAborted() || !m_requester)
+        return;
+    backend::AdminSession session{m_site, *m_requester};
+    m_state.live =
+        backend::checkLive(session, m_context, m_state.published, m_state.made, m_index, &m_state.tracking);
 }
 
 void SiteWorker::releaseList() {

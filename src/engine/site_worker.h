@@ -130,6 +130,8 @@ class SiteWorker {
     void waitForNextCheck();
     void pause();
     void regenerateAtEnd();
+    // The published articles (and the pages the regeneration made) fetched as a visitor sees them.
+    void checkLive();
     void releaseList();
 
     const int m_index;

@@ -35,7 +35,11 @@ TEST_F(RunCommandTest, PublishesTheCheckedSitesPrintsTheLogAsWrittenAndEndsWithT
     printed.pop_back();
     // Every line of the log file, in UTF-8 and in the file's order (one site: one writer).
     EXPECT_EQ(printed, logFileLines());
-    EXPECT_NE(out.str().find("\t" + sites[0].domain + "(admin)\t已成功更新 2 篇文章[栏目:1]\n"),
+    // Each success line names the title and the address.
+    const std::string published = "\t" + sites[0].domain + "(admin)\t已成功更新 2 篇文章[栏目:1]：文章";
+    const std::size_t line = out.str().find(published);
+    ASSERT_NE(line, std::string::npos) << out.str();
+    EXPECT_NE(out.str().substr(line, out.str().find('\n', line) - line).find(" http://" + sites[0].domain),
               std::string::npos);
     EXPECT_EQ(power.calls, 0);
 }
@@ -51,6 +55,39 @@ TEST_F(RunCommandTest, ExitsOneWhenSomeSitesFailedAndThreeWhenAllDid) {
     writeSettings(sites, {});
     EXPECT_EQ(run(), kNothingDone) << out.str();
     EXPECT_EQ(run({"--no-such-option"}), kUsageError);
+}
+
+// Regression: a home page or article page the visitor sees as a template fault was logged as
+// refreshed and the run ended with 0. The live check says so, counts it and ends with 4; switched
+// off, not one visitor page is fetched.
+TEST_F(RunCommandTest, ALiveCheckFailureIsSaidCountedAndEndsWithStatusFour) {
+    std::vector<config::SiteConfig> sites{addSite("s1", 2)};
+    sites[0].refreshHtmlMode = 1;
+    oz::testing::StandinFaults broken;
+    broken.brokenTemplates = true;
+    ASSERT_TRUE(server.setFaults("s1", broken));
+    writeSettings(sites, {});
+    EXPECT_EQ(run(), kLiveCheckFailed) << out.str();
+    EXPECT_EQ(server.articleCount("s1"), 2u);
+    const std::string printed = out.str();
+    EXPECT_NE(printed.find("\t前台检查未通过：文章"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("\t前台检查未通过：主页（/var/www/site/templets/default/index.htm Not Found!）"),
+              std::string::npos)
+        << printed;
+    EXPECT_NE(printed.find("\t前台确认 0 篇，未通过 2 篇；主页未通过\n"), std::string::npos) << printed;
+    EXPECT_NE(lines(printed).back().find("（前台检查未通过 2 篇，主页也未通过，"), std::string::npos)
+        << printed;
+
+    config::RunOptions off;
+    off.liveCheck = false;
+    sites[0].articleDir = articleFolder("more", 1).string();
+    writeSettings(sites, off);
+    server.clearRequests();
+    EXPECT_EQ(run(), kAllDone) << out.str();
+    for (const auto& request : server.requests("s1")) {
+        EXPECT_TRUE(request.path.find("/a/") == std::string::npos && request.path != "/s1/") << request.path;
+    }
+    EXPECT_EQ(out.str().find("前台"), std::string::npos);
 }
 
 // Regression: on a full disk the run ended with status 0 and "总更新了 2 篇文章" while the log and

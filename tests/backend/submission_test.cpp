@@ -204,6 +204,26 @@ TEST(AddressRecordTableTest, ManySitesInRoundsKeepEveryLineWithFewFilesOpen) {
     EXPECT_LE(openFiles(), before);
 }
 
+// Regression: articles of one run sent within one second got one publish time, and 5.8.1 listed
+// them in an unstable order (some on no list page, others twice). Each gets its own, a second
+// after the one before while the clock has not passed it; a later clock is taken as it is.
+TEST_F(SubmissionTest, ArticlesOfOneRunGetPublishTimesASecondApart) {
+    ASSERT_TRUE(loginTo(utf8Site));
+    BackEndLedger ledger;
+    ArticleTracking tracking{&ledger, "s1"};
+    for (int i = 0; i < 3; ++i) {
+        content::ArticleDraft draft = sampleDraft();
+        ASSERT_TRUE(submit(utf8Site, draft, 1, &tracking).published());
+    }
+    clock.advance(std::chrono::seconds(10));
+    content::ArticleDraft draft = sampleDraft();
+    ASSERT_TRUE(submit(utf8Site, draft, 1, &tracking).published());
+    std::vector<std::string> times;
+    for (const auto& article : server.articles("s1")) times.push_back(article.field("pubdate"));
+    EXPECT_EQ(times, (std::vector<std::string>{"2024-05-07 09:03:02", "2024-05-07 09:03:03",
+                                               "2024-05-07 09:03:04", "2024-05-07 09:03:12"}));
+}
+
 TEST_F(SubmissionTest, RefusedArticleKeepsTheAnswerInTheSiteCharset) {
     for (config::SiteConfig site : {utf8Site, gbkSite}) {
         ASSERT_TRUE(loginTo(site));

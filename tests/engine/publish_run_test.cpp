@@ -45,8 +45,8 @@ TEST_P(RunModeTest, EverySitePublishesItsArticlesAndTheCountsAgreeEverywhere) {
 
     EXPECT_EQ(totals.totalUpdated, 5);
     ASSERT_EQ(totals.summary.size(), 2u);
-    EXPECT_EQ(totals.summary[0], (SiteResult{1, 3, 3, 3, 0, true}));
-    EXPECT_EQ(totals.summary[1], (SiteResult{2, 2, 2, 2, 0, true}));
+    EXPECT_EQ(totals.summary[0], (SiteResult{1, 3, 3, 3, 0, true, 0, 3}));
+    EXPECT_EQ(totals.summary[1], (SiteResult{2, 2, 2, 2, 0, true, 0, 2}));
     // No data lost: the summary, the address records and the back end agree.
     EXPECT_EQ(server.articleCount("s1"), 3u);
     EXPECT_EQ(server.articleCount("g1"), 2u);
@@ -95,9 +95,9 @@ TEST_P(RunModeTest, GlobalCountReplacesEachSitesOwnCount) {
     sites[0].articleCount = 3;  // replaced by the global count
     const RunTotals totals = runToEnd(sites);
     EXPECT_EQ(totals.totalUpdated, 5);
-    EXPECT_EQ(totals.summary[0], (SiteResult{1, 2, 2, 4, 0, true}));
-    EXPECT_EQ(totals.summary[1], (SiteResult{2, 2, 2, 4, 0, true}));
-    EXPECT_EQ(totals.summary[2], (SiteResult{3, 1, 2, 1, 0, true}));
+    EXPECT_EQ(totals.summary[0], (SiteResult{1, 2, 2, 4, 0, true, 0, 2}));
+    EXPECT_EQ(totals.summary[1], (SiteResult{2, 2, 2, 4, 0, true, 0, 2}));
+    EXPECT_EQ(totals.summary[2], (SiteResult{3, 1, 2, 1, 0, true, 0, 1}));
     EXPECT_EQ(server.articleCount("s1"), 2u);
     EXPECT_EQ(observer.countStartingWith("读取文章列表成功，总共 4 篇文章！当前本站点更新 2 篇"), 2);
 }
@@ -248,7 +248,7 @@ TEST_F(PublishRunTest, TenFailuresInARowLogInAgainAtMostThreeLoginsPerRun) {
     for (const auto& article : server.articles("s1")) titles.insert(article.field("title"));
     EXPECT_EQ(titles, (std::set<std::string>{"文章1", "文章2", "文章3"}));
     EXPECT_EQ(observer.countStartingWith("读取文章列表成功", 1), 1);
-    EXPECT_EQ(totals.summary.at(0), (SiteResult{1, 3, 40, 40, 0, true}));
+    EXPECT_EQ(totals.summary.at(0), (SiteResult{1, 3, 40, 40, 0, true, 0, 3}));
 }
 
 // A wrong password is not tried again (on DedeBIZ a third one within a minute brings on the
@@ -474,7 +474,7 @@ TEST_F(PublishRunTest, VanishedArticlesAreReportedAndTheSiteGoesOn) {
             fs::remove(fs::path(site.articleDir) / utf8Path("文章3.txt"));
     });
     const RunTotals totals = runToEnd({site});
-    EXPECT_EQ(totals.summary.at(0), (SiteResult{1, 2, 3, 3, 0, true}));
+    EXPECT_EQ(totals.summary.at(0), (SiteResult{1, 2, 3, 3, 0, true, 0, 2}));
     EXPECT_EQ(observer.countStartingWith("文章不存在：" + site.articleDir + "/文章3.txt"), 1);
     // The published files were deleted after their success.
     EXPECT_TRUE(fs::is_empty(site.articleDir));

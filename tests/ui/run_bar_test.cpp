@@ -1,5 +1,6 @@
 #include "ui/run_bar.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTreeWidget>
@@ -81,6 +82,49 @@ class RunBarTest : public QObject, public oz::test::MainWindowFixture {
 
     // A run whose log and address records cannot be written says so once, in a box, and goes on;
     // the lost addresses stay in the log pane.
+    // "发布后前台检查" starts checked; a click takes it off and the run fetches no visitor page,
+    // the space key puts it back and the next run checks each article on the site. The window's
+    // save keeps it under its key (written once it was off).
+    void liveCheckBoxSwitchesTheVisitorFetches() {
+        addStandinSites(1, 0);
+        QSignalSpy read(window.get(), &oz::ui::MainWindow::categoryReadFinished);
+        w<QPushButton>("按钮读取栏目列表")->click();
+        QVERIFY(read.wait(10000));
+        auto* tree = w<QTreeWidget>("树型框");
+        tree->setCurrentItem(tree->topLevelItem(0));  // checks it
+        w<QLineEdit>("编辑框更新数量")->setText("1");
+        w<QPushButton>("按钮修改")->click();
+        auto* box = w<QCheckBox>("选择框发布后前台检查");
+        QVERIFY(box->isChecked());
+        const auto visitorRequests = [this] {
+            int count = 0;
+            for (const auto& request : server.requests("s1"))
+                count += request.path.find("/a/") != std::string::npos;
+            return count;
+        };
+        for (bool checked : {false, true}) {
+            if (checked) {
+                box->setFocus();
+                QTest::keyClick(box, Qt::Key_Space);
+            } else {
+                QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));  // on its box
+            }
+            QCOMPARE(box->isChecked(), checked);
+            server.clearRequests();
+            QSignalSpy finished(window.get(), &oz::ui::MainWindow::runFinished);
+            w<QPushButton>("按钮开始更新")->click();
+            QVERIFY(finished.wait(10000));
+            QCOMPARE(server.articleCount("s1"), checked ? 2u : 1u);
+            QCOMPARE(visitorRequests(), checked ? 1 : 0);
+            QVERIFY(window->saveForExit().isEmpty());
+            settings->flush();
+            oz::config::SettingsFile reread;
+            QVERIFY(reread.open(settingsPath(), oz::config::SettingsFile::Mode::ReadOnly));
+            reread.setSection("基本配置");
+            QCOMPARE(reread.readBool("发布后前台检查", !checked), checked);
+        }
+    }
+
     void aFailedWriteIsSaidOnce() {
         addStandinSites(1, 0);
         QSignalSpy read(window.get(), &oz::ui::MainWindow::categoryReadFinished);
