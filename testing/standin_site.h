@@ -11,10 +11,19 @@
 #include <utility>
 #include <vector>
 
+#include "testing/standin_form.h"
 #include "testing/standin_server.h"
 #include "text/clock.h"
 
 namespace oz::testing {
+
+// A file part of a multipart request.
+struct UploadedFile {
+    std::string field;
+    std::string fileName;
+    std::string contentType;
+    std::string bytes;
+};
 
 struct SiteRequest {
     std::string method;
@@ -22,8 +31,9 @@ struct SiteRequest {
     std::string target;  // path and query from the host root as sent: "/s1/dede/article_add.php?channelid=1"
     std::string query;   // as sent, without "?"
     std::string body;
-    std::string cookies;  // the Cookie header
-    std::string host;     // the Host header
+    std::string cookies;              // the Cookie header
+    std::string host;                 // the Host header
+    std::vector<UploadedFile> files;  // multipart: the file parts (the text parts are in body)
 };
 
 struct SiteAnswer {
@@ -52,6 +62,7 @@ class SiteBackEnd {
     std::vector<StandinCategory> categories() const;
     std::vector<StoredArticle> articles();  // with the late stores that are due
     std::size_t articleCount();
+    std::vector<StoredUpload> uploads() const;
     // Where late stores take their time from; nullptr: the steady clock.
     void setClock(const oz::text::Clock* clock);
     int loginCount() const;
@@ -89,6 +100,9 @@ class SiteBackEnd {
     SiteAnswer contentList(Context& context);
     SiteAnswer taskDo(Context& context);
 
+    SiteAnswer pictureUpload(Context& context);  // standin_uploads.cpp
+    // The stored picture at the path below the site, when there is one.
+    bool storedUpload(const std::string& path, SiteAnswer& answer) const;
     SiteAnswer articleEdit(Context& context);
     SiteAnswer systemSettings();
 
@@ -126,6 +140,7 @@ class SiteBackEnd {
     const int m_titleMaxBytes;
     const StandinRelease m_release;
     const std::string m_version;
+    const std::size_t m_uploadMaxBytes;
 
     mutable std::mutex m_mutex;
     StandinFaults m_faults;
@@ -147,6 +162,17 @@ class SiteBackEnd {
     std::string m_homeTemplet;
     std::string m_homePosition;
     unsigned long long m_sessionCounter = 0;
+    std::vector<StoredUpload> m_uploads;
+    std::unordered_map<std::string, std::size_t> m_uploadByUrl;
+};
+
+// One request being answered.
+struct SiteBackEnd::Context {
+    const SiteRequest& request;
+    FormFields fields;  // query then body, as PHP's $_REQUEST sees them
+    FormFields bodyFields;
+    std::vector<std::pair<std::string, std::string>> setCookies;
+    std::string sessionId;  // the known session of the request, or the one opened for it
 };
 
 }  // namespace oz::testing
