@@ -12,6 +12,7 @@
 #include "backend/admin_session.h"
 #include "backend/answer_reader.h"
 #include "backend/article_submission.h"
+#include "backend/picture_upload.h"
 #include "backend/regeneration.h"
 #include "content/article_source.h"
 #include "content/compose.h"
@@ -286,6 +287,10 @@ bool SiteWorker::publishNext(bool cycleMode) {
         m_phase = SitePhase::Ready;
         return true;
     }
+    if (!sendPictures(*draft)) {
+        m_phase = SitePhase::Ready;
+        return true;
+    }
     const content::ArticleDraft composed = *draft;
     m_state.current = std::move(*draft);
     int sends = 0;
@@ -296,6 +301,22 @@ bool SiteWorker::publishNext(bool cycleMode) {
     }
     if (!cycleMode && !isDone()) pause();
     if (!isDone()) m_phase = SitePhase::Ready;
+    return true;
+}
+
+bool SiteWorker::sendPictures(content::ArticleDraft& draft) {
+    backend::AdminSession session{m_site, *m_requester};
+    const backend::PictureUploads pictures =
+        backend::uploadPictures(session, m_context, draft, &m_run.pictures);
+    if (!pictures.ok) {
+        log(pictures.failure + std::string(texts::kPictureFailedArticle) + draft.title);
+        return false;
+    }
+    if (pictures.uploaded + pictures.reused > 0) {
+        log(joined(texts::kPicturesUploaded, std::to_string(pictures.uploaded)) +
+            std::string(texts::kPicturesReused) + std::to_string(pictures.reused) +
+            std::string(texts::kPicturesEnd));
+    }
     return true;
 }
 
