@@ -2,10 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <map>
-#include <system_error>
 #include <vector>
 
 #include "backend/backend_ledger.h"
@@ -20,13 +17,7 @@ namespace {
 
 constexpr std::string_view kUploadPage = "dialog/select_images_post.php";
 constexpr int kUploadSends = 3;
-// A picture this large is no article's picture; no back end's upload limit comes near it.
-constexpr std::uintmax_t kMaxPictureBytes = 32u * 1024u * 1024u;
 
-constexpr std::string_view kMissing = "文件不存在";
-constexpr std::string_view kUnreadable = "无法读取";
-constexpr std::string_view kNotPicture = "不是图片";
-constexpr std::string_view kTooLargeHere = "文件过大";
 constexpr std::string_view kTypeRefused = "站点不接受此类型";
 constexpr std::string_view kNotReceived = "超过站点的上传大小限制";
 constexpr std::string_view kFailedStart = "图片上传失败：";
@@ -154,24 +145,6 @@ std::string hex64(std::uint64_t value) {
     char text[17];
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
     return text;
-}
-
-// Reads a picture file; the reason it cannot be used otherwise.
-std::optional<std::string> readPicture(const std::string& file, std::string& bytes) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const fs::path path(file);
-    if (!fs::exists(path, error)) return std::string(kMissing);
-    if (!fs::is_regular_file(path, error)) return std::string(kUnreadable);
-    const std::uintmax_t size = fs::file_size(path, error);
-    if (error) return std::string(kUnreadable);
-    if (size > kMaxPictureBytes) return std::string(kTooLargeHere);
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::string(kUnreadable);
-    bytes.resize(static_cast<std::size_t>(size));
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (static_cast<std::uintmax_t>(in.gcount()) != size) return std::string(kUnreadable);
-    return std::nullopt;
 }
 
 std::string failureLine(const content::LocalPicture& picture, std::string_view reason) {
@@ -333,22 +306,21 @@ PictureUploads uploadPictures(AdminSession& session, const BackendContext& conte
             stored.push_back(same->second);
             continue;
         }
-        std::string bytes;
-        std::optional<std::string> problem = readPicture(picture.file, bytes);
-        const std::optional<content::PictureType> type = problem ? std::nullopt : content::pictureType(bytes);
-        if (!problem && !type) problem = std::string(kNotPicture);
-        if (problem) {
+        const content::PictureFile file = content::readPictureFile(picture.file);
+        if (!file.problem.empty()) {
             result.ok = false;
-            result.failure = failureLine(picture, *problem);
+            result.failure = failureLine(picture, file.problem);
             return result;
         }
+        const std::string& bytes = file.bytes;
+        const content::PictureType& type = *file.type;
         const std::string key = pictureKey(backEnd, bytes);
         std::optional<std::string> address = cache != nullptr ? cache->find(key) : std::nullopt;
         if (address) {
             ++result.reused;
         } else {
             std::string reason;
-            address = uploadOne(session, context, bytes, *type, reason);
+            address = uploadOne(session, context, bytes, type, reason);
             if (!address) {
                 result.ok = false;
                 result.failure = failureLine(picture, reason);

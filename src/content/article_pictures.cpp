@@ -1,6 +1,7 @@
 #include "content/article_pictures.h"
 
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "content/article_source.h"
@@ -217,6 +218,32 @@ std::optional<PictureType> pictureType(std::string_view bytes) {
     }
     if (bytes.size() >= 26 && bytes.starts_with("BM")) return PictureType{"bmp", "image/bmp"};
     return std::nullopt;
+}
+
+PictureFile readPictureFile(const std::string& file) {
+    // A picture this large is no article's picture; no back end's upload limit comes near it.
+    constexpr std::uintmax_t kMaxPictureBytes = 32u * 1024u * 1024u;
+    PictureFile picture;
+    auto fail = [&picture](const char* problem) {
+        picture.bytes.clear();
+        picture.problem = problem;
+        return picture;
+    };
+    std::error_code error;
+    const fs::path path(file);
+    if (!fs::exists(path, error)) return fail("文件不存在");
+    if (!fs::is_regular_file(path, error)) return fail("无法读取");
+    const std::uintmax_t size = fs::file_size(path, error);
+    if (error) return fail("无法读取");
+    if (size > kMaxPictureBytes) return fail("文件过大");
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return fail("无法读取");
+    picture.bytes.resize(static_cast<std::size_t>(size));
+    in.read(picture.bytes.data(), static_cast<std::streamsize>(picture.bytes.size()));
+    if (static_cast<std::uintmax_t>(in.gcount()) != size) return fail("无法读取");
+    picture.type = pictureType(picture.bytes);
+    if (!picture.type) picture.problem = "不是图片";
+    return picture;
 }
 
 }  // namespace oz::content

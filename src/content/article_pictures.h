@@ -38,4 +38,13 @@ struct PictureType {
 };
 std::optional<PictureType> pictureType(std::string_view bytes);
 
+// A picture file read for its upload: its bytes and type, or why it cannot be uploaded
+// ("文件不存在", "无法读取", "文件过大": above 32 MiB, "不是图片").
+struct PictureFile {
+    std::string bytes;
+    std::optional<PictureType> type;
+    std::string problem;  // empty when the file is a picture
+};
+PictureFile readPictureFile(const std::string& file);
+
 }  // namespace oz::content
