@@ -21,6 +21,8 @@ constexpr int kUploadSends = 3;
 constexpr std::string_view kTypeRefused = "站点不接受此类型";
 constexpr std::string_view kNotReceived = "超过站点的上传大小限制";
 constexpr std::string_view kFailedStart = "图片上传失败：";
+constexpr std::string_view kAskedForFolder = "后台管理目录才能登录";
+constexpr std::string_view kLoggedOut = "后台登录已失效";
 
 // 5.7.88's upload filter (uploadsafe.inc.php) re-encodes each JPEG and PNG file of a request
 // through GD and then frees "the" image, also after a GIF or WebP, for which it made none: on PHP 8
@@ -176,7 +178,7 @@ std::string pictureKey(std::string_view backEnd, std::string_view bytes) {
     return std::string(backEnd) + "\n" + std::to_string(bytes.size()) + ":" + hex64(fnv) + hex64(other);
 }
 
-UploadReading readUploadAnswer(const http::PageAnswer& answer, const BackendFamily& family) {
+UploadReading readUploadAnswer(const http::PageAnswer& answer) {
     UploadReading result;
     if (answer.ok && answer.status == 404) {
         result.reading = {Outcome::NotSent, httpStatusReason(answer.status)};
@@ -229,11 +231,12 @@ UploadReading readUploadAnswer(const http::PageAnswer& answer, const BackendFami
         }
     }
     result.reading = readActionAnswer(answer, {});
-    (void)family;
     return result;
 }
 
 std::string uploadRefusalReason(std::string_view refusal, const BackendFamily& family) {
+    // The upload's own session check (dialog/config.php) asks a visitor for the back-end folder.
+    if (refusal.find(kAskedForFolder) != std::string_view::npos) return std::string(kLoggedOut);
     for (std::string_view text : family.pictureTypeRefusals) {
         if (!text.empty() && refusal.find(text) != std::string_view::npos) return std::string(kTypeRefused);
     }
@@ -272,7 +275,7 @@ std::optional<std::string> uploadOne(AdminSession& session, const BackendContext
         request.contentType = std::move(body.contentType);
         request.answerDecoding = siteAnswerDecoding(site);
         request.referer = backEndBaseUrl(site) + "/article_add.php";
-        const UploadReading read = readUploadAnswer(sendRequest(session, context, request), family);
+        const UploadReading read = readUploadAnswer(sendRequest(session, context, request));
         if (read.pageMissing && !placeTried) {
             placeTried = true;
             underInclude = !underInclude;

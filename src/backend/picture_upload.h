@@ -42,10 +42,11 @@ struct UploadReading {
     std::string address;
     bool pageMissing = false;
 };
-UploadReading readUploadAnswer(const http::PageAnswer& answer, const BackendFamily& family);
+UploadReading readUploadAnswer(const http::PageAnswer& answer);
 
 // The reason a log line gives for a refusal: "站点不接受此类型" for the back end's type and format
-// refusals, "超过站点的上传大小限制" when the file never reached it, else the back end's own text.
+// refusals, "超过站点的上传大小限制" when the file never reached it, "后台登录已失效" when the page
+// asked for the back-end folder (no session), else the back end's own text.
 std::string uploadRefusalReason(std::string_view refusal, const BackendFamily& family);
 
 struct PictureUploads {

@@ -39,7 +39,7 @@ TEST_P(CapturedUploadTest, ReadsTheAddressOrWhyNot) {
     answer.body = bytes;
     answer.text = c.gbk ? text::decode(bytes, text::Charset::Gbk).value_or(bytes) : bytes;
     const BackendFamily& family = c.dedeBiz ? kDedeBiz : kDedeCms;
-    const UploadReading read = readUploadAnswer(answer, family);
+    const UploadReading read = readUploadAnswer(answer);
     if (c.done) {
         EXPECT_TRUE(read.reading.done()) << read.reading.reason;
         EXPECT_EQ(read.address, c.expected);
@@ -84,14 +84,14 @@ TEST(UploadAnswerTest, ALoginPageOrAMissingPageIsNoUpload) {
     http::PageAnswer answer;
     answer.ok = true;
     answer.status = 404;
-    EXPECT_TRUE(readUploadAnswer(answer, kDedeCms).pageMissing);
+    EXPECT_TRUE(readUploadAnswer(answer).pageMissing);
     answer.status = 500;  // PHP died: the picture may be stored or not
-    EXPECT_EQ(readUploadAnswer(answer, kDedeCms).reading.outcome, Outcome::Unknown);
+    EXPECT_EQ(readUploadAnswer(answer).reading.outcome, Outcome::Unknown);
     const std::string nologin =
         oz::test::readBytes(fs::path(OZ_SOURCE_DIR) / "tests/backend/answers/up-d57-nologin.html");
     answer.status = 200;
     answer.text = nologin;
-    EXPECT_EQ(readUploadAnswer(answer, kDedeCms).reading.outcome, Outcome::Refused);
+    EXPECT_EQ(readUploadAnswer(answer).reading.outcome, Outcome::Refused);
 }
 
 // Pictures beside an article, uploaded to site "s1" of each release.
