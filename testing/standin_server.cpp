@@ -172,7 +172,8 @@ struct StandinServer::Impl {
         return !stopSignal.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping; });
     }
 
-    void serve(const httplib::Request& request, httplib::Response& response, const std::string& body);
+    void serve(const httplib::Request& request, httplib::Response& response, const std::string& body,
+               std::vector<UploadedFile> files = {});
 };
 
 bool StandinServer::Impl::spoilStoredAnswer(StoredAnswer how, const httplib::Request& request,
@@ -208,7 +209,7 @@ bool StandinServer::Impl::spoilStoredAnswer(StoredAnswer how, const httplib::Req
 }
 
 void StandinServer::Impl::serve(const httplib::Request& request, httplib::Response& response,
-                                const std::string& body) {
+                                const std::string& body, std::vector<UploadedFile> files) {
     const int requestNumber = requestNumberOnConnection(request.remote_port);
     const std::size_t question = request.target.find('?');
     const std::string rawPath = request.target.substr(0, question);
@@ -271,6 +272,7 @@ void StandinServer::Impl::serve(const httplib::Request& request, httplib::Respon
     siteRequest.target = request.target;
     siteRequest.query = rawQuery;
     siteRequest.body = body;
+    siteRequest.files = std::move(files);
     siteRequest.cookies = request.get_header_value("Cookie");
     siteRequest.host = request.get_header_value("Host");
     if (siteRequest.host.empty())
@@ -330,17 +332,35 @@ bool StandinServer::start(int port) {
     const auto readingHandler = [impl](const httplib::Request& request, httplib::Response& response,
                                        const httplib::ContentReader& reader) {
         std::string body;
+        std::vector<UploadedFile> files;
         if (request.is_multipart_form_data()) {
-            // The back-end client posts only url-encoded forms; multipart parts are read and dropped.
-            reader([](const httplib::MultipartFormData&) { return true; },
-                   [](const char*, std::size_t) { return true; });
+            // Text parts become url-encoded fields, as PHP puts them beside the query's; file parts
+            // are the request's files.
+            std::vector<httplib::MultipartFormData> parts;
+            reader(
+                [&parts](const httplib::MultipartFormData& part) {
+                    parts.push_back(part);
+                    return true;
+                },
+                [&parts](const char* data, std::size_t length) {
+                    if (!parts.empty()) parts.back().content.append(data, length);
+                    return true;
+                });
+            for (httplib::MultipartFormData& part : parts) {
+                if (part.filename.empty()) {
+                    if (!body.empty()) body += '&';
+                    body += phpUrlEncode(part.name) + "=" + phpUrlEncode(part.content);
+                } else {
+                    files.push_back({part.name, part.filename, part.content_type, std::move(part.content)});
+                }
+            }
         } else {
             reader([&body](const char* data, std::size_t length) {
                 body.append(data, length);
                 return true;
             });
         }
-        impl->serve(request, response, body);
+        impl->serve(request, response, body, std::move(files));
     };
     // Every path goes to serve(); the library's route patterns are only the catch-all.
     server->Get(".*", handler);
@@ -439,6 +459,11 @@ void StandinServer::setClock(const oz::text::Clock* clock) {
 std::vector<StoredArticle> StandinServer::articles(std::string_view prefix) const {
     const auto found = m_impl->site(prefix);
     return found ? found->articles() : std::vector<StoredArticle>{};
+}
+
+std::vector<StoredUpload> StandinServer::uploads(std::string_view prefix) const {
+    const auto found = m_impl->site(prefix);
+    return found ? found->uploads() : std::vector<StoredUpload>{};
 }
 
 std::size_t StandinServer::articleCount(std::string_view prefix) const {

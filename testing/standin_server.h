@@ -80,6 +80,18 @@
 //                                        (commas dropped, ' ` " ( ) as full-width look-alikes; blank on a
 //                                        GBK site where it puts one in) and the link content_list.php?cid=T
 //   GET  /s1/a/...html                   a stored article's page
+//   POST /s1/include/dialog/select_images_post.php   (5.8.1 and DedeBIZ: /s1/dede/dialog/...) the
+//                                        editor's picture upload, multipart: the file "imgfile",
+//                                        CKUpload=1; stores the bytes under /s1/uploads/allimg/YYMMDD/
+//                                        (DedeBIZ: /static/allimg/) and answers the editor's callback
+//                                        script (5.8.1, DedeBIZ: JSON {"url":...,"uploaded":1}); refuses
+//                                        as each release does (extension list, type list, a file that
+//                                        is no picture, no file: one above uploadMaxBytes); 5.7.88 ends
+//                                        a GIF that no JPEG or PNG part of the request came before in
+//                                        HTTP 500; the watermark follows needwatermarkup (5.7.88) or
+//                                        needwatermark (others; absent: on). Without a session on 5.7:
+//                                        "提示：需输入后台管理目录才能登录". GET of the stored address
+//                                        serves the bytes.
 //   GET  /s1/data/admin/ver.txt          the release's date: "20210806" (for 目录 "cms/dede":
 //                                        /s1/cms/data/admin/ver.txt)
 // Anything else answers 404. Every back-end page except the folder redirects, login.php and
@@ -87,10 +99,11 @@
 // encoded path and query.
 // Pages of a GBK site are encoded in GBK and declare charset=gb2312 (Content-Type and meta tags);
 // its request values are decoded from GBK percent-encoding. Form values follow PHP's rules
-// ("+" is a space, fields split at "&", the first "=" splits name and value); multipart bodies are
-// read and dropped. The switches neverAnswer, delayMs, serverError and garbageAnswers act before the
-// site sees the request (a request they answer has no effect); the others act inside the pages.
-// StandinServerOptions::answerDelayMs delays every answer of the server, as a distant host would.
+// ("+" is a space, fields split at "&", the first "=" splits name and value); the text parts of a
+// multipart body are form fields, its file parts are the request's files. The switches neverAnswer, delayMs,
+// serverError and garbageAnswers act before the site sees the request (a request they answer has no effect);
+// the others act inside the pages. StandinServerOptions::answerDelayMs delays every answer of the server, as
+// a distant host would.
 //
 // DedeCMS 5.8.1 beta (StandinRelease::DedeCms58) differs in two places: the verification image is
 // /s1/plus/vdimgck.php, and archives_do.php splits qstr at "," (ver.txt "20210201").
@@ -169,7 +182,7 @@ struct StandinFaults {
     bool garbageAnswers = false;  // every answer is 200 with random bytes instead of the page
     bool endlessChain = false;    // progress chains (list, RSS, makehtml_all, task_do) never reach their
                                   // end: every page links to a next one
-    StoredAnswer storedAnswer = StoredAnswer::Page;  // the answer of a stored article or category...
+    StoredAnswer storedAnswer = StoredAnswer::Page;  // the answer of a stored article, category or picture...
     int storedAnswerEvery = 1;                       // ...for every Nth of them stored by the site
     int lateAnswerMs = 3000;                         // StoredAnswer::Late
     // An article whose answer is spoiled is stored... 0: before the answer; > 0: this long after the
@@ -205,6 +218,8 @@ struct StandinSite {
     StandinFaults faults;
     StandinRelease release = StandinRelease::DedeCms57;
     std::string version;  // what data/admin/ver.txt holds; empty: the release's own date
+    // PHP's upload_max_filesize: a larger file never reaches the upload page, which then finds none.
+    std::size_t uploadMaxBytes = 2u * 1024u * 1024u;
 
     // Three categories as on a sample DedeCMS site: 1 新闻中心, 3 国内新闻 (child of 1), 2 技术文章.
     static std::vector<StandinCategory> sampleCategories();
@@ -236,6 +251,15 @@ struct StoredArticle {
     std::string field(std::string_view name) const;                     // first value; empty when absent
     std::vector<std::string> fieldValues(std::string_view name) const;  // all values ("flags[]")
     bool hasField(std::string_view name) const;
+};
+
+// A picture stored by the editor's upload page (dialog/select_images_post.php).
+struct StoredUpload {
+    std::string url;          // from the host root: "/s1/uploads/allimg/261210/1-1.png"
+    std::string bytes;        // as stored
+    std::string fileName;     // as the request named it
+    std::string contentType;  // as the request gave it
+    bool watermark = false;   // the back end would put its watermark on it (a large enough picture)
 };
 
 struct StandinServerOptions {
@@ -279,6 +303,7 @@ class StandinServer {
     std::vector<StandinCategory> categories(std::string_view prefix) const;       // current, by id
     std::vector<StoredArticle> articles(std::string_view prefix) const;           // in arrival order
     std::size_t articleCount(std::string_view prefix) const;                      // not deleted ones
+    std::vector<StoredUpload> uploads(std::string_view prefix) const;             // in arrival order
     int loginCount(std::string_view prefix) const;                                // successful logins
     std::pair<std::string, std::string> homePage(std::string_view prefix) const;  // templet, position
 

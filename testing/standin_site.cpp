@@ -148,14 +148,6 @@ std::string trimSlashes(std::string text) {
 
 }  // namespace
 
-struct SiteBackEnd::Context {
-    const SiteRequest& request;
-    FormFields fields;  // query then body, as PHP's $_REQUEST sees them
-    FormFields bodyFields;
-    std::vector<std::pair<std::string, std::string>> setCookies;
-    std::string sessionId;  // the known session of the request, or the one opened for it
-};
-
 std::vector<StandinCategory> StandinSite::sampleCategories() {
     return {{1, "新闻中心", 0, "{cmspath}/a/news"},
             {2, "技术文章", 0, "{cmspath}/a/jishu"},
@@ -196,6 +188,7 @@ SiteBackEnd::SiteBackEnd(StandinSite site)
       m_titleMaxBytes(site.titleMaxBytes),
       m_release(site.release),
       m_version(site.version.empty() ? releaseVersion(site.release) : site.version),
+      m_uploadMaxBytes(site.uploadMaxBytes),
       m_faults(site.faults),
       m_categories(std::move(site.categories)),
       m_homeTemplet(std::move(site.homeTemplet)),
@@ -472,12 +465,18 @@ SiteAnswer SiteBackEnd::dispatch(Context& context) {
         answer.isText = false;
         return answer;
     }
+    if (m_release == StandinRelease::DedeCms57 &&
+        request.path == "/" + m_installPrefix + "include/dialog/select_images_post.php") {
+        return pictureUpload(context);
+    }
     if (request.path.starts_with(admin + "/")) {
         std::string name = request.path.substr(admin.size() + 1);
         if (name.empty()) name = "index.php";
         return adminPage(context, name);
     }
     if (request.method == "GET") {
+        SiteAnswer picture;
+        if (storedUpload(request.path, picture)) return picture;
         if (std::optional<SiteAnswer> answer = visitorPage(request)) return *answer;
     }
     return notFound();
@@ -494,6 +493,9 @@ SiteAnswer SiteBackEnd::adminPage(Context& context, const std::string& name) {
     if (!current || !current->loggedIn) return redirectToLogin(context);
 
     if (name == "index.php") return page(adminIndexPage(charsetLabel()));
+    if (name == "dialog/select_images_post.php" && m_release != StandinRelease::DedeCms57) {
+        return pictureUpload(context);
+    }
     if (name == "article_add.php") return articleAdd(context);
     if (name == "task_do.php") return taskDo(context);
     if (name == "makehtml_list_action.php") return listAction(context);

@@ -12,10 +12,19 @@
 #include <utility>
 #include <vector>
 
+#include "testing/standin_form.h"
 #include "testing/standin_server.h"
 #include "text/clock.h"
 
 namespace oz::testing {
+
+// A file part of a multipart request.
+struct UploadedFile {
+    std::string field;
+    std::string fileName;
+    std::string contentType;
+    std::string bytes;
+};
 
 struct SiteRequest {
     std::string method;
@@ -23,8 +32,9 @@ struct SiteRequest {
     std::string target;  // path and query from the host root as sent: "/s1/dede/article_add.php?channelid=1"
     std::string query;   // as sent, without "?"
     std::string body;
-    std::string cookies;  // the Cookie header
-    std::string host;     // the Host header
+    std::string cookies;              // the Cookie header
+    std::string host;                 // the Host header
+    std::vector<UploadedFile> files;  // multipart: the file parts (the text parts are in body)
 };
 
 struct SiteAnswer {
@@ -53,6 +63,7 @@ class SiteBackEnd {
     std::vector<StandinCategory> categories() const;
     std::vector<StoredArticle> articles();  // with the late stores that are due
     std::size_t articleCount();
+    std::vector<StoredUpload> uploads() const;
     // Where late stores take their time from; nullptr: the steady clock.
     void setClock(const oz::text::Clock* clock);
     int loginCount() const;
@@ -90,6 +101,9 @@ class SiteBackEnd {
     SiteAnswer contentList(Context& context);
     SiteAnswer taskDo(Context& context);
 
+    SiteAnswer pictureUpload(Context& context);  // standin_uploads.cpp
+    // The stored picture at the path below the site, when there is one.
+    bool storedUpload(const std::string& path, SiteAnswer& answer) const;
     SiteAnswer articleEdit(Context& context);
     // A page the back end wrote, as the visitor gets it (standin_visitor.cpp); nullopt when the
     // path is none of them.
@@ -132,6 +146,7 @@ class SiteBackEnd {
     const int m_titleMaxBytes;
     const StandinRelease m_release;
     const std::string m_version;
+    const std::size_t m_uploadMaxBytes;
 
     mutable std::mutex m_mutex;
     StandinFaults m_faults;
@@ -156,6 +171,17 @@ class SiteBackEnd {
     std::string m_homeTemplet;
     std::string m_homePosition;
     unsigned long long m_sessionCounter = 0;
+    std::vector<StoredUpload> m_uploads;
+    std::unordered_map<std::string, std::size_t> m_uploadByUrl;
+};
+
+// One request being answered.
+struct SiteBackEnd::Context {
+    const SiteRequest& request;
+    FormFields fields;  // query then body, as PHP's $_REQUEST sees them
+    FormFields bodyFields;
+    std::vector<std::pair<std::string, std::string>> setCookies;
+    std::string sessionId;  // the known session of the request, or the one opened for it
 };
 
 }  // namespace oz::testing

@@ -60,8 +60,8 @@ using UsageText = std::string (*)();
 std::string previewUsage() {
     return "用法：orvane-zentrel [--data-dir DIR] preview --site N FILE...\n"
            "\n"
-           "按第 N 个站点（sites 列出的序号）的设置组成每个文章文件，列出将要提交的表单字段；\n"
-           "不连接站点。\n";
+           "按第 N 个站点（sites 列出的序号）的设置组成每个文章文件，列出将要提交的表单字段，\n"
+           "以及正文中的本地图片（picture: 地址 = 文件）和它是否将随文章上传；不连接站点。\n";
 }
 
 std::string categoriesUsage() {

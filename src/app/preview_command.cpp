@@ -6,6 +6,7 @@
 #include "app/command_line.h"
 #include "app/stored_site.h"
 #include "config/settings_file.h"
+#include "content/article_pictures.h"
 #include "content/compose.h"
 #include "content/insertion.h"
 #include "content/site_pools.h"
@@ -73,10 +74,25 @@ void printDraft(const content::ArticleDraft& draft, std::ostream& out) {
         << "body: " << draft.body << "\n";
 }
 
+// The article's local pictures: the file each names and whether it will be uploaded with it.
+void printPictures(const content::ArticleDraft& draft, std::ostream& out) {
+    for (const content::LocalPicture& picture : content::localPictures(draft.body, draft.path)) {
+        const content::PictureFile file = content::readPictureFile(picture.file);
+        out << "picture: " << content::displayText(picture.written) << " = "
+            << content::displayText(picture.file);
+        if (file.problem.empty()) {
+            out << "（将上传，" << file.type->extension << "，" << file.bytes.size() << " 字节）\n";
+        } else {
+            out << "（无法上传：" << file.problem << "，文章不会发布）\n";
+        }
+    }
+}
+
 }  // namespace
 
 // Composes each article file as site N would publish it (lists, pickers, insertions and the
-// fields drawn at submission) and prints the add-article form's fields; nothing is sent.
+// fields drawn at submission) and prints the add-article form's fields, then each local picture
+// with the file it names and whether it will be uploaded; nothing is sent.
 int previewCommand(const CommandContext& context) {
     std::optional<PreviewArguments> args = parseArguments(context.args, context.err);
     if (!args) return 2;
@@ -100,6 +116,7 @@ int previewCommand(const CommandContext& context) {
         content::applyInsertions(*draft, site, pools);
         content::drawSubmissionFields(*draft, site);
         printDraft(*draft, context.out);
+        printPictures(*draft, context.out);
     }
     return status;
 }

@@ -39,15 +39,20 @@ http::PageAnswer requestPage(AdminSession& session, const BackendContext& contex
                              const std::string& body, int answerDecoding, double timeoutSeconds,
                              bool sendOnce) {
     http::PageRequest request;
-    request.accessMethod = context.options().accessMethod();
     request.url = url;
     request.postText = body;
     request.answerDecoding = answerDecoding;
-    const double cap = context.limits.maxAnswerSeconds;
-    request.timeoutSeconds = cap <= 0             ? timeoutSeconds
-                             : timeoutSeconds > 0 ? std::min(timeoutSeconds, cap)
-                                                  : cap;
+    request.timeoutSeconds = timeoutSeconds;
     request.sendOnce = sendOnce;
+    return sendRequest(session, context, request);
+}
+
+http::PageAnswer sendRequest(AdminSession& session, const BackendContext& context,
+                             http::PageRequest& request) {
+    request.accessMethod = context.options().accessMethod();
+    const double cap = context.limits.maxAnswerSeconds;
+    const double own = request.timeoutSeconds;
+    request.timeoutSeconds = cap <= 0 ? own : own > 0 ? std::min(own, cap) : cap;
     // A pin typed into the settings file by hand reads as the window would have stored it.
     request.pinnedPublicKey = config::normalizePin(session.site.pinnedPublicKey);
     request.siteOrigin = siteScheme(session.site) + "://" + siteHost(session.site);

@@ -48,6 +48,12 @@ http::PageAnswer requestPage(AdminSession& session, const BackendContext& contex
                              const std::string& body = {}, int answerDecoding = http::kDecodeAuto,
                              double timeoutSeconds = 0, bool sendOnce = false);
 
+// A request of the caller's own making (another body type, say) on the site's requester, as
+// requestPage sends one: the access method of the moment, the answer time cap, the site's pinned
+// key and origin.
+http::PageAnswer sendRequest(AdminSession& session, const BackendContext& context,
+                             http::PageRequest& request);
+
 // The login form's body: userid, pwd, gotopage ("/" + 目录 + "/index.php") and the fixed fields,
 // percent-encoded in the site's charset. Each value is encoded on its own, so a user name or
 // password holding "&", "=" or "%" reaches the back end as typed.

@@ -68,6 +68,15 @@ struct BackendFamily {
     // The frames of the stored article's page: the neighbouring articles, and the tags ("": none).
     std::string_view nextArticleFrame;
     std::string_view tagFrame;
+    // The editor's picture upload (dialog/select_images_post.php): DedeCMS 5.7 keeps it below the
+    // installation's include/, 5.8 and DedeBIZ in the back-end folder. Its refusals of a file type
+    // or format, the refusal of a request that brought no file (PHP drops a file above its upload
+    // size limit), and the fields that carry the watermark choice (5.7.88 reads needwatermarkup,
+    // SP1, SP2, 5.8 and DedeBIZ needwatermark; an absent field means the site's own setting).
+    bool uploadUnderInclude;
+    std::array<std::string_view, 4> pictureTypeRefusals;
+    std::string_view pictureNotReceived;
+    std::array<std::string_view, 2> watermarkFields;
     // article_add.php keeps the form's upload list in the session and fails (HTTP 500, the article
     // stored but no static page made) on a post in a session that never opened the form.
     bool openAddFormFirst;
@@ -115,6 +124,10 @@ inline constexpr BackendFamily kDedeCms{
     .allDone = "完成所有文件的更新！",
     .nextArticleFrame = "<iframe name='stafrm' frameborder='0' id='stafrm' width='100%' height='200px' src='",
     .tagFrame = "<iframe name='stafrm' frameborder='0' id='stafrm' width='100%' height='40px' src='",
+    .uploadUnderInclude = true,
+    .pictureTypeRefusals = {"图片类型不在许可列表", "图片格式错误", "Upload filetype not allow", ""},
+    .pictureNotReceived = "你没有选择上传的文件",
+    .watermarkFields = {"needwatermarkup", "needwatermark"},
     .openAddFormFirst = false,
     .deletionStopsAtMissingId = false,
     .titleColumnChars = 60,
@@ -155,6 +168,10 @@ inline constexpr BackendFamily kDedeBiz{
     .allDone = "完成所有栏目文档更新",
     .nextArticleFrame = "<iframe name='stafrm' id='stafrm' frameborder='0' width='100%' height='360px' src='",
     .tagFrame = "",
+    .uploadUnderInclude = false,
+    .pictureTypeRefusals = {"图片类型错误", "图片格式错误", "仅支持媒体文件", "Upload filetype not allow"},
+    .pictureNotReceived = "您没有选择上传文件",
+    .watermarkFields = {"needwatermark", ""},
     .openAddFormFirst = true,
     .deletionStopsAtMissingId = true,
     .titleColumnChars = 255,

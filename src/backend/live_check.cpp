@@ -154,7 +154,8 @@ LiveCheckReport checkLive(AdminSession& session, const BackendContext& context,
         }
         for (const std::string& picture : article.pictures) {
             if (!reason.empty() || context.aborted()) break;
-            const http::PageAnswer answer = fetch(picture);
+            const http::PageAnswer answer =
+                fetch(picture.starts_with("/") ? siteOrigin(site) + picture : picture);
             std::string failure = answer.ok ? std::string() : http::failureReason(answer);
             if (failure.empty() && answer.status != 200) failure = "HTTP " + std::to_string(answer.status);
             if (failure.empty() && !contentType(answer).starts_with("image/")) failure = "不是图片";

@@ -69,6 +69,12 @@ inline constexpr std::string_view kConfirmedStart = "（回答异常：";
 inline constexpr std::string_view kConfirmedEnd = "；已在网站后台确认发布）";
 inline constexpr std::string_view kRegenerating = "正在刷新栏目和主页HTML...";
 inline constexpr std::string_view kPublishFailed = "更新失败：";
+// Local pictures: kPicturesUploaded + count + kPicturesReused + count + kPicturesEnd, and after a
+// picture's failure line, kPictureFailedArticle + title.
+inline constexpr std::string_view kPicturesUploaded = "已上传本地图片 ";
+inline constexpr std::string_view kPicturesReused = " 张，沿用本次已上传的 ";
+inline constexpr std::string_view kPicturesEnd = " 张";
+inline constexpr std::string_view kPictureFailedArticle = "，文章未发布：";
 // 更新后删除 met a file it could not delete: kUndeletedStart + why + kUndeletedEnd + path.
 inline constexpr std::string_view kUndeletedStart = "文章已发布，但文件未能删除（";
 inline constexpr std::string_view kUndeletedEnd = "），以后的更新不再发布它：";

@@ -7,6 +7,7 @@
 
 #include "backend/backend_context.h"
 #include "backend/backend_ledger.h"
+#include "backend/picture_upload.h"
 #include "backend/records.h"
 #include "backend/run_settings.h"
 #include "config/site_config.h"
@@ -38,6 +39,7 @@ struct RunShared {
     backend::WriteFailures writeFailures;  // the records and log lines that could not be written
     backend::BackEndLedger ledger;         // what the run knows of each back end it posts to
     UndeletedFiles undeleted{dataDir};     // published files that could not be deleted
+    backend::PictureCache pictures;        // the local pictures each back end holds from this run
     RunObserver* const observer;           // may be null
     content::ListingMethod listing = content::ListingMethod::Complete;  // fixed per run
     FileRemover removeFile = removeFileOnDisk;                          // 更新后删除

@@ -29,6 +29,7 @@ struct SiteRunState {
     // Categories to regenerate at the end: 栏目ID, then each published article's category.
     std::vector<int> refreshCategories;
     content::ArticleDraft current;                // the article being published, with its picks
+    std::vector<std::string> currentPictures;     // its uploaded pictures, for the live check
     backend::ArticleTracking tracking;            // the back end's ledger entry, for the look-ups
     std::vector<backend::LiveArticle> published;  // the run's published articles, for the live check
     backend::MadePages made;                      // what the end-of-site regeneration made

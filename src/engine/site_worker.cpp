@@ -13,6 +13,7 @@
 #include "backend/answer_reader.h"
 #include "backend/article_submission.h"
 #include "backend/live_check.h"
+#include "backend/picture_upload.h"
 #include "backend/regeneration.h"
 #include "content/article_source.h"
 #include "content/compose.h"
@@ -323,6 +324,11 @@ bool SiteWorker::publishNext(bool cycleMode) {
         m_phase = SitePhase::Ready;
         return true;
     }
+    m_state.currentPictures.clear();
+    if (!sendPictures(*draft)) {
+        m_phase = SitePhase::Ready;
+        return true;
+    }
     const content::ArticleDraft composed = *draft;
     m_state.current = std::move(*draft);
     int sends = 0;
@@ -333,6 +339,23 @@ bool SiteWorker::publishNext(bool cycleMode) {
     }
     if (!cycleMode && !isDone()) pause();
     if (!isDone()) m_phase = SitePhase::Ready;
+    return true;
+}
+
+bool SiteWorker::sendPictures(content::ArticleDraft& draft) {
+    backend::AdminSession session{m_site, *m_requester};
+    const backend::PictureUploads pictures =
+        backend::uploadPictures(session, m_context, draft, &m_run.pictures);
+    if (!pictures.ok) {
+        log(pictures.failure + std::string(texts::kPictureFailedArticle) + draft.title);
+        return false;
+    }
+    m_state.currentPictures = pictures.addresses;
+    if (pictures.uploaded + pictures.reused > 0) {
+        log(joined(texts::kPicturesUploaded, std::to_string(pictures.uploaded)) +
+            std::string(texts::kPicturesReused) + std::to_string(pictures.reused) +
+            std::string(texts::kPicturesEnd));
+    }
     return true;
 }
 
@@ -418,7 +441,7 @@ void SiteWorker::afterSuccess(const backend::SubmitResult& result, int category,
         line += std::string(texts::kConfirmedStart) + result.reason + std::string(texts::kConfirmedEnd);
     }
     log(line);
-    m_state.published.push_back({m_state.current.title, result.address, category, {}});
+    m_state.published.push_back({m_state.current.title, result.address, category, m_state.currentPictures});
     if (m_site.refreshHtmlMode == 2 && !transfersAborted()) {
         log(texts::kRegenerating);
         backend::AdminSession session{m_site, *m_requester};

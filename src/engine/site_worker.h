@@ -114,6 +114,9 @@ class SiteWorker {
     // Whether another article may be taken: the list is not used up, and the count is not reached
     // by the published and the parked articles.
     bool mayTakeAnother() const;
+    // Uploads the draft's local pictures and points its body at the stored copies. False (logged)
+    // when one could not be uploaded: the article is not posted, its file stays.
+    bool sendPictures(content::ArticleDraft& draft);
     // Sends m_state.current, and again after a failure while "失败时重复尝试" allows (each send after
     // the first is logged with the reason of the one before). `sends` counts them.
     backend::SubmitResult sendArticle(int& sends, std::string previousReason);

@@ -88,6 +88,28 @@ TEST_F(PreviewCommandTest, PrintsTheFormFieldsOfEachArticleAndSkipsMissingOnes) 
     EXPECT_EQ(m_err.str(), "");
 }
 
+TEST_F(PreviewCommandTest, SaysWhichLocalPicturesWillBeUploaded) {
+    saveSite(previewSite());
+    m_dir.write("red.png", std::string("\x89PNG\r\n\x1a\n", 8) + "px");
+    m_dir.write("fake.png", "text");
+    std::string file = m_dir.write(
+        "a.html",
+        "<img src=\"red.png\"><img src=\"http://e.com/r.png\"><img src=\"fake.png\"><img src=gone.gif>");
+    EXPECT_EQ(preview({"--site", "1", file}), 0);
+    const std::string folder = (m_dir / "").string();
+    const std::string out = m_out.str();
+    EXPECT_NE(out.find("\npicture: red.png = " + folder +
+                       "red.png（将上传，png，10 字节）\n"
+                       "picture: fake.png = " +
+                       folder +
+                       "fake.png（无法上传：不是图片，文章不会发布）\n"
+                       "picture: gone.gif = " +
+                       folder + "gone.gif（无法上传：文件不存在，文章不会发布）\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(out.find("e.com/r.png ="), std::string::npos);
+}
+
 TEST_F(PreviewCommandTest, BadArgumentsAndUnknownSites) {
     saveSite(previewSite());
     std::string file = m_dir.write("a.txt", "x");

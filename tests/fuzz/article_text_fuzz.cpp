@@ -6,6 +6,7 @@
 // title, from the first line or from the file name, holds no control character.
 
 #include "config/site_config.h"
+#include "content/article_pictures.h"
 #include "content/compose.h"
 #include "content/gzip.h"
 #include "content/load_text.h"
@@ -67,6 +68,22 @@ void checkComposed(std::string_view bytes, content::EncodingCode setting, bool f
 
 }  // namespace
 
+// The local pictures of a body: each address is the piece of the body it names, the pieces come
+// in order without overlapping, and putting each back as it was gives the body again.
+void checkPictures(std::string_view body) {
+    const std::vector<content::LocalPicture> pictures =
+        content::localPictures(body, "/nonexistent-oz/a.html");
+    std::vector<std::string> same;
+    std::size_t after = 0;
+    for (const content::LocalPicture& picture : pictures) {
+        OZ_FUZZ_CHECK(picture.offset >= after && picture.offset + picture.length <= body.size());
+        OZ_FUZZ_CHECK_EQ(body.substr(picture.offset, picture.length), picture.written);
+        after = picture.offset + picture.length;
+        same.push_back(picture.written);
+    }
+    OZ_FUZZ_CHECK_EQ(content::withAddresses(body, pictures, same), body);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const auto setting = content::encodingCodeFromInt(data[0] % 7);
@@ -76,6 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     checkLoaded(bytes, setting);
     checkComposed(bytes, setting, firstLineTitle);
+    checkPictures(bytes);
 
     const content::EncodingCode meta = content::metaCharset(bytes);
     OZ_FUZZ_CHECK(meta == content::EncodingCode::Detect || meta == content::EncodingCode::Utf8 ||

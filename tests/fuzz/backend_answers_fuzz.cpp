@@ -12,6 +12,7 @@
 #include "backend/article_submission.h"
 #include "backend/category_tree.h"
 #include "backend/html_elements.h"
+#include "backend/picture_upload.h"
 #include "backend/progress_pages.h"
 #include "backend/regeneration.h"
 #include "config/site_config.h"
@@ -164,10 +165,26 @@ void checkAnswerReader(const std::string& answer, bool validUtf8) {
 
 }  // namespace
 
+// The upload page's answer: a stored picture has an address; a refusal has a reason, kept valid
+// UTF-8 (the \\u escapes of DedeBIZ's JSON are decoded).
+void checkUploadAnswer(std::string_view page, bool validUtf8) {
+    oz::http::PageAnswer answer;
+    answer.ok = true;
+    answer.status = 200;
+    answer.text = std::string(page);
+    for (const backend::BackendFamily* family : backend::kFamilies) {
+        const backend::UploadReading read = backend::readUploadAnswer(answer);
+        if (read.reading.done()) OZ_FUZZ_CHECK(!read.address.empty());
+        if (validUtf8)
+            OZ_FUZZ_CHECK(text::isValidUtf8(backend::uploadRefusalReason(read.reading.reason, *family)));
+    }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string answer(oz::fuzz::asText(data, size));
     const bool validUtf8 = text::isValidUtf8(answer);
     checkLoginAnswer(answer, validUtf8);
+    checkUploadAnswer(answer, validUtf8);
     checkElementFinder(answer);
     checkCategoryTree(answer, validUtf8);
     checkContinuation(answer);
