@@ -23,6 +23,9 @@ struct RunOptions {
     // 确认等待秒数: how long an article whose answer said nothing trustworthy is looked for on its
     // site before it counts as not stored (a back end behind a gateway stores it when PHP is done).
     std::string settleSeconds = "300";
+    // 默认代理服务器: the 代理服务器 of every site record without one of its own (see
+    // config/proxy_setting.h); empty: direct.
+    std::string defaultProxy;
 
     // Check boxes stored under their control names.
     bool shutdownWhenDone = false;    // 选择框完成关机
