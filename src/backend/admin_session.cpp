@@ -50,6 +50,8 @@ http::PageAnswer requestPage(AdminSession& session, const BackendContext& contex
     request.sendOnce = sendOnce;
     request.pinnedPublicKey = session.site.pinnedPublicKey;
     request.siteOrigin = siteScheme(session.site) + "://" + siteHost(session.site);
+    // Every request of the site goes this way; the requester never falls back to a direct one.
+    request.proxy = session.site.proxy ? *session.site.proxy : context.options().defaultProxy();
     return session.requester.pageRequest(request);
 }
 

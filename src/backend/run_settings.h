@@ -1,6 +1,7 @@
 #pragma once
 
 #include <mutex>
+#include <string>
 #include <string_view>
 
 #include "config/run_options.h"
@@ -51,6 +52,9 @@ class RunSettings {
     // 确认等待秒数: how long an article whose answer said nothing trustworthy is looked for on its
     // site, in seconds (at least 0).
     virtual double settleSeconds() const = 0;
+
+    // 默认代理服务器: the proxy of the site records that name none of their own.
+    virtual std::string defaultProxy() const = 0;
 };
 
 // RunSettings over a RunOptions value, for the command line and tests. 选择框HTML所有栏目 is not a
@@ -81,6 +85,7 @@ class OptionsRunSettings final : public RunSettings {
     int accessMethod() const override;
     bool customRefresh(CustomRefresh item) const override;
     double settleSeconds() const override;
+    std::string defaultProxy() const override;
 
    private:
     mutable std::mutex m_mutex;

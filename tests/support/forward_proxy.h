@@ -13,8 +13,8 @@
 namespace oz::test {
 
 // A plain HTTP forward proxy on 127.0.0.1 (requests with an absolute URL, no CONNECT), for counting
-// what reaches a server through it. With a user it asks for Basic authentication (407 without the
-// right Proxy-Authorization). Every forwarded request gets an "X-Test-Proxy" header with the
+// what reaches a server through it. With a user it asks for Basic authentication as tinyproxy
+// does: 407 without Proxy-Authorization, 401 with its own realm for a wrong one. Every forwarded request gets an "X-Test-Proxy" header with the
 // proxy's name, so the server tells which way each request came.
 class ForwardProxy {
    public:
@@ -47,8 +47,10 @@ class ForwardProxy {
     void forward(const httplib::Request& req, httplib::Response& res) {
         if (!m_expected.empty() && req.get_header_value("Proxy-Authorization") != m_expected) {
             ++m_refused;
-            res.status = 407;
-            res.set_header("Proxy-Authenticate", "Basic realm=\"test\"");
+            const bool wrong = req.has_header("Proxy-Authorization");
+            res.status = wrong ? 401 : 407;
+            res.set_header("Server", "tinyproxy/1.11.1");
+            res.set_header(wrong ? "WWW-Authenticate" : "Proxy-Authenticate", "Basic realm=\"Tinyproxy\"");
             res.set_content("proxy authentication required", "text/plain");
             return;
         }
