@@ -72,8 +72,9 @@ void setProxyOptions(CURL* easy, const ProxyRoute& route, const std::string& aut
 // that never came up.
 Failure failureOf(CURLcode result, bool requestSent);
 // The failure as the proxy explains it: ProxyUnreachable or ProxyRefused when the proxy was the
-// cause, else `failure` unchanged.
-Failure proxyFailure(CURL* easy, CURLcode result, long status, Failure failure, bool requestSent);
+// cause, else `failure` unchanged. `headers`: the final answer's.
+Failure proxyFailure(CURL* easy, CURLcode result, long status, std::string_view headers, Failure failure,
+                     bool requestSent);
 
 // The user name and password of a URL or proxy text never appear in an error message.
 std::string scrub(std::string message, std::string_view secretSource);

@@ -322,7 +322,8 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
     curl_easy_getinfo(easy, CURLINFO_REQUEST_SIZE, &requestBytes);
     answer.failure = curl::failureOf(result, requestBytes > 0);
     if (proxy.mode == ProxyMode::Named) {
-        answer.failure = curl::proxyFailure(easy, result, answer.status, answer.failure, requestBytes > 0);
+        answer.failure =
+            curl::proxyFailure(easy, result, answer.status, answer.headers, answer.failure, requestBytes > 0);
     }
     if (!transfer.refusedRedirect.empty()) {
         answer.error = "redirected to another origin: " + transfer.refusedRedirect;

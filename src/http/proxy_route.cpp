@@ -1,5 +1,7 @@
 #include "config/proxy_setting.h"
 #include "http/curl_support.h"
+#include "text/characters.h"
+#include "text/markers.h"
 
 namespace oz::http::curl {
 
@@ -37,10 +39,28 @@ void setProxyOptions(CURL* easy, const ProxyRoute& route, const std::string& aut
     if (!authorities.empty()) curl_easy_setopt(easy, CURLOPT_PROXY_CAINFO, authorities.c_str());
 }
 
-Failure proxyFailure(CURL* easy, CURLcode result, long status, Failure failure, bool requestSent) {
+namespace {
+
+// tinyproxy answers a wrong password with 401 (and its own realm) instead of 407.
+bool proxysOwn401(std::string_view headers) {
+    for (std::string_view line : text::splitLines(headers)) {
+        const bool named =
+            text::findNoCase(line, "Server:") == 0 || text::findNoCase(line, "WWW-Authenticate:") == 0;
+        if (named && text::findNoCase(line, "proxy") != std::string_view::npos) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+Failure proxyFailure(CURL* easy, CURLcode result, long status, std::string_view headers, Failure failure,
+                     bool requestSent) {
     long connectCode = 0;
     curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &connectCode);
-    if (connectCode == 407 || (result == CURLE_OK && status == 407)) return Failure::ProxyRefused;
+    if (connectCode == 407 || connectCode == 401) return Failure::ProxyRefused;
+    if (result == CURLE_OK && (status == 407 || (status == 401 && proxysOwn401(headers)))) {
+        return Failure::ProxyRefused;
+    }
     if (result == CURLE_PROXY) {
         long code = CURLPX_OK;
         curl_easy_getinfo(easy, CURLINFO_PROXY_ERROR, &code);
