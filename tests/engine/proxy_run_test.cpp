@@ -63,13 +63,17 @@ TEST_F(ProxyRunTest, EverySiteRequestTakesItsOwnWay) {
 
 TEST_F(ProxyRunTest, AProxyThatCannotBeUsedEndsItsSiteAndNothingGoesDirect) {
     oz::test::ForwardProxy guarded("G", "me", "the-right-one");
-    std::vector<config::SiteConfig> sites{addSite("s1", 1), addSite("s2", 1), addSite("s3", 1)};
+    std::vector<config::SiteConfig> sites{addSite("s1", 1), addSite("s2", 1), addSite("s3", 1),
+                                          addSite("s4", 1)};
     sites[0].proxy = "socks5://me:" + std::string(kSecret) + "@127.0.0.1:1";
     sites[1].proxy = "http://me:" + std::string(kSecret) + "@" + guarded.hostPort();
+    sites[3].proxy = "-1";  // edited into the file by hand: the transport's "environment decides"
     const RunTotals totals = runToEnd(sites);
 
     EXPECT_TRUE(server.requests("s1").empty());
     EXPECT_TRUE(server.requests("s2").empty());
+    EXPECT_TRUE(server.requests("s4").empty());
+    EXPECT_GT(observer.countStartingWith("登录失败，正在重试..（代理服务器格式不对：缺少端口", 4), 0);
     EXPECT_EQ(guarded.forwarded(), 0);
     EXPECT_GT(guarded.refused(), 0);
     EXPECT_GT(observer.countStartingWith("登录失败，正在重试..（代理服务器无法连接：127.0.0.1:1）", 1), 0);

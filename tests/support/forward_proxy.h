@@ -25,6 +25,7 @@ class ForwardProxy {
         }
         auto handler = [this](const httplib::Request& req, httplib::Response& res) { forward(req, res); };
         m_server.set_keep_alive_timeout(1);  // so that stopping does not wait for idle clients
+        m_server.set_tcp_nodelay(true);
         m_server.Get(".*", handler);
         m_server.Post(".*", handler);
         m_port = m_server.bind_to_any_port("127.0.0.1");
@@ -63,6 +64,7 @@ class ForwardProxy {
         const std::size_t pathStart = target.find('/', hostStart + 3);
         httplib::Client upstream(target.substr(0, pathStart));
         upstream.set_decompress(false);
+        upstream.set_tcp_nodelay(true);
         upstream.set_read_timeout(std::chrono::seconds(30));
         httplib::Request out;
         out.method = req.method;
