@@ -14,8 +14,8 @@ namespace oz::test {
 
 // A plain HTTP forward proxy on 127.0.0.1 (requests with an absolute URL, no CONNECT), for counting
 // what reaches a server through it. With a user it asks for Basic authentication as tinyproxy
-// does: 407 without Proxy-Authorization, 401 with its own realm for a wrong one. Every forwarded request gets an "X-Test-Proxy" header with the
-// proxy's name, so the server tells which way each request came.
+// does: 407 without Proxy-Authorization, 401 with its own realm for a wrong one. Every forwarded request gets
+// an "X-Test-Proxy" header with the proxy's name, so the server tells which way each request came.
 class ForwardProxy {
    public:
     explicit ForwardProxy(std::string name, std::string user = {}, std::string password = {})
