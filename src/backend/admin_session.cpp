@@ -6,6 +6,7 @@
 #include "backend/backend_family.h"
 #include "backend/records.h"
 #include "backend/url_encoding.h"
+#include "config/proxy_setting.h"
 
 namespace oz::backend {
 
@@ -56,6 +57,16 @@ http::PageAnswer sendRequest(AdminSession& session, const BackendContext& contex
     // A pin typed into the settings file by hand reads as the window would have stored it.
     request.pinnedPublicKey = config::normalizePin(session.site.pinnedPublicKey);
     request.siteOrigin = siteScheme(session.site) + "://" + siteHost(session.site);
+    // Every request of the site goes this way; the requester never falls back to a direct one. A
+    // value edited into the file by hand that does not parse sends nothing (the requester's own "-1"
+    // would let the environment decide).
+    request.proxy = session.site.proxy ? *session.site.proxy : context.options().defaultProxy();
+    if (std::string problem = config::proxySettingProblem(request.proxy); !problem.empty()) {
+        http::PageAnswer refused;
+        refused.failure = http::Failure::ProxyInvalid;
+        refused.error = std::move(problem);
+        return refused;
+    }
     return session.requester.pageRequest(request);
 }
 

@@ -80,6 +80,11 @@ double OptionsRunSettings::settleSeconds() const {
     return std::max(0.0, lenientReal(m_options.settleSeconds));
 }
 
+std::string OptionsRunSettings::defaultProxy() const {
+    std::lock_guard lock(m_mutex);
+    return m_options.defaultProxy;
+}
+
 int OptionsRunSettings::simultaneousSites() const {
     std::lock_guard lock(m_mutex);
     return content::lenientInt(m_options.simultaneousSites);

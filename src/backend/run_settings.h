@@ -1,6 +1,7 @@
 #pragma once
 
 #include <mutex>
+#include <string>
 #include <string_view>
 
 #include "config/run_options.h"
@@ -54,6 +55,8 @@ class RunSettings {
 
     // 发布后前台检查: the published articles are checked on the live site after the regeneration.
     virtual bool liveCheck() const { return true; }
+    // 默认代理服务器: the proxy of the site records that name none of their own.
+    virtual std::string defaultProxy() const = 0;
 };
 
 // RunSettings over a RunOptions value, for the command line and tests. 选择框HTML所有栏目 is not a
@@ -85,6 +88,7 @@ class OptionsRunSettings final : public RunSettings {
     int accessMethod() const override;
     bool customRefresh(CustomRefresh item) const override;
     double settleSeconds() const override;
+    std::string defaultProxy() const override;
 
    private:
     mutable std::mutex m_mutex;

@@ -16,8 +16,8 @@ bool startsWithWww(const std::string& host) {
 }  // namespace
 
 SiteForm formOfSite(const config::SiteConfig& site) {
-    return {site.domain,  site.user,  site.password,       site.adminDir,
-            site.charset, site.https, site.pinnedPublicKey};
+    return {site.domain,  site.user,  site.password,        site.adminDir,
+            site.charset, site.https, site.pinnedPublicKey, site.proxy};
 }
 
 config::SiteConfig siteFromForm(const SiteForm& form, bool toggleWww) {
@@ -30,6 +30,7 @@ config::SiteConfig siteFromForm(const SiteForm& form, bool toggleWww) {
     site.charset = form.charset;
     site.https = form.https;
     site.pinnedPublicKey = config::normalizePin(form.pinnedPublicKey);
+    site.proxy = form.proxy;
     return site;
 }
 

@@ -582,4 +582,18 @@ bool IniText::removeSection(std::string_view section) {
     return true;
 }
 
+bool IniText::removeKey(std::string_view section, std::string_view key) {
+    putPending();
+    bool removed = false;
+    for (std::optional<Line> line; (line = findKey(section, key)); removed = true) {
+        const bool onHeader = line->offset < firstLine(*line->block).size();
+        const std::size_t from = onHeader ? line->offset : line->offset - kLineBreak.size();
+        if (onHeader) unregisterNames(line->block);
+        replaceInBlock(line->block, from, line->offset + line->size - from, {});
+        if (onHeader) registerNames(line->block);
+        forgetSection();
+    }
+    return removed;
+}
+
 }  // namespace oz::config

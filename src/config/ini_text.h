@@ -68,6 +68,9 @@ class IniText {
 
     // False when the section does not exist.
     bool removeSection(std::string_view section);
+    // Removes every line of the key from the section (an entry on the header's own line goes, the
+    // header stays); false when it had none.
+    bool removeKey(std::string_view section, std::string_view key);
 
    private:
     struct StringHash {

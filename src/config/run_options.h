@@ -26,6 +26,9 @@ struct RunOptions {
     // 发布后前台检查: after the site's regeneration, each published article's page (and the list and
     // home pages the run made) is fetched as a visitor sees it.
     bool liveCheck = true;
+    // 默认代理服务器: the 代理服务器 of every site record without one of its own (see
+    // config/proxy_setting.h); empty: direct.
+    std::string defaultProxy;
 
     // Check boxes stored under their control names.
     bool shutdownWhenDone = false;    // 选择框完成关机

@@ -278,6 +278,12 @@ bool SettingsFile::deleteSection(std::string_view name) {
     return changed();
 }
 
+bool SettingsFile::deleteKey(std::string_view key) {
+    if (!m_open) return fail("设置文件没有打开");
+    if (m_mode == Mode::ReadOnly) return fail("设置文件以只读方式打开：" + pathText(m_path));
+    return !m_text->removeKey(m_sectionGbk, gbkOf(key)) || changed();
+}
+
 void SettingsFile::reserve(std::size_t extra) { m_text->reserve(extra); }
 
 std::size_t SettingsFile::byteSize() const { return m_text->byteSize(); }

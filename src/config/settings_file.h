@@ -78,6 +78,8 @@ class SettingsFile {
     // begins with "[" (or the end). False when there was no such section (nothing changed) or the
     // change could not be flushed (lastError() tells which).
     bool deleteSection(std::string_view name);
+    // Removes the key from the current section; true when it is gone (or was never there).
+    bool deleteKey(std::string_view key);
 
     // Room for the text to grow by about `extra` bytes: a save of many sites then builds the text
     // without copying it again and again as it grows (each copy briefly holds it twice).

@@ -124,6 +124,11 @@ void normalizeSite(SiteConfig& site) {
     site.adminDir = normalizeHost(site.adminDir);
     if (site.adminDir.empty()) site.adminDir = "dede";
     site.pinnedPublicKey = normalizePin(site.pinnedPublicKey);
+    if (site.proxy) {
+        std::string& proxy = *site.proxy;
+        proxy.erase(0, std::min(proxy.size(), proxy.find_first_not_of(" \t")));
+        proxy.erase(std::min(proxy.size(), proxy.find_last_not_of(" \t") + 1));
+    }
 }
 
 void reserveSites(SiteList& list, std::size_t more) {

@@ -22,6 +22,9 @@ struct SiteConfig {
     // 证书公钥 (written right after HTTPS): the site's own certificate, trusted by its public key
     // ("sha256//" + base64, several joined by ";", or a key file's path); empty: verified as usual.
     std::string pinnedPublicKey;
+    // 代理服务器 (written right after 证书公钥): how the site's requests leave this machine (see
+    // config/proxy_setting.h); absent: 基本配置's 默认代理服务器 applies. Holds a password like 密码.
+    std::optional<std::string> proxy;
     std::string keywordList;  // 关键词数据
     int keywordCountMin = 0;  // 关键词数1
     int keywordCountMax = 0;  // 关键词数2
@@ -107,7 +110,7 @@ std::string normalizeHost(std::string_view text);
 
 // The normalisation every record read from the window (or an import) goes through:
 // 域名 and 目录 through normalizeHost, an empty 目录 becomes "dede", 证书公钥 loses the white space
-// around it and its parts.
+// around it and its parts, 代理服务器 the spaces around it.
 void normalizeSite(SiteConfig& site);
 // 证书公钥 as libcurl takes it: a list of "sha256//" keys without any white space, or a file path
 // without white space at its ends; a bare base64 SHA-256 (as openssl prints it) gets "sha256//".

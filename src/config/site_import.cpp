@@ -74,7 +74,8 @@ int importSiteLine(SiteList& list, SiteLabels& labels, std::string_view line, co
         return -1;
     }
     std::string problem;
-    const int index = addSite(list, siteFromLine(splitSiteLine(line), window), &problem, &labels);
+    SiteConfig site = siteFromLine(splitSiteLine(line), window, &problem);
+    const int index = problem.empty() ? addSite(list, std::move(site), &problem, &labels) : -1;
     if (index < 0) {
         result.failedLines.emplace_back(line);
         result.failureReasons.push_back(std::move(problem));

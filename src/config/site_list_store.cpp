@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstdlib>
+#include <optional>
 #include <string_view>
 #include <variant>
 #include <vector>
@@ -12,8 +15,8 @@ namespace oz::config {
 
 namespace {
 
-using Member =
-    std::variant<bool SiteConfig::*, int SiteConfig::*, float SiteConfig::*, std::string SiteConfig::*>;
+using Member = std::variant<bool SiteConfig::*, int SiteConfig::*, float SiteConfig::*,
+                            std::string SiteConfig::*, std::optional<std::string> SiteConfig::*>;
 
 struct SiteField {
     const char* key;
@@ -34,6 +37,7 @@ const std::array kSiteFields = {
     SiteField{"目录", &SiteConfig::adminDir},
     SiteField{"HTTPS", &SiteConfig::https},
     SiteField{"证书公钥", &SiteConfig::pinnedPublicKey, false, true},
+    SiteField{kProxyKey, &SiteConfig::proxy},
     SiteField{"关键词数据", &SiteConfig::keywordList},
     SiteField{"关键词数1", &SiteConfig::keywordCountMin},
     SiteField{"关键词数2", &SiteConfig::keywordCountMax},
@@ -121,6 +125,10 @@ void readField(SettingsFile& file, const SiteField& field, SiteConfig& site) {
                        site.*m = field.bytes ? file.readBytes(field.key, site.*m)
                                              : file.readText(field.key, site.*m);
                    },
+                   [&](std::optional<std::string> SiteConfig::*m) {
+                       site.*m = file.hasKey(field.key) ? std::optional(file.readText(field.key, ""))
+                                                        : std::nullopt;
+                   },
                },
                field.member);
 }
@@ -138,6 +146,11 @@ bool writeField(SettingsFile& file, const SiteField& field, const SiteConfig& si
                           [&](std::string SiteConfig::*m) {
                               return field.bytes ? file.writeBytes(field.key, site.*m)
                                                  : file.writeText(field.key, site.*m);
+                          },
+                          // Absent: the key goes, so the default applies again.
+                          [&](std::optional<std::string> SiteConfig::*m) {
+                              if (site.*m) return file.writeText(field.key, *(site.*m));
+                              return !file.hasKey(field.key) || file.deleteKey(field.key);
                           },
                       },
                       field.member);
@@ -203,6 +216,9 @@ void saveRunOptionsUnbatched(SettingsFile& file, const RunOptions& o, BatchScope
     }
     if (!o.liveCheck || file.hasKey("发布后前台检查"))
         batch.note(file.writeBool("发布后前台检查", o.liveCheck));
+    if (!o.defaultProxy.empty() || file.hasKey(kDefaultProxyKey)) {
+        batch.note(file.writeText(kDefaultProxyKey, o.defaultProxy));
+    }
     for (const auto& check : kMenuChecks) batch.note(file.writeBool(check.key, o.*check.member));
 }
 
@@ -242,7 +258,64 @@ std::vector<int> siteSectionNumbers(const SettingsFile& file, int count) {
     return numbers;
 }
 
+bool settable(const SiteField& field) { return !field.bytes && std::string_view(field.key) != kEnabledKey; }
+
+std::optional<double> strictNumber(std::string_view text) {
+    const std::string copy(text);
+    char* end = nullptr;
+    const double value = std::strtod(copy.c_str(), &end);
+    if (copy.empty() || end == nullptr || *end != '\0' || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
 }  // namespace
+
+std::string setSiteField(SiteConfig& site, std::string_view key, std::string_view value) {
+    const auto field = std::find_if(kSiteFields.begin(), kSiteFields.end(),
+                                    [&](const SiteField& f) { return f.key == key; });
+    if (field == kSiteFields.end() || !settable(*field)) {
+        return "没有这个设置项：" + std::string(key).substr(0, 60) + "（sites --help 列出可设置的项）";
+    }
+    const std::string name(key);
+    return std::visit(Overloaded{
+                          [&](bool SiteConfig::*m) -> std::string {
+                              if (value == "真" || value == "1") return site.*m = true, "";
+                              if (value == "假" || value == "0") return site.*m = false, "";
+                              return name + " 的值应为 真 或 假";
+                          },
+                          [&](int SiteConfig::*m) -> std::string {
+                              const std::optional<double> number = strictNumber(value);
+                              if (!number || *number != std::trunc(*number)) return name + " 的值应为整数";
+                              return site.*m = toInt(*number), "";
+                          },
+                          [&](float SiteConfig::*m) -> std::string {
+                              const std::optional<double> number = strictNumber(value);
+                              if (!number) return name + " 的值应为数字";
+                              return site.*m = toFloat(*number), "";
+                          },
+                          [&](std::string SiteConfig::*m) -> std::string {
+                              std::string text;
+                              for (char c : value)
+                                  text += c == '\n' && !text.ends_with('\r') ? std::string("\r\n")
+                                                                             : std::string(1, c);
+                              return site.*m = std::move(text), "";
+                          },
+                          [&](std::optional<std::string> SiteConfig::*m) -> std::string {
+                              return site.*m = std::string(value), "";
+                          },
+                      },
+                      field->member);
+}
+
+std::string settableSiteKeys() {
+    std::string keys;
+    for (const SiteField& field : kSiteFields) {
+        if (!settable(field)) continue;
+        if (!keys.empty()) keys += "、";
+        keys += field.key;
+    }
+    return keys;
+}
 
 std::string siteSectionName(int index) { return kSiteSectionPrefix + std::to_string(index); }
 
@@ -305,6 +378,7 @@ RunOptions loadRunOptions(SettingsFile& file, const RunOptions& defaults) {
     o.exportPath = file.readText("导出路径", o.exportPath);
     o.settleSeconds = file.readText("确认等待秒数", o.settleSeconds);
     o.liveCheck = file.readBool("发布后前台检查", o.liveCheck);
+    o.defaultProxy = file.readText(kDefaultProxyKey, o.defaultProxy);
     for (const auto& box : kCheckBoxes) o.*box.member = file.readBool(box.key, o.*box.member);
     for (const auto& check : kMenuChecks) o.*check.member = file.readBool(check.key, o.*check.member);
     o.autoStartSchedule = file.readBool("自动开启计划任务", o.autoStartSchedule);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "config/run_options.h"
 #include "config/settings_file.h"
@@ -15,6 +16,8 @@ inline constexpr const char* kSiteSectionPrefix = "站点序号_";
 inline constexpr const char* kSiteCountKey = "站点数";
 inline constexpr const char* kCurrentSiteKey = "现行项";
 inline constexpr const char* kEnabledKey = "启用";
+inline constexpr const char* kProxyKey = "代理服务器";
+inline constexpr const char* kDefaultProxyKey = "默认代理服务器";
 
 // "站点序号_" + index (1-based).
 std::string siteSectionName(int index);
@@ -33,6 +36,15 @@ SiteConfig loadSite(SettingsFile& file, int index);
 bool saveSiteList(SettingsFile& file, const SiteList& list);
 // Writes a site's 启用 at once, as a check-mark change does.
 bool saveSiteEnabled(SettingsFile& file, int index, bool enabled);
+
+// Sets the field of `site` whose settings key is `key` from the text the command line or an import
+// gives: 真/假 (or 1/0) for a check box, a number for a number, the text itself for a text ("\n"
+// lines become CR LF). Returns why it cannot be set ("没有这个设置项：…"), never echoing the value;
+// empty when it was. 启用 and 栏目数据 are not set this way. The record's own checks (siteProblem)
+// are the caller's.
+std::string setSiteField(SiteConfig& site, std::string_view key, std::string_view value);
+// The settings keys setSiteField takes, joined by "、".
+std::string settableSiteKeys();
 
 // Deletes "站点序号_" + k for k = siteCount + 1, siteCount + 2, ... until one does not exist.
 // Returns the number of sections deleted.

@@ -106,6 +106,7 @@ class SiteWorker::ActivitySettings final : public backend::RunSettings {
     }
     bool customRefresh(backend::CustomRefresh item) const override { return m_settings.customRefresh(item); }
     double settleSeconds() const override { return m_settings.settleSeconds(); }
+    std::string defaultProxy() const override { return m_settings.defaultProxy(); }
 
    private:
     const backend::RunSettings& m_settings;

@@ -1,124 +1,24 @@
 #include "http/http_requester.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
-#include <array>
-#include <initializer_list>
-#include <mutex>
+#include <optional>
 #include <utility>
 
 #include "content/load_text.h"
+#include "http/curl_support.h"
 #include "http/request_rules.h"
 #include "http/transport_failure.h"
-#include "text/characters.h"
 
 namespace oz::http {
 namespace {
 
+using curl::EasyHandle;
+using curl::HeaderSlist;
+using curl::UrlHandle;
+
 constexpr long kPollMs = 50;
 constexpr long kMaxRedirects = 10;
 constexpr std::size_t kMaxHeaderBytes = 1024 * 1024;
-
-// libcurl's global state and the public suffix list, set up once. The suffix list, which the cookie
-// engine consults, would otherwise be read from disk again by every requester. Handles share only
-// the list: every requester keeps its own cookies.
-class CurlRuntime {
-   public:
-    static CurlRuntime& instance() {
-        static CurlRuntime runtime;
-        return runtime;
-    }
-    CURLSH* suffixListShare() const { return m_suffixListShare; }
-
-   private:
-    CurlRuntime() {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
-        m_suffixListShare = newShare({CURL_LOCK_DATA_PSL});
-    }
-    // Lives until the process ends: requesters may be destroyed during static destruction.
-    ~CurlRuntime() = default;
-
-    CURLSH* newShare(std::initializer_list<curl_lock_data> shared) {
-        CURLSH* share = curl_share_init();
-        if (share == nullptr) return nullptr;
-        curl_share_setopt(share, CURLSHOPT_LOCKFUNC, &CurlRuntime::lock);
-        curl_share_setopt(share, CURLSHOPT_UNLOCKFUNC, &CurlRuntime::unlock);
-        curl_share_setopt(share, CURLSHOPT_USERDATA, this);
-        for (curl_lock_data data : shared) curl_share_setopt(share, CURLSHOPT_SHARE, data);
-        return share;
-    }
-
-    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
-        static_cast<CurlRuntime*>(self)->m_locks[static_cast<std::size_t>(data)].lock();
-    }
-    static void unlock(CURL*, curl_lock_data data, void* self) {
-        static_cast<CurlRuntime*>(self)->m_locks[static_cast<std::size_t>(data)].unlock();
-    }
-
-    CURLSH* m_suffixListShare = nullptr;
-    std::array<std::mutex, CURL_LOCK_DATA_LAST> m_locks;
-};
-
-struct EasyDeleter {
-    void operator()(CURL* h) const { curl_easy_cleanup(h); }
-};
-struct MultiDeleter {
-    void operator()(CURLM* h) const { curl_multi_cleanup(h); }
-};
-struct SlistDeleter {
-    void operator()(curl_slist* l) const { curl_slist_free_all(l); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
-using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
-using HeaderSlist = std::unique_ptr<curl_slist, SlistDeleter>;
-
-EasyHandle newEasy() {
-    CurlRuntime::instance();
-    return EasyHandle(curl_easy_init());
-}
-
-struct UrlDeleter {
-    void operator()(CURLU* h) const { curl_url_cleanup(h); }
-};
-using UrlHandle = std::unique_ptr<CURLU, UrlDeleter>;
-
-// Resolves `url` against `base` as libcurl does when it follows a redirect; null when either
-// cannot be parsed. Any scheme is accepted, so that a "file://" target is named, not lost.
-UrlHandle parseUrl(const std::string& url, const std::string& base = {}) {
-    UrlHandle handle(curl_url());
-    if (!handle) return handle;
-    constexpr unsigned kFlags = CURLU_URLENCODE | CURLU_ALLOW_SPACE | CURLU_NON_SUPPORT_SCHEME;
-    if ((!base.empty() && curl_url_set(handle.get(), CURLUPART_URL, base.c_str(), kFlags) != CURLUE_OK) ||
-        curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), kFlags) != CURLUE_OK) {
-        handle.reset();
-    }
-    return handle;
-}
-
-std::string urlPart(CURLU* url, CURLUPart part, unsigned flags = 0) {
-    char* text = nullptr;
-    if (curl_url_get(url, part, &text, flags) != CURLUE_OK || text == nullptr) return {};
-    std::string out = text;
-    curl_free(text);
-    return out;
-}
-
-// Scheme, host and port: what a redirect must keep to be followed.
-std::string originOf(CURLU* url) {
-    std::string origin = urlPart(url, CURLUPART_SCHEME) + "://" + urlPart(url, CURLUPART_HOST) + ":" +
-                         urlPart(url, CURLUPART_PORT, CURLU_DEFAULT_PORT);
-    return text::toLowerAscii(origin);
-}
-
-// A target as the log may show it: no user, password, query or fragment.
-std::string shownTarget(CURLU* url) {
-    for (CURLUPart part :
-         {CURLUPART_USER, CURLUPART_PASSWORD, CURLUPART_OPTIONS, CURLUPART_QUERY, CURLUPART_FRAGMENT}) {
-        curl_url_set(url, part, nullptr, 0);
-    }
-    return urlPart(url, CURLUPART_URL);
-}
 
 // What the callbacks of one transfer see.
 struct Transfer {
@@ -141,9 +41,10 @@ struct Transfer {
         curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &current);
         for (const std::string& location : redirectLocations(block)) {
             if (location.empty()) continue;
-            const UrlHandle target = parseUrl(location, current != nullptr ? current : "");
-            if (target && originOf(target.get()) == origin) continue;
-            refusedRedirect = target ? shownTarget(target.get()) : location.substr(0, location.find('?'));
+            const UrlHandle target = curl::parseUrl(location, current != nullptr ? current : "");
+            if (target && curl::originOf(target.get()) == origin) continue;
+            refusedRedirect =
+                target ? curl::shownTarget(target.get()) : location.substr(0, location.find('?'));
             return false;
         }
         return true;
@@ -192,66 +93,6 @@ int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return static_cast<Transfer*>(user)->stopRequested() ? 1 : 0;
 }
 
-// One cookie line of libcurl's list (Netscape format).
-std::optional<Cookie> parseCookieLine(std::string_view line) {
-    std::array<std::string_view, 7> fields;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        const std::size_t tab = line.find('\t');
-        if (i + 1 < fields.size() && tab == std::string_view::npos) return std::nullopt;
-        fields[i] = line.substr(0, tab);
-        line = tab == std::string_view::npos ? std::string_view() : line.substr(tab + 1);
-    }
-    std::string_view domain = fields[0];
-    if (domain.starts_with("#HttpOnly_")) domain.remove_prefix(10);
-    return Cookie{std::string(domain), std::string(fields[2]), std::string(fields[5]),
-                  std::string(fields[6])};
-}
-
-std::vector<Cookie> cookiesOf(CURL* easy) {
-    std::vector<Cookie> out;
-    curl_slist* list = nullptr;
-    if (easy == nullptr || curl_easy_getinfo(easy, CURLINFO_COOKIELIST, &list) != CURLE_OK) return out;
-    HeaderSlist owned(list);
-    for (curl_slist* item = list; item != nullptr; item = item->next) {
-        if (std::optional<Cookie> cookie = parseCookieLine(item->data)) out.push_back(std::move(*cookie));
-    }
-    return out;
-}
-
-std::string hostOf(const std::string& url) {
-    const UrlHandle parsed = parseUrl(url);
-    return parsed ? urlPart(parsed.get(), CURLUPART_HOST) : std::string();
-}
-
-// Profile 0 with a cookie text of the caller: the store neither sends nor records by itself, but
-// every cookie of the answer is added to it under the host's name, so later requests send it.
-void recordInStore(CURL* store, const std::string& url, std::string_view headers) {
-    const auto pairs = setCookiePairs(headers);
-    if (pairs.empty() || store == nullptr) return;
-    const std::string host = hostOf(url);
-    if (host.empty()) return;
-    for (const auto& [name, value] : pairs) {
-        if (name.find('\t') != std::string::npos || value.find('\t') != std::string::npos) continue;
-        const std::string line = host + "\tFALSE\t/\tFALSE\t0\t" + name + "\t" + value;
-        curl_easy_setopt(store, CURLOPT_COOKIELIST, line.c_str());
-    }
-}
-
-// The user name and password of a URL or proxy text never appear in an error message.
-std::string scrub(std::string message, std::string_view secretSource) {
-    if (const std::size_t scheme = secretSource.find("://"); scheme != std::string_view::npos) {
-        secretSource.remove_prefix(scheme + 3);
-    }
-    const std::string_view authority = secretSource.substr(0, secretSource.find_first_of("/?#"));
-    const std::size_t at = authority.rfind('@');
-    if (at == std::string_view::npos || at == 0) return message;
-    const std::string_view userInfo = authority.substr(0, at);
-    for (std::size_t pos; (pos = message.find(userInfo)) != std::string::npos;) {
-        message.replace(pos, userInfo.size(), "***");
-    }
-    return message;
-}
-
 // The body as text; std::nullopt when it is a gzip stream that inflates beyond the limit.
 std::optional<std::string> decodeAnswer(const std::string& body, const std::string& headers,
                                         PageRequest& request) {
@@ -290,17 +131,17 @@ void setFixedOptions(CURL* easy) {
 }
 
 EasyHandle newRequestHandle(bool keepsCookies) {
-    EasyHandle easy = newEasy();
+    EasyHandle easy = curl::newEasy();
     if (!easy) return easy;
     setFixedOptions(easy.get());
-    curl_easy_setopt(easy.get(), CURLOPT_SHARE, CurlRuntime::instance().suffixListShare());
+    curl_easy_setopt(easy.get(), CURLOPT_SHARE, curl::suffixListShare());
     if (keepsCookies) curl_easy_setopt(easy.get(), CURLOPT_COOKIEFILE, "");
     return easy;
 }
 
 // Every option that may differ between two requests on one handle is set here, each time.
-void setRequestOptions(CURL* easy, const RequestPlan& plan, const PageRequest& request,
-                       const ProxyChoice& proxy, curl_slist* headers, long maxConnectMs) {
+void setRequestOptions(CURL* easy, const RequestPlan& plan, const PageRequest& request, curl_slist* headers,
+                       long maxConnectMs) {
     curl_easy_setopt(easy, CURLOPT_URL, plan.url.c_str());
     // libcurl sends a request again by itself only on a reused connection that died before any
     // answer byte came; on a connection of its own nothing is sent twice. That connection is closed
@@ -329,22 +170,6 @@ void setRequestOptions(CURL* easy, const RequestPlan& plan, const PageRequest& r
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, limits.idleSeconds > 0 ? 1L : 0L);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, limits.idleSeconds);
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, limits.totalMs);
-
-    // A null proxy lets libcurl read the environment; an empty one means a direct connection.
-    switch (proxy.mode) {
-        case ProxyMode::TransportDefault:
-            curl_easy_setopt(easy, CURLOPT_PROXY, static_cast<char*>(nullptr));
-            curl_easy_setopt(easy, CURLOPT_NOPROXY, static_cast<char*>(nullptr));
-            break;
-        case ProxyMode::Direct:
-            curl_easy_setopt(easy, CURLOPT_PROXY, "");
-            curl_easy_setopt(easy, CURLOPT_NOPROXY, static_cast<char*>(nullptr));
-            break;
-        case ProxyMode::Named:
-            curl_easy_setopt(easy, CURLOPT_PROXY, proxy.proxy.c_str());
-            curl_easy_setopt(easy, CURLOPT_NOPROXY, proxy.noProxy.c_str());
-            break;
-    }
 }
 
 // The plan's headers as libcurl's list; libcurl's own Accept and Expect are left out unless planned.
@@ -366,7 +191,7 @@ HeaderSlist headerListOf(const RequestPlan& plan) {
 struct HttpRequester::Impl {
     // The multi handle keeps the open connections, for every easy handle of this requester.
     // Declared first: the easy handles are cleaned up before it.
-    MultiHandle multi{nullptr};
+    curl::MultiHandle multi{nullptr};
     EasyHandle profile1;  // owns the requester's profile-1 cookies
     EasyHandle profile0;  // owns its profile-0 cookies
     std::string cookieStore;
@@ -376,10 +201,7 @@ struct HttpRequester::Impl {
     const std::atomic<bool>* stops[2] = {nullptr, nullptr};
 
     CURLM* multiHandle() {
-        if (!multi) {
-            CurlRuntime::instance();
-            multi.reset(curl_multi_init());
-        }
+        if (!multi) multi = curl::newMulti();
         return multi.get();
     }
 
@@ -424,12 +246,12 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
     transfer.stops[0] = stops[0];
     transfer.stops[1] = stops[1];
     transfer.followsRedirects = !request.sendOnce;
-    const UrlHandle url = parseUrl(plan.url);
-    const UrlHandle site = request.siteOrigin.empty() ? nullptr : parseUrl(request.siteOrigin);
-    if (url) transfer.origin = originOf(url.get());
-    if (site && (!url || originOf(site.get()) != transfer.origin)) {
+    const UrlHandle url = curl::parseUrl(plan.url);
+    const UrlHandle site = request.siteOrigin.empty() ? nullptr : curl::parseUrl(request.siteOrigin);
+    if (url) transfer.origin = curl::originOf(url.get());
+    if (site && (!url || curl::originOf(site.get()) != transfer.origin)) {
         answer.failure = Failure::OffSite;
-        answer.redirectTarget = url ? shownTarget(url.get()) : plan.url.substr(0, plan.url.find('?'));
+        answer.redirectTarget = url ? curl::shownTarget(url.get()) : plan.url.substr(0, plan.url.find('?'));
         answer.error = "outside the site: " + answer.redirectTarget;
         return answer;
     }
@@ -445,6 +267,16 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
             answer.failure = Failure::Tls;
             return answer;
         }
+    }
+
+    // A proxy that does not parse sends nothing: never direct in its place.
+    const curl::ProxyRoute proxy =
+        curl::routeOf(chooseProxy(request.proxy, plan.url, processEnvironment()), request.proxy == "IE");
+    answer.proxyName = proxy.name;
+    if (proxy.invalid) {
+        answer.error = proxy.problem;
+        answer.failure = Failure::ProxyInvalid;
+        return answer;
     }
 
     // Profile 0 with the caller's cookie text runs on a handle without cookies of its own; it
@@ -468,9 +300,9 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
     }
     transfer.easy = easy;
 
-    const ProxyChoice proxy = chooseProxy(request.proxy, plan.url, processEnvironment());
     const HeaderSlist headers = headerListOf(plan);
-    setRequestOptions(easy, plan, request, proxy, headers.get(), maxConnectMs);
+    setRequestOptions(easy, plan, request, headers.get(), maxConnectMs);
+    curl::setProxyOptions(easy, proxy, authorities);
     if (!authorities.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, authorities.c_str());
     char errorBuffer[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
@@ -501,6 +333,10 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
     long requestBytes = 0;
     curl_easy_getinfo(easy, CURLINFO_REQUEST_SIZE, &requestBytes);
     answer.failure = failureOf(static_cast<int>(result), requestBytes > 0);
+    if (proxy.mode == ProxyMode::Named) {
+        answer.failure =
+            curl::proxyFailure(easy, result, answer.status, answer.headers, answer.failure, requestBytes > 0);
+    }
     if (!transfer.refusedRedirect.empty()) {
         answer.error = "redirected to another origin: " + transfer.refusedRedirect;
         answer.failure = Failure::Redirected;
@@ -511,12 +347,15 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
     } else if (transfer.tooLarge) {
         answer.error = "answer too large";
         answer.failure = Failure::TooLarge;
+    } else if (answer.failure == Failure::ProxyRefused || answer.failure == Failure::ProxyUnreachable) {
+        answer.error = (answer.failure == Failure::ProxyRefused ? "proxy refused: " : "proxy unreachable: ") +
+                       proxy.name;
     } else if (result == CURLE_OPERATION_TIMEDOUT) {
         answer.error = "timed out";
     } else if (result != CURLE_OK) {
-        answer.error = scrub(
-            scrub(transportReason(static_cast<int>(result), errorBuffer, !transfer.headerEnded), plan.url),
-            proxy.proxy);
+        std::string message = transportReason(static_cast<int>(result), errorBuffer, !transfer.headerEnded);
+        message = curl::scrub(curl::scrub(std::move(message), plan.url), proxy.url);
+        answer.error = curl::scrubSecret(std::move(message), proxy.password);
     }
     if (!answer.error.empty()) return answer;
 
@@ -525,7 +364,7 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
     }
     if (request.accessMethod != kProfile1 && !plan.storeCookies) {
         if (!profile0) profile0 = newRequestHandle(true);
-        recordInStore(profile0.get(), plan.url, answer.allHeaders);
+        curl::recordInStore(profile0.get(), plan.url, answer.allHeaders);
     }
 
     answer.body = std::move(transfer.body);
@@ -570,7 +409,7 @@ void HttpRequester::setCertificateAuthorities(std::string pemFile) {
 const std::string& HttpRequester::cookieStore() const { return m_impl->cookieStore; }
 
 std::vector<Cookie> HttpRequester::cookies(int accessMethod) const {
-    return cookiesOf(accessMethod == kProfile1 ? m_impl->profile1.get() : m_impl->profile0.get());
+    return curl::cookiesOf(accessMethod == kProfile1 ? m_impl->profile1.get() : m_impl->profile0.get());
 }
 
 }  // namespace oz::http

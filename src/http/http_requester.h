@@ -39,7 +39,9 @@ struct PageRequest {
     std::string postText;              // non-empty: POST
     int answerDecoding = kDecodeAuto;  // in/out: 0 becomes 2 when the answer headers declare UTF-8
     double timeoutSeconds = 0;
-    std::string proxy;          // "" none, "IE" the user's system proxy, "-1" transport default, host:port
+    // "" none, "IE" the user's system proxy, "-1" transport default, or a proxy address as
+    // config/proxy_setting.h reads it. With an address every request goes through it or fails.
+    std::string proxy;
     bool synchronous = false;   // profile 1: true lifts the overall time limit
     std::string postBytes;      // body when postText is empty (also makes a POST)
     std::string referer;        // "" = the request URL
@@ -68,16 +70,19 @@ struct PageRequest {
 // Why a request failed; None when an answer arrived completely.
 enum class Failure {
     None,
-    Stopped,          // a stop flag ended it
-    TimedOut,         // the request was sent, the answer did not come in time
-    ConnectTimedOut,  // no connection in time (a host that drops every packet)
-    Refused,          // the host refused the connection
-    NameNotResolved,  // the host name could not be resolved
-    Tls,              // the TLS handshake or the certificate check failed
-    TooLarge,         // the answer went beyond the size limit
-    Redirected,       // a redirect pointed to another origin (scheme, host or port); not followed
-    OffSite,          // the URL lies outside PageRequest::siteOrigin; nothing was sent
-    Other,            // any other transport failure (see PageAnswer::error)
+    Stopped,           // a stop flag ended it
+    TimedOut,          // the request was sent, the answer did not come in time
+    ConnectTimedOut,   // no connection in time (a host that drops every packet)
+    Refused,           // the host refused the connection
+    NameNotResolved,   // the host name could not be resolved
+    Tls,               // the TLS handshake or the certificate check failed
+    TooLarge,          // the answer went beyond the size limit
+    Redirected,        // a redirect pointed to another origin (scheme, host or port); not followed
+    OffSite,           // the URL lies outside PageRequest::siteOrigin; nothing was sent
+    ProxyUnreachable,  // the proxy could not be reached (nothing was sent, and nothing direct)
+    ProxyRefused,      // the proxy refused the request: its user or password (407) or its rules
+    ProxyInvalid,      // the proxy text does not parse; nothing was sent
+    Other,             // any other transport failure (see PageAnswer::error)
 };
 
 struct PageAnswer {
@@ -93,6 +98,9 @@ struct PageAnswer {
     // Redirected, OffSite: where the redirect or the URL pointed, without user, password, query and
     // fragment.
     std::string redirectTarget;
+    // The proxy the request went through, as "host:port" (never its user or password); empty when
+    // none was named.
+    std::string proxyName;
 };
 
 // The request never reached the server: refused, name not resolved, no connection in time, no

@@ -145,7 +145,9 @@ std::string tlsReason(std::string_view error) {
 
 bool cannotConnect(Failure failure) {
     return failure == Failure::Refused || failure == Failure::NameNotResolved ||
-           failure == Failure::ConnectTimedOut || failure == Failure::Tls || failure == Failure::OffSite;
+           failure == Failure::ConnectTimedOut || failure == Failure::Tls || failure == Failure::OffSite ||
+           failure == Failure::ProxyUnreachable || failure == Failure::ProxyRefused ||
+           failure == Failure::ProxyInvalid;
 }
 
 std::string failureReason(const PageAnswer& answer) {
@@ -170,6 +172,12 @@ std::string failureReason(const PageAnswer& answer) {
             return "站点之外的地址，没有请求：" + answer.redirectTarget;
         case Failure::TooLarge:
             return "回应过大";
+        case Failure::ProxyUnreachable:
+            return "代理服务器无法连接：" + answer.proxyName;
+        case Failure::ProxyRefused:
+            return "代理服务器拒绝认证：" + answer.proxyName;
+        case Failure::ProxyInvalid:
+            return answer.error;
         case Failure::Other:
             break;
     }

@@ -76,10 +76,12 @@ void showValue(QWidget* w, BindingKind kind, const Member& member, const Record&
             switch (kind) {
                 case K::Text:
                     if constexpr (std::is_same_v<T, std::string>) setWidgetText(w, toWidgetText(value));
+                    if constexpr (std::is_same_v<T, std::optional<std::string>>)
+                        setWidgetText(w, toWidgetText(value.value_or("")));
                     break;
                 case K::Integer:
                 case K::Real:
-                    if constexpr (!std::is_same_v<T, std::string> && !std::is_same_v<T, bool>)
+                    if constexpr (std::is_same_v<T, int> || std::is_same_v<T, float>)
                         setWidgetText(w, numberText(value));
                     break;
                 case K::Check:
@@ -115,10 +117,16 @@ void readValue(const QWidget* w, BindingKind kind, const Member& member, Record&
             switch (kind) {
                 case K::Text:
                     if constexpr (std::is_same_v<T, std::string>) value = fromWidgetText(widgetText(w));
+                    // An empty box leaves a record without a value of its own without one (the
+                    // default applies) and one with a value empty (direct).
+                    if constexpr (std::is_same_v<T, std::optional<std::string>>) {
+                        std::string text = fromWidgetText(widgetText(w));
+                        if (!text.empty() || value) value = std::move(text);
+                    }
                     break;
                 case K::Integer:
                 case K::Real:
-                    if constexpr (!std::is_same_v<T, std::string> && !std::is_same_v<T, bool>)
+                    if constexpr (std::is_same_v<T, int> || std::is_same_v<T, float>)
                         value = numberOf<T>(widgetText(w));
                     break;
                 case K::Check:
@@ -159,6 +167,7 @@ const std::vector<SiteBinding>& siteBindings() {
         {"编辑框目录", K::Text, &SiteConfig::adminDir},
         {"选择框https", K::Check, &SiteConfig::https},
         {"编辑框证书公钥", K::Text, &SiteConfig::pinnedPublicKey},
+        {"编辑框代理服务器", K::Text, &SiteConfig::proxy},
         {"按钮输入关键词组", K::Tag, &SiteConfig::keywordList},
         {"编辑框关键词数1", K::Integer, &SiteConfig::keywordCountMin},
         {"编辑框关键词数2", K::Integer, &SiteConfig::keywordCountMax},

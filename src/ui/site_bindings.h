@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -23,8 +24,9 @@ enum class BindingKind {
     Radio,    // one radio of a group: selected when the field equals `radioValue`
 };
 
-using SiteMember = std::variant<std::string config::SiteConfig::*, int config::SiteConfig::*,
-                                float config::SiteConfig::*, bool config::SiteConfig::*>;
+using SiteMember =
+    std::variant<std::string config::SiteConfig::*, int config::SiteConfig::*, float config::SiteConfig::*,
+                 bool config::SiteConfig::*, std::optional<std::string> config::SiteConfig::*>;
 using OptionMember =
     std::variant<std::string config::RunOptions::*, int config::RunOptions::*, bool config::RunOptions::*>;
 

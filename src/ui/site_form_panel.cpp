@@ -109,6 +109,15 @@ QWidget* SiteFormPanel::buildConnectionFields() {
         "openssl x509 -pubkey -noout | openssl pkey -pubin -outform der | openssl dgst -sha256 -binary | "
         "base64"));
     form->addWidget(pin, 6, 1);
+    form->addWidget(label(QStringLiteral("代理：")), 7, 0);
+    QLineEdit* proxy = edit("编辑框代理服务器");
+    proxy->setPlaceholderText(QStringLiteral("留空：用默认代理服务器（没有则直接连接）"));
+    proxy->setToolTip(QStringLiteral(
+        "这个站点的每个请求都经过它，代理不通时不会改为直接连接。\n"
+        "http://[用户:密码@]主机:端口、https://…（到代理用 TLS）、socks5://[用户:密码@]主机:端口"
+        "（由代理解析域名）；IE：环境变量中的代理"));
+    proxy->setAccessibleName(QStringLiteral("代理服务器"));
+    form->addWidget(proxy, 7, 1);
     m_parts.push_back(fields);
     return fields;
 }
@@ -307,13 +316,15 @@ config::SiteConfig SiteFormPanel::readSite(config::SiteConfig base) const {
 
 backend::SiteForm SiteFormPanel::connection() const {
     auto text = [this](const char* name) { return child<QLineEdit>(m_scope, name)->text().toStdString(); };
+    const std::string proxyText = text("编辑框代理服务器");
     return backend::SiteForm{text("编辑框域名"),
                              text("编辑框用户"),
                              text("编辑框密码"),
                              text("编辑框目录"),
                              child<QComboBox>(m_scope, "组合框编码")->currentIndex(),
                              child<QCheckBox>(m_scope, "选择框https")->isChecked(),
-                             text("编辑框证书公钥")};
+                             text("编辑框证书公钥"),
+                             proxyText.empty() ? std::nullopt : std::optional(proxyText)};
 }
 
 void SiteFormPanel::applyEnabling() {

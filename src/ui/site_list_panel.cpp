@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "config/proxy_setting.h"
 #include "config/settings_file.h"
 #include "config/site_list_store.h"
 #include "text/path_text.h"
@@ -202,6 +203,8 @@ int SiteListPanel::saveSite(bool modify, int index, bool silent) {
     if (site.domain.empty()) return say(QStringLiteral("域名不能为空！")), -1;
     if (site.user.empty()) return say(QStringLiteral("用户不能为空！")), -1;
     if (site.password.empty()) return say(QStringLiteral("密码不能为空！")), -1;
+    if (const std::string why = site.proxy ? config::proxySettingProblem(*site.proxy) : ""; !why.empty())
+        return say(QString::fromStdString(why)), -1;
     if (std::optional<int> same = m_list.findDuplicate(site, modify ? index : -1)) {
         if (!silent) {
             const QString label = QString::fromStdString(config::siteLabel(site));

@@ -12,6 +12,7 @@
 #include "backend/category_deletion.h"
 #include "backend/homepage_rewrite.h"
 #include "backend_fixture.h"
+#include "tests/support/forward_proxy.h"
 
 namespace oz::backend::test {
 namespace {
@@ -291,6 +292,25 @@ TEST_F(BatchOperations, RewriteWithoutOverridesPostsTheFormsOwnValues) {
     EXPECT_EQ(posted("s1", "makehtml_homepage", "templet"), (std::vector<std::string>{"mine%2Findex.htm"}));
     EXPECT_EQ(posted("s1", "makehtml_homepage", "position"), (std::vector<std::string>{"..%2Findex.html"}));
     EXPECT_EQ(report.report, server.hostAndPort() + "/s1 修改成功\r\n");
+}
+
+// The batch tools take each site's way: its own proxy, the default one, or direct.
+TEST_F(BatchOperations, EachSiteGoesThroughItsOwnProxy) {
+    oz::test::ForwardProxy own("A");
+    oz::test::ForwardProxy fallback("B");
+    config::RunOptions options;
+    options.defaultProxy = "http://" + fallback.hostPort();
+    settings.update(options);
+    std::vector<BatchTarget> all = targets();
+    all[0].form.proxy = "http://" + own.hostPort();
+    all[2].form.proxy = "";
+    const BatchReport report = rewriteHomePages(all, {}, env());
+    for (const auto& [prefix, way] : {std::pair{"s1", "A"}, {"g1", "B"}, {"s3", ""}}) {
+        const auto requests = server.requests(prefix);
+        EXPECT_FALSE(requests.empty()) << prefix;
+        for (const auto& request : requests) EXPECT_EQ(request.header("X-Test-Proxy"), way) << prefix;
+    }
+    EXPECT_EQ(report.failedSites, 0);
 }
 
 TEST_F(BatchOperations, ReadsTreesChecksAllAndSkipsReadSites) {
