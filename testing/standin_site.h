@@ -126,6 +126,7 @@ class SiteBackEnd {
     const int m_titleMaxBytes;
     const StandinRelease m_release;
     const std::string m_version;
+    const std::string m_cookieEncode;
 
     mutable std::mutex m_mutex;
     StandinFaults m_faults;

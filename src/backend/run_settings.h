@@ -51,6 +51,9 @@ class RunSettings {
     // 确认等待秒数: how long an article whose answer said nothing trustworthy is looked for on its
     // site, in seconds (at least 0).
     virtual double settleSeconds() const = 0;
+
+    // 重复发布已发布文件: files the journal says the back end holds are published again.
+    virtual bool republishPublished() const { return false; }
 };
 
 // RunSettings over a RunOptions value, for the command line and tests. 选择框HTML所有栏目 is not a
@@ -81,6 +84,7 @@ class OptionsRunSettings final : public RunSettings {
     int accessMethod() const override;
     bool customRefresh(CustomRefresh item) const override;
     double settleSeconds() const override;
+    bool republishPublished() const override;
 
    private:
     mutable std::mutex m_mutex;

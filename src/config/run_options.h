@@ -23,6 +23,8 @@ struct RunOptions {
     // 确认等待秒数: how long an article whose answer said nothing trustworthy is looked for on its
     // site before it counts as not stored (a back end behind a gateway stores it when PHP is done).
     std::string settleSeconds = "300";
+    // 重复发布已发布文件: a file the journal says a back end holds is sent to it again (off: skipped).
+    bool republishPublished = false;
 
     // Check boxes stored under their control names.
     bool shutdownWhenDone = false;    // 选择框完成关机

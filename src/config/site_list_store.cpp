@@ -201,6 +201,9 @@ void saveRunOptionsUnbatched(SettingsFile& file, const RunOptions& o, BatchScope
     if (o.settleSeconds != RunOptions{}.settleSeconds || file.hasKey("确认等待秒数")) {
         batch.note(file.writeText("确认等待秒数", o.settleSeconds));
     }
+    if (o.republishPublished || file.hasKey("重复发布已发布文件")) {
+        batch.note(file.writeBool("重复发布已发布文件", o.republishPublished));
+    }
     for (const auto& check : kMenuChecks) batch.note(file.writeBool(check.key, o.*check.member));
 }
 
@@ -302,6 +305,7 @@ RunOptions loadRunOptions(SettingsFile& file, const RunOptions& defaults) {
     o.importPath = file.readText("导入路径", o.importPath);
     o.exportPath = file.readText("导出路径", o.exportPath);
     o.settleSeconds = file.readText("确认等待秒数", o.settleSeconds);
+    o.republishPublished = file.readBool("重复发布已发布文件", o.republishPublished);
     for (const auto& box : kCheckBoxes) o.*box.member = file.readBool(box.key, o.*box.member);
     for (const auto& check : kMenuChecks) o.*check.member = file.readBool(check.key, o.*check.member);
     o.autoStartSchedule = file.readBool("自动开启计划任务", o.autoStartSchedule);

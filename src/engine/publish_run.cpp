@@ -109,6 +109,7 @@ bool PublishRun::startRun(const config::SiteList& sites, content::ListingMethod 
             m_shared.totalUpdated = 0;
             m_shared.writeFailures.clear();
             m_shared.ledger.clear();
+            m_shared.journal.newRun();
             m_anyStop = false;
             m_abortRequested = false;
             m_runStopAt = 0;

@@ -6,13 +6,14 @@ namespace oz::engine {
 
 // One row of the end-of-run summary: what one enabled site did in the run.
 struct SiteResult {
-    int siteIndex = 0;     // 1-based position in the site list
-    int actual = 0;        // articles published
-    int planned = 0;       // the count the site was set to publish
-    int read = 0;          // article files found
-    int unknown = 0;       // submissions whose outcome is unknown: maybe published
-    bool reached = false;  // logged in and its article folder listed
-    int undeleted = 0;     // published files that 更新后删除 could not delete
+    int siteIndex = 0;         // 1-based position in the site list
+    int actual = 0;            // articles published
+    int planned = 0;           // the count the site was set to publish
+    int read = 0;              // article files found
+    int unknown = 0;           // submissions whose outcome is unknown: maybe published
+    bool reached = false;      // logged in and its article folder listed
+    int undeleted = 0;         // published files that 更新后删除 could not delete
+    int skippedPublished = 0;  // files left out because the back end holds them already
 
     // The row of a site from its run state: `limit` is the global count when that option is on,
     // else the site's own 更新数量; a limit of 0 or less means "all files read".

@@ -12,6 +12,7 @@
 #include "backend/admin_session.h"
 #include "backend/answer_reader.h"
 #include "backend/article_submission.h"
+#include "backend/back_end_identity.h"
 #include "backend/regeneration.h"
 #include "content/article_source.h"
 #include "content/compose.h"
@@ -88,6 +89,7 @@ class SiteWorker::ActivitySettings final : public backend::RunSettings {
     }
     bool customRefresh(backend::CustomRefresh item) const override { return m_settings.customRefresh(item); }
     double settleSeconds() const override { return m_settings.settleSeconds(); }
+    bool republishPublished() const override { return m_settings.republishPublished(); }
 
    private:
     const backend::RunSettings& m_settings;
@@ -111,6 +113,7 @@ SiteWorker::SiteWorker(int siteIndex, const config::SiteConfig& site, RunShared&
     m_context.limits = run.backendLimits;
     m_context.writeFailures = &run.writeFailures;
     m_state.tracking.ledger = &run.ledger;
+    m_state.tracking.journal = &run.journal;
     m_state.tracking.backEnd = backend::backEndKey(site);
 }
 
@@ -149,8 +152,11 @@ void SiteWorker::abortTransfers() {
 }
 
 SiteResult SiteWorker::result() const {
-    return SiteResult::fromRun(m_index, m_state.updatedCount, m_run.limitFor(m_site), m_state.articleCount,
-                               m_state.unknownCount, m_state.listed, m_state.undeletedCount);
+    SiteResult row =
+        SiteResult::fromRun(m_index, m_state.updatedCount, m_run.limitFor(m_site), m_state.articleCount,
+                            m_state.unknownCount, m_state.listed, m_state.undeletedCount);
+    row.skippedPublished = m_state.skippedPublished;
+    return row;
 }
 
 bool SiteWorker::prepareSite(int attempt) {
@@ -198,6 +204,8 @@ bool SiteWorker::prepareSite(int attempt) {
         finishSite(true);
         return false;
     }
+    backend::identifyBackEnd(session, m_context, m_state.tracking);
+    if (!m_state.listed) reviewJournal(session);
 
     if (!m_state.listed) {
         std::vector<std::string> files =
@@ -212,6 +220,7 @@ bool SiteWorker::prepareSite(int attempt) {
             log(joined(texts::kUndeletedSkipped, std::to_string(skipped)) +
                 std::string(texts::kUndeletedSkippedEnd));
         }
+        leaveOutSentFiles(files);
         m_state.articles.assign(std::move(files));
         m_state.articleCount = m_state.articles.count();
         m_state.pools = content::buildSitePools(m_site, m_run.listing);

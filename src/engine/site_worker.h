@@ -131,6 +131,11 @@ class SiteWorker {
     void pause();
     void regenerateAtEnd();
     void releaseList();
+    // The journal's part (site_worker_journal.cpp): looks up what earlier runs left unknown, and
+    // takes out of the list the files the back end holds (unless 重复发布已发布文件) or whose last
+    // outcome could not be told.
+    void reviewJournal(backend::AdminSession& session);
+    void leaveOutSentFiles(std::vector<std::string>& files);
 
     const int m_index;
     const config::SiteConfig& m_site;

@@ -1,0 +1,41 @@
+#include <algorithm>
+#include <filesystem>
+
+#include "backend/journal_review.h"
+#include "content/article_source.h"
+#include "content/load_text.h"
+#include "content/text_lines.h"
+#include "engine/engine_texts.h"
+#include "engine/site_worker.h"
+
+namespace oz::engine {
+
+void SiteWorker::reviewJournal(backend::AdminSession& session) {
+    m_state.tracking.record = m_site.domain + "(" + m_site.user + ")" + m_context.recordTag;
+    backend::reviewJournal(session, m_context, m_state.tracking, m_index);
+}
+
+void SiteWorker::leaveOutSentFiles(std::vector<std::string>& files) {
+    backend::SendJournal& journal = m_run.journal;
+    const std::string& backEnd = m_state.tracking.backEnd;
+    const bool republish = m_run.settings.republishPublished();
+    const std::set<std::string> published =
+        republish ? std::set<std::string>() : journal.publishedPaths(backEnd);
+    const auto leftOut = std::remove_if(files.begin(), files.end(), [&](const std::string& file) {
+        if (journal.unsettled(backEnd, file)) {
+            log(std::string(texts::kUnsettledHeld) + content::displayText(file));
+            return true;
+        }
+        // The bytes decide: a file written anew under an old name is a new article.
+        if (!published.contains(file) ||
+            !journal.holds(backEnd, file, backend::fileContentHash(content::toLocalPath(file)))) {
+            return false;
+        }
+        ++m_state.skippedPublished;
+        log(std::string(texts::kPublishedSkipped) + content::displayText(file));
+        return true;
+    });
+    files.erase(leftOut, files.end());
+}
+
+}  // namespace oz::engine
