@@ -431,16 +431,9 @@ bool SiteWorker::settleDue() {
         }
         m_state.current = parked.draft;
         m_state.current.title = parked.pending.title;
-        if (result.outcome == backend::SubmitOutcome::Failed && m_run.settings.retryOnFailure() &&
-            parked.sends < kMaxSubmissions) {
-            // Not stored after all: it is sent again, as a failed submission is.
-            int sends = parked.sends;
-            m_state.current = parked.draft;
-            const backend::SubmitResult again = sendArticle(sends, result.reason);
-            reloginWanted = !handleResult(again, parked.draft, parked.path, sends) || reloginWanted;
-        } else {
-            reloginWanted = !handleResult(result, parked.draft, parked.path, parked.sends) || reloginWanted;
-        }
+        // Not found once its settling time is over is no proof: a back end may store it later still.
+        // It is not sent again in this run; the next run looks it up first (the journal).
+        reloginWanted = !handleResult(result, parked.draft, parked.path, parked.sends) || reloginWanted;
         if (isDone()) break;
     }
     return !reloginWanted;

@@ -33,6 +33,10 @@ void SiteWorker::leaveOutSentFiles(std::vector<std::string>& files) {
         }
         ++m_state.skippedPublished;
         log(std::string(texts::kPublishedSkipped) + content::displayText(file));
+        // Published (maybe by a run whose outcome was unknown): 更新后删除 deletes it as it would have.
+        std::error_code error;
+        if (m_site.deleteAfterPublish)
+            m_run.removeFile(std::filesystem::path(content::toLocalPath(file)), error);
         return true;
     });
     files.erase(leftOut, files.end());
