@@ -149,6 +149,7 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
         entry.path = draft.path;
         entry.contentHash = fileContentHash(content::toLocalPath(draft.path));
         entry.title = sentTitle;
+        entry.fileName = draft.filename;
         entry.typeId = draft.typeId;
         entry.mark = mark.value_or(0);
         std::string error;

@@ -100,7 +100,7 @@ std::string sentLine(const JournalEntry& entry) {
     std::string line = "S";
     for (const std::string& field :
          {entry.key, std::to_string(entry.sentAt), std::to_string(entry.typeId), std::to_string(entry.mark),
-          entry.record, entry.path, entry.contentHash, entry.title}) {
+          entry.record, entry.path, entry.contentHash, entry.title, entry.fileName}) {
         line += '\t';
         line += escaped(field);
     }
@@ -180,6 +180,7 @@ SendJournal::BackEnd& SendJournal::load(const std::string& backEnd) {
             entry.path = fields[6];
             entry.contentHash = fields[7];
             entry.title = fields[8];
+            if (fields.size() >= 10) entry.fileName = fields[9];
             journal.byKey[entry.key] = journal.entries.size();
             journal.entries.push_back(std::move(entry));
         } else if (fields[0] == "O" && fields.size() >= 6) {
@@ -297,11 +298,21 @@ bool SendJournal::holds(const std::string& backEnd, const std::string& path, con
     });
 }
 
-std::set<std::string> SendJournal::publishedPaths(const std::string& backEnd) {
+std::map<std::string, std::set<std::string>> SendJournal::publishedFiles(const std::string& backEnd) {
+    std::lock_guard lock(m_mutex);
+    std::map<std::string, std::set<std::string>> files;
+    for (const JournalEntry& entry : load(backEnd).entries) {
+        if (entry.outcome == JournalOutcome::Published) files[entry.path].insert(entry.contentHash);
+    }
+    return files;
+}
+
+std::set<std::string> SendJournal::unsettledPaths(const std::string& backEnd) {
     std::lock_guard lock(m_mutex);
     std::set<std::string> paths;
     for (const JournalEntry& entry : load(backEnd).entries) {
-        if (entry.outcome == JournalOutcome::Published) paths.insert(entry.path);
+        if (entry.outcome == JournalOutcome::Sent || entry.outcome == JournalOutcome::Unknown)
+            paths.insert(entry.path);
     }
     return paths;
 }
@@ -318,6 +329,15 @@ bool SendJournal::unsettled(const std::string& backEnd, const std::string& path)
 void SendJournal::newRun() {
     std::lock_guard lock(m_mutex);
     m_backEnds.clear();
+}
+
+bool SendJournal::fileNameTaken(const std::string& backEnd, const std::string& fileName) {
+    std::lock_guard lock(m_mutex);
+    const BackEnd& journal = load(backEnd);
+    return std::any_of(journal.entries.begin(), journal.entries.end(), [&](const JournalEntry& entry) {
+        return entry.fileName == fileName && entry.outcome != JournalOutcome::NotStored &&
+               entry.outcome != JournalOutcome::Cleared;
+    });
 }
 
 std::vector<JournalEntry> SendJournal::entries(const std::string& backEnd) {

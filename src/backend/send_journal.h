@@ -39,6 +39,7 @@ struct JournalEntry {
     std::string path;         // the article file
     std::string contentHash;  // SHA-256 of its bytes, hex
     std::string title;        // as sent
+    std::string fileName;     // the static file name sent (filename); empty: the back end's own
     int typeId = 0;
     int mark = 0;  // the back end's newest article id before the POST; 0: not known
     JournalOutcome outcome = JournalOutcome::Sent;
@@ -69,14 +70,19 @@ class SendJournal {
     std::vector<JournalEntry> toLookUp(const std::string& backEnd);
     // Whether the back end holds the file with these bytes (a published entry of both).
     bool holds(const std::string& backEnd, const std::string& path, const std::string& contentHash);
-    // The paths of the back end's published entries.
-    std::set<std::string> publishedPaths(const std::string& backEnd);
+    // The back end's published files: path, and the content hashes published under it.
+    std::map<std::string, std::set<std::string>> publishedFiles(const std::string& backEnd);
+    // The paths of the back end's unsettled entries (see unsettled).
+    std::set<std::string> unsettledPaths(const std::string& backEnd);
     // Whether an entry of the file is still unsettled (unknown and not looked up): it is not sent.
     bool unsettled(const std::string& backEnd, const std::string& path);
 
     // A new run: each file is read again when first used (another program may have written it), and
     // every entry may be handed out again.
     void newRun();
+
+    // Whether an entry that may be on the back end (not settled as not stored) used this file name.
+    bool fileNameTaken(const std::string& backEnd, const std::string& fileName);
 
     // The back end's entries, in the order they were first written (for tests and the tools).
     std::vector<JournalEntry> entries(const std::string& backEnd);

@@ -65,6 +65,10 @@ inline constexpr std::string_view kUndeletedSkippedEnd = " 篇";
 // kPublishedSkippedCount + count + kArticlesUnit.
 inline constexpr std::string_view kPublishedSkipped = "已发布到此网站，跳过：";
 inline constexpr std::string_view kPublishedSkippedCount = "跳过已发布 ";
+// A static file name another article has: kFileNameTakenStart + name + kFileNameTakenMiddle + the new
+// name + "：" + title.
+inline constexpr std::string_view kFileNameTakenStart = "静态文件名“";
+inline constexpr std::string_view kFileNameTakenMiddle = "”已有文章使用，改为：";
 // A file whose last submission's outcome the site could not tell: kUnsettledHeld + the file.
 inline constexpr std::string_view kUnsettledHeld = "上次结果未知且无法查证，本次不发送：";
 // A send after the first: kSendingAgainStart + its number + kSendingAgainMiddle + title +

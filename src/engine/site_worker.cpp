@@ -295,6 +295,7 @@ bool SiteWorker::publishNext(bool cycleMode) {
         m_phase = SitePhase::Ready;
         return true;
     }
+    uniqueFileName(*draft);
     const content::ArticleDraft composed = *draft;
     m_state.current = std::move(*draft);
     int sends = 0;

@@ -136,6 +136,9 @@ class SiteWorker {
     // outcome could not be told.
     void reviewJournal(backend::AdminSession& session);
     void leaveOutSentFiles(std::vector<std::string>& files);
+    // Two articles never get one static file name on a back end (this run's, or one sent before):
+    // the second gets a number appended, and the log says so.
+    void uniqueFileName(content::ArticleDraft& draft);
 
     const int m_index;
     const config::SiteConfig& m_site;

@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <filesystem>
+#include <map>
+#include <set>
 
 #include "backend/journal_review.h"
 #include "content/article_source.h"
@@ -19,16 +21,18 @@ void SiteWorker::leaveOutSentFiles(std::vector<std::string>& files) {
     backend::SendJournal& journal = m_run.journal;
     const std::string& backEnd = m_state.tracking.backEnd;
     const bool republish = m_run.settings.republishPublished();
-    const std::set<std::string> published =
-        republish ? std::set<std::string>() : journal.publishedPaths(backEnd);
+    const auto published =
+        republish ? std::map<std::string, std::set<std::string>>() : journal.publishedFiles(backEnd);
+    const std::set<std::string> unsettled = journal.unsettledPaths(backEnd);
     const auto leftOut = std::remove_if(files.begin(), files.end(), [&](const std::string& file) {
-        if (journal.unsettled(backEnd, file)) {
+        if (unsettled.contains(file)) {
             log(std::string(texts::kUnsettledHeld) + content::displayText(file));
             return true;
         }
         // The bytes decide: a file written anew under an old name is a new article.
-        if (!published.contains(file) ||
-            !journal.holds(backEnd, file, backend::fileContentHash(content::toLocalPath(file)))) {
+        const auto hashes = published.find(file);
+        if (hashes == published.end() ||
+            !hashes->second.contains(backend::fileContentHash(content::toLocalPath(file)))) {
             return false;
         }
         ++m_state.skippedPublished;
@@ -40,6 +44,19 @@ void SiteWorker::leaveOutSentFiles(std::vector<std::string>& files) {
         return true;
     });
     files.erase(leftOut, files.end());
+}
+
+void SiteWorker::uniqueFileName(content::ArticleDraft& draft) {
+    if (draft.filename.empty()) return;
+    const std::string& backEnd = m_state.tracking.backEnd;
+    const std::string wanted = draft.filename;
+    draft.filename = m_run.ledger.claimFileName(backEnd, wanted, [this, &backEnd](const std::string& name) {
+        return m_run.journal.fileNameTaken(backEnd, name);
+    });
+    if (draft.filename != wanted) {
+        log(std::string(texts::kFileNameTakenStart) + wanted + std::string(texts::kFileNameTakenMiddle) +
+            draft.filename + "：" + draft.title);
+    }
 }
 
 }  // namespace oz::engine

@@ -122,5 +122,24 @@ TEST_F(AcrossRunsTest, TheLookUpDoesNotDependOnTheListsOrder) {
     EXPECT_EQ(server.articleCount("s1"), 34u);
 }
 
+// 标题首拼: titles with one set of initials never share a static file name, in one run or across
+// runs; the later article gets a number, and the log says so.
+TEST_F(AcrossRunsTest, StaticFileNamesAreUniqueOnTheBackEnd) {
+    config::SiteConfig site = addSite("s1", 0);
+    site.fileNameRule = 1;
+    for (const std::string title : {"文章标题", "问张表体"}) {
+        std::ofstream(fs::path(site.articleDir) / utf8Path(title + ".txt"), std::ios::binary) << "正文。\r\n";
+    }
+    setOptions([](config::RunOptions& o) { o.publishInReadOrder = true; });
+    EXPECT_EQ(runToEnd({site}).totalUpdated, 2);
+    std::ofstream(fs::path(site.articleDir) / utf8Path("玩转冰摊.txt"), std::ios::binary) << "正文。\r\n";
+    EXPECT_EQ(runToEnd({site}).totalUpdated, 1);
+    std::map<std::string, std::string> names;
+    for (const auto& article : server.articles("s1")) names[article.title] = article.field("filename");
+    EXPECT_EQ(names, (std::map<std::string, std::string>{
+                         {"文章标题", "wzbt"}, {"问张表体", "wzbt2"}, {"玩转冰摊", "wzbt3"}}));
+    EXPECT_EQ(observer.countStartingWith("静态文件名“wzbt”已有文章使用，改为：wzbt2：问张表体", 1), 1);
+}
+
 }  // namespace
 }  // namespace oz::engine::test
