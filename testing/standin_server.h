@@ -72,8 +72,10 @@
 //                                        dopost=editArchives&aid=N: 302 to article_edit.php?aid=N
 //   GET  /s1/dede/article_edit.php       aid=N: the edit form with <input name="title" value="...">
 //                                        holding the title column as it is
-//   GET  /s1/dede/sys_info.php           the settings page with the input edit___cfg_title_maxlen
-//   GET  /s1/dede/content_list.php       the article list, newest first, 30 rows a page (pageno=K):
+//   GET  /s1/dede/sys_info.php           the settings page with the inputs edit___cfg_title_maxlen and
+//                                        edit___cfg_cookie_encode
+//   GET  /s1/dede/content_list.php       the article list, newest first (orderby=FIELD: by that
+//                                        field; StandinFaults::defaultListOrder), 30 rows a page (pageno=K):
 //                                        the articles whose stored title holds `keyword`; each row
 //                                        carries the edit link archives_do.php?aid=N&dopost=editArchives
 //                                        with the title in <u>...</u> as 5.7.88's list cleans it
@@ -197,6 +199,10 @@ struct StandinFaults {
     // whose template was deleted or broken does; the back end's answers say nothing of it.
     bool brokenTemplates = false;
     bool visitorPagesMissing = false;  // those pages answer 404 (written elsewhere than the web root)
+    // The article list's order when the request names none (a changed list template): "id" (newest
+    // first, the back end's own), "click" (most viewed first, then oldest first). A request's
+    // orderby=FIELD orders by that field, newest first among equals, as the real list does.
+    std::string defaultListOrder = "id";
 };
 
 enum class StandinRelease { DedeCms57, DedeCms58, DedeBiz6 };
@@ -220,6 +226,9 @@ struct StandinSite {
     std::string version;  // what data/admin/ver.txt holds; empty: the release's own date
     // PHP's upload_max_filesize: a larger file never reaches the upload page, which then finds none.
     std::size_t uploadMaxBytes = 2u * 1024u * 1024u;
+    // cfg_cookie_encode on the settings page, unique to the installation; empty: one made from the
+    // prefix. Two sites given one value are one back end answering on two addresses.
+    std::string cookieEncode;
 
     // Three categories as on a sample DedeCMS site: 1 新闻中心, 3 国内新闻 (child of 1), 2 技术文章.
     static std::vector<StandinCategory> sampleCategories();

@@ -189,6 +189,7 @@ SiteBackEnd::SiteBackEnd(StandinSite site)
       m_release(site.release),
       m_version(site.version.empty() ? releaseVersion(site.release) : site.version),
       m_uploadMaxBytes(site.uploadMaxBytes),
+      m_cookieEncode(site.cookieEncode.empty() ? "Standin" + site.prefix + "CookieKey" : site.cookieEncode),
       m_faults(site.faults),
       m_categories(std::move(site.categories)),
       m_homeTemplet(std::move(site.homeTemplet)),
@@ -643,17 +644,33 @@ SiteAnswer SiteBackEnd::contentList(Context& context) {
     const std::string keyword = context.fields.get("keyword");
     const std::size_t skip =
         static_cast<std::size_t>(std::max(1, context.fields.getInt("pageno")) - 1) * kListPageSize;
+    std::vector<const StoredArticle*> listed;
+    for (auto it = m_articles.rbegin(); it != m_articles.rend(); ++it) {
+        // The back end searches the stored (escaped) title, as MySQL's LIKE does.
+        if (it->deleted ||
+            (!keyword.empty() && oz::text::findNoCase(it->title, keyword) == std::string::npos))
+            continue;
+        listed.push_back(&*it);
+    }
+    std::string order = context.fields.get("orderby");
+    if (order.empty()) order = m_faults.defaultListOrder;
+    if (order == "click") {
+        // Most viewed first; among equals the oldest first, so the newest article is on the last page.
+        std::stable_sort(listed.begin(), listed.end(), [](const StoredArticle* a, const StoredArticle* b) {
+            const int clickA = std::atoi(a->field("click").c_str());
+            const int clickB = std::atoi(b->field("click").c_str());
+            return clickA != clickB ? clickA > clickB : a->id < b->id;
+        });
+    }
     std::vector<ListedRow> rows;
     std::size_t matching = 0;
-    for (auto it = m_articles.rbegin(); it != m_articles.rend() && rows.size() < kListPageSize; ++it) {
-        if (it->deleted) continue;
-        // The back end searches the stored (escaped) title, as MySQL's LIKE does.
-        if (!keyword.empty() && oz::text::findNoCase(it->title, keyword) == std::string::npos) continue;
+    for (auto it = listed.begin(); it != listed.end() && rows.size() < kListPageSize; ++it) {
+        const StoredArticle* article = *it;
         if (matching++ < skip) continue;
-        const StandinCategory* type = category(it->typeId);
-        rows.push_back({it->id, it->typeId, type ? type->name : std::string(),
-                        listedField(it->title, m_charset == oz::text::Charset::Gbk, dedeBiz()), todayText(),
-                        it->user});
+        const StandinCategory* type = category(article->typeId);
+        rows.push_back({article->id, article->typeId, type ? type->name : std::string(),
+                        listedField(article->title, m_charset == oz::text::Charset::Gbk, dedeBiz()),
+                        todayText(), article->user});
     }
     return page(contentListPage(charsetLabel(), keyword, rows, dedeBiz()));
 }
@@ -678,7 +695,11 @@ SiteAnswer SiteBackEnd::systemSettings() {
         "<td align=\"left\" style=\"padding:3px;\"><input type='text' name='edit___cfg_title_maxlen' "
         "id='edit___cfg_title_maxlen' value='" +
         std::to_string(m_titleMaxBytes) +
-        "' style='width:30%'></td>\r\n<td>cfg_title_maxlen</td></tr>\r\n</table></body></html>\r\n");
+        "' style='width:30%'></td>\r\n<td>cfg_title_maxlen</td></tr>\r\n<tr><td>cookie加密码</td><td "
+        "align=\"left\" style=\"padding:3px;\"><input type='text' name='edit___cfg_cookie_encode' "
+        "id='edit___cfg_cookie_encode' value=\"" +
+        m_cookieEncode +
+        "\" style='width:80%'></td>\r\n<td>cfg_cookie_encode</td></tr>\r\n</table></body></html>\r\n");
 }
 
 SiteAnswer SiteBackEnd::taskDo(Context& context) {

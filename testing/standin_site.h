@@ -147,6 +147,7 @@ class SiteBackEnd {
     const StandinRelease m_release;
     const std::string m_version;
     const std::size_t m_uploadMaxBytes;
+    const std::string m_cookieEncode;
 
     mutable std::mutex m_mutex;
     StandinFaults m_faults;

@@ -5,12 +5,15 @@ and gateways do: the post reaches PHP and the article is stored, but what comes 
 
 Usage: fault_proxy.py LISTEN_PORT UPSTREAM_PORT RULES_FILE
 RULES_FILE (JSON, read for every request, so a scenario changes it without a restart):
-  {"modes": ["store504", "store500", "garbage", "drop", "nostore504"],  # taken in turn
+  {"modes": ["store504", "store500", "garbage", "drop", "nostore504", "late504"],  # taken in turn
+   "late_ms": 5000,   # late504: 504 at once, the post reaches PHP this long after
+   "list_order": "",  # an article list asked without orderby is sorted by this field (a changed template)
+   "fail_lists": 0,   # the first N article lists answer 500 (counted over the proxy's life)
    "every": 1,        # spoil every Nth article post (counted over the proxy's life) ...
    "rate": 0.0,       # ... or, when above 0, each post with this chance instead
    "seed": 1,         # for "rate"
    "delay_ms": 0}     # every answer waits this long first (a slow host)
-It prints one line per spoiled post to standard output.
+It prints one line per spoiled post to standard output, and one line "request PATH" per request.
 """
 import http.client
 import json
@@ -29,7 +32,7 @@ SERVER_ERROR = (b"<html><head><title>500 Internal Server Error</title></head><bo
 HOP_BY_HOP = {"connection", "keep-alive", "transfer-encoding", "te", "trailer", "upgrade",
               "proxy-authorization", "proxy-authenticate", "content-length"}
 
-state = {"posts": 0, "random": None, "seed": None}
+state = {"posts": 0, "random": None, "seed": None, "lists": 0}
 lock = threading.Lock()
 
 
@@ -77,14 +80,33 @@ class Handler(BaseHTTPRequestHandler):
         is_post = (self.command == "POST" and self.path.split("?")[0].endswith("/article_add.php")
                    and body is not None and b"dopost=save" in body)
         mode = spoil_mode(rule) if is_post else None
+        print(f"request {self.path}", flush=True)
         if mode:
             print(f"{mode} {self.path}", flush=True)
         if mode == "nostore504":
             return self.answer(504, GATEWAY_TIMEOUT)
-        upstream = http.client.HTTPConnection("127.0.0.1", UPSTREAM, timeout=1200)
+        path = self.path
+        if "/content_list.php" in path:
+            with lock:
+                state["lists"] += 1
+                failing = state["lists"] <= int(rule.get("fail_lists", 0))
+            if failing:
+                return self.answer(500, SERVER_ERROR)
+            if rule.get("list_order") and "orderby=" not in path:
+                path += ("&" if "?" in path else "?") + "orderby=" + rule["list_order"]
         headers = {k: v for k, v in self.headers.items() if k.lower() not in HOP_BY_HOP}
         headers["Connection"] = "close"
-        upstream.request(self.command, self.path, body=body, headers=headers)
+        if mode == "late504":
+            def later():
+                threading.Event().wait(int(rule.get("late_ms", 5000)) / 1000)
+                late = http.client.HTTPConnection("127.0.0.1", UPSTREAM, timeout=1200)
+                late.request(self.command, path, body=body, headers=headers)
+                late.getresponse().read()
+                late.close()
+            threading.Thread(target=later, daemon=True).start()
+            return self.answer(504, GATEWAY_TIMEOUT)
+        upstream = http.client.HTTPConnection("127.0.0.1", UPSTREAM, timeout=1200)
+        upstream.request(self.command, path, body=body, headers=headers)
         response = upstream.getresponse()
         data = response.read()
         upstream.close()

@@ -6,7 +6,7 @@ Usage: make_settings.py DATA_DIR SCENARIO_JSON
 SCENARIO_JSON: {"scenario": "2", "options": {"同时站点数": "6", "选择框失败时重复尝试": true, ...},
                 "sites": [{"domain": "127.0.0.1:8081", "gbk": false, "category": 2,
                            "titles": ["...", ...], "user": "admin", "password": "admin123",
-                           "database": "dedecms" (where tally.py looks; by "gbk" when absent),
+                           "database": "dedecms", "admin": "dede",
                            "fields": {"刷新HTML类型": 0, ...}}, ...]}
 """
 import json
@@ -56,6 +56,8 @@ def main():
         fields = dict(SITE_DEFAULTS, **site.get("fields", {}))
         fields.update({"域名": site["domain"], "编码": 1 if site.get("gbk") else 0,
                        "栏目ID": site.get("category", 2), "文章目录": folder})
+        if "admin" in site:
+            fields["目录"] = site["admin"]
         for key in ("user", "password"):
             if key in site:
                 fields["用户" if key == "user" else "密码"] = site[key]

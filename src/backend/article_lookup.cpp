@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "backend/answer_reader.h"
+#include "backend/back_end_identity.h"
 #include "backend/backend_family.h"
 #include "backend/html_elements.h"
 #include "backend/url_encoding.h"
@@ -19,7 +20,8 @@ constexpr int kDefaultTitleMaxBytes = 60;
 
 std::string listUrl(const config::SiteConfig& site, std::string_view keyword, int page) {
     std::string url = backEndBaseUrl(site) +
-                      "/content_list.php?channelid=1&keyword=" + urlEncode(keyword, isUtf8Site(site));
+                      "/content_list.php?channelid=1&keyword=" + urlEncode(keyword, isUtf8Site(site)) +
+                      "&orderby=id";
     if (page > 1) url += "&pageno=" + std::to_string(page);
     return url;
 }
@@ -78,31 +80,25 @@ std::optional<std::string> storedTitleOnEditPage(AdminSession& session, const Ba
     return elementAttribute(input, "value");
 }
 
-// The value of the back end's title length setting on its system settings page.
-std::optional<int> titleMaxBytesSetting(AdminSession& session, const BackendContext& context) {
-    const std::string page = getPage(session, context, backEndBaseUrl(session.site) + "/sys_info.php",
-                                     siteAnswerDecoding(session.site));
-    const std::string input = findElement(page, "input", "name", "edit___cfg_title_maxlen");
-    const std::string value = elementAttribute(input, "value");
-    if (value.empty() || value.size() > 6 || value.find_first_not_of("0123456789") != std::string::npos) {
-        return std::nullopt;
-    }
-    return std::stoi(value);
-}
-
 }  // namespace
 
 void readArticleMark(AdminSession& session, const BackendContext& context, ArticleTracking& tracking) {
-    if (tracking.ledger == nullptr || tracking.listUnreadable || tracking.ledger->mark(tracking.backEnd))
-        return;
-    const ListReading reading = readList(session, context, "");
-    if (!reading.rows) {
+    if (tracking.ledger == nullptr || tracking.ledger->mark(tracking.backEnd)) return;
+    // A list that failed once is asked again before a post whose answer may need it; each post
+    // asks again, so one bad answer does not leave the rest of the run without a mark.
+    for (int attempt = 1; attempt <= 2 && !context.aborted(); ++attempt) {
+        const ListReading reading = readList(session, context, "");
+        if (reading.rows) {
+            int highest = 0;
+            for (const ListedArticle& row : *reading.rows) highest = std::max(highest, row.id);
+            tracking.ledger->sawId(tracking.backEnd, highest);
+            tracking.listUnreadable = false;
+            tracking.listReason.clear();
+            return;
+        }
         tracking.listUnreadable = true;
-        return;
+        tracking.listReason = reading.reason;
     }
-    int highest = 0;
-    for (const ListedArticle& row : *reading.rows) highest = std::max(highest, row.id);
-    tracking.ledger->sawId(tracking.backEnd, highest);
 }
 
 text::DateTime ArticleTracking::nextPublishTime(const text::DateTime& now) {
@@ -120,7 +116,7 @@ TitleRules titleRules(AdminSession& session, const BackendContext& context, Arti
     std::optional<int> maxBytes =
         tracking.ledger != nullptr ? tracking.ledger->titleMaxBytes(tracking.backEnd) : std::nullopt;
     if (!maxBytes) {
-        maxBytes = titleMaxBytesSetting(session, context).value_or(kDefaultTitleMaxBytes);
+        maxBytes = readSystemSettings(session, context).titleMaxBytes.value_or(kDefaultTitleMaxBytes);
         if (tracking.ledger != nullptr && !context.aborted()) {
             tracking.ledger->setTitleMaxBytes(tracking.backEnd, *maxBytes);
         }

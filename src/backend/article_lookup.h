@@ -7,6 +7,7 @@
 #include "backend/admin_session.h"
 #include "backend/backend_context.h"
 #include "backend/backend_ledger.h"
+#include "backend/send_journal.h"
 #include "backend/stored_title.h"
 #include "text/clock.h"
 
@@ -18,8 +19,12 @@ namespace oz::backend {
 // What a site record's submissions and look-ups keep of its back end for a run.
 struct ArticleTracking {
     BackEndLedger* ledger = nullptr;  // the run's, shared by every record of the back end
-    std::string backEnd;              // backEndKey of the site
-    bool listUnreadable = false;      // the list could not be read since the last login; not asked again
+    std::string backEnd;              // backEndKey of the site, its fingerprint once identified
+    bool listUnreadable = false;      // the last read of the list failed
+    std::string listReason{};         // why ("后台文章列表无法读取：...")
+    bool identified = false;          // backEnd is the back end's fingerprint (or it has none)
+    SendJournal* journal = nullptr;   // the run's; nullptr: nothing written
+    std::string record{};             // the site record as the log names it, for the journal
     // The publish time of the site's latest submission in the run (toSerialSeconds; 0: none yet).
     std::int64_t lastPublishTime = 0;
 
@@ -30,7 +35,7 @@ struct ArticleTracking {
 };
 
 // Makes sure the ledger knows the back end's newest article id (the mark): reads the list when it
-// does not, unless the list was unreadable since the last login.
+// does not (twice when the first read fails; listReason says why it could not).
 void readArticleMark(AdminSession& session, const BackendContext& context, ArticleTracking& tracking);
 
 // How the site's back end stores titles: its charset, and its title length setting, read once per

@@ -8,6 +8,7 @@
 #include "backend/html_elements.h"
 #include "backend/progress_pages.h"
 #include "backend/records.h"
+#include "content/article_source.h"
 #include "content/insertion.h"
 #include "text/markers.h"
 
@@ -69,6 +70,15 @@ void notePublished(const BackendContext& context, const config::SiteConfig& site
     removeFailureRecord(context.dataDir, site, title, context.recordTag);
 }
 
+// The outcome of a journal entry, when there is one. A line that cannot be written leaves the entry
+// without an outcome: the next run looks the article up first, which is safe.
+void noteOutcome(const ArticleTracking* tracking, const std::string& key, JournalOutcome outcome, int id = 0,
+                 const std::string& address = {}) {
+    if (tracking != nullptr && tracking->journal != nullptr && !key.empty()) {
+        tracking->journal->settled(tracking->backEnd, key, outcome, id, address);
+    }
+}
+
 }  // namespace
 
 std::string articleAddress(const config::SiteConfig& site, const std::string& answer,
@@ -93,13 +103,16 @@ SubmitResult confirmed(AdminSession& session, const BackendContext& context, con
     result.reason = pending.reason;
     result.address = lookup.address;
     tracking.ledger->counted(tracking.backEnd, pending.ticket, lookup.id);
+    noteOutcome(&tracking, pending.journalKey, JournalOutcome::Published, lookup.id, result.address);
     notePublished(context, session.site, siteIndex, pending.title, result.address);
     return result;
 }
 
 // An article that may be on the site: never sent again, its record says so.
 SubmitResult unknownOutcome(const BackendContext& context, const config::SiteConfig& site,
-                            const std::string& title, std::string reason) {
+                            const std::string& title, std::string reason, const ArticleTracking* tracking,
+                            const std::string& journalKey) {
+    noteOutcome(tracking, journalKey, JournalOutcome::Unknown);
     SubmitResult result;
     result.outcome = SubmitOutcome::Unknown;
     result.reason = std::move(reason);
@@ -134,6 +147,26 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
         mark = tracking->ledger->mark(tracking->backEnd);
         ticket = tracking->ledger->opened(tracking->backEnd, sentTitle, draft.typeId);
     }
+    // Written down before it goes out: a run killed from here on leaves an entry the next run
+    // looks up before it sends the file again.
+    std::string journalKey;
+    if (tracking != nullptr && tracking->journal != nullptr) {
+        JournalEntry entry;
+        entry.record = tracking->record;
+        entry.path = draft.path;
+        entry.contentHash = fileContentHash(content::toLocalPath(draft.path));
+        entry.title = sentTitle;
+        entry.fileName = draft.filename;
+        entry.typeId = draft.typeId;
+        entry.mark = mark.value_or(0);
+        std::string error;
+        if (!tracking->journal->sent(tracking->backEnd, entry, error)) {
+            if (ticket != 0) tracking->ledger->dropped(tracking->backEnd, ticket);
+            result.reason = "已发送文章记录无法写入：" + error;
+            return result;
+        }
+        journalKey = entry.key;
+    }
     const http::PageAnswer posted = requestPage(session, context, backEndBaseUrl(site) + "/article_add.php",
                                                 body, siteAnswerDecoding(site), timeout, /*sendOnce=*/true);
     const BackendFamily& family = familyOf(session);
@@ -145,6 +178,7 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
         // A success page without the article's id leaves it a claimant of rows like it for the run.
         const int id = editedArticleId(posted.text);
         if (ticket != 0 && id > 0) tracking->ledger->counted(tracking->backEnd, ticket, id);
+        noteOutcome(tracking, journalKey, JournalOutcome::Published, id, result.address);
         notePublished(context, site, siteIndex, draft.title, result.address);
         runFollowUps(session, context, posted.text, siteIndex);
         return result;
@@ -152,13 +186,19 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
     result.reason = reading.reason;
     if (reading.safeToRepeat()) {
         if (ticket != 0) tracking->ledger->dropped(tracking->backEnd, ticket);
+        noteOutcome(tracking, journalKey, JournalOutcome::NotStored);
         context.noteWriteFailure(writeFailureRecord(context.dataDir, site, draft.title, posted.text,
                                                     reading.reason, context.recordTag));
         return result;
     }
     // The body went out and nothing trustworthy came back: the site itself says what happened.
-    if (context.aborted() || !mark) return unknownOutcome(context, site, draft.title, result.reason);
-    PendingArticle pending{draft.title, posted.text, reading.reason, draft.typeId, *mark, ticket};
+    if (context.aborted() || tracking == nullptr || tracking->ledger == nullptr)
+        return unknownOutcome(context, site, draft.title, result.reason, tracking, journalKey);
+    if (!mark) {
+        const std::string why = tracking->listReason.empty() ? "后台文章列表无法读取" : tracking->listReason;
+        return unknownOutcome(context, site, draft.title, result.reason + "；" + why, tracking, journalKey);
+    }
+    PendingArticle pending{draft.title, posted.text, reading.reason, draft.typeId, *mark, ticket, journalKey};
     const ArticleLookup lookup =
         findNewArticle(session, context, sentTitle, draft.typeId, *mark, ticket, *tracking);
     if (lookup.result == LookupResult::Found)
@@ -172,7 +212,8 @@ SubmitResult settleArticle(AdminSession& session, const BackendContext& context,
                            const PendingArticle& pending, int siteIndex, Settle settle,
                            ArticleTracking& tracking) {
     const config::SiteConfig& site = session.site;
-    if (context.aborted()) return unknownOutcome(context, site, pending.title, "请求已中止");
+    if (context.aborted())
+        return unknownOutcome(context, site, pending.title, "请求已中止", &tracking, pending.journalKey);
     const std::string sentTitle = plainFieldAsSent(pending.title, isUtf8Site(site));
     const ArticleLookup lookup =
         findNewArticle(session, context, sentTitle, pending.typeId, pending.mark, pending.ticket, tracking);
@@ -188,13 +229,15 @@ SubmitResult settleArticle(AdminSession& session, const BackendContext& context,
     if (lookup.result == LookupResult::NotFound && settle == Settle::Last) {
         result.reason += "；网站后台查无此文";
         tracking.ledger->dropped(tracking.backEnd, pending.ticket);
+        noteOutcome(&tracking, pending.journalKey, JournalOutcome::NotStored);
         context.noteWriteFailure(writeFailureRecord(context.dataDir, site, pending.title, pending.answer,
                                                     result.reason, context.recordTag));
         return result;
     }
     const std::string why =
         lookup.result == LookupResult::NotFound ? "停止时网站后台尚无此文" : lookup.reason;
-    return unknownOutcome(context, site, pending.title, result.reason + "；" + why);
+    return unknownOutcome(context, site, pending.title, result.reason + "；" + why, &tracking,
+                          pending.journalKey);
 }
 
 }  // namespace oz::backend

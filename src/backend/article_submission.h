@@ -28,8 +28,9 @@ struct PendingArticle {
     std::string answer;  // the answer that said nothing trustworthy
     std::string reason;  // what it was ("HTTP 504，网关超时")
     int typeId = 0;
-    int mark = 0;    // the back end's newest article id before the article was sent
-    int ticket = 0;  // the article's ticket in the run's ledger
+    int mark = 0;            // the back end's newest article id before the article was sent
+    int ticket = 0;          // the article's ticket in the run's ledger
+    std::string journalKey;  // its entry in the journal; empty: none
 };
 
 struct SubmitResult {

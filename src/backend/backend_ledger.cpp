@@ -67,6 +67,18 @@ void BackEndLedger::setTitleMaxBytes(const std::string& backEnd, int bytes) {
     m_backEnds[backEnd].titleMaxBytes = bytes;
 }
 
+std::string BackEndLedger::claimFileName(const std::string& backEnd, const std::string& wanted,
+                                         const std::function<bool(const std::string&)>& takenBefore) {
+    if (wanted.empty()) return wanted;
+    std::lock_guard lock(m_mutex);
+    std::set<std::string>& names = m_backEnds[backEnd].fileNames;
+    std::string name = wanted;
+    for (int n = 2; names.contains(name) || (takenBefore && takenBefore(name)); ++n)
+        name = wanted + std::to_string(n);
+    names.insert(name);
+    return name;
+}
+
 void BackEndLedger::clear() {
     std::lock_guard lock(m_mutex);
     m_backEnds.clear();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -48,6 +49,12 @@ class BackEndLedger {
     std::optional<int> titleMaxBytes(const std::string& backEnd) const;
     void setTitleMaxBytes(const std::string& backEnd, int bytes);
 
+    // A static file name for an article of the run: `wanted` when no other article of the run has
+    // it and `takenBefore` (earlier runs) says it is free, else `wanted` with the first free number
+    // appended ("wzbt2", "wzbt3", ...). An empty name stays empty (the back end names the file).
+    std::string claimFileName(const std::string& backEnd, const std::string& wanted,
+                              const std::function<bool(const std::string&)>& takenBefore);
+
     void clear();  // a new run
 
    private:
@@ -56,6 +63,7 @@ class BackEndLedger {
         std::set<int> countedIds;
         std::map<int, SentArticle> claimants;  // by ticket
         std::optional<int> titleMaxBytes;
+        std::set<std::string> fileNames;
     };
 
     mutable std::mutex m_mutex;

@@ -110,6 +110,11 @@ bool OptionsRunSettings::retryOnFailure() const {
     return m_options.retryOnFailure;
 }
 
+bool OptionsRunSettings::republishPublished() const {
+    std::lock_guard lock(m_mutex);
+    return m_options.republishPublished;
+}
+
 bool OptionsRunSettings::publishInReadOrder() const {
     std::lock_guard lock(m_mutex);
     return m_options.publishInReadOrder;

@@ -57,6 +57,8 @@ class RunSettings {
     virtual bool liveCheck() const { return true; }
     // 默认代理服务器: the proxy of the site records that name none of their own.
     virtual std::string defaultProxy() const = 0;
+    // 重复发布已发布文件: files the journal says the back end holds are published again.
+    virtual bool republishPublished() const { return false; }
 };
 
 // RunSettings over a RunOptions value, for the command line and tests. 选择框HTML所有栏目 is not a
@@ -89,6 +91,7 @@ class OptionsRunSettings final : public RunSettings {
     bool customRefresh(CustomRefresh item) const override;
     double settleSeconds() const override;
     std::string defaultProxy() const override;
+    bool republishPublished() const override;
 
    private:
     mutable std::mutex m_mutex;

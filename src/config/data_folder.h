@@ -14,6 +14,9 @@ inline constexpr const char* kAddressRecordFolder = "文章地址";
 inline constexpr const char* kFailureRecordFolder = "更新失败记录";
 inline constexpr const char* kLoginFailureFile = "登录失败.htm";
 inline constexpr const char* kUndeletedArticlesFile = "未能删除的已发布文章.txt";
+// What was sent to which back end, one file per back end; and the salt of the back ends' fingerprints.
+inline constexpr const char* kSendJournalFolder = "已发送文章";
+inline constexpr const char* kBackEndSaltFile = "后台标识盐.txt";
 inline constexpr const char* kScheduleFile = "时间点.计划任务";
 inline constexpr const char* kDataDirEnvironment = "ORVANE_DATA_DIR";
 

@@ -29,6 +29,8 @@ struct RunOptions {
     // 默认代理服务器: the 代理服务器 of every site record without one of its own (see
     // config/proxy_setting.h); empty: direct.
     std::string defaultProxy;
+    // 重复发布已发布文件: a file the journal says a back end holds is sent to it again (off: skipped).
+    bool republishPublished = false;
 
     // Check boxes stored under their control names.
     bool shutdownWhenDone = false;    // 选择框完成关机

@@ -219,6 +219,9 @@ void saveRunOptionsUnbatched(SettingsFile& file, const RunOptions& o, BatchScope
     if (!o.defaultProxy.empty() || file.hasKey(kDefaultProxyKey)) {
         batch.note(file.writeText(kDefaultProxyKey, o.defaultProxy));
     }
+    if (o.republishPublished || file.hasKey("重复发布已发布文件")) {
+        batch.note(file.writeBool("重复发布已发布文件", o.republishPublished));
+    }
     for (const auto& check : kMenuChecks) batch.note(file.writeBool(check.key, o.*check.member));
 }
 
@@ -379,6 +382,7 @@ RunOptions loadRunOptions(SettingsFile& file, const RunOptions& defaults) {
     o.settleSeconds = file.readText("确认等待秒数", o.settleSeconds);
     o.liveCheck = file.readBool("发布后前台检查", o.liveCheck);
     o.defaultProxy = file.readText(kDefaultProxyKey, o.defaultProxy);
+    o.republishPublished = file.readBool("重复发布已发布文件", o.republishPublished);
     for (const auto& box : kCheckBoxes) o.*box.member = file.readBool(box.key, o.*box.member);
     for (const auto& check : kMenuChecks) o.*check.member = file.readBool(check.key, o.*check.member);
     o.autoStartSchedule = file.readBool("自动开启计划任务", o.autoStartSchedule);

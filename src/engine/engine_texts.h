@@ -81,6 +81,16 @@ inline constexpr std::string_view kUndeletedEnd = "），以后的更新不再�
 // Files published in an earlier run that could not be deleted: kUndeletedSkipped + count + ...End.
 inline constexpr std::string_view kUndeletedSkipped = "跳过已发布但未能删除的文章 ";
 inline constexpr std::string_view kUndeletedSkippedEnd = " 篇";
+// A file the journal says the back end holds: kPublishedSkipped + the file; the summary's row:
+// kPublishedSkippedCount + count + kArticlesUnit.
+inline constexpr std::string_view kPublishedSkipped = "已发布到此网站，跳过：";
+inline constexpr std::string_view kPublishedSkippedCount = "跳过已发布 ";
+// A static file name another article has: kFileNameTakenStart + name + kFileNameTakenMiddle + the new
+// name + "：" + title.
+inline constexpr std::string_view kFileNameTakenStart = "静态文件名“";
+inline constexpr std::string_view kFileNameTakenMiddle = "”已有文章使用，改为：";
+// A file whose last submission's outcome the site could not tell: kUnsettledHeld + the file.
+inline constexpr std::string_view kUnsettledHeld = "上次结果未知且无法查证，本次不发送：";
 // A send after the first: kSendingAgainStart + its number + kSendingAgainMiddle + title +
 // kPreviousReasonStart + why the send before failed + kPreviousReasonEnd.
 inline constexpr std::string_view kSendingAgainStart = "第 ";

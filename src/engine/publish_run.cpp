@@ -120,6 +120,7 @@ bool PublishRun::startRun(const config::SiteList& sites, content::ListingMethod 
             m_shared.totalUpdated = 0;
             m_shared.writeFailures.clear();
             m_shared.ledger.clear();
+            m_shared.journal.newRun();
             m_anyStop = false;
             m_abortRequested = false;
             m_runStopAt = 0;
@@ -245,7 +246,15 @@ void PublishRun::runThread(bool scheduled) {
     // and only while Idle), so this thread reads them without the lock.
     std::vector<std::string> labels;
     labels.reserve(m_sites.size());
-    for (const auto& site : m_sites) labels.push_back(RunLog::labelFor(site.domain, site.user));
+    // Records that share 域名 and 用户 are told apart by their number, as their records are.
+    std::map<std::pair<std::string, std::string>, int> sharing;
+    for (const auto& site : m_sites) ++sharing[{site.domain, site.user}];
+    for (std::size_t i = 0; i < m_sites.size(); ++i) {
+        const config::SiteConfig& site = m_sites[i];
+        labels.push_back(RunLog::labelFor(site.domain, site.user) + (sharing[{site.domain, site.user}] > 1
+                                                                         ? "#" + std::to_string(i + 1)
+                                                                         : std::string()));
+    }
     m_log.open(std::move(labels));
     m_shared.undeleted.load(m_shared.removeFile);
     logRun(std::string(texts::kRunStarted) + formatDateTime(DateTimeKind::DateAndTime, m_clock.now()));

@@ -142,6 +142,11 @@ std::string RunLog::writeSummary(const std::vector<SiteResult>& rows, int totalU
                     row.siteIndex);
             unknown += row.unknown;
         }
+        if (row.skippedPublished > 0) {
+            logLine("跳过已发布 " + std::to_string(row.skippedPublished) +
+                        " 篇（重复发布请勾选“重复发布已发布文件”）",
+                    row.siteIndex);
+        }
         if (row.undeleted > 0) {
             logLine("已发布但文件未能删除 " + std::to_string(row.undeleted) +
                         " 篇（以后的更新不再发布它们，见“" + config::kUndeletedArticlesFile + "”）",

@@ -10,6 +10,7 @@
 #include "backend/picture_upload.h"
 #include "backend/records.h"
 #include "backend/run_settings.h"
+#include "backend/send_journal.h"
 #include "config/site_config.h"
 #include "content/article_source.h"
 #include "engine/run_log.h"
@@ -36,11 +37,12 @@ struct RunShared {
     const text::Clock& clock;
     const std::filesystem::path dataDir;
     backend::AddressRecordTable& addressRecords;
-    backend::WriteFailures writeFailures;  // the records and log lines that could not be written
-    backend::BackEndLedger ledger;         // what the run knows of each back end it posts to
-    UndeletedFiles undeleted{dataDir};     // published files that could not be deleted
-    backend::PictureCache pictures;        // the local pictures each back end holds from this run
-    RunObserver* const observer;           // may be null
+    backend::WriteFailures writeFailures;           // the records and log lines that could not be written
+    backend::BackEndLedger ledger;                  // what the run knows of each back end it posts to
+    backend::SendJournal journal{dataDir, &clock};  // what was sent to each back end, across runs
+    UndeletedFiles undeleted{dataDir};              // published files that could not be deleted
+    backend::PictureCache pictures;                 // the local pictures each back end holds from this run
+    RunObserver* const observer;                    // may be null
     content::ListingMethod listing = content::ListingMethod::Complete;  // fixed per run
     FileRemover removeFile = removeFileOnDisk;                          // 更新后删除
     backend::LoopLimits backendLimits;                                  // fixed per run

@@ -18,6 +18,7 @@ struct SiteResult {
     int liveConfirmed = 0;
     int liveFailed = 0;
     bool homePageFailed = false;
+    int skippedPublished = 0;  // files left out because the back end holds them already
 
     // The row of a site from its run state: `limit` is the global count when that option is on,
     // else the site's own 更新数量; a limit of 0 or less means "all files read".

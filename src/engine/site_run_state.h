@@ -22,6 +22,7 @@ struct SiteRunState {
     int updatedCount = 0;                    // articles published in this run
     int unknownCount = 0;                    // submissions whose outcome is unknown (maybe published)
     int undeletedCount = 0;                  // published files 更新后删除 could not delete
+    int skippedPublished = 0;                // files the back end holds already (the journal)
     content::ArticleList articles;           // the listed files, how many were taken, the picker
     int articleCount = 0;                    // files listed (kept after the list is released)
     bool listed = false;                     // the list and pools were read (a re-login keeps them)

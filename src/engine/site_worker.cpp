@@ -12,6 +12,7 @@
 #include "backend/admin_session.h"
 #include "backend/answer_reader.h"
 #include "backend/article_submission.h"
+#include "backend/back_end_identity.h"
 #include "backend/live_check.h"
 #include "backend/picture_upload.h"
 #include "backend/regeneration.h"
@@ -107,6 +108,7 @@ class SiteWorker::ActivitySettings final : public backend::RunSettings {
     bool customRefresh(backend::CustomRefresh item) const override { return m_settings.customRefresh(item); }
     double settleSeconds() const override { return m_settings.settleSeconds(); }
     std::string defaultProxy() const override { return m_settings.defaultProxy(); }
+    bool republishPublished() const override { return m_settings.republishPublished(); }
 
    private:
     const backend::RunSettings& m_settings;
@@ -130,6 +132,7 @@ SiteWorker::SiteWorker(int siteIndex, const config::SiteConfig& site, RunShared&
     m_context.limits = run.backendLimits;
     m_context.writeFailures = &run.writeFailures;
     m_state.tracking.ledger = &run.ledger;
+    m_state.tracking.journal = &run.journal;
     m_state.tracking.backEnd = backend::backEndKey(site);
 }
 
@@ -174,6 +177,7 @@ SiteResult SiteWorker::result() const {
     row.liveConfirmed = m_state.live.confirmed;
     row.liveFailed = m_state.live.failed;
     row.homePageFailed = m_state.live.homePageFailed;
+    row.skippedPublished = m_state.skippedPublished;
     return row;
 }
 
@@ -222,6 +226,8 @@ bool SiteWorker::prepareSite(int attempt) {
         finishSite(true);
         return false;
     }
+    backend::identifyBackEnd(session, m_context, m_state.tracking);
+    if (!m_state.listed) reviewJournal(session);
 
     if (!m_state.listed) {
         std::vector<content::RefusedFile> refused;
@@ -238,6 +244,7 @@ bool SiteWorker::prepareSite(int attempt) {
             log(joined(texts::kUndeletedSkipped, std::to_string(skipped)) +
                 std::string(texts::kUndeletedSkippedEnd));
         }
+        leaveOutSentFiles(files);
         m_state.articles.assign(std::move(files));
         m_state.articleCount = m_state.articles.count();
         m_state.pools = content::buildSitePools(m_site, m_run.listing);
@@ -330,6 +337,7 @@ bool SiteWorker::publishNext(bool cycleMode) {
         m_phase = SitePhase::Ready;
         return true;
     }
+    uniqueFileName(*draft);
     const content::ArticleDraft composed = *draft;
     m_state.current = std::move(*draft);
     int sends = 0;
@@ -340,23 +348,6 @@ bool SiteWorker::publishNext(bool cycleMode) {
     }
     if (!cycleMode && !isDone()) pause();
     if (!isDone()) m_phase = SitePhase::Ready;
-    return true;
-}
-
-bool SiteWorker::sendPictures(content::ArticleDraft& draft) {
-    backend::AdminSession session{m_site, *m_requester};
-    const backend::PictureUploads pictures =
-        backend::uploadPictures(session, m_context, draft, &m_run.pictures);
-    if (!pictures.ok) {
-        log(pictures.failure + std::string(texts::kPictureFailedArticle) + draft.title);
-        return false;
-    }
-    m_state.currentPictures = pictures.addresses;
-    if (pictures.uploaded + pictures.reused > 0) {
-        log(joined(texts::kPicturesUploaded, std::to_string(pictures.uploaded)) +
-            std::string(texts::kPicturesReused) + std::to_string(pictures.reused) +
-            std::string(texts::kPicturesEnd));
-    }
     return true;
 }
 
@@ -485,16 +476,9 @@ bool SiteWorker::settleDue() {
         }
         m_state.current = parked.draft;
         m_state.current.title = parked.pending.title;
-        if (result.outcome == backend::SubmitOutcome::Failed && m_run.settings.retryOnFailure() &&
-            parked.sends < kMaxSubmissions) {
-            // Not stored after all: it is sent again, as a failed submission is.
-            int sends = parked.sends;
-            m_state.current = parked.draft;
-            const backend::SubmitResult again = sendArticle(sends, result.reason);
-            reloginWanted = !handleResult(again, parked.draft, parked.path, sends) || reloginWanted;
-        } else {
-            reloginWanted = !handleResult(result, parked.draft, parked.path, parked.sends) || reloginWanted;
-        }
+        // Not found once its settling time is over is no proof: a back end may store it later still.
+        // It is not sent again in this run; the next run looks it up first (the journal).
+        reloginWanted = !handleResult(result, parked.draft, parked.path, parked.sends) || reloginWanted;
         if (isDone()) break;
     }
     return !reloginWanted;
@@ -562,34 +546,6 @@ void SiteWorker::finishSite(bool skipRegeneration) {
         m_run.activeSites.fetch_sub(1);
         m_run.notifySiteFinished();
     }
-}
-
-void SiteWorker::regenerateAtEnd() {
-    // 刷新HTML类型 2 made the first list pages after each article; the whole lists of the categories
-    // it published into are made once, here, as 刷新HTML类型 1 makes them.
-    const bool refresh = (m_site.refreshHtmlMode == 1 || m_site.refreshHtmlMode == 2) &&
-                         m_state.articleCount > 0 && m_state.updatedCount > 0;
-    const bool oneKey = m_run.settings.oneClickUpdate() && m_state.articleCount > 0;
-    if (!refresh && !oneKey) return;
-    if (transfersAborted() || !m_requester) {
-        log(texts::kRegenerationSkipped);
-        return;
-    }
-    backend::AdminSession session{m_site, *m_requester};
-    if (refresh) {
-        log(texts::kRegenerating);
-        m_state.made = backend::regenerateSite(session, m_context, m_state.refreshCategories, m_index, false);
-    }
-    if (oneKey && !transfersAborted()) backend::oneKeyUpdate(session, m_context, m_index);
-    if (transfersAborted()) log(texts::kRegenerationCut);
-}
-
-void SiteWorker::checkLive() {
-    if (m_state.published.empty() || !m_run.settings.liveCheck() || transfersAborted() || !m_requester)
-        return;
-    backend::AdminSession session{m_site, *m_requester};
-    m_state.live =
-        backend::checkLive(session, m_context, m_state.published, m_state.made, m_index, &m_state.tracking);
 }
 
 void SiteWorker::releaseList() {

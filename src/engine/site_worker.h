@@ -136,6 +136,14 @@ class SiteWorker {
     // The published articles (and the pages the regeneration made) fetched as a visitor sees them.
     void checkLive();
     void releaseList();
+    // The journal's part (site_worker_journal.cpp): looks up what earlier runs left unknown, and
+    // takes out of the list the files the back end holds (unless 重复发布已发布文件) or whose last
+    // outcome could not be told.
+    void reviewJournal(backend::AdminSession& session);
+    void leaveOutSentFiles(std::vector<std::string>& files);
+    // Two articles never get one static file name on a back end (this run's, or one sent before):
+    // the second gets a number appended, and the log says so.
+    void uniqueFileName(content::ArticleDraft& draft);
 
     const int m_index;
     const config::SiteConfig& m_site;

@@ -57,6 +57,7 @@ RunBar::RunBar(const UiServices& services, Hooks hooks, QWidget* parent)
     grid->addWidget(check("选择框按读入顺序发布", QStringLiteral("按读入顺序发布")), 2, 2);
     grid->addWidget(check("选择框完成关机", QStringLiteral("更新完成关机")), 0, 3);
     grid->addWidget(check("选择框发布后前台检查", QStringLiteral("发布后前台检查")), 1, 3);
+    grid->addWidget(check("选择框重复发布已发布文件", QStringLiteral("重复发布已发布文件")), 2, 3);
     grid->setColumnStretch(4, 1);
     m_start = button("按钮开始更新", kIdleCaption);
     m_start->setMinimumSize(188, 40);

@@ -255,6 +255,7 @@ const std::vector<OptionBinding>& optionBindings() {
         {"选择框失败时重复尝试", K::Check, &RunOptions::retryOnFailure},
         {"选择框按读入顺序发布", K::Check, &RunOptions::publishInReadOrder},
         {"选择框发布后前台检查", K::Check, &RunOptions::liveCheck},
+        {"选择框重复发布已发布文件", K::Check, &RunOptions::republishPublished},
     };
     return table;
 }

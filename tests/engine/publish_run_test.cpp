@@ -380,6 +380,7 @@ INSTANTIATE_TEST_SUITE_P(StopOrAbort, StopDuringSubmissionTest, ::testing::Bool(
 // Regression: a second run that started in the same second emptied the first run's address record.
 TEST_F(PublishRunTest, TwoRunsInTheSameSecondBothKeepTheirAddresses) {
     config::SiteConfig site = addSite("s1", 3);
+    setOptions([](config::RunOptions& o) { o.republishPublished = true; });
     runToEnd({site});
     runToEnd({site});
     EXPECT_EQ(addressLines(site).size(), 6u);

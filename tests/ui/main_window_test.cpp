@@ -157,6 +157,32 @@ class MainWindowTest : public QObject, public oz::test::MainWindowFixture {
         QCOMPARE(lastMessage(), QStringLiteral("已停止关机倒计时！"));
     }
 
+    // 重复发布已发布文件: clicked on, the run reads it at once, the global save keeps it under its key
+    // (absent: off), and the window shows it again when it opens.
+    void republishBoxIsBoundToItsKey() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        auto* box = w<QCheckBox>("选择框重复发布已发布文件");
+        QVERIFY(!box->isChecked());
+        QVERIFY(!window->runBar().run().settings().republishPublished());
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->height() / 2, box->height() / 2));
+        QVERIFY(box->isChecked());
+        QTRY_VERIFY(window->runBar().run().settings().republishPublished());
+        w("链接全局保存")->setFocus();
+        QTest::keyClick(w("链接全局保存"), Qt::Key_Return);
+        QTRY_COMPARE(lastMessage(), QStringLiteral("已保存所有数据！"));
+        settings->flush();
+        oz::config::SettingsFile reread;
+        QVERIFY(reread.open(settingsPath(), oz::config::SettingsFile::Mode::ReadOnly));
+        reread.setSection("基本配置");
+        QVERIFY(reread.readBool("重复发布已发布文件"));
+        window->hide();
+        window.reset();
+        settings.reset();
+        open();
+        QVERIFY(w<QCheckBox>("选择框重复发布已发布文件")->isChecked());
+    }
+
     // A settings file made read-only is never replaced behind the operator's back, and every save
     // that fails says so, naming the file: at start-up once, on a check mark, at the exit (with a
     // retry). Before, the ticks and the exit save were silent and the rename replaced the file.
