@@ -111,8 +111,16 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
     const config::SiteConfig& site = session.site;
     content::applyInsertions(draft, site, pools);
     std::string leftOut;
-    std::string body = formBody(buildArticleForm(draft, site, context), isUtf8Site(site), &leftOut);
+    std::vector<Replacement> titleReplaced;
+    std::string body =
+        formBody(buildArticleForm(draft, site, context), isUtf8Site(site), &leftOut, &titleReplaced);
     if (!leftOut.empty()) context.logLine(siteIndex, kLeftOutStart + leftOut + kLeftOutEnd + draft.title);
+    if (!titleReplaced.empty())
+        context.logLine(siteIndex, replacementText("标题", titleReplaced) + "：" + draft.title);
+    const BackendFamily& family = familyOf(session);
+    for (const std::string& warning :
+         tagWarnings(draft.tags, isUtf8Site(site), {family.tagBytes, family.tagChars}))
+        context.logLine(siteIndex, warning + "：" + draft.title);
     double timeout = site.downloadRemoteImages ? 1000 : 120;
     SubmitResult result;
     if (context.aborted()) {  // nothing is sent
@@ -129,7 +137,6 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
     }
     const http::PageAnswer posted = requestPage(session, context, backEndBaseUrl(site) + "/article_add.php",
                                                 body, siteAnswerDecoding(site), timeout, /*sendOnce=*/true);
-    const BackendFamily& family = familyOf(session);
     const AnswerReading reading = readActionAnswer(posted, family.articleStored);
 
     if (reading.done()) {
