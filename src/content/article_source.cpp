@@ -168,6 +168,14 @@ std::string toLocalPath(std::string_view path) {
     return asGiven;
 }
 
+bool articleFolderOpens(std::string_view folder) {
+    const std::string prefix = folderPrefix(folder);
+    if (prefix.empty()) return false;
+    std::error_code ec;
+    fs::directory_iterator it(fs::path(prefix), ec);
+    return !ec;
+}
+
 std::vector<std::string> listArticleFiles(std::string_view folder, std::string_view filter,
                                           ListingMethod method) {
     std::vector<std::string> paths;
