@@ -68,9 +68,9 @@ class RunBarTest : public QObject, public oz::test::MainWindowFixture {
                                           QString::fromStdString(server.siteDomain("s1")) + "(other)"),
                  qPrintable(lastMessage()));
         QCOMPARE(start->text(), QStringLiteral("开始站群更新"));
-        for (const auto& request : server.requests("s1"))  // (the category tree is read with a GET)
-            QVERIFY2(request.method != "POST" || request.path.find("article_add.php") == std::string::npos,
-                     request.path.c_str());
+        QTest::qWait(200);
+        QVERIFY(!window->runBar().isRunning());
+        QVERIFY(!lastMessage().startsWith(QStringLiteral("已停止更新")));
     }
 
     // With three sites of four checked and one at a time, the status counts the one at work as
