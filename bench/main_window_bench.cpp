@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -30,6 +31,7 @@
 #include "config/site_list_store.h"
 #include "tests/ui/ui_fakes.h"
 #include "ui/batch_tools_window.h"
+#include "ui/form_widgets.h"
 #include "ui/main_window.h"
 #include "ui/pinyin_window.h"
 #include "ui/random_text_window.h"
@@ -211,6 +213,33 @@ void BM_ActionsWith1000Sites(benchmark::State& state) {
         count(state, "paste_keywords",
               worstStall([&] { control<QPushButton>(window, "按钮输入关键词组")->click(); },
                          [&] { return pasted; }));
+
+        // 5.5 MB of an article's lines pasted with Ctrl+V into the text window's box, until the
+        // text is in (the window then closed without keeping it).
+        const QString articleLine =
+            QStringLiteral("正文的一行，一篇长文章由许多这样的行组成，一共五兆多。\n");
+        const QString article = articleLine.repeated(5'500'000 / articleLine.toUtf8().size() + 1);
+        QApplication::clipboard()->setText(article);
+        bool articleIn = false;
+        QTimer arrived;
+        oz::ui::setTextDialogTestHook([&](QDialog& dialog) {
+            auto* body = control<QPlainTextEdit>(dialog, "编辑框正文");
+            QKeyEvent paste(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier, QStringLiteral("v"));
+            QApplication::sendEvent(body, &paste);
+            QObject::connect(
+                &arrived, &QTimer::timeout, &dialog, [&dialog, body, &articleIn, &arrived, &fakes] {
+                    if (oz::ui::isBoxTextPending(body) || body->document()->characterCount() < 1'000'000)
+                        return;
+                    arrived.stop();
+                    articleIn = true;
+                    fakes.dialogs.answers.push_back(oz::ui::Dialogs::Answer::Yes);  // give the change up
+                    dialog.reject();
+                });
+            arrived.start(1);
+        });
+        count(state, "paste_5_5mb_ctrl_v",
+              worstStall([&] { control<QPushButton>(window, "按钮输入关键词组")->click(); },
+                         [&] { return articleIn; }));
         oz::ui::setTextDialogTestHook({});
         window.hide();
     }

@@ -7,10 +7,8 @@
 # them down again). Prints a table in Markdown.
 set -euo pipefail
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-ROOT="$(cd "$HERE/../.." && pwd)"
-OZ_BIN="${OZ_BIN:-$ROOT/build/bin/orvane-zentrel}"
-WORK="$(mktemp -d /tmp/oz-acceptance.XXXXXX)"
-chmod 755 "$WORK"
+source "$HERE/common.sh"
+WORK="$(oz_work_dir oz-acceptance)"
 SLOW="$WORK/slow-seconds"
 RULES_UTF8="$WORK/rules-utf8.json"
 RULES_GBK="$WORK/rules-gbk.json"
@@ -29,8 +27,7 @@ if (\$_SERVER['REQUEST_METHOD'] === 'POST' && basename(\$_SERVER['SCRIPT_NAME'])
     if (\$seconds > 0) usleep((int) (\$seconds * 1000000));
 }
 PHP
-    cat >/etc/apache2/sites-available/oz-acceptance.conf <<CONF
-# Made by the acceptance script of Orvane·Zentrel; removed when it ends.
+    oz_apache_site_up oz-acceptance <<CONF
 Listen 127.0.0.1:8091
 Listen 127.0.0.1:8093
 <VirtualHost 127.0.0.1:8091>
@@ -52,8 +49,6 @@ Listen 127.0.0.1:8093
     </Directory>
 </VirtualHost>
 CONF
-    a2ensite -q oz-acceptance >/dev/null
-    apachectl graceful
     cat >"$WORK/nginx.conf" <<CONF
 pid $WORK/nginx.pid;
 error_log $WORK/nginx-error.log;
@@ -81,9 +76,7 @@ CONF
 gateway_down() {
     [[ -f "$WORK/nginx.pid" ]] && kill "$(cat "$WORK/nginx.pid")" 2>/dev/null || true
     for pid in "$WORK"/proxy-*.pid; do [[ -f "$pid" ]] && kill "$(cat "$pid")" 2>/dev/null || true; done
-    a2dissite -q oz-acceptance >/dev/null 2>&1 || true
-    rm -f /etc/apache2/sites-available/oz-acceptance.conf
-    apachectl graceful || true
+    oz_apache_site_down oz-acceptance
 }
 
 # scenario NAME SCENARIO_JSON: publishes, counts, cleans up; prints a table row.
@@ -130,7 +123,7 @@ site() {  # site DOMAIN GBK CATEGORY TITLES_JSON [FIELDS_JSON]
 }
 
 main() {
-    [[ -x "$OZ_BIN" ]] || { echo "build the program first: $OZ_BIN" >&2; exit 2; }
+    oz_require_bin
     trap gateway_down EXIT
     gateway_up
     echo "| scenario | articles | rows on the site | extra copies | counted | stored, not counted | counted, never stored | 结果未知 | parked | time |"

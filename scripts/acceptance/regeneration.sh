@@ -7,17 +7,14 @@
 # chunks asked for twice, failures logged, and whether the category's last list page was made.
 set -euo pipefail
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-ROOT="$(cd "$HERE/../.." && pwd)"
-OZ_BIN="${OZ_BIN:-$ROOT/build/bin/orvane-zentrel}"
-WORK="$(mktemp -d /tmp/oz-regeneration.XXXXXX)"
-chmod 755 "$WORK"
+source "$HERE/common.sh"
+WORK="$(oz_work_dir oz-regeneration)"
 FILL="${FILL:-10000}"
 ARTICLES="${ARTICLES:-20}"
 BIG=""
 
 site_up() {
-    cat >/etc/apache2/sites-available/oz-regeneration.conf <<CONF
-# Made by the acceptance script of Orvane·Zentrel; removed when it ends.
+    oz_apache_site_up oz-regeneration <<CONF
 Listen 127.0.0.1:8097
 <VirtualHost 127.0.0.1:8097>
     DocumentRoot /var/www/dedecms
@@ -29,9 +26,6 @@ Listen 127.0.0.1:8097
     </Directory>
 </VirtualHost>
 CONF
-    a2ensite -q oz-regeneration >/dev/null
-    apachectl graceful
-    sleep 1
 }
 
 site_down() {
@@ -43,9 +37,7 @@ site_down() {
         python3 "$HERE/make_settings.py" "$WORK/del" "$(cat "$WORK/del.json")"
         "$OZ_BIN" batch delete-categories --from "$BIG" --to "$BIG" --scope all --data-dir "$WORK/del" >/dev/null 2>&1 || true
     fi
-    a2dissite -q oz-regeneration >/dev/null 2>&1 || true
-    rm -f /etc/apache2/sites-available/oz-regeneration.conf
-    apachectl graceful || true
+    oz_apache_site_down oz-regeneration
 }
 
 # The large category: made through the back end (its category cache knows it), filled by SQL.
@@ -118,7 +110,7 @@ PY
 }
 
 main() {
-    [[ -x "$OZ_BIN" ]] || { echo "build the program first: $OZ_BIN" >&2; exit 2; }
+    oz_require_bin
     trap site_down EXIT
     site_up
     make_big_category

@@ -33,8 +33,9 @@
 # Exit status: 0 every action works on every release, 1 some fails, 2 the script could not run.
 set -uo pipefail
 
-ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
-BIN="${OZ_BIN:-$ROOT/build/bin/orvane-zentrel}"
+source "$(dirname "$0")/common.sh"
+ROOT="$OZ_ROOT"
+BIN="$OZ_BIN"
 ONLY=""
 KEEP=0
 while [ $# -gt 0 ]; do
@@ -71,7 +72,7 @@ mkdir -p "$DATA"
 chmod 700 "$DATA"
 declare -A RESULT CID PIDS
 
-sql() { mysql -N -B --default-character-set=utf8mb4 "$1" -e "$2" 2>/dev/null; }
+sql() { oz_sql "$@"; }
 say() { echo "[releases] $*" >&2; }
 field() { echo "$1" | awk -v n="$2" '{print $n}'; }
 

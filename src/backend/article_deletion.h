@@ -16,8 +16,8 @@ struct DeleteArticlesOptions {
     bool refreshLists = false;  // 选择框刷新栏目
 };
 
-// "确定要删除 ID 从 A 到 B 的文章吗？"
-std::string deleteArticlesQuestion(const DeleteArticlesOptions& options);
+// deletionQuestion for the range of ids.
+std::string deleteArticlesQuestion(const DeleteArticlesOptions& options, BatchScope scope, int sites);
 
 // The archives_do.php body of one batch: its ids joined by the back end's separator
 // (percent-encoded: "%60" for "`", "%2C" for ","), aid the range's first id.
@@ -27,7 +27,9 @@ std::string encodedIdSeparator(char separator);
 // Follows the report line of a site whose ids went one per batch.
 inline constexpr const char* kOneIdPerBatchText = "（每批 1 篇）";
 
-// `deleteArticles`: per site the login, then batches of at most 100 ids posted to
+// `deleteArticles`: per site the login, the article list read down to the range (ids it lacks are
+// not sent: counted apart with absentIdsText; all are sent when it cannot be read), then batches
+// of at most 100 ids posted to
 // archives_do.php, joined by the separator the site's release takes; one id per batch where that
 // is not known (articleIdSeparator) or where the family's deletion stops at a missing id. A batch counts as
 // deleted only when the back end answers "成功删除指定的文档！" (DedeBIZ: "成功删除指定文档"); the report

@@ -1,5 +1,6 @@
 #include "backend/article_form.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -57,13 +58,46 @@ std::optional<std::string_view> lookAlike(char32_t c) {
 
 // Plain-text fields (title, keywords, tags, ...) are shown as text: a reference would show as its
 // literal "&#...;". A missing character becomes its look-alike, or is left out and noted once.
-std::string plainFieldBytes(std::string_view value, text::Charset charset, std::string& leftOut) {
-    return text::encodeWith(value, charset, [&leftOut](char32_t c) {
-        if (std::optional<std::string_view> stand = lookAlike(c)) return std::string(*stand);
+// `replaced`, when given, gets each character that became a visible look-alike, once.
+std::string plainFieldBytes(std::string_view value, text::Charset charset, std::string& leftOut,
+                            std::vector<Replacement>* replaced = nullptr) {
+    return text::encodeWith(value, charset, [&leftOut, replaced](char32_t c) {
         const std::string character = text::fromCodePoint(c);
+        if (std::optional<std::string_view> stand = lookAlike(c)) {
+            const bool seen =
+                replaced == nullptr || std::any_of(replaced->begin(), replaced->end(),
+                                                   [&](const auto& r) { return r.from == character; });
+            // Invisible characters and spaces go without a word: only a changed look is told.
+            if (!stand->empty() && *stand != " " && !seen)
+                replaced->push_back({character, std::string(*stand)});
+            return std::string(*stand);
+        }
         if (leftOut.find(character) == std::string::npos) leftOut += character;
         return std::string();
     });
+}
+
+// Keywords and the description land in the page's <meta ... content="..."> as they are stored:
+// the characters that would end the attribute or open a tag go as their full-width forms.
+std::string withoutMarkupCharacters(std::string_view value) {
+    std::string out;
+    out.reserve(value.size());
+    for (char c : value) {
+        switch (c) {
+            case '"':
+                out += "＂";
+                break;
+            case '<':
+                out += "＜";
+                break;
+            case '>':
+                out += "＞";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -102,9 +136,9 @@ std::vector<FormEntry> articleFormEntries(const content::ArticleDraft& draft, co
     set(18, "writer", draft.writer);
     set(19, "typeid", std::to_string(draft.typeId));
     set(20, "typeid2", "");
-    set(21, "keywords", draft.keywords);
+    set(21, "keywords", withoutMarkupCharacters(draft.keywords));
     set(22, "autokey", "1");
-    set(23, "description", draft.description);
+    set(23, "description", withoutMarkupCharacters(draft.description));
     set(24, "dede_addonfields", "");
     set(25, "remote", onOff(site.downloadRemoteImages));
     set(26, "dellink", onOff(site.removeForeignLinks));
@@ -137,7 +171,8 @@ std::vector<FormEntry> buildArticleForm(content::ArticleDraft& draft, const conf
     return articleFormEntries(draft, site, publishTime ? *publishTime : context.clockOrSystem().now(), x, y);
 }
 
-std::string formBody(const std::vector<FormEntry>& entries, bool utf8Site, std::string* leftOut) {
+std::string formBody(const std::vector<FormEntry>& entries, bool utf8Site, std::string* leftOut,
+                     std::vector<Replacement>* titleReplaced) {
     const text::Charset charset = utf8Site ? text::Charset::Utf8Bmp : text::Charset::SiteGbk;
     std::string dropped;
     std::string body;
@@ -152,7 +187,8 @@ std::string formBody(const std::vector<FormEntry>& entries, bool utf8Site, std::
         // The body is HTML: a character the charset lacks still shows right as a reference.
         const std::string bytes = entry.name == "body"
                                       ? text::encodeWith(entry.value, charset, text::characterReference)
-                                      : plainFieldBytes(entry.value, charset, dropped);
+                                      : plainFieldBytes(entry.value, charset, dropped,
+                                                        entry.name == "title" ? titleReplaced : nullptr);
         appendBytesUrlEncoded(body, bytes);
     }
     if (leftOut != nullptr) *leftOut = std::move(dropped);
@@ -163,6 +199,52 @@ std::string plainFieldAsSent(std::string_view value, bool utf8Site) {
     const text::Charset charset = utf8Site ? text::Charset::Utf8Bmp : text::Charset::SiteGbk;
     std::string ignored;
     return text::decode(plainFieldBytes(value, charset, ignored), charset).value_or(std::string(value));
+}
+
+std::vector<std::string> tagWarnings(std::string_view tags, bool utf8Site, TagLimits limits) {
+    const text::Charset charset = utf8Site ? text::Charset::Utf8Bmp : text::Charset::SiteGbk;
+    std::vector<std::string> warnings;
+    std::size_t start = 0;
+    while (start <= tags.size()) {
+        const std::size_t comma = std::min(tags.find(',', start), tags.size());
+        std::string_view tag = tags.substr(start, comma - start);
+        start = comma + 1;
+        // PHP's trim, as the back end applies it before it measures the tag.
+        constexpr std::string_view kTrimmed{" \t\n\r\0\x0B", 6};
+        const std::size_t first = tag.find_first_not_of(kTrimmed);
+        if (first == std::string_view::npos) continue;
+        tag = tag.substr(first, tag.find_last_not_of(kTrimmed) - first + 1);
+        std::string ignored;
+        const std::string sent = plainFieldBytes(tag, charset, ignored);
+        const std::string shown = text::decode(sent, charset).value_or(std::string(tag));
+        const std::string named = "标签“" + shown + "”";
+        if (shown.find_first_of("'\"\\") != std::string::npos) {
+            warnings.push_back(named + "含有引号或反斜杠，后台不保存它");
+        } else if (sent.size() > limits.bytes) {
+            warnings.push_back(named + "长于后台的上限（" + std::to_string(limits.bytes) + " 字节，" +
+                               (utf8Site ? "UTF-8" : "GBK") + " 编码下为 " + std::to_string(sent.size()) +
+                               " 字节），后台不保存它");
+        } else if (text::countChars(shown) > static_cast<int>(limits.chars)) {
+            warnings.push_back(named + "长于后台的上限（" + std::to_string(limits.chars) +
+                               " 个字），后台只保存“" +
+                               text::leftChars(shown, static_cast<int>(limits.chars)) + "”");
+        }
+    }
+    return warnings;
+}
+
+std::string replacementText(std::string_view field, const std::vector<Replacement>& replaced) {
+    std::string from;
+    std::string to;
+    for (const Replacement& r : replaced) {
+        if (!from.empty()) {
+            from += "、";
+            to += "、";
+        }
+        from += r.from;
+        to += r.to;
+    }
+    return std::string(field) + "中的 " + from + " 已替换为 " + to;
 }
 
 }  // namespace oz::backend

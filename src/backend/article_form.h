@@ -24,8 +24,8 @@ inline constexpr int kArticleFormSize = 50;
 std::string titleColorText(int color);
 
 // The 50 form entries, in form order, from a draft whose submission fields (flags, description,
-// click) are drawn. Entries
-// with an empty name or value are left out of the body.
+// click) are drawn. Entries with an empty name or value are left out of the body. Keywords and the
+// description carry no '"', '<' or '>': they go as "＂", "＜" and "＞".
 std::vector<FormEntry> articleFormEntries(const content::ArticleDraft& draft, const config::SiteConfig& site,
                                           const text::DateTime& now, int imageFieldX, int imageFieldY);
 
@@ -42,10 +42,29 @@ std::vector<FormEntry> buildArticleForm(content::ArticleDraft& draft, const conf
 // ("flags[]"). A character the charset lacks goes in the body as the reference "&#N;"; in the
 // other fields it becomes its look-alike (no-break space: space, "•": "·", ...) or is left out.
 // `leftOut` gets the characters left out, each once, in order.
-std::string formBody(const std::vector<FormEntry>& entries, bool utf8Site, std::string* leftOut = nullptr);
+// `titleReplaced` gets the characters of the title that became their look-alikes, each once.
+struct Replacement {
+    std::string from;
+    std::string to;
+};
+std::string formBody(const std::vector<FormEntry>& entries, bool utf8Site, std::string* leftOut = nullptr,
+                     std::vector<Replacement>* titleReplaced = nullptr);
 
 // A plain-text field (the title) as the back end receives it from formBody: look-alikes in place,
 // left-out characters gone.
 std::string plainFieldAsSent(std::string_view value, bool utf8Site);
+
+// How long a tag the back end keeps: one longer than `bytes` in the site's charset (or holding a
+// quote or a backslash) is dropped without a word, one longer than `chars` characters is cut.
+struct TagLimits {
+    std::size_t bytes;
+    std::size_t chars;
+};
+// One log line for each tag of the comma-separated list that the back end would drop or cut. The
+// tags go as they are: the line says what the back end makes of them.
+std::vector<std::string> tagWarnings(std::string_view tags, bool utf8Site, TagLimits limits);
+
+// What the log says of the replacements in a field: "标题中的 ñ、ç 已替换为 n、c".
+std::string replacementText(std::string_view field, const std::vector<Replacement>& replaced);
 
 }  // namespace oz::backend

@@ -130,9 +130,16 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
     std::string leftOut;
     std::optional<text::DateTime> publishTime;
     if (tracking != nullptr) publishTime = tracking->nextPublishTime(context.clockOrSystem().now());
+    std::vector<Replacement> titleReplaced;
     std::string body = formBody(buildArticleForm(draft, site, context, publishTime ? &*publishTime : nullptr),
-                                isUtf8Site(site), &leftOut);
+                                isUtf8Site(site), &leftOut, &titleReplaced);
     if (!leftOut.empty()) context.logLine(siteIndex, kLeftOutStart + leftOut + kLeftOutEnd + draft.title);
+    if (!titleReplaced.empty())
+        context.logLine(siteIndex, replacementText("标题", titleReplaced) + "：" + draft.title);
+    const BackendFamily& family = familyOf(session);
+    for (const std::string& warning :
+         tagWarnings(draft.tags, isUtf8Site(site), {family.tagBytes, family.tagChars}))
+        context.logLine(siteIndex, warning + "：" + draft.title);
     double timeout = site.downloadRemoteImages ? 1000 : 120;
     SubmitResult result;
     if (context.aborted()) {  // nothing is sent
@@ -169,7 +176,6 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
     }
     const http::PageAnswer posted = requestPage(session, context, backEndBaseUrl(site) + "/article_add.php",
                                                 body, siteAnswerDecoding(site), timeout, /*sendOnce=*/true);
-    const BackendFamily& family = familyOf(session);
     const AnswerReading reading = readArticleAnswer(posted, family);
 
     if (reading.done()) {

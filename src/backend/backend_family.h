@@ -88,6 +88,10 @@ struct BackendFamily {
     int titleColumnChars;
     bool titleColumnFixed;
     ListCleaning listCleaning;
+    // InsertTags drops a tag longer than this many bytes (as sent, in the site's charset); the tag
+    // columns (dede_tagindex.tag, dede_taglist.tag) keep this many characters.
+    std::size_t tagBytes;
+    std::size_t tagChars;
 };
 
 inline constexpr BackendFamily kDedeCms{
@@ -133,6 +137,8 @@ inline constexpr BackendFamily kDedeCms{
     .titleColumnChars = 60,
     .titleColumnFixed = true,
     .listCleaning = ListCleaning::DedeCms,
+    .tagBytes = 20,
+    .tagChars = 12,
 };
 
 inline constexpr BackendFamily kDedeBiz{
@@ -177,6 +183,8 @@ inline constexpr BackendFamily kDedeBiz{
     .titleColumnChars = 255,
     .titleColumnFixed = false,
     .listCleaning = ListCleaning::DedeBiz,
+    .tagBytes = 255,
+    .tagChars = 255,
 };
 
 inline constexpr std::array<const BackendFamily*, 2> kFamilies{&kDedeCms, &kDedeBiz};

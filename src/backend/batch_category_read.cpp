@@ -86,7 +86,7 @@ BatchReport readCategoryLists(const std::vector<BatchTarget>& targets, const Bat
         AdminSession session = site.session();
         CategoryListResult read =
             readCategoryList(session, env.backend, std::set<int>(ids.begin(), ids.end()));
-        const std::string& domain = site.site.domain;
+        const std::string& domain = site.label;
         site.failed = !read.loggedIn || read.items.empty();
         if (!read.loggedIn) {
             result.failures += domain + " 登录失败" + reasonInParentheses(read.failureReason) + "\r\n";

@@ -14,6 +14,24 @@ bool BatchEnvironment::pause(int milliseconds) const {
                                    backend.clockOrSystem());
 }
 
+std::string scopeLabel(BatchScope scope) {
+    switch (scope) {
+        case BatchScope::Current:
+            return "当前网站";
+        case BatchScope::Checked:
+            return "勾选网站";
+        case BatchScope::All:
+            break;
+    }
+    return "全部网站";
+}
+
+std::string deletionQuestion(std::string_view what, int from, int to, BatchScope scope, int sites) {
+    return "将删除 " + std::to_string(sites) + " 个网站的" + std::string(what) + " ID " +
+           std::to_string(from) + "–" + std::to_string(to) + "，确定吗？\r\n（执行批处理的网站：" +
+           scopeLabel(scope) + "）";
+}
+
 std::vector<BatchTarget> batchTargets(const config::SiteList& list, BatchScope scope,
                                       const std::optional<SiteForm>& currentForm) {
     std::vector<BatchTarget> targets;
@@ -28,8 +46,9 @@ std::vector<BatchTarget> batchTargets(const config::SiteList& list, BatchScope s
 }
 
 BatchSite openBatchSite(const BatchTarget& target, const BatchEnvironment& env) {
-    BatchSite site{target, siteFromForm(target.form, false), {}};
+    BatchSite site{target, siteFromForm(target.form, false), {}, false, {}};
     site.requester.setStopFlags(env.abortRequests);
+    site.label = site.site.domain;
     return site;
 }
 
@@ -40,6 +59,10 @@ void batchSiteLoop(const std::vector<BatchTarget>& targets, const BatchEnvironme
         if (env.stopped()) return;
         env.siteStarted(target.index);
         BatchSite site = openBatchSite(target, env);
+        const bool sharedDomain = std::any_of(targets.begin(), targets.end(), [&](const BatchTarget& other) {
+            return &other != &target && other.record.domain == target.record.domain;
+        });
+        if (sharedDomain) site.label += "(" + site.site.user + ")";
         work(site);
         if (site.failed) ++report.failedSites;
     }
@@ -52,7 +75,7 @@ bool loginForBatch(BatchSite& site, const BatchEnvironment& env, const std::stri
     std::string reason;
     if (login(session, env.backend, &reason)) return true;
     site.failed = true;
-    report += site.site.domain + " 登录失败" + reasonInParentheses(reason) + "\r\n";
+    report += site.label + " 登录失败" + reasonInParentheses(reason) + "\r\n";
     return false;
 }
 
@@ -82,6 +105,10 @@ std::string siteReportLine(BatchSite& site, const BatchEnvironment& env, std::st
 
 std::string countsText(int successes, int failures) {
     return "成功 " + std::to_string(successes) + " 个；失败 " + std::to_string(failures) + " 个";
+}
+
+std::string absentIdsText(long long absent) {
+    return "；网站后台没有的 ID " + std::to_string(absent) + " 个（未发送）";
 }
 
 void FailureReasons::add(const std::string& reason) {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "backend/admin_session.h"
@@ -19,6 +20,13 @@ namespace oz::backend {
 
 // Which entries of the site list a batch operation touches (单选框选定, 单选框勾选, 单选框全部).
 enum class BatchScope { Current, Checked, All };
+
+// "当前网站", "勾选网站" or "全部网站".
+std::string scopeLabel(BatchScope scope);
+
+// The confirmation of a deletion, naming how many sites and which scope:
+// "将删除 3 个网站的栏目 ID 1–1040，确定吗？\r\n（执行批处理的网站：勾选网站）".
+std::string deletionQuestion(std::string_view what, int from, int to, BatchScope scope, int sites);
 
 // One site a batch operation visits: its 1-based place in the site list, the stored record and
 // the connection fields the operation logs in with.
@@ -88,6 +96,9 @@ struct BatchSite {
     config::SiteConfig site;
     http::HttpRequester requester;
     bool failed = false;  // the login, or one of the site's requests, failed or was left unknown
+    // The site in captions and reports: its 域名, with its user ("a.com(editor)") when another
+    // target of the operation has the same 域名.
+    std::string label;
     AdminSession session() { return AdminSession{site, requester}; }
 };
 
@@ -95,8 +106,8 @@ struct BatchSite {
 // cuts off.
 BatchSite openBatchSite(const BatchTarget& target, const BatchEnvironment& env);
 
-// `batchSiteLoop`: for each target until the stop flag is set, opens its site and hands it to `work`;
-// counts the targets and the sites `work` marked failed into the report.
+// `batchSiteLoop`: for each target until the stop flag is set, opens its site (its label set) and
+// hands it to `work`; counts the targets and the sites `work` marked failed into the report.
 void batchSiteLoop(const std::vector<BatchTarget>& targets, const BatchEnvironment& env, BatchReport& report,
                    const std::function<void(BatchSite&)>& work);
 
@@ -117,6 +128,9 @@ std::string siteReportLine(BatchSite& site, const BatchEnvironment& env, std::st
 
 // "成功 N 个；失败 M 个", the counts of the category operations' captions and report lines.
 std::string countsText(int successes, int failures);
+
+// "；网站后台没有的 ID N 个（未发送）": the ids of a deletion the site did not hold.
+std::string absentIdsText(long long absent);
 
 // The different reasons of a site's failed requests, for its report line: "（失败原因：A；B）".
 class FailureReasons {

@@ -144,7 +144,7 @@ BatchReport createCategories(const std::vector<BatchTarget>& targets, const Crea
     const std::size_t total = options.lines.size();
     std::size_t position = 0;  // mode 1: where the next site's lines start
     batchSiteLoop(targets, env, result, [&](BatchSite& site) {
-        const std::string& domain = site.site.domain;
+        const std::string& domain = site.label;
         if (!loginForBatch(site, env, domain + "\r\n登录中...", result.report)) return;
         std::vector<const CategoryInputLine*> mine;
         if (options.mode == 1) {

@@ -23,9 +23,8 @@ std::optional<std::set<int>> listedCategoryIds(BatchSite& site, const BatchEnvir
 
 }  // namespace
 
-std::string deleteCategoriesQuestion(const DeleteCategoriesOptions& options) {
-    return "确定要删除 ID 从 " + std::to_string(options.from) + " 到 " + std::to_string(options.to) +
-           " 的栏目吗？";
+std::string deleteCategoriesQuestion(const DeleteCategoriesOptions& options, BatchScope scope, int sites) {
+    return deletionQuestion("栏目", options.from, options.to, scope, sites);
 }
 
 BatchReport deleteCategories(const std::vector<BatchTarget>& targets, const DeleteCategoriesOptions& options,
@@ -33,7 +32,7 @@ BatchReport deleteCategories(const std::vector<BatchTarget>& targets, const Dele
     BatchReport result;
     result.title = "全部删除完成！";
     batchSiteLoop(targets, env, result, [&](BatchSite& site) {
-        const std::string& domain = site.site.domain;
+        const std::string& domain = site.label;
         if (!loginForBatch(site, env, domain + "\r\n登录中...", result.report)) return;
         int successes = 0;
         int failures = 0;
@@ -41,10 +40,17 @@ BatchReport deleteCategories(const std::vector<BatchTarget>& targets, const Dele
         FailureReasons reasons;
         // What the site listed before the first deletion: a deletion whose answer says nothing
         // trustworthy (DedeBIZ 6.2.10 answers HTTP 500 once it has deleted) is settled by looking.
+        // The back end answers a deletion of an id it does not hold as it answers a real one: an id
+        // the list lacks is not sent, and counts apart.
         std::optional<std::set<int>> listed;
         if (!env.stopped()) listed = listedCategoryIds(site, env);
+        long long absent = 0;
         forEachId(options.from, options.to, [&](int id) {
             if (env.stopped()) return false;
+            if (listed && listed->count(id) == 0) {
+                ++absent;
+                return true;
+            }
             AdminSession session = site.session();
             AnswerReading reading = readActionAnswer(
                 requestPage(session, env.backend, backEndBaseUrl(site.site) + "/catalog_del.php",
@@ -53,9 +59,7 @@ BatchReport deleteCategories(const std::vector<BatchTarget>& targets, const Dele
                             siteAnswerDecoding(site.site)),
                 familyOf(session).categoryDeleted);
             if (reading.outcome == Outcome::Unknown && listed && !env.backend.aborted()) {
-                if (listed->count(id) == 0) {
-                    reading = {Outcome::Refused, reading.reason + "；栏目列表中没有这个栏目"};
-                } else if (const std::optional<std::set<int>> now = listedCategoryIds(site, env)) {
+                if (const std::optional<std::set<int>> now = listedCategoryIds(site, env)) {
                     reading = now->count(id) == 0 ? AnswerReading{Outcome::Done, {}}
                                                   : AnswerReading{Outcome::Refused,
                                                                   reading.reason + "；网站后台仍有这个栏目"};
@@ -69,6 +73,7 @@ BatchReport deleteCategories(const std::vector<BatchTarget>& targets, const Dele
         site.failed = failures > 0 || unknown > 0;
         std::string counts = domain + " " + countsText(successes, failures);
         if (unknown > 0) counts += "；结果未知 " + std::to_string(unknown) + " 个";
+        if (absent > 0) counts += absentIdsText(absent);
         result.report += siteReportLine(site, env, counts + reasons.text(), options.refreshLists);
     });
     result.stopped = env.stopped();

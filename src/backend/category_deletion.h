@@ -16,10 +16,12 @@ struct DeleteCategoriesOptions {
     bool refreshLists = false;  // 选择框刷新栏目
 };
 
-// "确定要删除 ID 从 A 到 B 的栏目吗？"
-std::string deleteCategoriesQuestion(const DeleteCategoriesOptions& options);
+// deletionQuestion for the range of ids.
+std::string deleteCategoriesQuestion(const DeleteCategoriesOptions& options, BatchScope scope, int sites);
 
-// `deleteCategories`: per site the login, then one catalog_del.php request per id; an id counts
+// `deleteCategories`: per site the login, the category list, then one catalog_del.php request per
+// id the list holds (the back end answers alike for an id it lacks: those are counted apart, with
+// absentIdsText; every id is sent when the list cannot be read); an id counts
 // as deleted when the answer holds "成功删除一个栏目！" (DedeBIZ: "成功删除一个栏目"). An answer that
 // says nothing trustworthy (an HTTP 500, a dropped connection) is settled by the site's category
 // list: an id listed before the first deletion and gone now was deleted, one still listed or

@@ -5,18 +5,6 @@
 
 namespace oz::backend {
 
-std::string scopeLabel(BatchScope scope) {
-    switch (scope) {
-        case BatchScope::Current:
-            return "当前网站";
-        case BatchScope::Checked:
-            return "勾选网站";
-        case BatchScope::All:
-            break;
-    }
-    return "全部网站";
-}
-
 std::string rewriteHomePagesQuestion(BatchScope scope) {
     return "确定要修改" + scopeLabel(scope) + "的主页？";
 }
@@ -26,7 +14,7 @@ BatchReport rewriteHomePages(const std::vector<BatchTarget>& targets, const Rewr
     BatchReport result;
     result.title = "全部修改完成！";
     batchSiteLoop(targets, env, result, [&](BatchSite& site) {
-        const std::string& domain = site.site.domain;
+        const std::string& domain = site.label;
         if (!loginForBatch(site, env, domain + "\r\n登录中...", result.report)) return;
         if (env.stopped()) return;
         env.caption(domain + "\r\n修改中...");

@@ -17,8 +17,6 @@ struct RewriteHomePagesOptions {
 
 // "确定要修改" + 勾选网站 / 当前网站 / 全部网站 + "的主页？"
 std::string rewriteHomePagesQuestion(BatchScope scope);
-// "当前网站", "勾选网站" or "全部网站".
-std::string scopeLabel(BatchScope scope);
 
 // `rewriteHomePages`: per site the login, then refreshHomePage in its override form (an absent or
 // empty override keeps the form's value); 域名 + " 修改成功" when the back end answered

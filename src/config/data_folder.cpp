@@ -89,7 +89,10 @@ std::string prepareDataFolder(const fs::path& dir, std::string* notice) {
     if (!makeOwnFolder(dir, error, &tightened)) return "数据目录不可用：" + error;
     const int entries = tightenDataFolderEntries(dir);
     if ((tightened || entries > 0) && notice != nullptr) {
-        *notice = "数据目录的权限已收紧为只有本人可以读写（文件夹 0700，文件 0600）：" + text::pathText(dir);
+        *notice =
+            "数据目录的权限已收紧：已去掉组和其他用户的权限（如 0755 改为 0700，0644 改为 "
+            "0600），本人的权限不变：" +
+            text::pathText(dir);
     }
     return {};
 }

@@ -162,8 +162,12 @@ void IniText::parse(std::string&& bytes) {
         if (end != std::string::npos) {
             if (end > start && bytes[end - 1] == '\r') {
                 --end;
-            } else if (!lineFeedEndsLine(std::string_view(bytes).substr(end + 1))) {
-                from = end + 1;  // a stray LF inside a value, as the Windows program may have written it
+            } else if (!isBracketedLine(std::string_view(bytes).substr(start, end - start)) &&
+                       !lineFeedEndsLine(std::string_view(bytes).substr(end + 1))) {
+                // A stray LF inside a value, as the Windows program may have written it. A header
+                // holds none: after "[name]" the LF ends the line, so the header ends the section
+                // above it as its CR LF form does.
+                from = end + 1;
                 continue;
             } else {
                 bareEnds.push_back(end);

@@ -19,8 +19,8 @@ namespace oz::config {
 //   a value is replaced in place; deleting a section removes its header line and the lines up to the
 //   next line that begins with "[".
 // Lines end at CR LF, and at a bare LF unless the text after it could not be a line of its own
-// (neither empty, nor a "[" line, nor holding "="): such a stray LF stays inside its value. The
-// text is always written with CR LF.
+// (neither empty, nor a "[" line, nor holding "="): such a stray LF stays inside its value. A line
+// that is a whole header "[name]" always ends at its LF. The text is always written with CR LF.
 // Byte tests for "[", "]" and "=" follow the character rule (a byte of 0x80 or above starts a
 // two-byte character), so trail bytes of double-byte characters never count as markers.
 //

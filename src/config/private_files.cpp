@@ -23,14 +23,18 @@ namespace {
 
 constexpr mode_t kFolderMode = 0700;
 constexpr mode_t kFileMode = 0600;
+constexpr mode_t kGroupAndOthers = 077;
+
+// The mode without the rights of group and others: the owner's own rights stay as the user set
+// them (a folder or file made read-only stays so).
+mode_t narrowed(mode_t mode) { return mode & 07777 & ~kGroupAndOthers; }
 
 // Narrows an entry found by lstat; links and other users' entries are left alone.
 bool narrow(const fs::path& path, const struct stat& st) {
     if (st.st_uid != ::geteuid()) return false;
-    const mode_t wanted = S_ISDIR(st.st_mode) ? kFolderMode : kFileMode;
     if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) return false;
-    if ((st.st_mode & 07777) == wanted) return false;
-    return ::chmod(path.c_str(), wanted) == 0;
+    if ((st.st_mode & kGroupAndOthers) == 0) return false;
+    return ::chmod(path.c_str(), narrowed(st.st_mode)) == 0;
 }
 
 #endif
@@ -98,20 +102,23 @@ bool makeOwnFolder(const fs::path& dir, std::string& error, bool* tightened) {
         error = "文件夹不属于当前用户，不能存放本程序的数据：" + text::pathText(dir);
         return false;
     }
-    if ((st.st_mode & 07777) != kFolderMode) {
-        if (::chmod(dir.c_str(), kFolderMode) != 0) {
+    if ((st.st_mode & kGroupAndOthers) != 0) {
+        if (::chmod(dir.c_str(), narrowed(st.st_mode)) != 0) {
             error = "无法设置文件夹的权限：" + text::pathText(dir) + "（" + systemReason(errno) + "）";
             return false;
         }
-        // A folder just made came out narrower than 0700 only under an odd umask: no news.
-        if (tightened != nullptr) *tightened = (st.st_mode & 077) != 0;
+        if (tightened != nullptr) *tightened = true;
     }
     return true;
 }
 
 int preparePrivateFile(const fs::path& file) {
-    // O_NONBLOCK: a FIFO put in the file's place must not hang the writer.
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, kFileMode);
+    // O_NONBLOCK: a FIFO put in the file's place must not hang the writer. A new file is exactly
+    // 0600 whatever the umask; an existing one only loses the rights of group and others.
+    constexpr int kFlags = O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    int fd = ::open(file.c_str(), kFlags | O_CREAT | O_EXCL, kFileMode);
+    const bool created = fd >= 0;
+    if (!created && errno == EEXIST) fd = ::open(file.c_str(), kFlags);
     if (fd < 0) return errno;
     struct stat st {};
     int result = 0;
@@ -121,7 +128,8 @@ int preparePrivateFile(const fs::path& file) {
         result = EINVAL;
     } else if (st.st_uid != ::geteuid()) {
         result = EPERM;
-    } else if ((st.st_mode & 07777) != kFileMode && ::fchmod(fd, kFileMode) != 0) {
+    } else if (const mode_t wanted = created ? kFileMode : narrowed(st.st_mode);
+               (st.st_mode & 07777) != wanted && ::fchmod(fd, wanted) != 0) {
         result = errno;
     }
     ::close(fd);

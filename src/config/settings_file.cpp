@@ -44,12 +44,15 @@ bool looksLikeUtf8File(std::string_view content) {
 // A text value's bytes: CR LF as the marker, and so is a bare LF that would end the line.
 std::string textValueBytes(std::string_view text) {
     std::string value = text::utf8ToGbk(replaceAll(text, kLineBreak, kLineBreakMarker));
-    for (std::size_t lf = value.find('\n'); lf != std::string::npos; lf = value.find('\n', lf + 1)) {
+    // From the last LF to the first: whether an LF ends a line depends on the text up to the next
+    // LF, which a marker put in place of that one lengthens ("a\nb\n=c": once the second is a
+    // marker, the first is followed by "b┊*┊=c" and would end its line).
+    const std::string marker = text::utf8ToGbk(kLineBreakMarker);
+    for (std::size_t lf = value.rfind('\n'); lf != std::string::npos;
+         lf = lf == 0 ? std::string::npos : value.rfind('\n', lf - 1)) {
         if ((lf == 0 || value[lf - 1] != '\r') &&
             IniText::lineFeedEndsLine(std::string_view(value).substr(lf + 1))) {
-            const std::string marker = text::utf8ToGbk(kLineBreakMarker);
             value.replace(lf, 1, marker);
-            lf += marker.size() - 1;
         }
     }
     return value;

@@ -239,6 +239,14 @@ ArticlePath resolveArticlePath(std::string_view folder, std::string_view path, c
     return folderTest.test(fs::path(toLocalPath(path)), /*link=*/true);
 }
 
+bool articleFolderOpens(std::string_view folder) {
+    const std::string prefix = folderPrefix(folder);
+    if (prefix.empty()) return false;
+    std::error_code ec;
+    fs::directory_iterator it(fs::path(prefix), ec);
+    return !ec;
+}
+
 std::vector<std::string> listArticleFiles(std::string_view folder, std::string_view filter,
                                           ListingMethod method, const fs::path& dataDir,
                                           std::vector<RefusedFile>* refused) {

@@ -60,6 +60,9 @@ std::vector<std::string> listArticleFiles(std::string_view folder, std::string_v
                                           ListingMethod method, const std::filesystem::path& dataDir = {},
                                           std::vector<RefusedFile>* refused = nullptr);
 
+// Whether the folder is there and can be listed (an empty list from it is then no fault).
+bool articleFolderOpens(std::string_view folder);
+
 // The file name without folder (after the last "/"; after the last "\" only in a path written
 // the Windows way, "D:\..." or "\\server\...") and without its last extension:
 // "D:\a\[#2#]我是谁.txt" gives "[#2#]我是谁", "/a/b\c.txt" gives "b\c", "a.b.txt" gives "a.b".

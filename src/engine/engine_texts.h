@@ -26,6 +26,9 @@ inline constexpr std::string_view kCompletionLiveHomeFailed =
 // Added when files of the run could not be written, each on a line of its own after it.
 inline constexpr std::string_view kCompletionUnwritten =
     "\r\n\r\n以下文件未能写入（磁盘空间或写入权限不足？）：";
+// After the first ten of them: kCompletionUnwrittenMore + the rest's count + kCompletionUnwrittenMoreEnd.
+inline constexpr std::string_view kCompletionUnwrittenMore = "\r\n……另有 ";
+inline constexpr std::string_view kCompletionUnwrittenMoreEnd = " 个文件未能写入，全部列在日志末尾";
 // A stop: what the run still waits for. kStopWaiting + busy sites + kStopWaitingMiddle + the grace
 // + kStopWaitingEnd.
 inline constexpr std::string_view kStopWaiting = "正在停止更新：不再开始新的文章，等待 ";
@@ -50,6 +53,10 @@ inline constexpr std::string_view kNoArticlesFilter =
     "读不到文章，请检查文章目录或文件过滤是否正确！当前的文件过滤为“";
 inline constexpr std::string_view kNoArticlesFolder = "”，文章目录为“";
 inline constexpr std::string_view kNoArticlesEnd = "”";
+// The folder is there and holds no file that passes the filter: nothing to publish, nothing wrong.
+inline constexpr std::string_view kEmptyFolder = "文章目录“";
+inline constexpr std::string_view kEmptyFolderFilter = "”中没有符合文件过滤“";
+inline constexpr std::string_view kEmptyFolderEnd = "”的文章，本站点这次没有要更新的文章";
 inline constexpr std::string_view kArticleMissing = "文章不存在：";
 // The article folder (or a folder on the way) lost its read rights: kArticleFolderUnreadable + path.
 inline constexpr std::string_view kArticleFolderUnreadable = "文章目录无法读取：";

@@ -37,6 +37,8 @@ std::chrono::milliseconds secondsToWait(double seconds) {
     return std::chrono::milliseconds(static_cast<std::int64_t>(std::llround(std::min(ms, kMax))));
 }
 
+constexpr std::size_t kUnwrittenShown = 10;
+
 }  // namespace
 
 std::string completionMessage(const RunTotals& totals) {
@@ -62,7 +64,14 @@ std::string completionMessage(const RunTotals& totals) {
     }
     if (!totals.unwrittenFiles.empty()) {
         text += texts::kCompletionUnwritten;
-        for (const std::string& file : totals.unwrittenFiles) text += "\r\n" + file;
+        // The log lists them all: the message names a few, so it stays shorter than the screen.
+        const std::size_t shown = std::min(totals.unwrittenFiles.size(), kUnwrittenShown);
+        for (std::size_t i = 0; i < shown; ++i) text += "\r\n" + totals.unwrittenFiles[i];
+        if (shown < totals.unwrittenFiles.size()) {
+            text += texts::kCompletionUnwrittenMore;
+            text += std::to_string(totals.unwrittenFiles.size() - shown);
+            text += texts::kCompletionUnwrittenMoreEnd;
+        }
     }
     return text;
 }

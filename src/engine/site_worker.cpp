@@ -265,6 +265,9 @@ bool SiteWorker::prepareSite(int attempt) {
                 line += texts::kListReadAll;
             }
             log(line);
+        } else if (content::articleFolderOpens(m_site.articleDir)) {
+            log(joined(texts::kEmptyFolder, m_site.articleDir) + std::string(texts::kEmptyFolderFilter) +
+                m_site.fileFilter + std::string(texts::kEmptyFolderEnd));
         } else {
             std::string line = joined(texts::kNoArticlesFilter, m_site.fileFilter);
             line += texts::kNoArticlesFolder;

@@ -3,17 +3,14 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QVBoxLayout>
+#include <QThread>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -30,6 +27,7 @@
 #include "config/settings_file.h"
 #include "config/site_import.h"
 #include "config/site_line.h"
+#include "engine/run_log.h"
 #include "text/charset.h"
 #include "text/path_text.h"
 #include "ui/background_work.h"
@@ -47,7 +45,8 @@ namespace {
 
 const QString kSection = QStringLiteral("批处理工具");
 const QString kStopping = QStringLiteral("正在停止中..");
-const QString kDifferentPerSite = QStringLiteral("每个站点创建不同栏目");
+// How long the program's close waits for the request on the wire before cutting it off.
+constexpr int kExitGraceMs = 5000;
 const QString kCreateHint = QStringLiteral(
     "请输入栏目名列表，一行一个，将创建在父栏目ID之下，父栏目ID为0则创建的栏目均为顶级栏目。点击确定后开始创"
     "建：\r\n"
@@ -56,13 +55,6 @@ const QString kCreateHint = QStringLiteral(
     "文章模板\r\n\r\n"
     "留空的项目使用默认值。栏目属性：1、最终列表栏目 2、频道封面 3、外部连接");
 const char* const kSiteListFile = "站点列表.txt";
-
-QLineEdit* numberBox(const QString& name, const QString& text, bool fraction = false) {
-    auto* edit = named(new QLineEdit(text), name);
-    edit->setFixedWidth(56);
-    setNumberValidator(edit, fraction);
-    return edit;
-}
 
 int intOf(const QLineEdit* edit) { return edit->text().trimmed().toInt(); }
 
@@ -74,6 +66,7 @@ BatchToolsWindow::BatchToolsWindow(SiteListAccess& sites, QWidget* owner, Shared
     setWindowTitle(kSection);
     resize(504, 696);
     buildControls();
+    fitToScreen(this);
     loadWindow(m_settings.file(), this, kSection);
     applyCountRule();
     readyForKeyboard(this);
@@ -83,202 +76,6 @@ BatchToolsWindow::~BatchToolsWindow() {
     m_stop = true;
     m_abort = true;
     joinWorker();
-}
-
-void BatchToolsWindow::buildControls() {
-    m_scopeCurrent = named(new QRadioButton(QStringLiteral("当前网站")), QStringLiteral("单选框选定"));
-    m_scopeChecked = named(new QRadioButton(QStringLiteral("勾选网站")), QStringLiteral("单选框勾选"));
-    m_scopeAll = named(new QRadioButton(QStringLiteral("全部网站")), QStringLiteral("单选框全部"));
-    m_scopeChecked->setChecked(true);
-    auto* scopeRow = new QHBoxLayout;
-    scopeRow->addWidget(new QLabel(QStringLiteral("执行批处理的网站：")));
-    for (QWidget* radio : std::initializer_list<QWidget*>{m_scopeCurrent, m_scopeChecked, m_scopeAll})
-        scopeRow->addWidget(radio);
-    scopeRow->addStretch();
-
-    // 分组框1: deleting articles and categories, creating categories.
-    auto* frame1 =
-        named(new QGroupBox(QStringLiteral("批量删除文章、栏目或创建栏目")), QStringLiteral("分组框1"));
-    auto* grid1 = new QGridLayout(frame1);
-    m_deleteArticles = named(new QPushButton(QString::fromUtf8(backend::kDeleteArticlesCaption)),
-                             QStringLiteral("按钮删除文章"));
-    m_articleFrom = numberBox(QStringLiteral("编辑框起始ID"), QStringLiteral("1"));
-    m_articleTo = numberBox(QStringLiteral("编辑框终止ID"), QStringLiteral("500"));
-    auto* articles = new QHBoxLayout;
-    articles->addWidget(new QLabel(QStringLiteral("起始ID：")));
-    articles->addWidget(m_articleFrom);
-    articles->addWidget(new QLabel(QStringLiteral("终止ID：")));
-    articles->addWidget(m_articleTo);
-    articles->addStretch();
-    grid1->addWidget(m_deleteArticles, 0, 0);
-    grid1->addLayout(articles, 0, 1);
-
-    m_deleteCategories = named(new QPushButton(QString::fromUtf8(backend::kDeleteCategoriesCaption)),
-                               QStringLiteral("按钮删除栏目"));
-    m_categoryFrom = numberBox(QStringLiteral("编辑框起始ID1"), QStringLiteral("1"));
-    m_categoryTo = numberBox(QStringLiteral("编辑框终止ID1"), QStringLiteral("500"));
-    m_deleteFiles =
-        named(new QCheckBox(QStringLiteral("删除该栏目下文章")), QStringLiteral("选择框删除文件"));
-    auto* categories = new QHBoxLayout;
-    categories->addWidget(new QLabel(QStringLiteral("起始ID：")));
-    categories->addWidget(m_categoryFrom);
-    categories->addWidget(new QLabel(QStringLiteral("终止ID：")));
-    categories->addWidget(m_categoryTo);
-    categories->addStretch();
-    // The check box goes under the ids: beside them the row would not fit the window's width.
-    auto* categoryCell = new QVBoxLayout;
-    categoryCell->addLayout(categories);
-    categoryCell->addWidget(m_deleteFiles);
-    grid1->addWidget(m_deleteCategories, 1, 0);
-    grid1->addLayout(categoryCell, 1, 1);
-
-    m_createCategories = named(new QPushButton(QString::fromUtf8(backend::kCreateCategoriesCaption)),
-                               QStringLiteral("按钮创建栏目"));
-    auto* create = m_createCategories;
-    m_showCreated = named(new QCheckBox(QStringLiteral("显示创建的栏目")), QStringLiteral("选择框显示栏目"));
-    m_showCreated->setChecked(true);  // visible, as the command line creates them unless --hidden
-    auto* showCreated = m_showCreated;
-    auto* kind = named(new QComboBox, QStringLiteral("组合框栏目类型"));
-    kind->addItems(
-        {QStringLiteral("创建为静态栏目"), QStringLiteral("链接到第一页"), QStringLiteral("创建为动态栏目")});
-    auto* createRow = new QHBoxLayout;
-    createRow->addWidget(showCreated);
-    createRow->addWidget(kind);
-    createRow->addStretch();
-    grid1->addWidget(create, 2, 0);
-    grid1->addLayout(createRow, 2, 1);
-
-    m_countMin = numberBox(QStringLiteral("编辑框栏目数1"), QStringLiteral("5"));
-    m_countMax = numberBox(QStringLiteral("编辑框栏目数2"), QStringLiteral("10"));
-    m_countMode = named(new QComboBox, QStringLiteral("组合框栏目方式"));
-    m_countMode->addItems({QStringLiteral("所有站点创建相同栏目"), kDifferentPerSite});
-    auto* counts = new QHBoxLayout;
-    counts->addWidget(new QLabel(QStringLiteral("每站点创建栏目数：")));
-    counts->addWidget(m_countMin);
-    counts->addWidget(new QLabel(QStringLiteral("到")));
-    counts->addWidget(m_countMax);
-    counts->addWidget(m_countMode);
-    counts->addStretch();
-    grid1->addLayout(counts, 3, 0, 1, 2);
-
-    auto* parentRow = new QHBoxLayout;
-    parentRow->addWidget(new QLabel(QStringLiteral("父栏ID：")));
-    m_parentId = numberBox(QStringLiteral("编辑框父栏ID"), QStringLiteral("0"));
-    parentRow->addWidget(m_parentId);
-    parentRow->addWidget(new QLabel(QStringLiteral("上级目录：")));
-    m_parentDir = named(new QLineEdit(QStringLiteral("{cmspath}/a")), QStringLiteral("编辑框父目录"));
-    parentRow->addWidget(m_parentDir);
-    m_refreshLists =
-        named(new QCheckBox(QStringLiteral("刷新主页和栏目HTML")), QStringLiteral("选择框刷新栏目"));
-    parentRow->addWidget(m_refreshLists);
-    grid1->addLayout(parentRow, 4, 0, 1, 2);
-    m_categoryList = textBox(QStringLiteral("编辑框栏目列表"));
-    setTag(m_categoryList, kTagBytes);
-    m_categoryList->hide();
-    grid1->addWidget(m_categoryList, 5, 0, 1, 2);
-
-    // 分组框2: importing sites and reading their category lists.
-    auto* frame2 =
-        named(new QGroupBox(QStringLiteral("批量导入站点和批量读取栏目列表")), QStringLiteral("分组框2"));
-    auto* grid2 = new QGridLayout(frame2);
-    m_import = named(new QPushButton(QString::fromUtf8(backend::kBulkImportCaption)),
-                     QStringLiteral("按钮批量导入"));
-    m_readLists = named(new QCheckBox(QStringLiteral("读取栏目列表")), QStringLiteral("选择框读取栏目列表"));
-    m_checkAll = named(new QCheckBox(QStringLiteral("全选栏目列表")), QStringLiteral("选择框全选栏目列表"));
-    m_read =
-        named(new QPushButton(QString::fromUtf8(backend::kBatchReadCaption)), QStringLiteral("按钮批量读取"));
-    m_skipRead =
-        named(new QCheckBox(QStringLiteral("跳过已读过栏目的站点")), QStringLiteral("选择框跳过已读站点"));
-    auto* importRow = new QHBoxLayout;
-    importRow->addWidget(m_import);
-    importRow->addWidget(m_readLists);
-    importRow->addWidget(m_checkAll);
-    importRow->addStretch();
-    grid2->addLayout(importRow, 0, 0, 1, 2);
-    auto* readRow = new QHBoxLayout;
-    readRow->addWidget(m_read);
-    readRow->addWidget(m_skipRead);
-    readRow->addStretch();
-    grid2->addLayout(readRow, 1, 0, 1, 2);
-    auto* delayRow = new QHBoxLayout;
-    delayRow->addWidget(new QLabel(QStringLiteral("导入延迟秒：")));
-    m_delay = numberBox(QStringLiteral("编辑框导入延迟秒"), QStringLiteral("2"), true);
-    delayRow->addWidget(m_delay);
-    delayRow->addStretch();
-    grid2->addLayout(delayRow, 2, 0, 1, 2);
-    m_domainList = textBox(QStringLiteral("编辑框域名列表"));
-    setTag(m_domainList, kTagBytes);
-    m_domainList->hide();
-    grid2->addWidget(m_domainList, 3, 0, 1, 2);
-
-    // 分组框3: rewriting the home pages.
-    auto* frame3 = named(new QGroupBox(QStringLiteral("批量修改主页")), QStringLiteral("分组框3"));
-    auto* grid3 = new QGridLayout(frame3);
-    m_changeTemplet =
-        named(new QCheckBox(QStringLiteral("修改主页模板：")), QStringLiteral("选择框修改主页模板"));
-    m_templet = named(new QLineEdit(QStringLiteral("default/index.htm")), QStringLiteral("编辑框主页模板"));
-    m_changePosition =
-        named(new QCheckBox(QStringLiteral("修改主页位置：")), QStringLiteral("选择框修改主页位置"));
-    m_position = named(new QLineEdit(QStringLiteral("../index.html")), QStringLiteral("编辑框主页位置"));
-    grid3->addWidget(m_changeTemplet, 0, 0);
-    grid3->addWidget(m_templet, 0, 1);
-    grid3->addWidget(m_changePosition, 1, 0);
-    grid3->addWidget(m_position, 1, 1);
-    m_rewrite = named(new QPushButton(QString::fromUtf8(backend::kRewriteHomePagesCaption)),
-                      QStringLiteral("按钮开始修改"));
-    grid3->addWidget(m_rewrite, 2, 1, Qt::AlignRight);
-
-    auto* pinyin =
-        named(new QPushButton(QStringLiteral("工具：汉字拼音转换器")), QStringLiteral("按钮汉字拼音转换器"));
-    auto* randomText =
-        named(new QPushButton(QStringLiteral("工具：随机文本生成器")), QStringLiteral("按钮随机文本生成器"));
-    auto* tools = new QHBoxLayout;
-    tools->addWidget(pinyin);
-    tools->addWidget(randomText);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(scopeRow);
-    layout->addWidget(frame1);
-    layout->addWidget(frame2);
-    layout->addWidget(frame3);
-    layout->addStretch();
-    layout->addLayout(tools);
-
-    // The buttons show two-line progress ("域名" over the counts) and keep their size while they do,
-    // so the frames do not jump with every caption.
-    const QFontMetrics metrics(font());
-    const int twoLines = 2 * metrics.height() + 12;
-    for (QPushButton* button : {m_deleteArticles, m_deleteCategories, m_createCategories, m_rewrite}) {
-        button->setFixedSize(150, twoLines);
-    }
-    m_import->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("已导入 0000 个站点")) + 24);
-    m_read->setMinimumWidth(metrics.horizontalAdvance(m_read->text()) + 24);
-    // A right-button release on "批量创建栏目" creates the categories from list files.
-    m_createCategories->installEventFilter(this);
-
-    connect(m_countMode, &QComboBox::currentIndexChanged, this, [this] { applyCountRule(); });
-    connect(m_deleteArticles, &QPushButton::clicked, this, [this] { deleteArticles(); });
-    connect(m_deleteCategories, &QPushButton::clicked, this, [this] { deleteCategories(); });
-    connect(create, &QPushButton::clicked, this, [this] { createCategories(false); });
-    connect(m_rewrite, &QPushButton::clicked, this, [this] { rewriteHomePages(); });
-    connect(m_import, &QPushButton::clicked, this, [this] { importSites(); });
-    connect(m_read, &QPushButton::clicked, this, [this] { readCategoryLists(); });
-    connect(pinyin, &QPushButton::clicked, this, [this] {
-        if (m_pinyin == nullptr) m_pinyin = new PinyinWindow(m_services, m_settings, this);
-        m_pinyin->show();
-        m_pinyin->raise();
-    });
-    connect(randomText, &QPushButton::clicked, this, [this] {
-        if (m_randomText == nullptr) m_randomText = new RandomTextWindow(m_services, m_settings, this);
-        m_randomText->show();
-        m_randomText->raise();
-    });
-}
-
-void BatchToolsWindow::applyCountRule() {
-    const bool perSite = m_countMode->currentText() == kDifferentPerSite;
-    m_countMin->setEnabled(perSite);
-    m_countMax->setEnabled(perSite);
 }
 
 backend::BatchScope BatchToolsWindow::scope() const {
@@ -306,10 +103,14 @@ void BatchToolsWindow::deleteArticles() {
     options.from = *from;
     options.to = *to;
     options.refreshLists = m_refreshLists->isChecked();
-    start(action, QString::fromStdString(backend::deleteArticlesQuestion(options)),
-          [options](const auto& targets, const auto& env) {
-              return backend::deleteArticles(targets, options, env);
-          });
+    start(
+        action,
+        [this, options](int sites) {
+            return QString::fromStdString(backend::deleteArticlesQuestion(options, scope(), sites));
+        },
+        [options](const auto& targets, const auto& env) {
+            return backend::deleteArticles(targets, options, env);
+        });
 }
 
 void BatchToolsWindow::deleteCategories() {
@@ -323,10 +124,14 @@ void BatchToolsWindow::deleteCategories() {
     options.to = *to;
     options.deleteFiles = m_deleteFiles->isChecked();
     options.refreshLists = m_refreshLists->isChecked();
-    start(action, QString::fromStdString(backend::deleteCategoriesQuestion(options)),
-          [options](const auto& targets, const auto& env) {
-              return backend::deleteCategories(targets, options, env);
-          });
+    start(
+        action,
+        [this, options](int sites) {
+            return QString::fromStdString(backend::deleteCategoriesQuestion(options, scope(), sites));
+        },
+        [options](const auto& targets, const auto& env) {
+            return backend::deleteCategories(targets, options, env);
+        });
 }
 
 void BatchToolsWindow::createCategories(bool fromFiles) {
@@ -373,10 +178,11 @@ void BatchToolsWindow::rewriteHomePages() {
     backend::RewriteHomePagesOptions options;
     if (m_changeTemplet->isChecked()) options.templet = m_templet->text().toStdString();
     if (m_changePosition->isChecked()) options.position = m_position->text().toStdString();
-    start(action, QString::fromStdString(backend::rewriteHomePagesQuestion(scope())),
-          [options](const auto& targets, const auto& env) {
-              return backend::rewriteHomePages(targets, options, env);
-          });
+    start(
+        action, [this](int) { return QString::fromStdString(backend::rewriteHomePagesQuestion(scope())); },
+        [options](const auto& targets, const auto& env) {
+            return backend::rewriteHomePages(targets, options, env);
+        });
 }
 
 void BatchToolsWindow::importSites() {
@@ -468,17 +274,19 @@ void BatchToolsWindow::readCategoryLists() {
     options.checkAll = m_checkAll->isChecked();
     const QString question = QStringLiteral("确定要读取") + QString::fromUtf8(backend::scopeLabel(scope())) +
                              QStringLiteral("的栏目列表？");
-    start(action, question, [this, options](const auto& targets, const auto& env) {
-        const auto store = [this](int index, const config::SiteConfig& record) {
-            QMetaObject::invokeMethod(
-                this, [this, index, record] { m_sites.storeSiteTree(index - 1, record); },
-                Qt::QueuedConnection);
-        };
-        backend::BatchReport report = backend::readCategoryLists(targets, options, env, store);
-        // The box only says the reading is done; the sites it could not read follow in a text window.
-        report.report = report.title;
-        return report;
-    });
+    start(
+        action, [question](int) { return question; },
+        [this, options](const auto& targets, const auto& env) {
+            const auto store = [this](int index, const config::SiteConfig& record) {
+                QMetaObject::invokeMethod(
+                    this, [this, index, record] { m_sites.storeSiteTree(index - 1, record); },
+                    Qt::QueuedConnection);
+            };
+            backend::BatchReport report = backend::readCategoryLists(targets, options, env, store);
+            // The box only says the reading is done; the sites it could not read follow in a text window.
+            report.report = report.title;
+            return report;
+        });
 }
 
 std::optional<QString> BatchToolsWindow::editList(QPlainTextEdit* box, const QString& hint,
@@ -508,14 +316,23 @@ bool BatchToolsWindow::mayStart(const Action& action) {
     return true;
 }
 
-void BatchToolsWindow::start(const Action& action, const QString& question, Work work) {
-    if (!question.isEmpty() && m_services.dialogs->message(this, question, {}, Dialogs::Buttons::OkCancel,
-                                                           Dialogs::Icon::Question) != Dialogs::Answer::Ok) {
-        return;
-    }
+void BatchToolsWindow::start(const Action& action, const Question& question, Work work) {
     std::vector<backend::BatchTarget> targets;
     if (action.overSites) {
         targets = backend::batchTargets(m_sites.siteList(), scope(), backend::formOfSite(m_sites.formSite()));
+        if (targets.empty()) {
+            m_services.dialogs->message(this,
+                                        QStringLiteral("执行批处理的网站（") +
+                                            QString::fromStdString(backend::scopeLabel(scope())) +
+                                            QStringLiteral("）中没有网站，没有执行。"),
+                                        {}, Dialogs::Buttons::Ok, Dialogs::Icon::Warning);
+            return;
+        }
+    }
+    const QString text = question ? question(static_cast<int>(targets.size())) : QString();
+    if (!text.isEmpty() && m_services.dialogs->message(this, text, {}, Dialogs::Buttons::OkCancel,
+                                                       Dialogs::Icon::Question) != Dialogs::Answer::Ok) {
+        return;
     }
     const config::RunOptions options = m_sites.runOptions();
     const std::filesystem::path dataDir = m_services.dataDir;
@@ -523,6 +340,7 @@ void BatchToolsWindow::start(const Action& action, const QString& question, Work
 
     m_stop = false;
     m_abort = false;
+    m_workerDone = false;
     m_running = action;
     setRunning(true);
     auto observer = std::make_shared<BatchProgress>(action.button, action.stoppingCaption, this, m_sites);
@@ -539,6 +357,11 @@ void BatchToolsWindow::start(const Action& action, const QString& question, Work
         env.abortRequests = &m_abort;
         env.observer = observer.get();
         backend::BatchReport report = work(targets, env);
+        {
+            std::lock_guard lock(m_reportMutex);
+            m_lastReport = report;
+        }
+        m_workerDone = true;
         // The window joins this thread before it goes, so `this` is alive while the call is queued.
         QMetaObject::invokeMethod(
             this, [this, action, report = std::move(report)] { finished(action, report); },
@@ -548,6 +371,7 @@ void BatchToolsWindow::start(const Action& action, const QString& question, Work
 
 void BatchToolsWindow::finished(const Action& action, const backend::BatchReport& report) {
     joinWorker();
+    if (m_exiting) return;  // its report went into the log
     m_running = {};
     action.button->setText(action.idleCaption);
     action.button->setToolTip({});
@@ -585,6 +409,45 @@ void BatchToolsWindow::setRunning(bool running) {
          {m_deleteArticles, m_deleteCategories, m_createCategories, m_rewrite, m_import, m_read}) {
         button->setEnabled(!running || button == m_running.button);
     }
+}
+
+std::filesystem::path BatchToolsWindow::stopForExit() {
+    if (!isBusy()) return {};
+    m_exiting = true;
+    const QString caption = m_running.idleCaption;
+    // As the stop button does: the request on the wire ends and is counted. One that does not end
+    // within the grace is cut off, so the program does not wait for a server that never answers.
+    m_stop = true;
+    QElapsedTimer waited;
+    waited.start();
+    while (!m_workerDone && waited.elapsed() < kExitGraceMs) QThread::msleep(20);
+    m_abort = true;
+    joinWorker();
+    std::optional<backend::BatchReport> report;
+    {
+        std::lock_guard lock(m_reportMutex);
+        report.swap(m_lastReport);
+    }
+    if (!report) return {};
+    engine::RunLog log(m_services.dataDir,
+                       m_services.clock != nullptr ? *m_services.clock : text::systemClock());
+    if (!log.open({})) return {};
+    log.logLine("批处理工具：" + caption.toStdString() + "（程序退出时停止）", 0);
+    const auto logLines = [&log](const std::string& text) {
+        for (std::size_t start = 0; start < text.size();) {
+            const std::size_t end = std::min(text.find("\r\n", start), text.size());
+            if (end > start) log.logLine(text.substr(start, end - start), 0);
+            start = end + 2;
+        }
+    };
+    logLines(report->report);
+    if (!report->failures.empty()) {
+        log.logLine(report->failureTitle, 0);
+        logLines(report->failures);
+    }
+    const std::filesystem::path path = log.filePath();
+    log.close();
+    return path;
 }
 
 void BatchToolsWindow::joinWorker() {

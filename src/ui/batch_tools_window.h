@@ -3,7 +3,9 @@
 #include <QString>
 #include <QWidget>
 #include <atomic>
+#include <filesystem>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -12,6 +14,7 @@
 #include "ui/text_dialog.h"
 #include "ui/ui_services.h"
 
+class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -37,6 +40,11 @@ class BatchToolsWindow : public QWidget {
     ~BatchToolsWindow() override;
 
     bool isBusy() const { return m_worker.joinable(); }
+    // The program is closing during an action: stops it as a second click on its button does,
+    // waits for the request on the wire, and writes the action's report into a log file of the
+    // data folder (日志/) instead of showing it. Returns that file; empty when nothing ran or the
+    // file could not be written.
+    std::filesystem::path stopForExit();
     // Writes the controls to the section "批处理工具" (done on close, and by the main window's exit);
     // false when the settings file refused it (its lastError() says why).
     bool saveState();
@@ -54,6 +62,8 @@ class BatchToolsWindow : public QWidget {
    private:
     using Work = std::function<backend::BatchReport(const std::vector<backend::BatchTarget>&,
                                                     const backend::BatchEnvironment&)>;
+    // The confirmation asked before an action, given how many sites the scope holds; empty: none.
+    using Question = std::function<QString(int sites)>;
     // How an action's report is shown: in the text window titled after it, or in a message box with
     // the failures (if any) in a text window under the failure title as hint.
     enum class ReportStyle { TextWindow, MessageBox };
@@ -71,8 +81,9 @@ class BatchToolsWindow : public QWidget {
     // A click on an action's button: a running action is asked to stop. Otherwise true when a new
     // one may start (nothing else runs); tells the operator when a publishing run is going.
     bool mayStart(const Action& action);
-    // Asks `question` (when not empty), then runs `work` over the scope's sites on a worker thread.
-    void start(const Action& action, const QString& question, Work work);
+    // Asks the question (when there is one), then runs `work` over the scope's sites on a worker
+    // thread. An action over sites whose scope holds none says so and does not start.
+    void start(const Action& action, const Question& question, Work work);
     void finished(const Action& action, const backend::BatchReport& report);
     void setRunning(bool running);
     void joinWorker();
@@ -98,11 +109,17 @@ class BatchToolsWindow : public QWidget {
     // aborts it.
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_abort{false};
-    Action m_running;  // the action on the worker thread (its button is null when none)
+    std::atomic<bool> m_workerDone{false};  // the worker has its report
+    Action m_running;                       // the action on the worker thread (its button is null when none)
+    // The report of the action that ended last, kept by the worker for stopForExit.
+    std::mutex m_reportMutex;
+    std::optional<backend::BatchReport> m_lastReport;
+    bool m_exiting = false;  // stopForExit ran: a report still queued is not shown
 
     QRadioButton* m_scopeCurrent = nullptr;
     QRadioButton* m_scopeChecked = nullptr;
     QRadioButton* m_scopeAll = nullptr;
+    QButtonGroup* m_scopeGroup = nullptr;
     QPushButton* m_deleteArticles = nullptr;
     QLineEdit* m_articleFrom = nullptr;
     QLineEdit* m_articleTo = nullptr;

@@ -2,7 +2,11 @@
 
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QRegularExpression>
+#include <QScreen>
+#include <algorithm>
 
 namespace oz::ui {
 
@@ -17,7 +21,19 @@ Dialogs::Answer QtDialogs::message(QWidget* owner, const QString& text, const QS
                                    Buttons buttons, Icon icon) {
     QMessageBox box(owner);
     box.setWindowTitle(messageTitle(caption));
-    box.setText(text);
+    // No box taller than the screen: the lines beyond what fits go to the details, which scroll.
+    const QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
+    const int lineHeight = box.fontMetrics().lineSpacing();
+    const int room =
+        screen == nullptr ? 40 : std::max(5, (screen->availableGeometry().height() - 240) / lineHeight);
+    const QStringList lines = text.split(QRegularExpression(QStringLiteral("\r?\n")));
+    if (lines.size() > room) {
+        box.setText(lines.mid(0, room - 1).join(QStringLiteral("\r\n")) +
+                    QStringLiteral("\r\n……（全文见“显示详细信息”）"));
+        box.setDetailedText(text);
+    } else {
+        box.setText(text);
+    }
     box.setIcon(icon == Icon::Question  ? QMessageBox::Question
                 : icon == Icon::Warning ? QMessageBox::Warning
                                         : QMessageBox::Information);
@@ -30,6 +46,8 @@ Dialogs::Answer QtDialogs::message(QWidget* owner, const QString& text, const QS
             break;
         case Buttons::YesNo:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            // Every yes-or-no question here guards something that cannot be undone: Enter says no.
+            box.setDefaultButton(QMessageBox::No);
             break;
         case Buttons::RetryIgnore:
             box.setStandardButtons(QMessageBox::Retry | QMessageBox::Ignore);

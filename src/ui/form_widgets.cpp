@@ -2,9 +2,11 @@
 
 #include <QAbstractItemView>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,8 +16,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QToolButton>
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -26,6 +31,9 @@
 namespace oz::ui {
 
 namespace {
+
+// Texts up to this size go into a box at once: laying them out takes a few milliseconds.
+constexpr qsizetype kShortText = 20'000;
 
 template <typename T>
 T* withName(T* widget, const char* name) {
@@ -94,6 +102,7 @@ class TextBox final : public QPlainTextEdit {
 
    protected:
     void keyPressEvent(QKeyEvent* event) override {
+        if (event->matches(QKeySequence::Paste) && !isReadOnly() && pasteLong()) return;
         if (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) {
             const bool back =
                 event->key() == Qt::Key_Backtab || event->modifiers().testFlag(Qt::ShiftModifier);
@@ -104,6 +113,34 @@ class TextBox final : public QPlainTextEdit {
     }
 
    private:
+    // A long text pasted with Ctrl+V goes in as a long text put in does, in place of the selection
+    // with the cursor after it: the box's own paste laid 5.5 MB out on the window thread for a
+    // fifth of a second. False for a short one, which the box pastes as usual.
+    bool pasteLong() {
+        QString pasted = QGuiApplication::clipboard()->text();
+        if (pasted.size() <= kShortText) return false;
+        pasted.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+            .replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        QString whole = text();
+        qsizetype start = whole.size();
+        qsizetype end = whole.size();
+        if (!isPending()) {
+            start = textCursor().selectionStart();
+            end = textCursor().selectionEnd();
+        }
+        whole.replace(start, end - start, pasted);
+        const auto caret = static_cast<int>(start + pasted.size());
+        setLongText({std::move(whole),
+                     [this, caret] {
+                         QTextCursor cursor = textCursor();
+                         cursor.setPosition(std::min(caret, document()->characterCount() - 1));
+                         setTextCursor(cursor);
+                         ensureCursorVisible();
+                     },
+                     std::nullopt});
+        return true;
+    }
+
     void adopt(quint64 build, QTextDocument* document, const std::function<void()>& done) {
         m_builder.join();
         if (build != m_builds) {
@@ -133,9 +170,6 @@ class TextBox final : public QPlainTextEdit {
     std::optional<QString> m_coming;  // the latest text on its way
     std::optional<Request> m_next;    // waits for the build under way
 };
-
-// Texts up to this size go into a box at once: laying them out takes a few milliseconds.
-constexpr qsizetype kShortText = 20'000;
 
 // Enter on a focused button clicks it. Outside dialogs Qt leaves Enter to the default button,
 // and a main window has none, so the key did nothing.
@@ -256,11 +290,36 @@ bool isKeyboardMenu(const QEvent* event) {
            static_cast<const QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
 }
 
+void fitToScreen(QWidget* window) {
+    const QScreen* screen = window->screen() != nullptr ? window->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    const QRect area = screen->availableGeometry();
+    // The frame is known only once shown; before, the usual one is allowed for.
+    QSize frame = window->frameGeometry().size() - window->geometry().size();
+    if (frame.isEmpty()) frame = QSize(8, 32);
+    window->resize(window->size().boundedTo(area.size() - frame).expandedTo(window->minimumSize()));
+    const QRect outer(window->frameGeometry().topLeft(), window->size() + frame);
+    const int x =
+        std::clamp(outer.left(), area.left(), std::max(area.left(), area.right() + 1 - outer.width()));
+    const int y =
+        std::clamp(outer.top(), area.top(), std::max(area.top(), area.bottom() + 1 - outer.height()));
+    if (x != outer.left() || y != outer.top()) window->move(x, y);
+}
+
 void readyForKeyboard(QWidget* window) {
     auto* filter = new EnterClicksButton(window);
     for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
         if (qobject_cast<QPushButton*>(b) != nullptr || qobject_cast<QToolButton*>(b) != nullptr)
             b->installEventFilter(filter);
+    }
+    for (QLineEdit* line : window->findChildren<QLineEdit*>()) {
+        // A one-line box holds no tab: a pasted one (a cell copied from a table) becomes a space.
+        QObject::connect(line, &QLineEdit::textEdited, line, [line](const QString& text) {
+            if (!text.contains(QLatin1Char('\t'))) return;
+            const int cursor = line->cursorPosition();
+            line->setText(QString(text).replace(QLatin1Char('\t'), QLatin1Char(' ')));
+            line->setCursorPosition(cursor);
+        });
     }
     for (QWidget* box : window->findChildren<QWidget*>()) {
         if (!box->accessibleName().isEmpty()) continue;

@@ -47,6 +47,10 @@ QHBoxLayout* rowOf(std::initializer_list<QWidget*> widgets, bool stretch = true)
 // program is not checked.
 void setNumberValidator(QLineEdit* box, bool fraction = false);
 
+// Makes the top-level window fit the available area of its screen, and moves it inside that area
+// where it would reach past it.
+void fitToScreen(QWidget* window);
+
 // Readies a window for an operator without a mouse: Enter (or the keypad's Enter) on a focused
 // push or tool button clicks it, as Space does; and every box (edit, list, combo, tree, table)
 // without an accessible name gets one from its object name, less the kind prefix ("编辑框域名"

@@ -154,6 +154,7 @@ void LogWindow::startLog(const QString& logFile) {
 
 void LogWindow::showAndRaise() {
     setWindowState(windowState() & ~Qt::WindowMinimized);
+    fitToScreen(this);
     show();
     raise();
     activateWindow();

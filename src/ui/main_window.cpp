@@ -396,6 +396,15 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // A batch action asks as a run does; on yes it stops as its button's second click stops it,
+    // and its report goes into the log.
+    if (!isRunning() && isBatchBusy() &&
+        m_services.dialogs->message(this, QStringLiteral("当前正在处理中，请问是否还继续退出？"), {},
+                                    Dialogs::Buttons::YesNo,
+                                    Dialogs::Icon::Question) != Dialogs::Answer::Yes) {
+        event->ignore();
+        return;
+    }
     m_exiting = true;
     // A category reading is cut off at once: its thread would keep the program (and the settings
     // lock) alive until its request timed out.
@@ -409,6 +418,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         run.abortNow();
         run.waitFor(std::chrono::milliseconds(1000));
     }
+    if (m_batchWindow != nullptr) m_batchWindow->stopForExit();
     // A failed save is said, with the choice to try again (after freeing the folder, say) or to
     // quit without it.
     for (QString problem = saveForExit(); !problem.isEmpty(); problem = saveForExit()) {
@@ -428,6 +438,17 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     // the link does.
     if (const auto entry = m_header.find(watched); entry != m_header.end()) {
         const auto [action, isLink] = entry->second;
+        // Tab leaves a link at once: the label took the first press to focus the link inside it.
+        if (isLink && event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const bool back = key->key() == Qt::Key_Backtab ||
+                              (key->key() == Qt::Key_Tab && key->modifiers().testFlag(Qt::ShiftModifier));
+            if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) &&
+                (key->modifiers() & ~Qt::ShiftModifier) == Qt::NoModifier) {
+                focusNextPrevChild(!back);
+                return true;
+            }
+        }
         bool enter = false;
         if (isLink && event->type() == QEvent::KeyPress) {
             enter = isEnterKey(static_cast<QKeyEvent*>(event)->key());

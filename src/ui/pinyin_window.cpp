@@ -12,14 +12,10 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "config/settings_file.h"
 #include "tools/pinyin_converter.h"
-#include "ui/background_work.h"
 #include "ui/control_state.h"
-#include "ui/dialogs.h"
 #include "ui/form_widgets.h"
 #include "ui/long_text.h"
-#include "ui/shared_settings.h"
 
 namespace oz::ui {
 
@@ -30,8 +26,7 @@ const QString kSection = QStringLiteral("汉字拼音转换器");
 }  // namespace
 
 PinyinWindow::PinyinWindow(const UiServices& services, SharedSettings& settings, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_services(services), m_settings(settings) {
-    setWindowTitle(kSection);
+    : GeneratorWindow(services, settings, kSection, parent) {
     resize(625, 286);
 
     m_firstOfText = named(new QRadioButton(QStringLiteral("首字母大写")), QStringLiteral("单选框首字母大写"));
@@ -99,14 +94,9 @@ PinyinWindow::PinyinWindow(const UiServices& services, SharedSettings& settings,
     });
     connect(m_convertButton, &QPushButton::clicked, this, [this] { convert(); });
 
-    loadWindow(m_settings.file(), this, kSection);
+    loadControls();
     applyCleaningRule();
     readyForKeyboard(this);
-}
-
-PinyinWindow::~PinyinWindow() {
-    m_stop = true;
-    joinWorker();
 }
 
 void PinyinWindow::applyCleaningRule() {
@@ -126,12 +116,8 @@ void PinyinWindow::convert() {
     options.keepSpaces = m_keepSpaces->isChecked();
     options.keepLineBreaks = m_keepLines->isChecked();
     m_convertButton->setEnabled(false);
-    m_stop = false;
     std::string input = m_fullInput.empty() ? boxText(m_input).toStdString() : m_fullInput;
-    m_worker = std::thread([this, options, input = std::move(input)] {
-        giveWayToTheWindowThread();
-        tools::GeneratorControl control;
-        control.stopRequested = [this] { return m_stop.load(); };
+    startWorker([this, options, input = std::move(input)](const tools::GeneratorControl& control) {
         std::string text = tools::convertToPinyin(input, options, control).text;
         // The window joins this thread before it goes, so `this` is alive while the call is queued.
         QMetaObject::invokeMethod(
@@ -150,15 +136,6 @@ void PinyinWindow::convert() {
 void PinyinWindow::paste(std::string text) {
     showLong(m_input, std::move(text), m_fullInput);
     updateNote();
-}
-
-void PinyinWindow::showLong(QPlainTextEdit* box, std::string text, std::string& whole,
-                            const std::function<void()>& shown) {
-    const std::size_t length = shownLength(text);
-    const bool cut = length < text.size();
-    // What the box shows is not the text any more, so it cannot be edited as if it were.
-    setBoxText(box, QString::fromUtf8(text.data(), static_cast<qsizetype>(length)), shown, cut);
-    whole = cut ? std::move(text) : std::string();
 }
 
 void PinyinWindow::updateNote() {
@@ -183,14 +160,8 @@ bool PinyinWindow::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void PinyinWindow::joinWorker() {
-    if (m_worker.joinable()) m_worker.join();
-}
-
 void PinyinWindow::closeEvent(QCloseEvent* event) {
-    config::SettingsFile& settings = m_settings.file();
-    if (!saveWindow(settings, this, kSection) && m_services.dialogs != nullptr)
-        reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(settings.lastError()));
+    saveControls();
     QWidget::closeEvent(event);
 }
 

@@ -17,12 +17,9 @@
 #include "config/settings_file.h"
 #include "text/path_text.h"
 #include "tools/random_text.h"
-#include "ui/background_work.h"
 #include "ui/control_state.h"
 #include "ui/dialogs.h"
 #include "ui/form_widgets.h"
-#include "ui/long_text.h"
-#include "ui/shared_settings.h"
 
 namespace oz::ui {
 
@@ -47,8 +44,7 @@ int intOf(const QLineEdit* edit) { return edit->text().trimmed().toInt(); }
 }  // namespace
 
 RandomTextWindow::RandomTextWindow(const UiServices& services, SharedSettings& settings, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_services(services), m_settings(settings) {
-    setWindowTitle(kSection);
+    : GeneratorWindow(services, settings, kSection, parent) {
     resize(459, 467);
 
     m_digits = named(new QCheckBox(QStringLiteral("有数字")), QStringLiteral("选择框有数字"));
@@ -130,21 +126,15 @@ RandomTextWindow::RandomTextWindow(const UiServices& services, SharedSettings& s
     readyForKeyboard(this);
 }
 
-RandomTextWindow::~RandomTextWindow() {
-    m_stop = true;
-    joinWorker();
-}
-
 void RandomTextWindow::startOrStop(Kind kind) {
     QPushButton* button = kind == Kind::Chinese ? m_chineseButton : m_lettersButton;
     QPushButton* other = kind == Kind::Chinese ? m_lettersButton : m_chineseButton;
     if (button->text() != (kind == Kind::Chinese ? kChineseIdle : kLettersIdle)) {
         button->setText(kStopping);
-        m_stop = true;
+        requestStop();
         return;
     }
     joinWorker();
-    m_stop = false;
     button->setText(kRunning);
     other->setEnabled(false);
 
@@ -170,10 +160,7 @@ void RandomTextWindow::startOrStop(Kind kind) {
                    maxLength,
                    groups};
     }
-    m_worker = std::thread([this, kind, chinese, letters] {
-        giveWayToTheWindowThread();
-        tools::GeneratorControl control;
-        control.stopRequested = [this] { return m_stop.load(); };
+    startWorker([this, kind, chinese, letters](const tools::GeneratorControl& control) {
         tools::GeneratedText result = kind == Kind::Chinese ? tools::generateChinese(chinese, control)
                                                             : tools::generateLetters(letters, control);
         // The window joins this thread before it goes, so `this` is alive while the call is queued.
@@ -201,20 +188,11 @@ void RandomTextWindow::finished(Kind kind, tools::GeneratedText result) {
 }
 
 void RandomTextWindow::showResult(tools::GeneratedText result, const std::function<void()>& shown) {
-    const std::size_t length = shownLength(result.text);
     QString summary;
     if (result.stopped) summary = QStringLiteral("已停止：生成了 %1 组。").arg(result.groups);
-    QString text = QString::fromUtf8(result.text.data(), static_cast<qsizetype>(length));
-    // What the box shows is not the result any more, so it cannot be edited as if it were.
-    const bool cut = length < result.text.size();
-    if (!cut) {
-        m_fullResult.clear();
-    } else {
+    if (showLong(m_result, std::move(result.text), m_fullResult, shown))
         summary +=
             QStringLiteral("共 %1 组，框中只显示开头部分；“复制结果”和“保存结果”取全部。").arg(result.groups);
-        m_fullResult = std::move(result.text);
-    }
-    setBoxText(m_result, text, shown, cut);
     m_summary->setText(summary);
     m_summary->setVisible(!summary.isEmpty());
 }
@@ -235,33 +213,25 @@ void RandomTextWindow::saveResult() {
         reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(error));
 }
 
-void RandomTextWindow::joinWorker() {
-    if (m_worker.joinable()) m_worker.join();
-}
-
+// 字数1, 字数2 and 组数 are kept as typed, beside the controls.
 void RandomTextWindow::load() {
-    config::SettingsFile& settings = m_settings.file();
-    loadWindow(settings, this, kSection);
-    m_minLength->setText(
-        QString::fromStdString(settings.readText(kMinKey, m_minLength->text().toStdString())));
-    m_maxLength->setText(
-        QString::fromStdString(settings.readText(kMaxKey, m_maxLength->text().toStdString())));
-    m_groups->setText(QString::fromStdString(settings.readText(kGroupsKey, m_groups->text().toStdString())));
+    loadControls([this](config::SettingsFile& settings) {
+        for (auto [box, key] :
+             {std::pair{m_minLength, kMinKey}, {m_maxLength, kMaxKey}, {m_groups, kGroupsKey}})
+            box->setText(QString::fromStdString(settings.readText(key, box->text().toStdString())));
+    });
 }
 
 void RandomTextWindow::save() {
-    config::SettingsFile& settings = m_settings.file();
-    settings.beginBatch();
-    saveWindow(settings, this, kSection);
-    settings.writeText(kMinKey, m_minLength->text().toStdString());
-    settings.writeText(kMaxKey, m_maxLength->text().toStdString());
-    settings.writeText(kGroupsKey, m_groups->text().toStdString());
-    if (!settings.endBatch())
-        reportSaveFailure(*m_services.dialogs, this, QString::fromStdString(settings.lastError()));
+    saveControls([this](config::SettingsFile& settings) {
+        for (auto [box, key] :
+             {std::pair{m_minLength, kMinKey}, {m_maxLength, kMaxKey}, {m_groups, kGroupsKey}})
+            settings.writeText(key, box->text().toStdString());
+    });
 }
 
 void RandomTextWindow::closeEvent(QCloseEvent* event) {
-    m_stop = true;
+    requestStop();
     save();
     QWidget::closeEvent(event);
 }

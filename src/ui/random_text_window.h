@@ -1,12 +1,9 @@
 #pragma once
 
-#include <QWidget>
-#include <atomic>
 #include <functional>
 #include <string>
-#include <thread>
 
-#include "ui/ui_services.h"
+#include "ui/generator_window.h"
 
 class QCheckBox;
 class QLabel;
@@ -21,20 +18,17 @@ struct GeneratedText;
 
 namespace oz::ui {
 
-class SharedSettings;
-
 // "随机文本生成器": random groups of Chinese characters or of digits and letters, made on a worker
 // thread. A second click on the running button stops it. A long result shows its first groups;
 // 复制结果 and 保存结果 take it whole. The check boxes, the radios and the texts
 // 字数1, 字数2, 组数 are loaded from the section "随机文本生成器" when the window is made and saved
 // there when it is closed. A top-level window owned by `parent`.
-class RandomTextWindow : public QWidget {
+class RandomTextWindow : public GeneratorWindow {
     Q_OBJECT
    public:
     RandomTextWindow(const UiServices& services, SharedSettings& settings, QWidget* parent = nullptr);
-    ~RandomTextWindow() override;
 
-    bool isGenerating() const { return m_worker.joinable(); }
+    bool isGenerating() const { return isWorking(); }
 
    protected:
     void closeEvent(QCloseEvent* event) override;
@@ -50,10 +44,7 @@ class RandomTextWindow : public QWidget {
     void saveResult();
     void load();
     void save();
-    void joinWorker();
 
-    UiServices m_services;
-    SharedSettings& m_settings;
     QCheckBox* m_digits;
     QCheckBox* m_lower;
     QCheckBox* m_upper;
@@ -72,8 +63,6 @@ class RandomTextWindow : public QWidget {
     QPlainTextEdit* m_result;
     QLabel* m_summary;
     std::string m_fullResult;  // a result longer than the box shows; empty otherwise
-    std::atomic<bool> m_stop{false};
-    std::thread m_worker;
 };
 
 }  // namespace oz::ui

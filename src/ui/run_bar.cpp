@@ -16,6 +16,7 @@
 
 #include "backend/run_settings.h"
 #include "config/number_text.h"
+#include "content/site_pools.h"
 #include "ui/custom_refresh_menu.h"
 #include "ui/dialogs.h"
 #include "ui/form_widgets.h"
@@ -159,12 +160,32 @@ void RunBar::startOrStop(content::ListingMethod listing) {
                 this, QStringLiteral("批处理工具正在执行，请等它完成或停止后再开始站群更新。"));
             return;
         }
+        if (!sitesHaveCategories()) return;
         startRun(listing, false);
         return;
     }
     m_start->setText(QStringLiteral("正在停止中.."));
     m_stopAsked = true;
     m_run->requestStop();
+}
+
+bool RunBar::sitesHaveCategories() {
+    // Without a checked category every article of the site goes without one, and the back end
+    // refuses each: said before the run, which starts only when the operator says so.
+    QStringList bare;
+    for (const config::SiteConfig& site : m_hooks.sites().sites) {
+        if (site.enabled && content::parseCategoryIds(site.categoryIds).empty())
+            bare << QString::fromStdString(site.domain + "(" + site.user + ")");
+    }
+    if (bare.isEmpty()) return true;
+    const QString shown =
+        bare.mid(0, 10).join(QStringLiteral("\r\n")) +
+        (bare.size() > 10 ? QStringLiteral("\r\n……共 %1 个站点").arg(bare.size()) : QString());
+    return m_services.dialogs->message(
+               this,
+               QStringLiteral("以下勾选的站点没有勾选栏目，文章将发布失败：\r\n") + shown +
+                   QStringLiteral("\r\n\r\n请在栏目列表中勾选栏目。仍然开始更新吗？"),
+               {}, Dialogs::Buttons::YesNo, Dialogs::Icon::Warning) == Dialogs::Answer::Yes;
 }
 
 void RunBar::startRun(content::ListingMethod listing, bool scheduled) {
@@ -230,7 +251,15 @@ void RunBar::onSiteFinished(int siteIndex) {
 void RunBar::onRunEnded(const engine::RunTotals& totals) {
     m_statusTimer->stop();
     m_published = totals.totalUpdated;
-    m_statusLabel->clear();
+    // The status bar keeps how the last run ended until the next one starts.
+    QString ended = (m_stopAsked ? QStringLiteral("上次更新已停止：已发布 ")
+                                 : QStringLiteral("上次更新已完成：已发布 ")) +
+                    QString::number(totals.totalUpdated) + QStringLiteral(" 篇");
+    if (totals.unknownOutcome > 0) ended += QStringLiteral("，结果未知 %1 篇").arg(totals.unknownOutcome);
+    if (!totals.unwrittenFiles.empty())
+        ended += QStringLiteral("，%1 个文件未能写入").arg(totals.unwrittenFiles.size());
+    ended += QStringLiteral("，用时 ") + QString::fromStdString(totals.durationText);
+    m_statusLabel->setText(ended);
     m_progress->hide();
     onStateChanged(engine::RunState::Idle);
     emit runEnded(totals);

@@ -52,6 +52,8 @@ class RunBar final : public QWidget {
     // The operator stopped the last run (or the one going).
     bool stopAsked() const { return m_stopAsked; }
     void startOrStop(content::ListingMethod listing);
+    // False when checked sites have no category checked and the operator would rather not start.
+    bool sitesHaveCategories();
     void startRun(content::ListingMethod listing, bool scheduled);
     // "停止更新选定站点" for the entry at `row`.
     void stopSite(int row);

@@ -13,6 +13,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "config/pinned_key.h"
 #include "ui/control_state.h"
 #include "ui/desktop.h"
 #include "ui/dialogs.h"
@@ -28,6 +29,13 @@ const QStringList kMethodItems = {QStringLiteral("随机词组"), QStringLiteral
                                   QStringLiteral("使用标题"), QStringLiteral("留空内容"),
                                   QStringLiteral("内容首行")};
 
+// A control whose caption says too little on its own gets a name a screen reader can say.
+template <typename Widget>
+Widget* spoken(Widget* widget, const QString& name) {
+    widget->setAccessibleName(name);
+    return widget;
+}
+
 // The colour picker of the title colour: a button showing the colour, value 0x00BBGGRR.
 class ColorPicker final : public QToolButton {
     Q_OBJECT
@@ -35,6 +43,7 @@ class ColorPicker final : public QToolButton {
    public:
     ColorPicker() {
         setObjectName(QStringLiteral("颜色选择器标题颜色"));
+        setAccessibleName(QStringLiteral("标题颜色"));  // a screen reader read the frame's title
         setFixedSize(40, 20);
         setColorValue(0);
     }
@@ -109,6 +118,15 @@ QWidget* SiteFormPanel::buildConnectionFields() {
         "openssl x509 -pubkey -noout | openssl pkey -pubin -outform der | openssl dgst -sha256 -binary | "
         "base64"));
     form->addWidget(pin, 6, 1);
+    // The form of the pin is checked as it is typed: a wrong one shows a red frame and says why.
+    const QString pinHelp = pin->toolTip();
+    connect(pin, &QLineEdit::textChanged, pin, [pin, pinHelp](const QString& text) {
+        const QString problem = QString::fromStdString(config::pinProblem(text.toStdString()));
+        pin->setStyleSheet(problem.isEmpty() ? QString()
+                                             : QStringLiteral("QLineEdit { border: 1px solid #c00000; }"));
+        pin->setToolTip(problem.isEmpty() ? pinHelp : problem + QStringLiteral("\n\n") + pinHelp);
+        pin->setAccessibleDescription(problem);
+    });
     form->addWidget(label(QStringLiteral("代理：")), 7, 0);
     QLineEdit* proxy = edit("编辑框代理服务器");
     proxy->setPlaceholderText(QStringLiteral("留空：用默认代理服务器（没有则直接连接）"));
@@ -215,7 +233,7 @@ QGroupBox* SiteFormPanel::buildArticleOptions(QWidget* beside) {
     auto* pagesRow = new QHBoxLayout(pages);
     pagesRow->setContentsMargins(0, 0, 0, 0);
     pagesRow->setSpacing(2);
-    pagesRow->addWidget(check("选择框文章分页", QStringLiteral("每")));
+    pagesRow->addWidget(spoken(check("选择框文章分页", QStringLiteral("每")), QStringLiteral("文章分页")));
     pagesRow->addWidget(edit("编辑框分页千字节", 36));
     pagesRow->addWidget(label(QStringLiteral("KB 分一页")));
     pagesRow->addStretch(1);
@@ -272,13 +290,15 @@ QGroupBox* SiteFormPanel::buildEnhancements() {
     grid->addWidget(listButton("按钮输入关键词列表"), 0, 1);
     grid->addLayout(
         rowOf({label(QStringLiteral("插入次数：")), range("编辑框插入次数1", "编辑框插入次数2", 40),
-               check("选择框每次换词", QStringLiteral("每次换词"))}),
+               spoken(check("选择框每次换词", QStringLiteral("每次换词")),
+                      QStringLiteral("正文插入关键词每次换词"))}),
         0, 2);
     grid->addWidget(check("选择框尾部插入关键词", QStringLiteral("尾部插入关键词")), 1, 0);
     grid->addWidget(listButton("按钮输入尾部关键词列表"), 1, 1);
     grid->addLayout(
         rowOf({label(QStringLiteral("插入次数：")), range("编辑框尾部插入次数1", "编辑框尾部插入次数2", 40),
-               check("选择框尾部每次换词", QStringLiteral("每次换词")),
+               spoken(check("选择框尾部每次换词", QStringLiteral("每次换词")),
+                      QStringLiteral("尾部插入关键词每次换词")),
                check("选择框尾部调用文章块", QStringLiteral("调用文章块")), edit("编辑框尾部分块符", 90)}),
         1, 2);
     grid->addWidget(check("选择框标题插入关键词", QStringLiteral("标题插入关键词")), 2, 0);

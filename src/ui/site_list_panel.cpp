@@ -1,5 +1,6 @@
 #include "ui/site_list_panel.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -10,11 +11,13 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 
 #include "config/proxy_setting.h"
 #include "config/settings_file.h"
 #include "config/site_list_store.h"
+#include "config/system_reason.h"
 #include "text/path_text.h"
 #include "ui/background_work.h"
 #include "ui/control_state.h"
@@ -327,11 +330,18 @@ void SiteListPanel::exportSites() {
                                     Dialogs::Icon::Question) != Dialogs::Answer::Ok)
         return;
     // The file's lastError when the export failed; nothing when it was written.
+    // An existing file is rewritten whole through a temporary file by the settings file itself. A
+    // new one is written beside it under a temporary name (which a later start's clean-up knows)
+    // and renamed into place when complete: a failed export leaves no empty or partial file.
     std::function<std::optional<std::string>()> work = [file, list = listForSave()] {
-        const QString lockFile = file + QStringLiteral(".lock");
+        const std::filesystem::path target = text::utf8Path(file.toStdString());
+        std::filesystem::path path = target;
+        const bool isNew = !QFileInfo::exists(file);
+        if (isNew) path += ".tmp" + std::to_string(QCoreApplication::applicationPid());
+        const QString lockFile = QString::fromStdString(text::pathText(path)) + QStringLiteral(".lock");
         const bool lockExisted = QFileInfo::exists(lockFile);
         config::SettingsFile out;
-        bool saved = out.open(text::utf8Path(file.toStdString()));
+        bool saved = out.open(path);
         if (saved) {
             out.beginBatch();
             saved = config::saveSiteList(out, list);
@@ -343,6 +353,14 @@ void SiteListPanel::exportSites() {
         out.close();
         // The lock guarded the writing only; the exported file is left alone.
         if (!lockExisted) QFile::remove(lockFile);
+        if (isNew) {
+            std::error_code ec;
+            if (!error) std::filesystem::rename(path, target, ec);
+            if (ec)
+                error = "无法写入文件：" + text::pathText(target) + "（" + config::systemReason(ec.value()) +
+                        "）";
+            if (error) std::filesystem::remove(path, ec);
+        }
         return error;
     };
     m_fileWork->start<std::optional<std::string>>(

@@ -10,6 +10,7 @@
 #include <thread>
 #include <tuple>
 
+#include "backend/article_form.h"
 #include "backend/article_submission.h"
 #include "backend/records.h"
 #include "backend_fixture.h"
@@ -258,6 +259,8 @@ TEST(FailureRecordTest, AHugeAnswerKeepsItsHeadAndSaysSo) {
 // Every sent field must be what the site's tables store: strict GBK (no GB18030 four-byte forms, no
 // lone 0x80) or UTF-8 without four-byte forms. The body carries references for what is missing; the
 // plain-text fields carry look-alikes, and what has none is left out and named in the log.
+// Regressions: a GBK title "Niño Açaí" went as "Nino Acaí" without a word in the log; a '"' in the
+// keywords or the description landed raw in the page's <meta ... content="...">.
 TEST_F(SubmissionTest, EveryFieldIsInTheCharsetTheSiteStores) {
     struct Row {
         config::SiteConfig site;
@@ -266,18 +269,20 @@ TEST_F(SubmissionTest, EveryFieldIsInTheCharsetTheSiteStores) {
         const char* keywords;
         const char* body;
         const char* leftOut;
+        const char* replaced;  // nullptr: nothing replaced
     };
     const Row rows[] = {
-        {gbkSite, text::Charset::SiteGbk, "点·空 欧元表情", "商标TM", "<p>&#8226;&#160;&#8364;&#128512;</p>",
-         "€😀"},
-        {utf8Site, text::Charset::Utf8Bmp, "点•空\u00A0欧元€表情", "商标™", "<p>•\u00A0€&#128512;</p>", "😀"},
+        {gbkSite, text::Charset::SiteGbk, "Nino Acaí 点·空 欧元表情", "商标TM ＂＜b＞＂",
+         "<p>&#8226;&#160;&#8364;&#128512;</p>", "€😀", "标题中的 ñ、ç、• 已替换为 n、c、·："},
+        {utf8Site, text::Charset::Utf8Bmp, "Niño Açaí 点•空\u00A0欧元€表情", "商标™ ＂＜b＞＂",
+         "<p>•\u00A0€&#128512;</p>", "😀", nullptr},
     };
     for (const Row& row : rows) {
         ASSERT_TRUE(loginTo(row.site));
         logLines.clear();
         content::ArticleDraft draft = sampleDraft();
-        draft.title = "点•空\u00A0欧元€表情😀";
-        draft.keywords = "商标™";
+        draft.title = "Niño Açaí 点•空\u00A0欧元€表情😀";
+        draft.keywords = "商标™ \"<b>\"";
         draft.body = "<p>•\u00A0€😀</p>";
         ASSERT_TRUE(submit(row.site, draft).published());
 
@@ -296,9 +301,65 @@ TEST_F(SubmissionTest, EveryFieldIsInTheCharsetTheSiteStores) {
         EXPECT_EQ(fields["title"], row.title);
         EXPECT_EQ(fields["keywords"], row.keywords);
         EXPECT_EQ(fields["body"], row.body);
-        EXPECT_EQ(logTexts(), std::vector<std::string>{std::string("已略去站点编码不支持的字符“") +
-                                                       row.leftOut + "”：" + draft.title});
+        std::vector<std::string> expectedLog{std::string("已略去站点编码不支持的字符“") + row.leftOut +
+                                             "”：" + draft.title};
+        if (row.replaced != nullptr) expectedLog.push_back(row.replaced + draft.title);
+        EXPECT_EQ(logTexts(), expectedLog);
     }
+}
+
+TEST(ArticleForm, DescriptionCarriesNoMarkupCharacters) {
+    content::ArticleDraft draft = sampleDraft();
+    draft.description = "他说\"<b>好</b>\"";
+    const std::vector<FormEntry> form =
+        articleFormEntries(draft, config::SiteConfig{}, text::DateTime{}, 30, 10);
+    EXPECT_EQ(form[23].name, "description");
+    EXPECT_EQ(form[23].value, "他说＂＜b＞好＜/b＞＂");
+}
+
+// What DedeCMS 5.7 (InsertTags: more than 20 bytes dropped; char(12) columns) and DedeBIZ (255)
+// make of a tag, by the bytes the site's charset gives it.
+TEST(ArticleForm, TagsTheBackEndDropsOrCutsAreNamed) {
+    struct Row {
+        const char* tags;
+        bool utf8;
+        TagLimits limits;
+        std::vector<std::string> warnings;
+    };
+    const TagLimits dedeCms{20, 12};
+    const TagLimits dedeBiz{255, 255};
+    const Row rows[] = {
+        {" 一二三四五六 ,abc", true, dedeCms, {}},
+        {"一二三四五六七",
+         true,
+         dedeCms,
+         {"标签“一二三四五六七”长于后台的上限（20 字节，UTF-8 编码下为 21 字节），后台不保存它"}},
+        {"一二三四五六七", false, dedeCms, {}},
+        {"一二三四五六七八九十一",
+         false,
+         dedeCms,
+         {"标签“一二三四五六七八九十一”长于后台的上限（20 字节，GBK 编码下为 22 字节），后台不保存它"}},
+        {"abcdefghijklmn,a'b",
+         true,
+         dedeCms,
+         {"标签“abcdefghijklmn”长于后台的上限（12 个字），后台只保存“abcdefghijkl”",
+          "标签“a'b”含有引号或反斜杠，后台不保存它"}},
+        {"一二三四五六七八九十一,abcdefghijklmn", true, dedeBiz, {}},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(tagWarnings(row.tags, row.utf8, row.limits), row.warnings) << row.tags;
+}
+
+TEST_F(SubmissionTest, ATagTheBackEndDropsIsSaidInTheLog) {
+    ASSERT_TRUE(loginTo(utf8Site));
+    logLines.clear();
+    content::ArticleDraft draft = sampleDraft();
+    draft.tags = "短,七个字的长标签";
+    ASSERT_TRUE(submit(utf8Site, draft).published());
+    EXPECT_EQ(logTexts(),
+              std::vector<std::string>{"标签“七个字的长标签”长于后台的上限（20 字节，UTF-8 编码下为 "
+                                       "21 字节），后台不保存它：" +
+                                       draft.title});
 }
 
 TEST_F(SubmissionTest, DroppedSessionIsARefusalThatANewLoginMends) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "config/atomic_file.h"
@@ -113,6 +114,32 @@ TEST(DataFolder, ExistingWideFolderAndEntriesAreNarrowedAndSaidOnce) {
     notice.clear();
     ASSERT_EQ(prepareDataFolder(dir, &notice), "");
     EXPECT_EQ(notice, "") << "said once: the next start finds nothing to narrow";
+}
+
+// Regression: a data folder of 0555 and a settings file of 0444, made read-only by the user, came
+// out 0700 and 0600 (writable) after a start.
+TEST(DataFolder, NarrowingOnlyTakesRightsAwayFromGroupAndOthers) {
+    oz::test::TempFolder root;
+    const fs::path dir = root / "data";
+    fs::create_directories(dir);
+    const fs::path settings = dir / text::utf8Path(kSettingsFileName);
+    ASSERT_TRUE(writeBytes(settings, "[基本配置]\r\n"));
+    ::chmod(settings.c_str(), 0444);
+    ::chmod(dir.c_str(), 0555);
+
+    std::string notice;
+    ASSERT_EQ(prepareDataFolder(dir, &notice), "");
+    EXPECT_EQ(modeOf(dir), 0500u);
+    EXPECT_EQ(modeOf(settings), 0400u);
+    EXPECT_NE(notice, "");
+    ::chmod(dir.c_str(), 0700);
+
+    const fs::path log = root / "log.txt";
+    ASSERT_TRUE(writeBytes(log, "log"));
+    ::chmod(log.c_str(), 0444);
+    const int result = preparePrivateFile(log);  // root may open it all the same
+    EXPECT_TRUE(result == 0 || result == EACCES) << result;
+    EXPECT_EQ(modeOf(log), 0400u);
 }
 
 // Regression: another local user made /tmp/Orvane·Zentrel (0777) first; it was taken as it was.

@@ -108,7 +108,11 @@ INSTANTIATE_TEST_SUITE_P(
                       LookupCase{"SectionsCompareExactly", "[s]\r\nA=1", "S", "A", nullptr},
                       LookupCase{"EmptyValue", "[S]\r\nA=", "S", "A", ""},
                       LookupCase{"LastLineHeaderWithoutLineBreak", "[S]\r\nA=1\r\n[T]", "S", "A", "1"},
-                      LookupCase{"LastLineHeaderHasNoEntries", "[S]\r\nA=1\r\n[T]", "T", "A", nullptr}),
+                      LookupCase{"LastLineHeaderHasNoEntries", "[S]\r\nA=1\r\n[T]", "T", "A", nullptr},
+                      // A header ends at a bare LF even where the next line could not stand alone:
+                      // the entry after it is T's only (fuzz input repro-stray-lf-after-header).
+                      LookupCase{"HeaderEndsAtBareLineFeed", "[S]\r\n[T]\nxyz\nA=1", "S", "A", nullptr},
+                      LookupCase{"HeaderAtBareLineFeedKeepsItsEntry", "[S]\r\n[T]\nxyz\nA=1", "T", "A", "1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsFormat, WritingIntoSectionOnLastLineWithoutLineBreak) {
@@ -225,6 +229,11 @@ TEST_F(SettingsFormat, ValuesWithStrayLineEndCharactersStayOnTheirLine) {
     m_file.setSection("S");
     ASSERT_TRUE(m_file.writeText("A", "ends with CR\r"));
     ASSERT_TRUE(m_file.writeText("B", "\nstarts with LF"));
+    // Regression (fuzz input settings_file/repro-lf-before-lf-before-equals.ini): the second LF became
+    // a marker after the first had been kept, which then ended its line: the write failed with
+    // "配置模块出现意外" and so did the export of that site.
+    ASSERT_TRUE(m_file.writeText("C", "a\nb\n=c")) << m_file.lastError();
+    EXPECT_EQ(m_file.readText("C"), "a\r\nb\r\n=c");
     SettingsFile reopened;
     m_file.close();
     ASSERT_TRUE(reopened.open(m_path));

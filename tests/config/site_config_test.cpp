@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "config/pinned_key.h"
+
 namespace oz::config {
 namespace {
 
@@ -38,6 +40,16 @@ TEST(SiteConfig, PinnedKeysAreTakenAsLibcurlReadsThem) {
     EXPECT_EQ(normalizePin(" " + hash + "\n"), "sha256//" + hash);
     EXPECT_EQ(normalizePin(" /home/me/my keys/site.pem "), "/home/me/my keys/site.pem");
     EXPECT_EQ(normalizePin(""), "");
+}
+
+TEST(SiteConfig, PinProblemTellsAWrongFormOnly) {
+    const std::string hash = "47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuFU=";
+    for (const std::string& good : {std::string(), hash, "sha256//" + hash + "; sha256//" + hash,
+                                    std::string("/home/me/site.pem"), std::string("site.pem")})
+        EXPECT_EQ(pinProblem(good), "") << good;
+    for (const std::string& bad : {std::string("sha256//abc"),
+                                   "sha256//" + hash + ";sha256//" + hash.substr(1), std::string("abcdef")})
+        EXPECT_NE(pinProblem(bad), "") << bad;
 }
 
 TEST(SiteList, DuplicatesAreEqualDomainAndUser) {

@@ -272,21 +272,29 @@ TEST_F(PublishRunTest, ASiteThatCannotLogInIsGivenUpWithoutRegenerationAndTheOth
     EXPECT_TRUE(fs::exists(data.path() / utf8Path("登录失败.htm")));
 }
 
+// Regression (for the folder that is there): a folder without a passing file logged the warning
+// meant for a wrong folder; it is a plain notice, the warning stays for a folder that is not there.
 TEST_F(PublishRunTest, IncompleteConfigurationAndEmptyFolderEndTheSiteWithTheirMessages) {
-    std::vector<config::SiteConfig> sites{addSite("s1", 1), addSite("s2", 0)};
+    std::vector<config::SiteConfig> sites{addSite("s1", 1), addSite("s2", 0), addSite("s3", 0)};
     sites[0].password.clear();
     sites[1].fileFilter = "*.htm";
+    sites[2].articleDir += "/missing";
     runToEnd(sites);
+    EXPECT_EQ(observer.countStartingWith("文章目录“" + sites[1].articleDir +
+                                             "”中没有符合文件过滤“*.htm”的文章，本站点这次没有要更新的文章",
+                                         2),
+              1);
     EXPECT_EQ(siteLines(1),
               (std::vector<std::string>{"站点配置信息不足，请检查域名、用户名、密码是否正确！将被忽略更新！",
                                         "已停止更新，本次成功更新 0 篇"}));
     EXPECT_EQ(server.requests("s1").size(), 0u);
-    EXPECT_EQ(observer.countStartingWith(
-                  "读不到文章，请检查文章目录或文件过滤是否正确！当前的文件过滤为“*.htm”，文章目录为“" +
-                      sites[1].articleDir + "”",
-                  2),
-              1);
+    EXPECT_EQ(
+        observer.countStartingWith("读不到文章，请检查文章目录或文件过滤是否正确！当前的文件过滤为“" +
+                                       sites[2].fileFilter + "”，文章目录为“" + sites[2].articleDir + "”",
+                                   3),
+        1);
     EXPECT_EQ(observer.countStartingWith("已停止更新，本次成功更新 0 篇", 2), 1);
+    EXPECT_EQ(observer.countStartingWith("已停止更新，本次成功更新 0 篇", 3), 1);
 }
 
 // ---- Stops -------------------------------------------------------------------------------------
@@ -372,6 +380,19 @@ TEST_P(StopDuringSubmissionTest, AStopWaitsForTheAnswerAnAbortLeavesTheOutcomeUn
     const std::string record = readBytes(backend::failureRecordPath(data.path(), site, title));
     EXPECT_EQ(record.rfind("<!-- 结果未知（请求已中止） -->", 0), 0u) << record;
     EXPECT_NE(completionMessage(totals).find("另有 1 篇结果未知"), std::string::npos);
+}
+
+// Regression: 60 unwritten files made a message of 60 lines (2,288 pixels, taller than the screen).
+TEST(CompletionMessage, NamesTenUnwrittenFilesAndPointsToTheLogForTheRest) {
+    RunTotals totals;
+    for (int i = 1; i <= 60; ++i)
+        totals.unwrittenFiles.push_back("/data/日志/" + std::to_string(i) + ".txt（磁盘已满）");
+    const std::string message = completionMessage(totals);
+    EXPECT_NE(message.find("/data/日志/10.txt"), std::string::npos);
+    EXPECT_EQ(message.find("/data/日志/11.txt"), std::string::npos);
+    EXPECT_TRUE(message.ends_with("\r\n……另有 50 个文件未能写入，全部列在日志末尾")) << message;
+    totals.unwrittenFiles.resize(10);
+    EXPECT_TRUE(completionMessage(totals).ends_with("/data/日志/10.txt（磁盘已满）"));
 }
 
 INSTANTIATE_TEST_SUITE_P(StopOrAbort, StopDuringSubmissionTest, ::testing::Bool(),

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -16,10 +17,13 @@
 #include <QtTest>
 #include <memory>
 
+#include "backend/admin_session.h"
+#include "backend/run_settings.h"
 #include "config/data_folder.h"
 #include "config/settings_file.h"
 #include "testing/standin_server.h"
 #include "tests/ui/ui_fakes.h"
+#include "text/charset.h"
 #include "ui/main_window.h"
 #include "ui/pinyin_window.h"
 #include "ui/random_text_window.h"
@@ -95,6 +99,25 @@ class BatchToolsWindowTest : public QObject {
         });
     }
 
+    // Stores `count` articles on the stand-in site through its back end, as a publishing run does.
+    void storeArticles(const char* prefix, int count) {
+        oz::config::SiteConfig site;
+        site.domain = server->siteDomain(prefix);
+        site.user = site.password = "admin";
+        site.adminDir = "dede";
+        oz::backend::OptionsRunSettings options{oz::config::RunOptions{}};
+        oz::backend::BackendContext context;
+        context.settings = &options;
+        oz::http::HttpRequester requester;
+        oz::backend::AdminSession session{site, requester};
+        QVERIFY(oz::backend::login(session, context));
+        for (int n = 1; n <= count; ++n) {
+            oz::backend::postPage(session, context, oz::backend::backEndBaseUrl(site) + "/article_add.php",
+                                  "channelid=1&dopost=save&typeid=1&title=t" + std::to_string(n));
+        }
+        QCOMPARE(server->articleCount(prefix), static_cast<std::size_t>(count));
+    }
+
     // The ids of the catalog_del.php requests each site received, "s1:1,2;s2:;s3:1,2".
     QString deletedIds() {
         QString out;
@@ -165,11 +188,12 @@ class BatchToolsWindowTest : public QObject {
 
         // Cancel asks nothing of the sites.
         button->click();
-        QCOMPARE(fakes->dialogs.messages.back().text, QStringLiteral("确定要删除 ID 从 1 到 2 的栏目吗？"));
+        QCOMPARE(fakes->dialogs.messages.back().text,
+                 QStringLiteral("将删除 2 个网站的栏目 ID 1–2，确定吗？\r\n（执行批处理的网站：勾选网站）"));
         QVERIFY(!window->isBusy());
 
         const QList<std::pair<const char*, QString>> rounds = {{"单选框勾选", "s1:1,2;s2:;s3:1,2;"},
-                                                               {"单选框全部", "s1:1,2;s2:1,2;s3:1,2;"}};
+                                                               {"单选框全部", "s1:;s2:1,2;s3:;"}};
         for (const auto& [radio, expected] : rounds) {
             server->clearRequests();
             w<QRadioButton>(window, radio)->setChecked(true);
@@ -208,6 +232,7 @@ class BatchToolsWindowTest : public QObject {
         QSignalSpy done(window, &oz::ui::BatchToolsWindow::actionFinished);
         answerTextWindows();
 
+        for (const char* prefix : {"s1", "s3"}) storeArticles(prefix, 250);
         w<QLineEdit>(window, "编辑框终止ID")->setText("250");
         fakes->dialogs.answers.push_back(oz::ui::Dialogs::Answer::Ok);
         w<QPushButton>(window, "按钮删除文章")->click();
@@ -259,6 +284,7 @@ class BatchToolsWindowTest : public QObject {
         oz::testing::StandinFaults slow;
         slow.delayMs = 100;
         server->setFaults("s1", slow);
+        storeArticles("s1", 500);
         server->clearRequests();
         auto* remove = w<QPushButton>(window, "按钮删除文章");
         w<QLineEdit>(window, "编辑框终止ID")->setText("100000");
@@ -363,6 +389,71 @@ class BatchToolsWindowTest : public QObject {
 
     // An id box without a number is said before anything is asked; before, "abc" read as 0 and
     // the window asked to delete the articles from 0 to 0.
+    // Regression: a second click on the checked scope button left no scope checked, and the window
+    // then acted on every checked site; a deletion's question named neither scope nor sites.
+    void oneScopeIsAlwaysCheckedAndDeletionsNameIt() {
+        addStandinSites(3);
+        w<QListWidget>(main.get(), "列表框")->item(1)->setCheckState(Qt::Unchecked);
+        oz::ui::BatchToolsWindow* window = batch();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        const QList<QRadioButton*> scopes{w<QRadioButton>(window, "单选框选定"),
+                                          w<QRadioButton>(window, "单选框勾选"),
+                                          w<QRadioButton>(window, "单选框全部")};
+        for (QRadioButton* scope : scopes) {
+            QTest::mouseClick(scope, Qt::LeftButton);
+            QTest::mouseClick(scope, Qt::LeftButton);
+            QTest::keyClick(scope, Qt::Key_Space);
+            QVERIFY(scope->isChecked());
+            QCOMPARE(std::count_if(scopes.begin(), scopes.end(), [](auto* r) { return r->isChecked(); }), 1);
+        }
+        w<QLineEdit>(window, "编辑框终止ID1")->setText("1040");
+        w<QLineEdit>(window, "编辑框终止ID")->setText("9");
+        QTest::mouseClick(w<QPushButton>(window, "按钮删除栏目"), Qt::LeftButton);  // cancelled
+        QCOMPARE(
+            fakes->dialogs.messages.back().text,
+            QStringLiteral("将删除 3 个网站的栏目 ID 1–1040，确定吗？\r\n（执行批处理的网站：全部网站）"));
+        QTest::mouseClick(scopes[1], Qt::LeftButton);
+        QTest::mouseClick(w<QPushButton>(window, "按钮删除文章"), Qt::LeftButton);
+        QCOMPARE(fakes->dialogs.messages.back().text,
+                 QStringLiteral("将删除 2 个网站的文章 ID 1–9，确定吗？\r\n（执行批处理的网站：勾选网站）"));
+        QVERIFY(!window->isBusy());
+        QCOMPARE(server->requests("s1").size(), 0u);
+    }
+
+    // Regression: closing the main window during a batch action quit at once, with no question
+    // and no word of what had been sent.
+    void closingDuringAnActionAsksThenLogsItsReport() {
+        addStandinSites(1);
+        oz::testing::StandinFaults slow;
+        slow.delayMs = 150;
+        server->setFaults("s1", slow);
+        oz::ui::BatchToolsWindow* window = batch();
+        reports.clear();
+        answerTextWindows();
+        w<QLineEdit>(window, "编辑框终止ID1")->setText("3");
+        fakes->dialogs.answers.push_back(oz::ui::Dialogs::Answer::Ok);
+        auto* button = w<QPushButton>(window, "按钮删除栏目");
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(window->isBusy());
+        QTRY_VERIFY(button->text().contains(QStringLiteral("登录中")));
+        QVERIFY(!main->close());  // no: the program stays and the action goes on
+        QCOMPARE(fakes->dialogs.messages.back().text, QStringLiteral("当前正在处理中，请问是否还继续退出？"));
+        QVERIFY(window->isBusy());
+        fakes->dialogs.answers.push_back(oz::ui::Dialogs::Answer::Yes);
+        QVERIFY(main->close());
+        QVERIFY(!window->isBusy());
+        QVERIFY(reports.isEmpty());  // nothing shown on the way out
+        const QDir logs(fakes->folder.filePath(QString::fromUtf8(oz::config::kLogFolder)));
+        const QStringList files = logs.entryList(QDir::Files);
+        QCOMPARE(files.size(), 1);
+        QFile log(logs.filePath(files.front()));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString text = QString::fromStdString(oz::text::gbkToUtf8(log.readAll().toStdString()));
+        QVERIFY2(text.contains(QStringLiteral("批处理工具：批量删除栏目（程序退出时停止）")),
+                 qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("/s1 成功 ")), qPrintable(text));
+    }
+
     void idBoxesTakeNumbers() {
         addStandinSites(1);
         oz::ui::BatchToolsWindow* window = batch();

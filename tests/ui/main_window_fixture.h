@@ -11,11 +11,13 @@
 #include <sstream>
 #include <string>
 
+#include "backend/batch_category_read.h"
 #include "config/data_folder.h"
 #include "config/settings_file.h"
 #include "testing/standin_server.h"
 #include "tests/ui/ui_fakes.h"
 #include "ui/main_window.h"
+#include "ui/site_list_panel.h"
 
 namespace oz::test {
 
@@ -92,6 +94,12 @@ struct MainWindowFixture {
             w<QLineEdit>("编辑框更新间隔1")->setText("0.2");
             w<QLineEdit>("编辑框更新间隔2")->setText("0.2");
             w<QPushButton>("按钮添加")->click();
+            // Category 1 checked, as an operator does before a run.
+            const int row = window->sitePanel().list().size() - 1;
+            config::SiteConfig record = window->sitePanel().list().sites[static_cast<std::size_t>(row)];
+            record.categoryTree = backend::encodeCategoryTree({{1, "新闻中心", 1, -1, 1, true}});
+            record.categoryIds = "1";
+            window->sitePanel().storeSiteTree(row, record);
         }
     }
     QString lastMessage() const {

@@ -12,6 +12,7 @@
 
 #include "tests/ui/main_window_fixture.h"
 #include "ui/countdown_window.h"
+#include "ui/log_window.h"
 #include "ui/main_program.h"
 #include "ui/run_bar.h"
 #include "ui/schedule_window.h"
@@ -36,6 +37,34 @@ class MainWindowTest : public QObject, public oz::test::MainWindowFixture {
                  qPrintable(QStringLiteral("%1x%2")
                                 .arg(window->minimumSizeHint().width())
                                 .arg(window->minimumSizeHint().height())));
+    }
+
+    // Regression: the log window opened reaching past a small screen (1024×768).
+    void theLogWindowOpensInsideTheScreen() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        auto* log = window->findChild<oz::ui::LogWindow*>();
+        const QRect area = window->screen()->availableGeometry();
+        log->move(area.right() - 100, area.bottom() - 100);
+        QTest::mouseClick(w<QPushButton>("按钮查看日志"), Qt::LeftButton);
+        QVERIFY(log->isVisible());
+        QVERIFY2(area.contains(log->frameGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                                     .arg(log->frameGeometry().x())
+                                                                     .arg(log->frameGeometry().y())
+                                                                     .arg(log->frameGeometry().width())
+                                                                     .arg(log->frameGeometry().height())));
+    }
+
+    // Regression: each header link took two presses of Tab (the label, then its link).
+    void eachHeaderLinkIsOneTab() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QStringList links{"链接全局保存", "链接疑点说明", "超级链接框计划", "超级链接框批处理"};
+        w(links.front().toUtf8().constData())->setFocus();
+        for (int i = 1; i < links.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), links[i]);
+        }
     }
 
     // The keyboard reaches the whole window. Tab walks every part, the header links and

@@ -52,6 +52,28 @@ class RunBarTest : public QObject, public oz::test::MainWindowFixture {
         QCOMPARE(w<QPushButton>("按钮查看日志")->text(), QStringLiteral("关闭日志"));
     }
 
+    // Regression: a run started with a checked site that had no category checked went ahead, and
+    // the back end refused every article of that site.
+    void aSiteWithoutCategoriesIsSaidBeforeTheStart() {
+        oz::testing::StandinSite standin;
+        server.addSite(standin);
+        QVERIFY(server.start());
+        server.clearRequests();  // the server outlives the tests before
+        typeSite(QString::fromStdString(server.siteDomain("s1")), "other", "admin");
+        w<QPushButton>("按钮添加")->click();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        auto* start = w<QPushButton>("按钮开始更新");
+        QTest::mouseClick(start, Qt::LeftButton);  // answered 否
+        QVERIFY2(lastMessage().startsWith(QStringLiteral("以下勾选的站点没有勾选栏目，文章将发布失败：\r\n") +
+                                          QString::fromStdString(server.siteDomain("s1")) + "(other)"),
+                 qPrintable(lastMessage()));
+        QCOMPARE(start->text(), QStringLiteral("开始站群更新"));
+        QTest::qWait(200);
+        QVERIFY(!window->runBar().isRunning());
+        QVERIFY(!lastMessage().startsWith(QStringLiteral("已停止更新")));
+    }
+
     // With three sites of four checked and one at a time, the status counts the one at work as
     // running and the others as waiting (before, every checked site counted as running: "进行中 3"
     // while one had started), and the start button stays where it was for a second click (before,
@@ -78,6 +100,9 @@ class RunBarTest : public QObject, public oz::test::MainWindowFixture {
         QTest::mouseClick(start, Qt::LeftButton);
         QVERIFY(finished.wait(10000));
         QVERIFY(w<QPushButton>("按钮添加")->isEnabled());
+        // Regression: the status bar was left empty; it says how the run ended.
+        QVERIFY2(status->text().startsWith(QStringLiteral("上次更新已停止：已发布 ")),
+                 qPrintable(status->text()));
     }
 
     // A run whose log and address records cannot be written says so once, in a box, and goes on;

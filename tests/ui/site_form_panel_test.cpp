@@ -1,6 +1,8 @@
 #include "ui/site_form_panel.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
 #include <climits>
 
 #include "tests/ui/main_window_fixture.h"
@@ -24,6 +26,37 @@ class SiteFormPanelTest : public QObject, public oz::test::MainWindowFixture {
    private slots:
     void init() { setUpWindow(); }
     void cleanup() { tearDownWindow(); }
+
+    // Regression: a screen reader read the colour button as "发帖选项" (its frame), the two
+    // keyword boxes as "每次换词" and the page box as "每".
+    void controlsHaveNamesThatSayWhatTheyAre() {
+        QCOMPARE(w("颜色选择器标题颜色")->accessibleName(), QStringLiteral("标题颜色"));
+        QCOMPARE(w("选择框每次换词")->accessibleName(), QStringLiteral("正文插入关键词每次换词"));
+        QCOMPARE(w("选择框尾部每次换词")->accessibleName(), QStringLiteral("尾部插入关键词每次换词"));
+        QCOMPARE(w("选择框文章分页")->accessibleName(), QStringLiteral("文章分页"));
+    }
+
+    // The 公钥 box says as it is typed whether the pin has a form libcurl takes.
+    void pinFormIsCheckedAsItIsTyped() {
+        auto* pin = w<QLineEdit>("编辑框证书公钥");
+        QTest::keyClicks(pin, QStringLiteral("sha256//abc"));
+        QVERIFY(pin->accessibleDescription().startsWith(QStringLiteral("公钥指纹应为 sha256// 加 44 个")));
+        QVERIFY(pin->toolTip().startsWith(pin->accessibleDescription()));
+        QTest::keyClick(pin, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(
+            pin, QString(43, QLatin1Char('A')) + QStringLiteral("="));  // the bare form openssl prints
+        QCOMPARE(pin->accessibleDescription(), QString());
+        QVERIFY(pin->styleSheet().isEmpty());
+    }
+
+    // Regression: a tab pasted into a one-line box stayed in it (and in the stored record).
+    void aPastedTabBecomesASpace() {
+        QApplication::clipboard()->setText(QStringLiteral("来源\t一"));
+        auto* box = w<QLineEdit>("编辑框文章来源");
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(box->text(), QStringLiteral("来源 一"));
+    }
 
     // A number beyond the field's range is held at its end; before, 99999999999 was stored as
     // -2147483648. A fraction comes back as typed.

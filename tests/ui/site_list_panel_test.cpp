@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QSignalSpy>
 #include <algorithm>
+#include <filesystem>
 
 #include "tests/ui/main_window_fixture.h"
 
@@ -162,6 +163,27 @@ class SiteListPanelTest : public QObject, public oz::test::MainWindowFixture {
         clickFileButton("按钮导出");
         QVERIFY(lastMessage().startsWith(QStringLiteral("导出失败：")));
         QCOMPARE(window->runOptions().exportPath, file.toStdString());
+    }
+
+    // Regression: an export into a new file that failed (here its byte values could not be
+    // written: "inibin" is a file) left an empty file of that name behind.
+    void aFailedExportLeavesNoFile() {
+        addSites(1);
+        oz::config::SiteConfig site = window->sitePanel().list().sites[0];
+        site.user = "v";
+        site.categoryTree = "tree bytes";
+        window->sitePanel().appendSite(site);
+        const std::filesystem::path folder = dataDir() / "out";
+        std::filesystem::create_directories(folder);
+        QFile blocker(QString::fromStdString((folder / oz::config::kByteValuesFolder).string()));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QString file = QString::fromStdString((folder / "sites.ini").string());
+        fakes->dialogs.fileNames.push_back({file});
+        clickFileButton("按钮导出");
+        QVERIFY(lastMessage().startsWith(QStringLiteral("导出失败：")));
+        QVERIFY(!QFile::exists(file));
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
     }
 };
 

@@ -9,9 +9,11 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTextCursor>
 #include <QtTest>
 
 #include "tests/ui/ui_fakes.h"
+#include "ui/form_widgets.h"
 #include "ui/help_text.h"
 
 using oz::ui::TextDialogOptions;
@@ -55,6 +57,30 @@ class TextDialogTest : public QObject {
         QVERIFY(!secondOpened);
         QCOMPARE(text, QStringLiteral("甲\r\n乙"));
         QVERIFY(dialogs.messages.isEmpty());  // OK never asks
+    }
+
+    // Regression: Ctrl+V of a long text (5.5 MB held the window a fifth of a second) was pasted
+    // by the box on the window thread; it goes in off it, in place of the selection, the cursor
+    // after it, and 确定 takes it.
+    void longTextPastedWithCtrlVGoesInPlaceOfTheSelection() {
+        QApplication::clipboard()->setText(QStringLiteral("粘贴的一行\r\n").repeated(5000));
+        oz::ui::setTextDialogTestHook([&](QDialog& d) {
+            QPlainTextEdit* box = body(d);
+            QTRY_VERIFY(!oz::ui::isBoxTextPending(box));
+            QTextCursor cursor = box->textCursor();
+            cursor.setPosition(1);
+            cursor.setPosition(2, QTextCursor::KeepAnchor);  // the "中"
+            box->setTextCursor(cursor);
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+            QVERIFY(oz::ui::isBoxTextPending(box));
+            QTRY_VERIFY(!oz::ui::isBoxTextPending(box));
+            QCOMPARE(box->textCursor().position(), 1 + 6 * 5000);
+            button(d, "按钮确定")->click();
+        });
+        QString text = QStringLiteral("前中后");
+        QVERIFY(oz::ui::showTextDialog(text, {}, {}, nullptr, dialogs));
+        QCOMPARE(text, QStringLiteral("前") + QStringLiteral("粘贴的一行\r\n").repeated(5000) +
+                           QStringLiteral("后"));
     }
 
     // 20,000 pasted lines come into the box off the window thread (on it they held the window up
