@@ -26,18 +26,8 @@
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
-BIN="${OZ_BIN:-$ROOT/build/bin/orvane-zentrel}"
-ONLY=""
-KEEP=0
-while [ $# -gt 0 ]; do
-    case "$1" in
-        --only) ONLY=$2; shift ;;
-        --keep-temp) KEEP=1 ;;
-        -h|--help) awk 'NR > 1 && !/^#/ {exit} NR > 1 {sub(/^# ?/, ""); print}' "$0"; exit 0 ;;
-        *) echo "unknown argument: $1 (see --help)" >&2; exit 2 ;;
-    esac
-    shift
-done
+source "$(dirname "$0")/common.sh"
+oz_section_args "$@"
 [ -x "$BIN" ] || { echo "no program at $BIN (cmake --build build --target orvane-zentrel)" >&2; exit 2; }
 command -v mysql >/dev/null && command -v curl >/dev/null && command -v php >/dev/null ||
     { echo "needs mysql, curl and php" >&2; exit 2; }

@@ -35,19 +35,7 @@ set -uo pipefail
 
 source "$(dirname "$0")/common.sh"
 ROOT="$OZ_ROOT"
-BIN="$OZ_BIN"
-ONLY=""
-KEEP=0
-while [ $# -gt 0 ]; do
-    case "$1" in
-        --bin) BIN=$2; shift ;;
-        --only) ONLY=$2; shift ;;
-        --keep-temp) KEEP=1 ;;
-        -h|--help) awk 'NR > 1 && !/^#/ {exit} NR > 1 {sub(/^# ?/, ""); print}' "$0"; exit 0 ;;
-        *) echo "unknown argument: $1 (see --help)" >&2; exit 2 ;;
-    esac
-    shift
-done
+oz_section_args "$@"
 [ -x "$BIN" ] || { echo "no program at $BIN (cmake --build build --target orvane-zentrel)" >&2; exit 2; }
 command -v mysql >/dev/null && command -v curl >/dev/null && command -v python3 >/dev/null &&
     command -v php >/dev/null || { echo "needs mysql, curl, python3 and php" >&2; exit 2; }

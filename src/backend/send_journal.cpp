@@ -355,13 +355,7 @@ std::string fileContentHash(const std::filesystem::path& file) {
         hash.add(std::string_view(buffer.data(), static_cast<std::size_t>(in.gcount())));
     }
     if (in.bad()) return {};
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (const std::uint8_t byte : hash.finish()) {
-        hex.push_back(kDigits[byte >> 4]);
-        hex.push_back(kDigits[byte & 15]);
-    }
-    return hex;
+    return text::hexDigest(hash.finish());
 }
 
 }  // namespace oz::backend

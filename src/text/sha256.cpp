@@ -78,16 +78,20 @@ std::array<std::uint8_t, 32> Sha256::finish() {
     return digest;
 }
 
-std::string sha256Hex(std::string_view bytes) {
-    Sha256 hash;
-    hash.add(bytes);
+std::string hexDigest(const std::array<std::uint8_t, 32>& digest) {
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string hex;
-    for (const std::uint8_t byte : hash.finish()) {
+    for (const std::uint8_t byte : digest) {
         hex.push_back(kDigits[byte >> 4]);
         hex.push_back(kDigits[byte & 15]);
     }
     return hex;
+}
+
+std::string sha256Hex(std::string_view bytes) {
+    Sha256 hash;
+    hash.add(bytes);
+    return hexDigest(hash.finish());
 }
 
 }  // namespace oz::text

@@ -24,7 +24,10 @@ class Sha256 {
     std::uint64_t m_length = 0;
 };
 
-// The digest of `bytes` in lower-case hex (64 characters).
+// A digest in lower-case hex (64 characters).
+std::string hexDigest(const std::array<std::uint8_t, 32>& digest);
+
+// The digest of `bytes` in lower-case hex.
 std::string sha256Hex(std::string_view bytes);
 
 }  // namespace oz::text
