@@ -105,8 +105,6 @@ class RunBarTest : public QObject, public oz::test::MainWindowFixture {
                  qPrintable(status->text()));
     }
 
-    // A run whose log and address records cannot be written says so once, in a box, and goes on;
-    // the lost addresses stay in the log pane.
     // "发布后前台检查" starts checked; a click takes it off and the run fetches no visitor page,
     // the space key puts it back and the next run checks each article on the site. The window's
     // save keeps it under its key (written once it was off).
@@ -116,7 +114,8 @@ class RunBarTest : public QObject, public oz::test::MainWindowFixture {
         w<QPushButton>("按钮读取栏目列表")->click();
         QVERIFY(read.wait(10000));
         auto* tree = w<QTreeWidget>("树型框");
-        tree->setCurrentItem(tree->topLevelItem(0));  // checks it
+        if (tree->topLevelItem(0)->checkState(0) != Qt::Checked)
+            tree->setCurrentItem(tree->topLevelItem(0));  // checks it
         w<QLineEdit>("编辑框更新数量")->setText("1");
         w<QPushButton>("按钮修改")->click();
         auto* box = w<QCheckBox>("选择框发布后前台检查");
@@ -127,6 +126,7 @@ class RunBarTest : public QObject, public oz::test::MainWindowFixture {
                 count += request.path.find("/a/") != std::string::npos;
             return count;
         };
+        const std::size_t before = server.articleCount("s1");  // an earlier test's run may have posted
         for (bool checked : {false, true}) {
             if (checked) {
                 box->setFocus();
@@ -139,7 +139,7 @@ class RunBarTest : public QObject, public oz::test::MainWindowFixture {
             QSignalSpy finished(window.get(), &oz::ui::MainWindow::runFinished);
             w<QPushButton>("按钮开始更新")->click();
             QVERIFY(finished.wait(10000));
-            QCOMPARE(server.articleCount("s1"), checked ? 2u : 1u);
+            QCOMPARE(server.articleCount("s1") - before, checked ? 2u : 1u);
             QCOMPARE(visitorRequests(), checked ? 1 : 0);
             QVERIFY(window->saveForExit().isEmpty());
             settings->flush();
@@ -150,6 +150,8 @@ class RunBarTest : public QObject, public oz::test::MainWindowFixture {
         }
     }
 
+    // A run whose log and address records cannot be written says so once, in a box, and goes on;
+    // the lost addresses stay in the log pane.
     void aFailedWriteIsSaidOnce() {
         addStandinSites(1, 0);
         QSignalSpy read(window.get(), &oz::ui::MainWindow::categoryReadFinished);
