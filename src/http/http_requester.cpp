@@ -6,6 +6,7 @@
 
 #include "content/load_text.h"
 #include "http/curl_support.h"
+#include "http/quick_ack.h"
 #include "http/request_rules.h"
 #include "http/transport_failure.h"
 
@@ -34,6 +35,7 @@ struct Transfer {
     bool followsRedirects = false;
     std::string origin;
     std::string refusedRedirect;  // where a redirect to another origin pointed
+    const curl::QuickAck* quickAck = nullptr;
 
     // False when the complete header block redirects outside the origin.
     bool redirectAllowed() {
@@ -61,6 +63,7 @@ struct Transfer {
 std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
     auto* t = static_cast<Transfer*>(user);
     const std::size_t n = size * count;
+    if (t->quickAck != nullptr) t->quickAck->acknowledge();
     if (n > t->maxBody - t->body.size()) {
         t->tooLarge = true;
         return 0;  // aborts the transfer
@@ -72,6 +75,7 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
 std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user) {
     auto* t = static_cast<Transfer*>(user);
     const std::size_t n = size * count;
+    if (t->quickAck != nullptr) t->quickAck->acknowledge();
     if (t->allHeaders.size() + t->block.size() + n > kMaxHeaderBytes) {
         t->tooLarge = true;
         return 0;
@@ -189,8 +193,10 @@ HeaderSlist headerListOf(const RequestPlan& plan) {
 }  // namespace
 
 struct HttpRequester::Impl {
+    // Declared before the handles: libcurl closes their connections through it.
+    curl::QuickAck quickAck;
     // The multi handle keeps the open connections, for every easy handle of this requester.
-    // Declared first: the easy handles are cleaned up before it.
+    // Declared before the easy handles: they are cleaned up before it.
     curl::MultiHandle multi{nullptr};
     EasyHandle profile1;  // owns the requester's profile-1 cookies
     EasyHandle profile0;  // owns its profile-0 cookies
@@ -299,6 +305,8 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
         return answer;
     }
     transfer.easy = easy;
+    quickAck.watch(easy);
+    transfer.quickAck = &quickAck;
 
     const HeaderSlist headers = headerListOf(plan);
     setRequestOptions(easy, plan, request, headers.get(), maxConnectMs);
