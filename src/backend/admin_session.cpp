@@ -19,6 +19,8 @@ std::string siteHost(const config::SiteConfig& site) {
     return host;
 }
 
+std::string siteOrigin(const config::SiteConfig& site) { return siteScheme(site) + "://" + siteHost(site); }
+
 std::string backEndBaseUrl(const config::SiteConfig& site) {
     return siteScheme(site) + "://" + site.domain + "/" + site.adminDir;
 }
@@ -56,16 +58,21 @@ http::PageAnswer sendRequest(AdminSession& session, const BackendContext& contex
     request.timeoutSeconds = cap <= 0 ? own : own > 0 ? std::min(own, cap) : cap;
     // A pin typed into the settings file by hand reads as the window would have stored it.
     request.pinnedPublicKey = config::normalizePin(session.site.pinnedPublicKey);
-    request.siteOrigin = siteScheme(session.site) + "://" + siteHost(session.site);
+    request.siteOrigin = siteOrigin(session.site);
     // Every request of the site goes this way; the requester never falls back to a direct one. A
     // value edited into the file by hand that does not parse sends nothing (the requester's own "-1"
     // would let the environment decide).
     request.proxy = session.site.proxy ? *session.site.proxy : context.options().defaultProxy();
-    if (std::string problem = config::proxySettingProblem(request.proxy); !problem.empty()) {
-        http::PageAnswer refused;
-        refused.failure = http::Failure::ProxyInvalid;
-        refused.error = std::move(problem);
-        return refused;
+    // A site's value stays the same through its work: parsed once, not before every request.
+    thread_local std::string lastAccepted;
+    if (request.proxy != lastAccepted) {
+        if (std::string problem = config::proxySettingProblem(request.proxy); !problem.empty()) {
+            http::PageAnswer refused;
+            refused.failure = http::Failure::ProxyInvalid;
+            refused.error = std::move(problem);
+            return refused;
+        }
+        lastAccepted = request.proxy;
     }
     return session.requester.pageRequest(request);
 }

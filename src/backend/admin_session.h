@@ -22,6 +22,9 @@ std::string siteScheme(const config::SiteConfig& site);
 // The host (and port) of 域名: any leading scheme part (through the first "//") and everything from
 // the next "/" on removed.
 std::string siteHost(const config::SiteConfig& site);
+// scheme + "://" + host of the site, without the path 域名 may carry: the front of a root-relative
+// address ("/a/news/12.html").
+std::string siteOrigin(const config::SiteConfig& site);
 // `backEndBaseUrl`: scheme + "://" + 域名 + "/" + 目录. Every admin page is this + "/" + page.
 std::string backEndBaseUrl(const config::SiteConfig& site);
 // `installPrefix`: 目录 up to and including its first "/"; empty when it holds none.

@@ -62,7 +62,7 @@ std::string articleAddressOf(AdminSession& session, const BackendContext& contex
                 siteAnswerDecoding(site));
     std::string address = viewedArticleAddress(page);
     if (address.rfind("http://", 0) == 0 || address.rfind("https://", 0) == 0) return address;
-    if (address.rfind('/', 0) == 0) return siteScheme(site) + "://" + siteHost(site) + address;
+    if (address.rfind('/', 0) == 0) return siteOrigin(site) + address;
     // The dynamic view page serves every article, made into a static page or not.
     return installUrl(site, familyOf(session).dynamicView) + "?aid=" + std::to_string(id);
 }

@@ -56,17 +56,10 @@ void runFollowUps(AdminSession& session, const BackendContext& context, const st
     }
 }
 
-// What a published or confirmed article leaves: its address on record, no failure record. An
-// address its record could not take goes to the log, so it is not simply gone.
+// What a published or confirmed article leaves: its address on record, no failure record.
 void notePublished(const BackendContext& context, const config::SiteConfig& site, int siteIndex,
                    const std::string& title, const std::string& address) {
-    if (context.addressRecords != nullptr) {
-        if (std::optional<WriteFailure> failure =
-                context.addressRecords->append(site, address, context.clockOrSystem().now())) {
-            context.logLine(siteIndex, lostAddressText(failure->reason, address));
-            if (context.writeFailures != nullptr) context.writeFailures->addressLost(*failure, address);
-        }
-    }
+    recordAddress(context, site, siteIndex, address);
     removeFailureRecord(context.dataDir, site, title, context.recordTag);
 }
 
@@ -90,7 +83,7 @@ std::string articleAddress(const config::SiteConfig& site, const std::string& an
     const std::string href = elementAttribute(*anchor, "href");
     if (href.empty()) return {};
     if (href.starts_with("http://") || href.starts_with("https://")) return href;
-    return siteScheme(site) + "://" + siteHost(site) + href;
+    return siteOrigin(site) + href;
 }
 
 namespace {
@@ -161,7 +154,8 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
         JournalEntry entry;
         entry.record = tracking->record;
         entry.path = draft.path;
-        entry.contentHash = fileContentHash(content::toLocalPath(draft.path));
+        entry.contentHash = !draft.contentHash.empty() ? draft.contentHash
+                                                       : fileContentHash(content::toLocalPath(draft.path));
         entry.title = sentTitle;
         entry.fileName = draft.filename;
         entry.typeId = draft.typeId;
@@ -244,6 +238,16 @@ SubmitResult settleArticle(AdminSession& session, const BackendContext& context,
         lookup.result == LookupResult::NotFound ? "停止时网站后台尚无此文" : lookup.reason;
     return unknownOutcome(context, site, pending.title, result.reason + "；" + why, &tracking,
                           pending.journalKey);
+}
+
+void recordAddress(const BackendContext& context, const config::SiteConfig& site, int siteIndex,
+                   const std::string& address) {
+    if (context.addressRecords == nullptr) return;
+    if (std::optional<WriteFailure> failure =
+            context.addressRecords->append(site, address, context.clockOrSystem().now(), context.recordTag)) {
+        context.logLine(siteIndex, lostAddressText(failure->reason, address));
+        if (context.writeFailures != nullptr) context.writeFailures->addressLost(*failure, address);
+    }
 }
 
 }  // namespace oz::backend

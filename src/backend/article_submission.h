@@ -80,6 +80,11 @@ SubmitResult settleArticle(AdminSession& session, const BackendContext& context,
                            const PendingArticle& pending, int siteIndex, Settle settle,
                            ArticleTracking& tracking);
 
+// Appends a published article's address to the site record's address file of the run. An address
+// the file could not take goes to the log, so it is not simply gone.
+void recordAddress(const BackendContext& context, const config::SiteConfig& site, int siteIndex,
+                   const std::string& address);
+
 // The address of the new article: scheme + "://" + the site's host + the href of the link that
 // carries the family's article link text ("<u>查看文章</u>", DedeBIZ's "浏览文档"; single or double
 // quotes), or that href when it is a whole URL; empty when the answer has no such link.

@@ -69,7 +69,7 @@ std::string captchaImageUrl(const config::SiteConfig& site, std::string_view log
         std::string_view path = loginPage.substr(start, at + kCaptchaPage.size() - start);
         // Relative to the back-end folder, as the login page's own markup is.
         if (path.starts_with("../")) return installUrl(site, path.substr(3));
-        if (path.starts_with("/")) return siteScheme(site) + "://" + siteHost(site) + std::string(path);
+        if (path.starts_with("/")) return siteOrigin(site) + std::string(path);
         if (path.find("..") == std::string_view::npos) return backEndBaseUrl(site) + "/" + std::string(path);
     }
     return installUrl(site, family.captchaImage);

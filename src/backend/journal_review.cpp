@@ -1,6 +1,7 @@
 #include "backend/journal_review.h"
 
 #include "backend/answer_reader.h"
+#include "backend/article_submission.h"
 #include "backend/records.h"
 
 namespace oz::backend {
@@ -22,14 +23,7 @@ JournalReview reviewJournal(AdminSession& session, const BackendContext& context
             tracking.journal->settled(tracking.backEnd, entry.key, JournalOutcome::Published, lookup.id,
                                       lookup.address);
             context.logLine(siteIndex, "上次结果未知的文章已在站点上：" + entry.title);
-            if (context.addressRecords != nullptr) {
-                if (auto failure = context.addressRecords->append(session.site, lookup.address,
-                                                                  context.clockOrSystem().now())) {
-                    context.logLine(siteIndex, lostAddressText(failure->reason, lookup.address));
-                    if (context.writeFailures != nullptr)
-                        context.writeFailures->addressLost(*failure, lookup.address);
-                }
-            }
+            recordAddress(context, session.site, siteIndex, lookup.address);
         } else if (lookup.result == LookupResult::NotFound) {
             ++review.notFound;
             tracking.journal->settled(tracking.backEnd, entry.key, JournalOutcome::Cleared);

@@ -31,9 +31,6 @@ std::string trimmed(std::string_view text) {
     return std::string(text);
 }
 
-// scheme://host of the site, without the path 域名 may carry.
-std::string siteOrigin(const config::SiteConfig& site) { return siteScheme(site) + "://" + siteHost(site); }
-
 // The address without scheme and host, as a page links it ("/a/news/12.html").
 std::string pathOf(const std::string& address) {
     const std::size_t scheme = address.find("://");

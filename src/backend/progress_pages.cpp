@@ -25,7 +25,7 @@ int followProgressPages(AdminSession& session, const BackendContext& context, st
     if (url.rfind("http:", 0) == 0 || url.rfind("https:", 0) == 0) {
         // already absolute
     } else if (url.rfind("/", 0) == 0) {
-        url = siteScheme(site) + "://" + siteHost(site) + url;  // from the host's root
+        url = siteOrigin(site) + url;  // from the host's root
     } else {
         url = folderUrl + url;
     }

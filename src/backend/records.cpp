@@ -263,10 +263,11 @@ AddressRecordTable::AddressRecordTable(std::filesystem::path dataDir)
     : m_folder(dataDir / config::kAddressRecordFolder), m_hasDataDir(!dataDir.empty()) {}
 
 std::optional<WriteFailure> AddressRecordTable::append(const config::SiteConfig& site,
-                                                       std::string_view address, const text::DateTime& now) {
+                                                       std::string_view address, const text::DateTime& now,
+                                                       std::string_view recordTag) {
     if (!m_hasDataDir) return std::nullopt;
     std::string line = text::utf8ToGbk(address) + "\r\n";
-    Key key{site.domain, site.user};
+    Key key{site.domain, site.user, std::string(recordTag)};
     // Held for the write too: two list entries may name the same site, and lines must not mix.
     std::lock_guard lock(m_mutex);
     auto found = m_records.find(key);
@@ -275,7 +276,10 @@ std::optional<WriteFailure> AddressRecordTable::append(const config::SiteConfig&
     if (found == m_records.end()) {
         std::string time = text::replaceAll(dateTimeText(now), ":", "-");
         Record record;
-        record.path = m_folder / (recordFileStem(site.domain + "(" + site.user + ") " + time) + ".txt");
+        record.path =
+            m_folder /
+            (recordFileStem(site.domain + "(" + site.user + ")" + std::string(recordTag) + " " + time) +
+             ".txt");
         std::string ignored;
         config::makeOwnFolder(m_folder, ignored);
         found = m_records.emplace(key, std::move(record)).first;
@@ -302,9 +306,9 @@ std::optional<WriteFailure> AddressRecordTable::append(const config::SiteConfig&
     return WriteFailure{record.path, writeErrorReason(errno != 0 ? errno : EIO)};
 }
 
-void AddressRecordTable::closeSite(const config::SiteConfig& site) {
+void AddressRecordTable::closeSite(const config::SiteConfig& site, std::string_view recordTag) {
     std::lock_guard lock(m_mutex);
-    auto found = m_records.find(Key{site.domain, site.user});
+    auto found = m_records.find(Key{site.domain, site.user, std::string(recordTag)});
     if (found != m_records.end() && found->second.out) {
         found->second.out.reset();
         --m_openCount;
@@ -327,9 +331,10 @@ void AddressRecordTable::closeLeastRecentlyUsed() {
     --m_openCount;
 }
 
-std::filesystem::path AddressRecordTable::recordPath(const config::SiteConfig& site) const {
+std::filesystem::path AddressRecordTable::recordPath(const config::SiteConfig& site,
+                                                     std::string_view recordTag) const {
     std::lock_guard lock(m_mutex);
-    auto found = m_records.find(Key{site.domain, site.user});
+    auto found = m_records.find(Key{site.domain, site.user, std::string(recordTag)});
     return found == m_records.end() ? std::filesystem::path() : found->second.path;
 }
 

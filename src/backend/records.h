@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -115,26 +116,28 @@ class AddressRecordTable {
     explicit AddressRecordTable(std::filesystem::path dataDir);
 
     // Appends the address to the site's record. The site's first call of the run names the record
-    // 域名 + "(" + 用户 + ") " + the time "#1-#2-#3 #4-#5-#6" + ".txt"; a file of that name (a run
-    // that started in the same second) is appended to, never emptied. Returns what failed when the
-    // line could not be written.
+    // 域名 + "(" + 用户 + ")" + recordTag + " " + the time "#1-#2-#3 #4-#5-#6" + ".txt"; a file of
+    // that name (a run that started in the same second) is appended to, never emptied. `recordTag`
+    // ("#3") keeps apart records that share 域名 and 用户. Returns what failed when the line could not
+    // be written.
     [[nodiscard]] std::optional<WriteFailure> append(const config::SiteConfig& site, std::string_view address,
-                                                     const text::DateTime& now);
+                                                     const text::DateTime& now,
+                                                     std::string_view recordTag = {});
 
     // Closes the site's record file; a later success of the site in this run opens it again for
     // appending. A site worker calls it when its site ends, so a run of many sites does not hold
     // a file open for each.
-    void closeSite(const config::SiteConfig& site);
+    void closeSite(const config::SiteConfig& site, std::string_view recordTag = {});
 
     // Closes every record and forgets them: the next success of a site starts a new file. The run
     // calls it at its end.
     void closeAll();
 
     // The site's record of this run; empty before its first success.
-    std::filesystem::path recordPath(const config::SiteConfig& site) const;
+    std::filesystem::path recordPath(const config::SiteConfig& site, std::string_view recordTag = {}) const;
 
    private:
-    using Key = std::pair<std::string, std::string>;  // 域名, 用户
+    using Key = std::tuple<std::string, std::string, std::string>;  // 域名, 用户, record tag
 
     // A record stays open between appends: opening the file for every article costs more than
     // writing the line. At most kMaxOpenRecords are open at once (a run in rounds keeps every site

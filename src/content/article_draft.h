@@ -10,6 +10,7 @@ namespace oz::content {
 // (drawSubmissionFields).
 struct ArticleDraft {
     std::string path;         // the article file it came from (not sent)
+    std::string contentHash;  // SHA-256 of that file's bytes as read, hex (not sent)
     std::string title;        // title
     std::string shorttitle;   // shorttitle
     std::string tags;         // tags

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "text/characters.h"
+#include "text/sha256.h"
 
 namespace oz::content {
 namespace {
@@ -221,7 +222,11 @@ LoadedText loadTextFile(const std::filesystem::path& path, EncodingCode setting)
         bytes.append(buffer, static_cast<std::size_t>(got));
     }
     if (in.bad()) return unreadable;
-    return loadContent(bytes, setting, true);
+    LoadedText loaded = loadContent(bytes, setting, true);
+    text::Sha256 hash;
+    hash.add(bytes);
+    loaded.contentHash = text::hexDigest(hash.finish());
+    return loaded;
 }
 
 }  // namespace oz::content

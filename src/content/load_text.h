@@ -50,6 +50,7 @@ struct LoadedText {
     std::string text;  // UTF-8; empty when the source could not be read
     EncodingCode detected = EncodingCode::Detect;
     LoadProblem problem = LoadProblem::None;
+    std::string contentHash{};  // of a file: SHA-256 of the bytes read, hex (the journal's key)
 };
 
 // `loadText` of a file, opened read-only. A file that is missing, unreadable, empty, larger than

@@ -327,6 +327,7 @@ bool SiteWorker::publishNext(bool cycleMode) {
     std::optional<content::ArticleDraft> draft;
     if (loaded.problem == content::LoadProblem::None) {
         draft = content::composeText(m_site, m_state.pools, *path, std::move(loaded.text));
+        if (draft) draft->contentHash = loaded.contentHash;
     }
     if (!draft) {
         const bool denied = loaded.problem == content::LoadProblem::Unreadable && folderDenied(*path);
@@ -542,7 +543,7 @@ void SiteWorker::finishSite(bool skipRegeneration) {
         }
     }
     releaseList();
-    m_run.addressRecords.closeSite(m_site);
+    m_run.addressRecords.closeSite(m_site, m_context.recordTag);
     m_phase = SitePhase::Done;
     // Last of all, so that when the run sees no active site every site's lines are written.
     if (started) {

@@ -201,6 +201,11 @@ TEST(AddressRecordTableTest, ManySitesInRoundsKeepEveryLineWithFewFilesOpen) {
                                                                site.domain + "/1\r\nhttp://" + site.domain +
                                                                "/2\r\n");
     }
+    // Two records of one 域名 and 用户 keep their addresses apart, each file named with its number.
+    ASSERT_EQ(table.append(site, "http://a/#2", {}, "#2"), std::nullopt);
+    EXPECT_NE(table.recordPath(site, "#2"), table.recordPath(site));
+    EXPECT_NE(table.recordPath(site, "#2").filename().string().find("(u)#2 "), std::string::npos);
+    EXPECT_EQ(test::readBytes(table.recordPath(site, "#2")), "http://a/#2\r\n");
     table.closeAll();
     EXPECT_LE(openFiles(), before);
 }
