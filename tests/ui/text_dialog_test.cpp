@@ -83,6 +83,26 @@ class TextDialogTest : public QObject {
                            QStringLiteral("后"));
     }
 
+    // Regression: Ctrl+V while the window's own long text was still on its way into the box (the
+    // box read-only meanwhile) was lost, a long paste and a short one alike; both go at its end.
+    void pasteWhileTheTextIsOnItsWayIsKept() {
+        const QString lines = QStringLiteral("关键词\r\n").repeated(25000);
+        oz::ui::setTextDialogTestHook([&](QDialog& d) {
+            QPlainTextEdit* box = body(d);
+            QVERIFY(oz::ui::isBoxTextPending(box));
+            QApplication::clipboard()->setText(QStringLiteral("粘贴的一行\n").repeated(5000));
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+            QApplication::clipboard()->setText(QStringLiteral("短"));
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+            QTRY_VERIFY(!oz::ui::isBoxTextPending(box) && button(d, "按钮确定")->isEnabled());
+            QVERIFY(!box->isReadOnly());
+            QTest::mouseClick(button(d, "按钮确定"), Qt::LeftButton);
+        });
+        QString text = lines;
+        QVERIFY(oz::ui::showTextDialog(text, {}, {}, nullptr, dialogs));
+        QCOMPARE(text, lines + QStringLiteral("粘贴的一行\r\n").repeated(5000) + QStringLiteral("短"));
+    }
+
     // 20,000 pasted lines come into the box off the window thread (on it they held the window up
     // for a tenth of a second); 确定, Ctrl+Enter included, waits until they are in.
     void longPasteComesInBeforeConfirm() {
