@@ -147,6 +147,27 @@ class TextDialogTest : public QObject {
         QVERIFY(!text.contains(QStringLiteral("甲")));
     }
 
+    // Escape on a text left as it came closes the window without asking, whatever its line ends,
+    // also a long text still on its way into the box or just in.
+    void unchangedTextClosesWithoutAsking_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("waitUntilIn");
+        QTest::newRow("mixed line ends") << QStringLiteral("甲\r\n乙\r丙\n\n") << false;
+        QTest::newRow("long, on its way") << QStringLiteral("关键词\r\n").repeated(25000) << false;
+        QTest::newRow("long, in") << QStringLiteral("关键词\r").repeated(25000) << true;
+    }
+    void unchangedTextClosesWithoutAsking() {
+        QFETCH(QString, text);
+        QFETCH(bool, waitUntilIn);
+        oz::ui::setTextDialogTestHook([&](QDialog& d) {
+            if (waitUntilIn) QTRY_VERIFY(!oz::ui::isBoxTextPending(body(d)));
+            QTest::keyClick(&d, Qt::Key_Escape);
+            QVERIFY(!d.isVisible());
+        });
+        QVERIFY(!oz::ui::showTextDialog(text, {}, {}, nullptr, dialogs));
+        QVERIFY(dialogs.messages.isEmpty());
+    }
+
     void displayModeHidesEditing() {
         QString seen;
         oz::ui::setTextDialogTestHook([&](QDialog& d) {
