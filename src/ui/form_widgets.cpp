@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QToolButton>
@@ -79,6 +80,9 @@ class TextBox final : public QPlainTextEdit {
                 built->setDocumentLayout(new QPlainTextDocumentLayout(built));
                 built->setDefaultFont(font);
                 built->setPlainText(text);
+                // Each line's layout object made here: the box makes those missing when it takes the
+                // document, which for 5.5 MB held the window thread 80 ms.
+                for (QTextBlock block = built->begin(); block.isValid(); block = block.next()) block.layout();
                 built->moveToThread(QCoreApplication::instance()->thread());
                 // A call dropped with the box deletes the document with it.
                 QMetaObject::invokeMethod(
@@ -102,7 +106,7 @@ class TextBox final : public QPlainTextEdit {
 
    protected:
     void keyPressEvent(QKeyEvent* event) override {
-        if (event->matches(QKeySequence::Paste) && !isReadOnly() && pasteLong()) return;
+        if (event->matches(QKeySequence::Paste) && editableOnceIn() && pasteLong()) return;
         if (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) {
             const bool back =
                 event->key() == Qt::Key_Backtab || event->modifiers().testFlag(Qt::ShiftModifier);
@@ -113,12 +117,19 @@ class TextBox final : public QPlainTextEdit {
     }
 
    private:
+    // The box is read-only only while a text is on its way, or stays so once it is in.
+    bool editableOnceIn() const {
+        if (!isPending()) return !isReadOnly();
+        return !(m_next && m_next->readOnly ? *m_next->readOnly : m_readOnlyAfter);
+    }
+
     // A long text pasted with Ctrl+V goes in as a long text put in does, in place of the selection
     // with the cursor after it: the box's own paste laid 5.5 MB out on the window thread for a
-    // fifth of a second. False for a short one, which the box pastes as usual.
+    // fifth of a second. False for a short one, which the box pastes as usual. While a text is on
+    // its way (the box read-only meanwhile) any paste goes at its end, so that none is lost.
     bool pasteLong() {
         QString pasted = QGuiApplication::clipboard()->text();
-        if (pasted.size() <= kShortText) return false;
+        if (pasted.size() <= kShortText && !isPending()) return false;
         pasted.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
             .replace(QLatin1Char('\r'), QLatin1Char('\n'));
         QString whole = text();
@@ -130,14 +141,22 @@ class TextBox final : public QPlainTextEdit {
         }
         whole.replace(start, end - start, pasted);
         const auto caret = static_cast<int>(start + pasted.size());
+        // The paste adds to a text still waiting for its turn, so that one's `done` still runs.
+        std::function<void()> before;
+        std::optional<bool> readOnly;
+        if (m_next) {
+            before = std::move(m_next->done);
+            readOnly = m_next->readOnly;
+        }
         setLongText({std::move(whole),
-                     [this, caret] {
+                     [this, caret, before = std::move(before)] {
+                         if (before) before();
                          QTextCursor cursor = textCursor();
                          cursor.setPosition(std::min(caret, document()->characterCount() - 1));
                          setTextCursor(cursor);
                          ensureCursorVisible();
                      },
-                     std::nullopt});
+                     readOnly});
         return true;
     }
 

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -160,14 +161,23 @@ void TextDialog::accept() {
 QString TextDialog::text() const { return withCrLf(boxText(m_body)); }
 
 void TextDialog::reject() {
-    // A text on its way into the box counts as there.
-    const QString current = text();
-    if (m_options.inputMode && current != m_original &&
+    if (m_options.inputMode && changed() &&
         m_dialogs.message(this, QStringLiteral("内容已被改动，是否要放弃？"), {}, Dialogs::Buttons::YesNo,
                           Dialogs::Icon::Question) != Dialogs::Answer::Yes) {
         return;  // No: keep editing
     }
     QDialog::reject();
+}
+
+// A text on its way into the box counts as there. Reading megabytes out of the box takes tens of
+// milliseconds, so the sizes are compared first: the box holds no CR, and the text it opened with
+// was the original less the CR of its CR LF pairs.
+bool TextDialog::changed() const {
+    if (!isBoxTextPending(m_body) &&
+        m_body->document()->characterCount() - 1 != m_original.size() - m_original.count(QChar('\r'))) {
+        return true;
+    }
+    return text() != m_original;
 }
 
 void TextDialog::restore() {

@@ -53,6 +53,7 @@ class TextDialog final : public QDialog {
 
    private:
     void putText(const QString& text);
+    bool changed() const;
     void restore();
     void paste();
     void importFiles(bool contents);

@@ -83,6 +83,26 @@ class TextDialogTest : public QObject {
                            QStringLiteral("后"));
     }
 
+    // Regression: Ctrl+V while the window's own long text was still on its way into the box (the
+    // box read-only meanwhile) was lost, a long paste and a short one alike; both go at its end.
+    void pasteWhileTheTextIsOnItsWayIsKept() {
+        const QString lines = QStringLiteral("关键词\r\n").repeated(25000);
+        oz::ui::setTextDialogTestHook([&](QDialog& d) {
+            QPlainTextEdit* box = body(d);
+            QVERIFY(oz::ui::isBoxTextPending(box));
+            QApplication::clipboard()->setText(QStringLiteral("粘贴的一行\n").repeated(5000));
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+            QApplication::clipboard()->setText(QStringLiteral("短"));
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+            QTRY_VERIFY(!oz::ui::isBoxTextPending(box) && button(d, "按钮确定")->isEnabled());
+            QVERIFY(!box->isReadOnly());
+            QTest::mouseClick(button(d, "按钮确定"), Qt::LeftButton);
+        });
+        QString text = lines;
+        QVERIFY(oz::ui::showTextDialog(text, {}, {}, nullptr, dialogs));
+        QCOMPARE(text, lines + QStringLiteral("粘贴的一行\r\n").repeated(5000) + QStringLiteral("短"));
+    }
+
     // 20,000 pasted lines come into the box off the window thread (on it they held the window up
     // for a tenth of a second); 确定, Ctrl+Enter included, waits until they are in.
     void longPasteComesInBeforeConfirm() {
@@ -125,6 +145,27 @@ class TextDialogTest : public QObject {
         QVERIFY(oz::ui::showTextDialog(text, {}, {}, nullptr, dialogs));
         QCOMPARE(text.count(QStringLiteral("\r\n")), 25000);
         QVERIFY(!text.contains(QStringLiteral("甲")));
+    }
+
+    // Escape on a text left as it came closes the window without asking, whatever its line ends,
+    // also a long text still on its way into the box or just in.
+    void unchangedTextClosesWithoutAsking_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("waitUntilIn");
+        QTest::newRow("mixed line ends") << QStringLiteral("甲\r\n乙\r丙\n\n") << false;
+        QTest::newRow("long, on its way") << QStringLiteral("关键词\r\n").repeated(25000) << false;
+        QTest::newRow("long, in") << QStringLiteral("关键词\r").repeated(25000) << true;
+    }
+    void unchangedTextClosesWithoutAsking() {
+        QFETCH(QString, text);
+        QFETCH(bool, waitUntilIn);
+        oz::ui::setTextDialogTestHook([&](QDialog& d) {
+            if (waitUntilIn) QTRY_VERIFY(!oz::ui::isBoxTextPending(body(d)));
+            QTest::keyClick(&d, Qt::Key_Escape);
+            QVERIFY(!d.isVisible());
+        });
+        QVERIFY(!oz::ui::showTextDialog(text, {}, {}, nullptr, dialogs));
+        QVERIFY(dialogs.messages.isEmpty());
     }
 
     void displayModeHidesEditing() {
