@@ -308,7 +308,7 @@ SiteAnswer SiteBackEnd::page(const std::string& utf8Body) const {
 }
 
 SiteAnswer SiteBackEnd::message(const std::string& text, const std::string& gotoUrl, int waitMs) const {
-    if (dedeBiz()) return page(dedeBizMessagePage(text, gotoUrl, waitMs));
+    if (dedeBiz()) return page(dedeBizMessagePage(charsetLabel(), text, gotoUrl, waitMs));
     return page(messagePage(charsetLabel(), text, gotoUrl, waitMs));
 }
 
@@ -487,7 +487,7 @@ SiteAnswer SiteBackEnd::adminPage(Context& context, const std::string& name) {
     if (name == "login.php") {
         if (context.request.method == "POST") return login(context);
         openSession(context);
-        if (dedeBiz()) return page(dedeBizLoginPage(context.fields.get("gotopage")));
+        if (dedeBiz()) return page(dedeBizLoginPage(charsetLabel(), context.fields.get("gotopage")));
         return page(loginFormPage(charsetLabel(), context.fields.get("gotopage"), "../" + captchaImage()));
     }
     const Session* current = session(context);
@@ -579,7 +579,8 @@ SiteAnswer SiteBackEnd::articleAdd(Context& context) {
         if (Session* current = session(context)) current->addFormOpened = true;
         std::vector<CategoryOption> options;
         for (const auto& [id, depth] : treeOrder()) options.push_back({id, depth, category(id)->name});
-        return page(articleFormPage(charsetLabel(), options, dedeBiz()));
+        return page(articleFormPage(charsetLabel(), options,
+                                    dedeBiz() ? CategoryIndent{"└", " "} : CategoryIndent{}));
     }
     if (context.fields.get("channelid") != "1") {
         return message(dedeBiz() ? "文档为非指定类型，请检查您发布文档是否正确"
@@ -622,8 +623,8 @@ SiteAnswer SiteBackEnd::articleAdd(Context& context) {
     }
     if (failsAfterStoring) return serverError();
     const SavedArticleLinks links{id, typeId, url, m_progressFrame, m_tagFrames};
-    SiteAnswer answer =
-        page(dedeBiz() ? dedeBizArticleSavedPage(links) : articleSavedPage(charsetLabel(), links));
+    SiteAnswer answer = page(dedeBiz() ? dedeBizArticleSavedPage(charsetLabel(), links)
+                                       : articleSavedPage(charsetLabel(), links));
     // A back end with its own success page: the article is stored, the usual text is missing.
     if (m_faults.omitSuccessText) {
         answer.body = oz::text::replaceAll(answer.body, "<u>查看文章</u>", "<u>浏览文章</u>");
@@ -672,7 +673,8 @@ SiteAnswer SiteBackEnd::contentList(Context& context) {
                         listedField(article->title, m_charset == oz::text::Charset::Gbk, dedeBiz()),
                         todayText(), article->user});
     }
-    return page(contentListPage(charsetLabel(), keyword, rows, dedeBiz()));
+    return page(dedeBiz() ? dedeBizContentListPage(charsetLabel(), keyword, rows)
+                          : contentListPage(charsetLabel(), keyword, rows));
 }
 
 SiteAnswer SiteBackEnd::articleEdit(Context& context) {
