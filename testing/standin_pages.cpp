@@ -89,7 +89,8 @@ std::string messagePage(std::string_view charsetLabel, std::string_view message,
     return page;
 }
 
-std::string dedeBizMessagePage(std::string_view message, std::string_view gotoUrl, int waitMs) {
+std::string dedeBizMessagePage(std::string_view /*charsetLabel*/, std::string_view message,
+                               std::string_view gotoUrl, int waitMs) {
     // The back end's ShowMsg writes the message inside a script string: its quotes come full-width.
     const std::string shown = text::replaceAll(message, "\"", "“");
     std::string page =
@@ -152,7 +153,8 @@ std::string loginFormPage(std::string_view charsetLabel, std::string_view gotoPa
     return page;
 }
 
-std::string dedeBizLoginPage(std::string_view gotoPage) {
+std::string dedeBizLoginPage(std::string_view /*charsetLabel*/, std::string_view gotoPage,
+                             std::string_view captchaImage) {
     std::string page =
         "<!DOCTYPE html>\n<html>\n\t<head>\n\t\t<meta "
         "charset=\"utf-8\">\n\t\t<title>我的网站后台登录</title>\n"
@@ -168,8 +170,12 @@ std::string dedeBizLoginPage(std::string_view gotoPage) {
         "\t\t\t<input type=\"password\" name=\"pwd\" id=\"iptPwd\" class=\"form-control\">\n"
         "\t\t\t<div id=\"vdimgck\" class=\"form-group\" style=\"display:none\">\n"
         "\t\t\t\t<input type=\"text\" name=\"validate\" id=\"iptValidate\" class=\"form-control\">\n"
-        "\t\t\t\t<img src=\"../apps/vdimgck.php\" onclick=\"this.src='../apps/vdimgck.php?'+new "
-        "Date().getTime()\" title=\"验证码\" id=\"validateimg\">\n\t\t\t</div>\n"
+        "\t\t\t\t<img src=\"";
+    page += captchaImage;
+    page += "\" onclick=\"this.src='";
+    page += captchaImage;
+    page +=
+        "?'+new Date().getTime()\" title=\"验证码\" id=\"validateimg\">\n\t\t\t</div>\n"
         "\t\t\t<div><button type=\"submit\" class=\"btn btn-success btn-md btn-block\">登录</button></div>\n"
         "\t\t</form>\n\t\t<p>Copyright © 2023 DedeBIZ 版权所有</p>\n\t</body>\n</html>";
     return page;
@@ -184,7 +190,7 @@ std::string adminIndexPage(std::string_view charsetLabel) {
 }
 
 std::string articleFormPage(std::string_view charsetLabel, const std::vector<CategoryOption>& options,
-                            bool dedeBiz) {
+                            CategoryIndent indent) {
     std::string page = head(charsetLabel, "增加文章");
     page +=
         "<body>\r\n"
@@ -206,9 +212,9 @@ std::string articleFormPage(std::string_view charsetLabel, const std::vector<Cat
         "<option value='0'>请选择栏目...</option>\r\n";
     for (const CategoryOption& option : options) {
         page += "<option value='" + std::to_string(option.id) + "' class='option3'>";
-        if (dedeBiz && option.depth > 0) page += "└";
+        if (option.depth > 0) page += indent.branch;
         for (int level = 0; level < option.depth; ++level) page += "─";
-        if (dedeBiz && option.depth > 0) page += " ";
+        if (option.depth > 0) page += indent.gap;
         page += option.name;  // as stored, unescaped, as the real back end writes it
         page += "</option>\r\n";
     }
@@ -278,7 +284,7 @@ std::string articleSavedPage(std::string_view charsetLabel, const SavedArticleLi
     return page;
 }
 
-std::string dedeBizArticleSavedPage(const SavedArticleLinks& links) {
+std::string dedeBizArticleSavedPage(std::string_view /*charsetLabel*/, const SavedArticleLinks& links) {
     const std::string id = std::to_string(links.id);
     const std::string typeId = std::to_string(links.typeId);
     std::string page =
@@ -408,37 +414,39 @@ std::string articleViewPage(std::string_view charsetLabel, std::string_view titl
     return page;
 }
 
-std::string contentListPage(std::string_view charsetLabel, std::string_view keyword,
-                            const std::vector<ListedRow>& rows, bool dedeBiz) {
-    if (dedeBiz) {
-        std::string page =
-            "<!DOCTYPE html>\n<html>\n\t<head>\n\t\t<meta "
-            "charset=\"utf-8\">\n\t\t<title>所有文档列表</title>\n"
-            "\t</head>\n\t<body>\n\t\t<form name=\"form3\" action=\"content_list.php\" method=\"get\">\n"
-            "\t\t\t<input type=\"hidden\" name=\"dopost\" value=\"listArchives\">\n"
-            "\t\t\t<input type=\"text\" name=\"keyword\" class=\"admin-input-lg mr-3\" value=\"" +
-            htmlEscape(keyword) +
-            "\" placeholder=\"请输入文档标题或文档id\">\n\t\t</form>\n"
-            "\t\t<form name=\"form2\">\n\t\t\t<table align=\"center\" class=\"table maintable "
-            "mb-3\">\n";
-        for (const ListedRow& row : rows) {
-            const std::string id = std::to_string(row.id);
-            page +=
-                "\t\t\t\t<tr align=\"center\">\n\t\t\t\t\t<td><input type=\"checkbox\" name=\"arcID\" "
-                "id=\"arcID\" value=\"" +
-                id + "\"></td>\n\t\t\t\t\t<td>" + id + "</td>\n\t\t\t\t\t<td align=\"left\"><span id=\"arc" +
-                id + "\"><a href=\"archives_do.php?aid=" + id + "&dopost=editArchives\">" + row.title +
-                "</a></span></td>\n\t\t\t\t\t<td>" + row.date +
-                "</td>\n\t\t\t\t\t<td><a href=\"content_list.php?cid=" + std::to_string(row.typeId) + "\">" +
-                htmlEscape(row.typeName) + "</a></td>\n\t\t\t\t\t<td>" + htmlEscape(row.user) +
-                "</td>\n\t\t\t\t\t<td><a href=\"javascript:;\" class=\"btn btn-light btn-sm\" "
-                "onclick=\"editArc(" +
-                id + ");\"><i class=\"fa fa-pencil-square\"></i> 修改</a></td>\n\t\t\t\t</tr>\n";
-        }
-        if (rows.empty()) page += "\t\t\t\t<tr><td colspan=\"10\" align=\"center\">暂无记录</td></tr>\n";
-        page += "\t\t\t</table>\n\t\t</form>\n\t</body>\n</html>";
-        return page;
+std::string dedeBizContentListPage(std::string_view /*charsetLabel*/, std::string_view keyword,
+                                   const std::vector<ListedRow>& rows) {
+    std::string page =
+        "<!DOCTYPE html>\n<html>\n\t<head>\n\t\t<meta "
+        "charset=\"utf-8\">\n\t\t<title>所有文档列表</title>\n"
+        "\t</head>\n\t<body>\n\t\t<form name=\"form3\" action=\"content_list.php\" method=\"get\">\n"
+        "\t\t\t<input type=\"hidden\" name=\"dopost\" value=\"listArchives\">\n"
+        "\t\t\t<input type=\"text\" name=\"keyword\" class=\"admin-input-lg mr-3\" value=\"" +
+        htmlEscape(keyword) +
+        "\" placeholder=\"请输入文档标题或文档id\">\n\t\t</form>\n"
+        "\t\t<form name=\"form2\">\n\t\t\t<table align=\"center\" class=\"table maintable "
+        "mb-3\">\n";
+    for (const ListedRow& row : rows) {
+        const std::string id = std::to_string(row.id);
+        page +=
+            "\t\t\t\t<tr align=\"center\">\n\t\t\t\t\t<td><input type=\"checkbox\" name=\"arcID\" "
+            "id=\"arcID\" value=\"" +
+            id + "\"></td>\n\t\t\t\t\t<td>" + id + "</td>\n\t\t\t\t\t<td align=\"left\"><span id=\"arc" + id +
+            "\"><a href=\"archives_do.php?aid=" + id + "&dopost=editArchives\">" + row.title +
+            "</a></span></td>\n\t\t\t\t\t<td>" + row.date +
+            "</td>\n\t\t\t\t\t<td><a href=\"content_list.php?cid=" + std::to_string(row.typeId) + "\">" +
+            htmlEscape(row.typeName) + "</a></td>\n\t\t\t\t\t<td>" + htmlEscape(row.user) +
+            "</td>\n\t\t\t\t\t<td><a href=\"javascript:;\" class=\"btn btn-light btn-sm\" "
+            "onclick=\"editArc(" +
+            id + ");\"><i class=\"fa fa-pencil-square\"></i> 修改</a></td>\n\t\t\t\t</tr>\n";
     }
+    if (rows.empty()) page += "\t\t\t\t<tr><td colspan=\"10\" align=\"center\">暂无记录</td></tr>\n";
+    page += "\t\t\t</table>\n\t\t</form>\n\t</body>\n</html>";
+    return page;
+}
+
+std::string contentListPage(std::string_view charsetLabel, std::string_view keyword,
+                            const std::vector<ListedRow>& rows) {
     std::string page = head(charsetLabel, "文档管理");
     page +=
         "<body leftmargin=\"8\" topmargin=\"8\" background='images/allbg.gif'>\r\n"

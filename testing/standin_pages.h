@@ -16,14 +16,17 @@ std::string messagePage(std::string_view charsetLabel, std::string_view message,
                         int waitMs = 1000);
 
 // DedeBIZ's message page: the message as the third document.write after "<div class='tips-body'>"
-// and, unless gotoUrl is "javascript:;", the continuation link "点击反应".
-std::string dedeBizMessagePage(std::string_view message, std::string_view gotoUrl, int waitMs = 1000);
+// and, unless gotoUrl is "javascript:;", the continuation link "点击反应". DedeBIZ's pages are
+// UTF-8 whatever the label says.
+std::string dedeBizMessagePage(std::string_view charsetLabel, std::string_view message,
+                               std::string_view gotoUrl, int waitMs = 1000);
 
 std::string movedPermanentlyPage(std::string_view location);
 // The login form; its script loads the verification image `captchaImage` ("../include/vdimgck.php").
 std::string loginFormPage(std::string_view charsetLabel, std::string_view gotoPage,
                           std::string_view captchaImage = "../include/vdimgck.php");
-std::string dedeBizLoginPage(std::string_view gotoPage);
+std::string dedeBizLoginPage(std::string_view charsetLabel, std::string_view gotoPage,
+                             std::string_view captchaImage = "../apps/vdimgck.php");
 std::string adminIndexPage(std::string_view charsetLabel);
 
 struct CategoryOption {
@@ -31,9 +34,14 @@ struct CategoryOption {
     int depth = 0;  // 0: top level
     std::string name;
 };
-// dedeBiz: each option below the top reads "└─ name" (one "─" per level) instead of "─name".
+// How an option below the top shows its level: branch, one "─" per level, gap, then the name
+// ("─name"; DedeBIZ: "└─ name").
+struct CategoryIndent {
+    std::string_view branch;
+    std::string_view gap;
+};
 std::string articleFormPage(std::string_view charsetLabel, const std::vector<CategoryOption>& options,
-                            bool dedeBiz = false);
+                            CategoryIndent indent = {});
 
 struct SavedArticleLinks {
     int id = 0;
@@ -44,7 +52,7 @@ struct SavedArticleLinks {
 };
 std::string articleSavedPage(std::string_view charsetLabel, const SavedArticleLinks& links);
 // DedeBIZ's "成功发布文档" page: the button "浏览文档" and, with progressFrame, the 360px frame.
-std::string dedeBizArticleSavedPage(const SavedArticleLinks& links);
+std::string dedeBizArticleSavedPage(std::string_view charsetLabel, const SavedArticleLinks& links);
 
 // The home-page form carries the inputs "templet" and "position" by name and id; the map-page
 // forms carry them by id only.
@@ -69,9 +77,11 @@ struct ListedRow {
     std::string user;
 };
 // The article list page (content_list.php) with its search form holding `keyword`.
-// dedeBiz: each title in its edit link without "<u>", in DedeBIZ's row markup.
 std::string contentListPage(std::string_view charsetLabel, std::string_view keyword,
-                            const std::vector<ListedRow>& rows, bool dedeBiz = false);
+                            const std::vector<ListedRow>& rows);
+// DedeBIZ's: each title in its edit link without "<u>", in DedeBIZ's row markup.
+std::string dedeBizContentListPage(std::string_view charsetLabel, std::string_view keyword,
+                                   const std::vector<ListedRow>& rows);
 
 // What archives_do.php?dopost=viewArchives answers: a script that sends the browser to `url`.
 std::string viewArchivesScript(std::string_view url);

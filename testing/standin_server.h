@@ -107,8 +107,10 @@
 // the others act inside the pages. StandinServerOptions::answerDelayMs delays every answer of the server, as
 // a distant host would.
 //
-// DedeCMS 5.8.1 beta (StandinRelease::DedeCms58) differs in two places: the verification image is
-// /s1/plus/vdimgck.php, and archives_do.php splits qstr at "," (ver.txt "20210201").
+// Each release's paths, texts and page forms are in one table of testing/standin_family.cpp.
+// DedeCMS 5.8.1 beta (StandinRelease::DedeCms58) differs in the verification image
+// (/s1/plus/vdimgck.php), archives_do.php's qstr separator (",") and ver.txt ("20210201"), and in
+// its picture upload (in the back-end folder, as described above).
 // DedeBIZ 6.2.10 (StandinRelease::DedeBiz6; its back-end folder is "admin") answers as the real one
 // does on PHP 8.2:
 //   - message pages titled "系统提示", the message after the write of "<div class='tips-body'>",

@@ -8,10 +8,12 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "testing/standin_family.h"
 #include "testing/standin_form.h"
 #include "testing/standin_server.h"
 #include "text/clock.h"
@@ -77,63 +79,76 @@ class SiteBackEnd {
         bool loggedIn = false;
         std::string user;  // the account logged in
         int articles = 0;
-        bool addFormOpened = false;  // DedeBIZ: the add form was opened in this session
+        bool addFormOpened = false;  // the add form was opened in this session (openAddFormFirst)
     };
-    // DedeBIZ: an account's wrong passwords since its last login, and when the latest came.
+    // An account's wrong passwords since its last login, and when the latest came
+    // (StandinFamily::captchaAfterWrongPasswords).
     struct LoginErrors {
         int count = 0;
         std::chrono::steady_clock::time_point last;
     };
     struct Context;  // one request being answered
 
+    // standin_site.cpp: the routing, and the answers every page shares.
     SiteAnswer dispatch(Context& context);
     SiteAnswer adminPage(Context& context, const std::string& page);
-    SiteAnswer login(Context& context);
-    SiteAnswer articleAdd(Context& context);
-    SiteAnswer listAction(Context& context);
-    SiteAnswer rssAction(Context& context);
-    SiteAnswer makeAll(Context& context);
-    SiteAnswer homePageAction(Context& context);
-    SiteAnswer catalogAdd(Context& context);
-    SiteAnswer catalogDel(Context& context);
-    SiteAnswer catalogEdit(Context& context);
-    SiteAnswer archivesDo(Context& context);
-    SiteAnswer contentList(Context& context);
-    SiteAnswer taskDo(Context& context);
-
-    SiteAnswer pictureUpload(Context& context);  // standin_uploads.cpp
-    // The stored picture at the path below the site, when there is one.
-    bool storedUpload(const std::string& path, SiteAnswer& answer) const;
-    SiteAnswer articleEdit(Context& context);
-    // A page the back end wrote, as the visitor gets it (standin_visitor.cpp); nullopt when the
-    // path is none of them.
-    std::optional<SiteAnswer> visitorPage(const SiteRequest& request);
-    void madeList(int typeId);  // the list action wrote the category's list pages
-    void madeHomePage();        // the home page action wrote the home page
     SiteAnswer systemSettings();
+    SiteAnswer page(const std::string& utf8Body) const;
+    // The answer of something just stored, spoiled as StandinFaults::storedAnswer asks.
+    SiteAnswer spoiledIfAsked(SiteAnswer answer);
+    SiteAnswer message(std::string_view text, std::string_view gotoUrl, int waitMs = 1000) const;
+    SiteAnswer successMessage(std::string_view text, std::string_view gotoUrl, int waitMs = 1000) const;
+    static SiteAnswer notFound();
+    static SiteAnswer serverError();  // PHP's fatal error: 500 with an empty body
+    std::string charsetLabel() const;
 
+    // standin_login.cpp: sessions and the login.
+    SiteAnswer loginPage(Context& context);  // the form, or the login itself
+    SiteAnswer login(Context& context);
+    SiteAnswer redirectToLogin(Context& context);
+    Session* session(Context& context);      // the request's known session, or nullptr
+    Session& openSession(Context& context);  // the known session, or a new one with its cookies set
+    std::string newSessionId();
+
+    // standin_articles.cpp: the add form and the stored articles.
+    SiteAnswer articleAdd(Context& context);
     std::int64_t nowMs() const;
     void storeDueArticles();
     // Gives the article its id and address and stores it.
     const StoredArticle& storeArticle(StoredArticle article);
-    SiteAnswer page(const std::string& utf8Body) const;
-    // The answer of something just stored, spoiled as StandinFaults::storedAnswer asks.
-    SiteAnswer spoiledIfAsked(SiteAnswer answer);
-    SiteAnswer message(const std::string& text, const std::string& gotoUrl, int waitMs = 1000) const;
-    SiteAnswer successMessage(const std::string& text, const std::string& gotoUrl, int waitMs = 1000) const;
-    SiteAnswer redirectToLogin(Context& context);
-    static SiteAnswer notFound();
-    static SiteAnswer serverError();  // PHP's fatal error: 500 with an empty body
-    bool dedeBiz() const { return m_release == StandinRelease::DedeBiz6; }
-    std::string captchaImage() const;        // below the install folder: "include/vdimgck.php"
-    Session* session(Context& context);      // the request's known session, or nullptr
-    Session& openSession(Context& context);  // the known session, or a new one with its cookies set
-    std::string charsetLabel() const;
+
+    // standin_archives.cpp: the article list, an article's edit and view pages, the deletion.
+    SiteAnswer contentList(Context& context);
+    SiteAnswer articleEdit(Context& context);
+    SiteAnswer archivesDo(Context& context);
+
+    // standin_make_pages.cpp: the actions that write the static pages.
+    SiteAnswer taskDo(Context& context);
+    SiteAnswer listAction(Context& context);
+    SiteAnswer rssAction(Context& context);
+    SiteAnswer makeAll(Context& context);
+    SiteAnswer homePageAction(Context& context);
+    SiteAnswer siteMapAction(Context& context);
+
+    // standin_categories.cpp: the category tree and its pages.
+    SiteAnswer catalogAdd(Context& context);
+    SiteAnswer catalogDel(Context& context);
+    SiteAnswer catalogEdit(Context& context);
     std::string expandDir(const std::string& typeDir) const;
     const StandinCategory* category(int id) const;
     std::vector<int> subtree(int id) const;              // id and its descendants, tree order
     std::vector<std::pair<int, int>> treeOrder() const;  // (id, depth)
-    std::string newSessionId();
+
+    // standin_uploads.cpp
+    SiteAnswer pictureUpload(Context& context);
+    // The stored picture at the path below the site, when there is one.
+    bool storedUpload(const std::string& path, SiteAnswer& answer) const;
+
+    // standin_visitor.cpp: a page the back end wrote, as the visitor gets it; nullopt when the
+    // path is none of them.
+    std::optional<SiteAnswer> visitorPage(const SiteRequest& request);
+    void madeList(int typeId);  // the list action wrote the category's list pages
+    void madeHomePage();        // the home page action wrote the home page
 
     const std::string m_prefix;
     const std::string m_sitePath;
@@ -144,7 +159,7 @@ class SiteBackEnd {
     const bool m_progressFrame;
     const int m_tagFrames;
     const int m_titleMaxBytes;
-    const StandinRelease m_release;
+    const StandinFamily& m_family;
     const std::string m_version;
     const std::size_t m_uploadMaxBytes;
     const std::string m_cookieEncode;
