@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -52,9 +53,17 @@ class TestServer {
         : m_server(tls != nullptr ? std::make_unique<httplib::SSLServer>(tls->cert(), tls->key())
                                   : std::make_unique<httplib::Server>()),
           m_scheme(tls != nullptr ? "https" : "http") {
+        // The logger runs once the answer is written, so a client can be back before its request
+        // is recorded: `seen` waits for the requests that have begun.
+        m_server->set_pre_routing_handler([this](const httplib::Request&, httplib::Response&) {
+            std::lock_guard lock(m_mutex);
+            ++m_begun;
+            return httplib::Server::HandlerResponse::Unhandled;
+        });
         m_server->set_logger([this](const httplib::Request& req, const httplib::Response&) {
             std::lock_guard lock(m_mutex);
             m_seen.push_back({req.method, req.path, req.headers, req.body, req.remote_port});
+            m_recorded.notify_all();
         });
     }
     ~TestServer() { stop(); }
@@ -89,15 +98,22 @@ class TestServer {
     }
 
     std::vector<Seen> seen() const {
-        std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
+        waitForRecords(lock);
         return m_seen;
     }
     Seen last() const {
-        std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
+        waitForRecords(lock);
         return m_seen.empty() ? Seen{} : m_seen.back();
     }
 
    private:
+    // A request still in its handler (one that hangs) is not waited for beyond a second.
+    void waitForRecords(std::unique_lock<std::mutex>& lock) const {
+        m_recorded.wait_for(lock, std::chrono::seconds(1), [this] { return m_seen.size() >= m_begun; });
+    }
+
     std::unique_ptr<httplib::Server> m_server;
     std::string m_scheme;
     std::thread m_thread;
@@ -105,6 +121,8 @@ class TestServer {
     std::atomic<bool> m_stopping{false};
     mutable std::mutex m_mutex;
     std::vector<Seen> m_seen;
+    std::size_t m_begun = 0;
+    mutable std::condition_variable m_recorded;
 };
 
 // Accepts connections and keeps the raw request head of each, for checks of the exact lines sent.
