@@ -184,6 +184,8 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
         return result;
     }
     result.reason = reading.reason;
+    result.proxyFailed =
+        posted.failure == http::Failure::ProxyUnreachable || posted.failure == http::Failure::ProxyRefused;
     if (reading.safeToRepeat()) {
         if (ticket != 0) tracking->ledger->dropped(tracking->backEnd, ticket);
         noteOutcome(tracking, journalKey, JournalOutcome::NotStored);

@@ -40,6 +40,9 @@ struct SubmitResult {
     // the back end's own words where it gave them ("你所选择的栏目与当前模型不相符，请选择白色的选项！").
     std::string reason;
     PendingArticle pending;  // Pending: what settling it needs
+    // Failed: the site's proxy could not be reached or refused the request; nothing was sent, and
+    // the site's next articles would meet the same.
+    bool proxyFailed = false;
 
     bool published() const {
         return outcome == SubmitOutcome::Published || outcome == SubmitOutcome::Confirmed;

@@ -76,6 +76,7 @@ inline constexpr std::string_view kConfirmedStart = "（回答异常：";
 inline constexpr std::string_view kConfirmedEnd = "；已在网站后台确认发布）";
 inline constexpr std::string_view kRegenerating = "正在刷新栏目和主页HTML...";
 inline constexpr std::string_view kPublishFailed = "更新失败：";
+inline constexpr std::string_view kProxyEndsSite = "代理服务器不能使用，本站停止发布";
 // Local pictures: kPicturesUploaded + count + kPicturesReused + count + kPicturesEnd, and after a
 // picture's failure line, kPictureFailedArticle + title.
 inline constexpr std::string_view kPicturesUploaded = "已上传本地图片 ";

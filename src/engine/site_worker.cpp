@@ -378,8 +378,9 @@ backend::SubmitResult SiteWorker::sendArticle(int& sends, std::string previousRe
         backend::SubmitResult result =
             backend::submitArticle(session, m_context, sent, m_state.pools, m_index, &m_state.tracking);
         // Only an article the site surely does not hold is sent again.
-        const bool last = result.outcome != backend::SubmitOutcome::Failed || sends >= kMaxSubmissions ||
-                          stopping() || isDone() || transfersAborted() || !m_run.settings.retryOnFailure();
+        const bool last = result.outcome != backend::SubmitOutcome::Failed || result.proxyFailed ||
+                          sends >= kMaxSubmissions || stopping() || isDone() || transfersAborted() ||
+                          !m_run.settings.retryOnFailure();
         if (last) {
             m_state.current = std::move(sent);
             return result;
@@ -419,6 +420,12 @@ bool SiteWorker::handleResult(const backend::SubmitResult& result, const content
             break;
     }
     log(withReason(joined(texts::kPublishFailed, title), result.reason));
+    // Every further article, and a new login, would go the same dead way: the site ends here.
+    if (result.proxyFailed) {
+        log(std::string(texts::kProxyEndsSite));
+        finishSite(false);
+        return false;
+    }
     if (++m_state.failStreak >= kReloginAfterFailures) {
         m_state.failStreak = 0;
         return false;

@@ -86,5 +86,27 @@ TEST_F(ProxyRunTest, AProxyThatCannotBeUsedEndsItsSiteAndNothingGoesDirect) {
     EXPECT_FALSE(anywhereInData(kSecret));
 }
 
+// A proxy that refuses the site in mid-run ends the site at that article: no retries, no new
+// login through it, nothing direct.
+TEST_F(ProxyRunTest, AProxyLostDuringTheRunEndsTheSiteAtOnce) {
+    oz::test::ForwardProxy proxy("P");
+    config::SiteConfig site = addSite("s1", 3);
+    site.proxy = "http://" + proxy.hostPort();
+    setOptions([](config::RunOptions& o) { o.retryOnFailure = true; });
+    proxy.refuseAfter("article_add.php");
+    const RunTotals totals = runToEnd({site});
+
+    EXPECT_EQ(totals.summary.at(0).actual, 1);
+    EXPECT_EQ(server.articles("s1").size(), 1u);
+    EXPECT_EQ(observer.countStartingWith("代理服务器不能使用，本站停止发布"), 1);
+    ASSERT_EQ(observer.countStartingWith("更新失败："), 1);
+    for (const auto& entry : observer.entries()) {
+        if (entry.text.starts_with("更新失败："))
+            EXPECT_TRUE(entry.text.ends_with("（代理服务器拒绝认证：" + proxy.hostPort() + "）"))
+                << entry.text;
+    }
+    EXPECT_EQ(requestsVia("s1", "P"), static_cast<int>(server.requests("s1").size()));
+}
+
 }  // namespace
 }  // namespace oz::engine::test

@@ -43,9 +43,25 @@ class ForwardProxy {
     std::string hostPort() const { return "127.0.0.1:" + std::to_string(m_port); }
     int forwarded() const { return m_forwarded; }
     int refused() const { return m_refused; }
+    // Refuses every request (407) once one whose target holds `part` has been forwarded: a proxy
+    // whose account is shut off during a run.
+    void refuseAfter(std::string part) {
+        std::lock_guard lock(m_mutex);
+        m_refuseAfter = std::move(part);
+    }
 
    private:
     void forward(const httplib::Request& req, httplib::Response& res) {
+        if (m_shutOff) {
+            ++m_refused;
+            res.status = 407;
+            return;
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_refuseAfter.empty() && req.target.find(m_refuseAfter) != std::string::npos)
+                m_shutOff = true;
+        }
         if (!m_expected.empty() && req.get_header_value("Proxy-Authorization") != m_expected) {
             ++m_refused;
             const bool wrong = req.has_header("Proxy-Authorization");
@@ -102,6 +118,9 @@ class ForwardProxy {
     std::thread m_thread;
     std::atomic<int> m_forwarded{0};
     std::atomic<int> m_refused{0};
+    std::mutex m_mutex;
+    std::string m_refuseAfter;
+    std::atomic<bool> m_shutOff{false};
 };
 
 }  // namespace oz::test
