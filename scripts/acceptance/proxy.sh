@@ -147,7 +147,7 @@ main() {
     echo "### Every request of a record takes its own way (2 articles per record)"
     echo
     echo "| back end | record | from 127.0.0.1 | from 127.0.0.2 (tinyproxy) | from 127.0.0.3 (microsocks) | stored (all three records) | password in output |"
-    echo "|---|---|---|---|---|---|---|"
+    echo "|---|---|---|---|---|---|---|---|"
     for backend in "${BACKENDS[@]}"; do
         read -r label port root admin database <<<"$backend"
         local data="$WORK/data-$port-ways"
@@ -190,8 +190,8 @@ main() {
 
     echo "### tinyproxy killed while a site publishes through it (20 articles, 1 s apart)"
     echo
-    echo "| back end | stored before the kill ends the site | counted by the program | stored twice | from 127.0.0.1 | from 127.0.0.2 | reason in the log |"
-    echo "|---|---|---|---|---|---|---|"
+    echo "| back end | stored before the kill ends the site | counted by the program | stored twice | left 结果未知 (looked up by the next run) | from 127.0.0.1 | from 127.0.0.2 | reason in the log |"
+    echo "|---|---|---|---|---|---|---|---|"
     for backend in "${BACKENDS[@]}"; do
         read -r label port root admin database <<<"$backend"
         local data="$WORK/data-$port-kill"
@@ -215,6 +215,7 @@ main() {
         echo "| $label | $(echo "$result" | python3 -c "import json, sys; print(json.load(sys.stdin)['rows'])") |" \
             "$(echo "$result" | python3 -c "import json, sys; print(json.load(sys.stdin)['counted'])") |" \
             "$(echo "$result" | python3 -c "import json, sys; print(json.load(sys.stdin)['extra'])") |" \
+            "$(grep -c "结果未知（" "$data/run.out" || true) |" \
             "$(count "$port" 127.0.0.5 127.0.0.1) | $(count "$port" 127.0.0.5 127.0.0.2) |" \
             "\"代理服务器无法连接：127.0.0.2:8888\" ×$(grep -c "代理服务器无法连接：127.0.0.2:8888" "$data/run.out" || true) |"
     done
