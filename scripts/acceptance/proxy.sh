@@ -147,7 +147,7 @@ main() {
     echo "### Every request of a record takes its own way (2 articles per record)"
     echo
     echo "| back end | record | from 127.0.0.1 | from 127.0.0.2 (tinyproxy) | from 127.0.0.3 (microsocks) | stored (all three records) | password in output |"
-    echo "|---|---|---|---|---|---|---|---|"
+    echo "|---|---|---|---|---|---|---|"
     for backend in "${BACKENDS[@]}"; do
         read -r label port root admin database <<<"$backend"
         local data="$WORK/data-$port-ways"
