@@ -165,12 +165,6 @@ constexpr StandinFamily kDedeBiz6{
     .editorUploadsUnmarked = false,
 };
 
-// A table that leaves a page out would crash the first request for it, not fail to build.
-constexpr bool namesEveryPage(const StandinFamily& family) {
-    return family.messagePage != nullptr && family.loginPage != nullptr &&
-           family.articleSavedPage != nullptr && family.articleListPage != nullptr;
-}
-static_assert(namesEveryPage(kDedeCms57) && namesEveryPage(kDedeCms58) && namesEveryPage(kDedeBiz6));
 
 }  // namespace
 
