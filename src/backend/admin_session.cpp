@@ -63,16 +63,11 @@ http::PageAnswer sendRequest(AdminSession& session, const BackendContext& contex
     // value edited into the file by hand that does not parse sends nothing (the requester's own "-1"
     // would let the environment decide).
     request.proxy = session.site.proxy ? *session.site.proxy : context.options().defaultProxy();
-    // A site's value stays the same through its work: parsed once, not before every request.
-    thread_local std::string lastAccepted;
-    if (request.proxy != lastAccepted) {
-        if (std::string problem = config::proxySettingProblem(request.proxy); !problem.empty()) {
-            http::PageAnswer refused;
-            refused.failure = http::Failure::ProxyInvalid;
-            refused.error = std::move(problem);
-            return refused;
-        }
-        lastAccepted = request.proxy;
+    if (std::string problem = config::proxySettingProblem(request.proxy); !problem.empty()) {
+        http::PageAnswer refused;
+        refused.failure = http::Failure::ProxyInvalid;
+        refused.error = std::move(problem);
+        return refused;
     }
     return session.requester.pageRequest(request);
 }
