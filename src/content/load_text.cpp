@@ -204,7 +204,7 @@ LoadedText loadTextBytes(std::string_view bytes, EncodingCode setting) {
     return loadContent(bytes, setting, false);
 }
 
-LoadedText loadTextFile(const std::filesystem::path& path, EncodingCode setting) {
+LoadedText loadTextFile(const std::filesystem::path& path, EncodingCode setting, bool withContentHash) {
     const LoadedText unreadable{{}, setting, LoadProblem::Unreadable};
     std::error_code ec;
     if (path.empty() || std::filesystem::is_directory(path, ec)) return unreadable;
@@ -223,9 +223,11 @@ LoadedText loadTextFile(const std::filesystem::path& path, EncodingCode setting)
     }
     if (in.bad()) return unreadable;
     LoadedText loaded = loadContent(bytes, setting, true);
-    text::Sha256 hash;
-    hash.add(bytes);
-    loaded.contentHash = text::hexDigest(hash.finish());
+    if (withContentHash) {
+        text::Sha256 hash;
+        hash.add(bytes);
+        loaded.contentHash = text::hexDigest(hash.finish());
+    }
     return loaded;
 }
 

@@ -50,12 +50,14 @@ struct LoadedText {
     std::string text;  // UTF-8; empty when the source could not be read
     EncodingCode detected = EncodingCode::Detect;
     LoadProblem problem = LoadProblem::None;
-    std::string contentHash{};  // of a file: SHA-256 of the bytes read, hex (the journal's key)
+    std::string contentHash{};  // of a file, when asked for: SHA-256 of the bytes read, hex
 };
 
 // `loadText` of a file, opened read-only. A file that is missing, unreadable, empty, larger than
-// kMaxTextBytes or binary gives empty text, with the problem said.
-LoadedText loadTextFile(const std::filesystem::path& path, EncodingCode setting);
+// kMaxTextBytes or binary gives empty text, with the problem said. `withContentHash`: the bytes'
+// fingerprint too, for an article the journal keeps (other files need none).
+LoadedText loadTextFile(const std::filesystem::path& path, EncodingCode setting,
+                        bool withContentHash = false);
 
 // `loadText` of a byte block (a web answer, or bytes already read).
 LoadedText loadTextBytes(std::string_view bytes, EncodingCode setting);

@@ -322,7 +322,7 @@ bool SiteWorker::publishNext(bool cycleMode) {
     loaded.problem = content::LoadProblem::Unreadable;
     if (!real.realPath.empty()) {
         loaded = content::loadTextFile(std::filesystem::path(real.realPath),
-                                       content::encodingCodeFromInt(m_site.fileEncoding));
+                                       content::encodingCodeFromInt(m_site.fileEncoding), true);
     }
     std::optional<content::ArticleDraft> draft;
     if (loaded.problem == content::LoadProblem::None) {
