@@ -165,7 +165,6 @@ constexpr StandinFamily kDedeBiz6{
     .editorUploadsUnmarked = false,
 };
 
-
 }  // namespace
 
 const StandinFamily& standinFamily(StandinRelease release) {
