@@ -101,9 +101,10 @@ TEST_F(ProxyRunTest, AProxyLostDuringTheRunEndsTheSiteAtOnce) {
     EXPECT_EQ(observer.countStartingWith("代理服务器不能使用，本站停止发布"), 1);
     ASSERT_EQ(observer.countStartingWith("更新失败："), 1);
     for (const auto& entry : observer.entries()) {
-        if (entry.text.starts_with("更新失败："))
+        if (entry.text.starts_with("更新失败：")) {
             EXPECT_TRUE(entry.text.ends_with("（代理服务器拒绝认证：" + proxy.hostPort() + "）"))
                 << entry.text;
+        }
     }
     EXPECT_EQ(requestsVia("s1", "P"), static_cast<int>(server.requests("s1").size()));
 }
