@@ -10,7 +10,8 @@
 #   stopped    504 at once and each post reaches PHP 3 s later; the run killed while their outcome is
 #              unknown; run again (straight to the back end)
 #   late       504 at once and the post reaches PHP 4 s later, beyond a 1 s 确认等待秒数 (retry on);
-#              run again (straight to the back end)
+#              run again (straight to the back end); also the failures the sending run counted
+#              (goal 0: not found in time is unknown, not failed)
 #   order      the list sorted by views when the request names no order; every answer 504 after
 #              the store
 #   rerun      更新后删除 off, the run started again over the same folder
@@ -111,6 +112,7 @@ case_late() {
     proxy_up "$PORT" '{"modes": ["late504"], "late_ms": 4000}'
     settings "$data" '{"确认等待秒数": "1"}' "$(site "127.0.0.1:$PROXY" "$(titles L 2)")"
     run "$data"
+    grep -c '更新失败：' "$data/run.out" >"$data/failed-when-sent"
     sleep 6  # every late post has reached PHP
     proxy_down
     direct "$data"
@@ -163,6 +165,8 @@ for release in "${RELEASES[@]}"; do
         if [[ "$c" == clean ]]; then
             read -r requests articles <"$data/requests"
             row+=" $(python3 -c "print(f'{$requests / $articles:.2f}')") ($requests / $articles, extra $(field "$t" extra)) |"
+        elif [[ "$c" == late ]]; then
+            row+=" $(field "$t" extra) extra, $(field "$t" stored_not_counted) stored not counted, $(cat "$data/failed-when-sent") counted failed when sent |"
         elif [[ "$c" == rerun ]]; then
             row+=" $(field "$t" extra) extra |"
         else

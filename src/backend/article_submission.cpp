@@ -228,16 +228,11 @@ SubmitResult settleArticle(AdminSession& session, const BackendContext& context,
         result.pending = pending;
         return result;
     }
-    if (lookup.result == LookupResult::NotFound && settle == Settle::Last) {
-        result.reason += "；网站后台查无此文";
-        tracking.ledger->dropped(tracking.backEnd, pending.ticket);
-        noteOutcome(&tracking, pending.journalKey, JournalOutcome::NotStored);
-        context.noteWriteFailure(writeFailureRecord(context.dataDir, site, pending.title, pending.answer,
-                                                    result.reason, context.recordTag));
-        return result;
-    }
-    const std::string why =
-        lookup.result == LookupResult::NotFound ? "停止时网站后台尚无此文" : lookup.reason;
+    // Not found is no proof: a back end behind a gateway may go on and store it after the settling
+    // time. It stays unknown and keeps claiming its row; the next run looks it up before sending.
+    std::string why = lookup.reason;
+    if (lookup.result == LookupResult::NotFound)
+        why = settle == Settle::Last ? "确认等待时间内网站后台查无此文" : "停止时网站后台尚无此文";
     return unknownOutcome(context, site, pending.title, result.reason + "；" + why, &tracking,
                           pending.journalKey);
 }

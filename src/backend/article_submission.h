@@ -73,8 +73,8 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
 
 enum class Settle {
     Again,  // its settling time goes on: not found, it stays pending
-    Last,  // its settling time is over: not found, it failed ("；网站后台查无此文") and may be sent again
-    Stop,  // the site stops before its settling time is over: not found, its outcome is unknown
+    Last,   // its settling time is over: not found, it is unknown and the next run looks it up first
+    Stop,   // the site stops before its settling time is over: not found, its outcome is unknown
 };
 
 // Looks a pending article up again: found, it is confirmed and recorded as a published one.
