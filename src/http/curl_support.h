@@ -66,7 +66,15 @@ struct ProxyRoute {
 // `lenient`: a text that does not parse goes to libcurl as it stands (the environment's value).
 ProxyRoute routeOf(const ProxyChoice& choice, bool lenient);
 // Sets the proxy options of a request (each time: a handle is reused for other requests).
-void setProxyOptions(CURL* easy, const ProxyRoute& route, const std::string& authorities);
+// `tunnel`: a plain http:// request goes through a CONNECT tunnel as an https:// one does.
+void setProxyOptions(CURL* easy, const ProxyRoute& route, const std::string& authorities, bool tunnel);
+// Whether a plain http:// request through `route` is first tried through a tunnel: an HTTP(S)
+// proxy that opens a new connection to the site for every request it carries (tinyproxy does)
+// keeps one through a tunnel, with the connection from the program kept alive.
+bool tunnelsPlainHttp(const ProxyRoute& route, std::string_view url);
+// The proxy answered the CONNECT with a refusal other than for the password (many allow it to
+// port 443 only): the request may go again, carried by the proxy itself. Nothing reached the site.
+bool tunnelRefused(CURL* easy, CURLcode result);
 
 // The failure as the proxy explains it: ProxyUnreachable or ProxyRefused when the proxy was the
 // cause, else `failure` unchanged. `headers`: the final answer's.

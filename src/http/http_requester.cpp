@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <set>
 #include <utility>
 
 #include "content/load_text.h"
@@ -50,6 +51,16 @@ struct Transfer {
             return false;
         }
         return true;
+    }
+
+    // Everything received so far goes: the request is sent again from the start.
+    void restart() {
+        body.clear();
+        block.clear();
+        allHeaders.clear();
+        tooLarge = false;
+        headerEnded = false;
+        refusedRedirect.clear();
     }
 
     bool stopRequested() const {
@@ -205,6 +216,7 @@ struct HttpRequester::Impl {
     long maxConnectMs = kMaxConnectMs;
     std::string authorities;
     const std::atomic<bool>* stops[2] = {nullptr, nullptr};
+    std::set<std::string> tunnelRefusedBy;  // proxy URL + " " + site origin
 
     CURLM* multiHandle() {
         if (!multi) multi = curl::newMulti();
@@ -310,7 +322,9 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
 
     const HeaderSlist headers = headerListOf(plan);
     setRequestOptions(easy, plan, request, headers.get(), maxConnectMs);
-    curl::setProxyOptions(easy, proxy, authorities);
+    const std::string tunnelKey = proxy.url + " " + transfer.origin;
+    const bool tunnel = curl::tunnelsPlainHttp(proxy, plan.url) && !tunnelRefusedBy.contains(tunnelKey);
+    curl::setProxyOptions(easy, proxy, authorities, tunnel);
     if (!authorities.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, authorities.c_str());
     char errorBuffer[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
@@ -319,7 +333,15 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &transfer);
 
     bool stopped = false;
-    const CURLcode result = run(easy, transfer, stopped);
+    CURLcode result = run(easy, transfer, stopped);
+    if (tunnel && !stopped && curl::tunnelRefused(easy, result)) {
+        // The proxy carries this site's requests itself from now on, as any proxy does.
+        tunnelRefusedBy.insert(tunnelKey);
+        transfer.restart();
+        errorBuffer[0] = '\0';
+        curl_easy_setopt(easy, CURLOPT_HTTPPROXYTUNNEL, 0L);
+        result = run(easy, transfer, stopped);
+    }
 
     // The handle must not keep pointers into this frame once it returns.
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));

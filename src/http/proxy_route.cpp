@@ -26,8 +26,11 @@ ProxyRoute routeOf(const ProxyChoice& choice, bool lenient) {
     return route;
 }
 
-void setProxyOptions(CURL* easy, const ProxyRoute& route, const std::string& authorities) {
+void setProxyOptions(CURL* easy, const ProxyRoute& route, const std::string& authorities, bool tunnel) {
     const bool named = route.mode == ProxyMode::Named;
+    curl_easy_setopt(easy, CURLOPT_HTTPPROXYTUNNEL, named && tunnel ? 1L : 0L);
+    // The proxy's own answer to CONNECT is not the site's: it stays out of the answer's headers.
+    curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     // A null proxy lets libcurl read the environment; an empty one means a direct connection.
     const char* proxy = route.mode == ProxyMode::TransportDefault ? nullptr : named ? route.url.c_str() : "";
     curl_easy_setopt(easy, CURLOPT_PROXY, proxy);
@@ -37,6 +40,17 @@ void setProxyOptions(CURL* easy, const ProxyRoute& route, const std::string& aut
     curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, credentials ? route.user.c_str() : nullptr);
     curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, credentials ? route.password.c_str() : nullptr);
     if (!authorities.empty()) curl_easy_setopt(easy, CURLOPT_PROXY_CAINFO, authorities.c_str());
+}
+
+bool tunnelsPlainHttp(const ProxyRoute& route, std::string_view url) {
+    const bool httpProxy = route.url.starts_with("http://") || route.url.starts_with("https://");
+    return route.mode == ProxyMode::Named && !route.invalid && httpProxy && url.starts_with("http://");
+}
+
+bool tunnelRefused(CURL* easy, CURLcode result) {
+    long connectCode = 0;
+    curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &connectCode);
+    return result != CURLE_OK && connectCode >= 300 && connectCode != 401 && connectCode != 407;
 }
 
 namespace {

@@ -46,6 +46,8 @@ TEST_F(ThroughProxy, EveryRequestGoesThroughTheProxyWithItsCredentials) {
     EXPECT_EQ(request(proxy.hostPort().insert(0, "http://me:Vq9%2Dproxy%2Dpw%2Dunique@")).text, "page via A");
     EXPECT_EQ(proxy.forwarded(), 3);
     EXPECT_EQ(m_site.seen().size(), 3u);
+    // A plain request asks for a tunnel first; refused, the proxy carries it, and every later one.
+    EXPECT_EQ(proxy.tunnelsRefused(), 1);
 }
 
 // Regression guard for the promise the setting makes: a proxy that cannot be used fails the request

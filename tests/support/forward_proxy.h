@@ -12,8 +12,9 @@
 
 namespace oz::test {
 
-// A plain HTTP forward proxy on 127.0.0.1 (requests with an absolute URL, no CONNECT), for counting
-// what reaches a server through it. With a user it asks for Basic authentication as tinyproxy
+// A plain HTTP forward proxy on 127.0.0.1 (requests with an absolute URL), for counting what
+// reaches a server through it. It refuses CONNECT with 403, as proxies that tunnel to port 443 only
+// do (after the password check). With a user it asks for Basic authentication as tinyproxy
 // does: 407 without Proxy-Authorization, 401 with its own realm for a wrong one. Every forwarded request gets
 // an "X-Test-Proxy" header with the proxy's name, so the server tells which way each request came.
 class ForwardProxy {
@@ -26,6 +27,14 @@ class ForwardProxy {
         auto handler = [this](const httplib::Request& req, httplib::Response& res) { forward(req, res); };
         m_server.set_keep_alive_timeout(1);  // so that stopping does not wait for idle clients
         m_server.set_tcp_nodelay(true);
+        m_server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+            if (req.method != "CONNECT") return httplib::Server::HandlerResponse::Unhandled;
+            if (!shutOff(res) && !wrongPassword(req, res)) {
+                ++m_tunnelsRefused;
+                res.status = 403;
+            }
+            return httplib::Server::HandlerResponse::Handled;
+        });
         m_server.Get(".*", handler);
         m_server.Post(".*", handler);
         m_port = m_server.bind_to_any_port("127.0.0.1");
@@ -43,6 +52,7 @@ class ForwardProxy {
     std::string hostPort() const { return "127.0.0.1:" + std::to_string(m_port); }
     int forwarded() const { return m_forwarded; }
     int refused() const { return m_refused; }
+    int tunnelsRefused() const { return m_tunnelsRefused; }
     // Refuses every request (407) once one whose target holds `part` has been forwarded: a proxy
     // whose account is shut off during a run.
     void refuseAfter(std::string part) {
@@ -51,17 +61,14 @@ class ForwardProxy {
     }
 
    private:
-    void forward(const httplib::Request& req, httplib::Response& res) {
-        if (m_shutOff) {
-            ++m_refused;
-            res.status = 407;
-            return;
-        }
-        {
-            std::lock_guard lock(m_mutex);
-            if (!m_refuseAfter.empty() && req.target.find(m_refuseAfter) != std::string::npos)
-                m_shutOff = true;
-        }
+    bool shutOff(httplib::Response& res) {
+        if (!m_shutOff) return false;
+        ++m_refused;
+        res.status = 407;
+        return true;
+    }
+
+    bool wrongPassword(const httplib::Request& req, httplib::Response& res) {
         if (!m_expected.empty() && req.get_header_value("Proxy-Authorization") != m_expected) {
             ++m_refused;
             const bool wrong = req.has_header("Proxy-Authorization");
@@ -69,8 +76,19 @@ class ForwardProxy {
             res.set_header("Server", "tinyproxy/1.11.1");
             res.set_header(wrong ? "WWW-Authenticate" : "Proxy-Authenticate", "Basic realm=\"Tinyproxy\"");
             res.set_content("proxy authentication required", "text/plain");
-            return;
+            return true;
         }
+        return false;
+    }
+
+    void forward(const httplib::Request& req, httplib::Response& res) {
+        if (shutOff(res)) return;
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_refuseAfter.empty() && req.target.find(m_refuseAfter) != std::string::npos)
+                m_shutOff = true;
+        }
+        if (wrongPassword(req, res)) return;
         const std::string& target = req.target;
         const std::size_t hostStart = target.find("://");
         if (hostStart == std::string::npos) {
@@ -118,6 +136,7 @@ class ForwardProxy {
     std::thread m_thread;
     std::atomic<int> m_forwarded{0};
     std::atomic<int> m_refused{0};
+    std::atomic<int> m_tunnelsRefused{0};
     std::mutex m_mutex;
     std::string m_refuseAfter;
     std::atomic<bool> m_shutOff{false};
