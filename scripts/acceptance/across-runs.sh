@@ -16,8 +16,8 @@
 #              the store
 #   rerun      更新后删除 off, the run started again over the same folder
 #   list-fail  the first two reads of the article list answer 500; every answer 504 after the store
-#   clean      no faults: requests through the proxy per article, of them to the admin folder and
-#              to the visitor's pages (the live check)
+#   clean      no faults: requests through the proxy per article, of them to the back end and to
+#              the articles' static pages (the live check)
 # Usage: scripts/acceptance/across-runs.sh [--only PORT[,PORT...]]   (takes /tmp/real-backends.lock)
 set -uo pipefail
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -145,7 +145,7 @@ case_clean() {
     settings "$data" '{}' "$(site "127.0.0.1:$PROXY" "$(titles C 20)")"
     run "$data"
     proxy_down
-    echo "$(grep -c '^request ' "$WORK/proxy.log") $(grep -c "^request /$ADMIN/" "$WORK/proxy.log") 20" >"$data/requests"
+    echo "$(grep -c '^request ' "$WORK/proxy.log") $(grep -c '^request /[^?]*\.html' "$WORK/proxy.log") 20" >"$data/requests"
 }
 
 CASES=(alias stopped late order rerun listfail clean)
@@ -164,8 +164,8 @@ for release in "${RELEASES[@]}"; do
         data="$WORK/$LABEL-${c/listfail/list-fail}"
         t="$(tally "$data" --clean)"
         if [[ "$c" == clean ]]; then
-            read -r requests admin articles <"$data/requests"
-            row+=" $(python3 -c "print(f'{$requests / $articles:.2f} (back end {$admin / $articles:.2f}, live check {($requests - $admin) / $articles:.2f})')") ($requests / $articles, extra $(field "$t" extra)) |"
+            read -r requests pages articles <"$data/requests"
+            row+=" $(python3 -c "print(f'{$requests / $articles:.2f} (back end {($requests - $pages) / $articles:.2f}, live check {$pages / $articles:.2f})')") ($requests / $articles, extra $(field "$t" extra)) |"
         elif [[ "$c" == late ]]; then
             row+=" $(field "$t" extra) extra, $(field "$t" stored_not_counted) stored not counted, $(cat "$data/failed-when-sent") counted failed when sent |"
         elif [[ "$c" == rerun ]]; then
