@@ -16,7 +16,7 @@ inline constexpr std::string_view kCompletionPrefix = "更新完成！总更新�
 inline constexpr std::string_view kCompletionMiddle = " 篇文章，更新耗费 ";
 // Added to the message when submissions were cut off: kCompletionUnknown + count + kCompletionUnknownEnd.
 inline constexpr std::string_view kCompletionUnknown = "（另有 ";
-inline constexpr std::string_view kCompletionUnknownEnd = " 篇结果未知，请到网站后台确认）";
+inline constexpr std::string_view kCompletionUnknownEnd = " 篇结果未知，下次更新时先在网站后台查找）";
 // Added when the live check failed: kCompletionLiveFailed + articles + kCompletionLiveFailedEnd (or
 // kCompletionLiveHomeFailed when the home page failed too).
 inline constexpr std::string_view kCompletionLiveFailed = "（前台检查未通过 ";

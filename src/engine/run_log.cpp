@@ -136,10 +136,11 @@ std::string RunLog::writeSummary(const std::vector<SiteResult>& rows, int totalU
             liveConfirmed += row.liveConfirmed;
             liveFailed += row.liveFailed;
         }
-        // Not failed and not published as far as anyone knows: the operator checks the site.
+        // Not failed and not published as far as anyone knows: the next run looks them up first.
         if (row.unknown > 0) {
-            logLine("结果未知 " + std::to_string(row.unknown) + " 篇（重新更新前请先到网站后台确认）",
-                    row.siteIndex);
+            logLine(
+                "结果未知 " + std::to_string(row.unknown) + " 篇（下次更新时先在网站后台查找，不会重复发送）",
+                row.siteIndex);
             unknown += row.unknown;
         }
         if (row.skippedPublished > 0) {

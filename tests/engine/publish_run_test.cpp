@@ -368,7 +368,7 @@ TEST_P(StopDuringSubmissionTest, AStopWaitsForTheAnswerAnAbortLeavesTheOutcomeUn
     EXPECT_EQ(totals.summary[0].unknown, 1);
     EXPECT_EQ(files, 3);  // the cut-off article's file stays
     ASSERT_EQ(observer.countStartingWith("结果未知（请求已中止）：", 1), 1);
-    EXPECT_NE(file.find("结果未知 1 篇（重新更新前请先到网站后台确认）"), std::string::npos);
+    EXPECT_NE(file.find("结果未知 1 篇（下次更新时先在网站后台查找，不会重复发送）"), std::string::npos);
     EXPECT_NE(file.find("另有 1 篇文章结果未知"), std::string::npos);
     EXPECT_EQ(observer.countStartingWith("已立即中止所有进行中的请求"), 1);
     // Its failure record says the outcome is unknown.
