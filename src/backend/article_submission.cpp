@@ -200,7 +200,7 @@ SubmitResult submitArticle(AdminSession& session, const BackendContext& context,
         const std::string why = tracking->listReason.empty() ? "后台文章列表无法读取" : tracking->listReason;
         return unknownOutcome(context, site, draft.title, result.reason + "；" + why, tracking, journalKey);
     }
-    PendingArticle pending{draft.title, posted.text, reading.reason, draft.typeId, *mark, ticket, journalKey};
+    PendingArticle pending{draft.title, reading.reason, draft.typeId, *mark, ticket, journalKey};
     const ArticleLookup lookup =
         findNewArticle(session, context, sentTitle, draft.typeId, *mark, ticket, *tracking);
     if (lookup.result == LookupResult::Found)

@@ -25,7 +25,6 @@ enum class SubmitOutcome {
 // caller parks it and settles it with settleArticle.
 struct PendingArticle {
     std::string title;   // as the draft had it when it was sent
-    std::string answer;  // the answer that said nothing trustworthy
     std::string reason;  // what it was ("HTTP 504，网关超时")
     int typeId = 0;
     int mark = 0;            // the back end's newest article id before the article was sent

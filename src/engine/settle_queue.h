@@ -19,7 +19,6 @@ class SettleQueue {
         content::ArticleDraft draft;  // as it was sent
         std::string path;             // its file
         backend::PendingArticle pending;
-        int sends = 1;  // how often it was sent
         std::int64_t answeredAtMs = 0;
         std::int64_t deadlineMs = 0;  // its settling time is over
         std::int64_t nextCheckMs = 0;

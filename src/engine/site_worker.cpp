@@ -344,9 +344,8 @@ bool SiteWorker::publishNext(bool cycleMode) {
     uniqueFileName(*draft);
     const content::ArticleDraft composed = *draft;
     m_state.current = std::move(*draft);
-    int sends = 0;
-    const backend::SubmitResult result = sendArticle(sends, {});
-    if (!handleResult(result, composed, *path, sends)) {
+    const backend::SubmitResult result = sendArticle();
+    if (!handleResult(result, composed, *path)) {
         if (!isDone()) m_phase = SitePhase::Ready;
         return false;
     }
@@ -361,11 +360,11 @@ bool SiteWorker::mayTakeAnother() const {
     return limit <= 0 || m_state.updatedCount + m_settling.size() < limit;
 }
 
-backend::SubmitResult SiteWorker::sendArticle(int& sends, std::string previousReason) {
+backend::SubmitResult SiteWorker::sendArticle() {
     backend::AdminSession session{m_site, *m_requester};
     const content::ArticleDraft composed = m_state.current;
-    for (;;) {
-        ++sends;
+    std::string previousReason;
+    for (int sends = 1;; ++sends) {
         if (sends > 1) {
             log(std::string(texts::kSendingAgainStart) + std::to_string(sends) +
                 std::string(texts::kSendingAgainMiddle) + composed.title +
@@ -391,7 +390,7 @@ backend::SubmitResult SiteWorker::sendArticle(int& sends, std::string previousRe
 }
 
 bool SiteWorker::handleResult(const backend::SubmitResult& result, const content::ArticleDraft& composed,
-                              const std::string& path, int sends) {
+                              const std::string& path) {
     const std::string& title = m_state.current.title;
     switch (result.outcome) {
         case backend::SubmitOutcome::Published:
@@ -405,7 +404,6 @@ bool SiteWorker::handleResult(const backend::SubmitResult& result, const content
             parked.draft = composed;
             parked.path = path;
             parked.pending = result.pending;
-            parked.sends = sends;
             m_settling.park(std::move(parked), m_run.clock.tickMs(),
                             static_cast<std::int64_t>(std::llround(m_run.settings.settleSeconds() * 1000.0)));
             return true;
@@ -489,7 +487,7 @@ bool SiteWorker::settleDue() {
         m_state.current.title = parked.pending.title;
         // Not found once its settling time is over is no proof: a back end may store it later still.
         // It is not sent again in this run; the next run looks it up first (the journal).
-        reloginWanted = !handleResult(result, parked.draft, parked.path, parked.sends) || reloginWanted;
+        reloginWanted = !handleResult(result, parked.draft, parked.path) || reloginWanted;
         if (isDone()) break;
     }
     return !reloginWanted;
@@ -510,7 +508,7 @@ void SiteWorker::settleOnStop() {
         }
         m_state.current = parked.draft;
         m_state.current.title = parked.pending.title;
-        handleResult(result, parked.draft, parked.path, parked.sends);
+        handleResult(result, parked.draft, parked.path);
     }
 }
 

@@ -118,11 +118,11 @@ class SiteWorker {
     // when one could not be uploaded: the article is not posted, its file stays.
     bool sendPictures(content::ArticleDraft& draft);
     // Sends m_state.current, and again after a failure while "失败时重复尝试" allows (each send after
-    // the first is logged with the reason of the one before). `sends` counts them.
-    backend::SubmitResult sendArticle(int& sends, std::string previousReason);
+    // the first is logged with the reason of the one before).
+    backend::SubmitResult sendArticle();
     // Counts, logs and parks as the result says. False when the caller should log in again.
     bool handleResult(const backend::SubmitResult& result, const content::ArticleDraft& composed,
-                      const std::string& path, int sends);
+                      const std::string& path);
     // Counts a published article, logs it, regenerates (刷新HTML类型 2), deletes its file (更新后删除)
     // and ends the site when its count is reached.
     void afterSuccess(const backend::SubmitResult& result, int category, const std::string& path);
