@@ -322,8 +322,9 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
 
     const HeaderSlist headers = headerListOf(plan);
     setRequestOptions(easy, plan, request, headers.get(), maxConnectMs);
-    const std::string tunnelKey = proxy.url + " " + transfer.origin;
-    const bool tunnel = curl::tunnelsPlainHttp(proxy, plan.url) && !tunnelRefusedBy.contains(tunnelKey);
+    const bool tunnelable = curl::tunnelsPlainHttp(proxy, plan.url);
+    const std::string tunnelKey = tunnelable ? proxy.url + " " + transfer.origin : std::string();
+    const bool tunnel = tunnelable && !tunnelRefusedBy.contains(tunnelKey);
     curl::setProxyOptions(easy, proxy, authorities, tunnel);
     if (!authorities.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, authorities.c_str());
     char errorBuffer[CURL_ERROR_SIZE] = {};
@@ -339,7 +340,7 @@ PageAnswer HttpRequester::Impl::perform(PageRequest& request) {
         tunnelRefusedBy.insert(tunnelKey);
         transfer.restart();
         errorBuffer[0] = '\0';
-        curl_easy_setopt(easy, CURLOPT_HTTPPROXYTUNNEL, 0L);
+        curl::setProxyOptions(easy, proxy, authorities, false);
         result = run(easy, transfer, stopped);
     }
 
